@@ -1,0 +1,60 @@
+// Fortran-style formatted output: one formatter for every printed line.
+//
+// A format is given as the text writes it, with or without the outer
+// parentheses: "(1X,I6,F9.3,1P,E14.6,A4,Z10,3X,'TEXT',2(I4,1X)/)".
+// Supported: I, F, E, ES, G, A, Z, L edit descriptors with widths (Iw.m,
+// Ew.dEe), nX, Tn/TLn/TRn, nP scale, slash, quoted literals, repeat counts
+// and nested repeat groups, colon, and format reversion when the arguments
+// outlast the format. A field too narrow for its value is filled with '*'.
+// Rounding is to nearest with ties away from zero on the exact decimal value,
+// as the platform's Fortran run-time does; negative zero keeps its sign.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zephsol {
+
+// One value handed to a format. An integer under an A descriptor prints the
+// characters of its word (four per word); a text under I prints as '*'.
+class FmtArg {
+ public:
+  enum class Kind { Int, Real, Double, Text };
+  FmtArg(int v) : kind_(Kind::Int), i_(v) {}
+  FmtArg(long v) : kind_(Kind::Int), i_(v) {}
+  FmtArg(long long v) : kind_(Kind::Int), i_(v) {}
+  FmtArg(unsigned v) : kind_(Kind::Int), i_(v) {}
+  FmtArg(float v) : kind_(Kind::Real), d_(v) {}
+  FmtArg(double v) : kind_(Kind::Double), d_(v) {}
+  FmtArg(std::string_view v) : kind_(Kind::Text), s_(v) {}
+  FmtArg(const char* v) : kind_(Kind::Text), s_(v) {}
+  FmtArg(const std::string& v) : kind_(Kind::Text), s_(v) {}
+
+  Kind kind() const { return kind_; }
+  std::int64_t as_int() const { return i_; }
+  double as_double() const { return d_; }
+  std::string_view as_text() const { return s_; }
+
+ private:
+  Kind kind_;
+  std::int64_t i_ = 0;
+  double d_ = 0.0;
+  std::string_view s_;
+};
+
+// The records (lines) that a formatted WRITE of args under format produces.
+std::vector<std::string> fortran_records(std::string_view format, std::span<const FmtArg> args);
+std::vector<std::string> fortran_records(std::string_view format, std::initializer_list<FmtArg> args = {});
+
+// A format that yields one record: that record. (More records are joined by '\n'.)
+std::string fline(std::string_view format, std::initializer_list<FmtArg> args = {});
+
+// A formatted WRITE to a unit: every record written as one line.
+void fwrite_unit(int unit, std::string_view format, std::initializer_list<FmtArg> args = {});
+void fwrite_unit(int unit, std::string_view format, std::span<const FmtArg> args);
+
+}  // namespace zephsol

@@ -1,0 +1,463 @@
+#include "zephsol/exec/units.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "zephsol/exec/msg.h"
+#include "zephsol/exec/words.h"
+
+namespace zephsol {
+
+namespace {
+
+struct Unit {
+  int fd = -1;
+  bool own_fd = true;  // false for the preconnected standard streams
+  std::string name;
+  UnitForm form = UnitForm::Formatted;
+  UnitAccess access = UnitAccess::Sequential;
+  UnitStatus status = UnitStatus::Unknown;
+  std::size_t reclen = 0;
+  off_t pos = 0;               // logical position of a sequential unit
+  bool trunc_pending = true;   // the next write ends the file there
+  std::string wbuf;            // pending text output (starts at wpos)
+  off_t wpos = 0;
+  std::string rbuf;            // text read ahead (starts at rpos)
+  off_t rpos = 0;
+  std::size_t rcur = 0;        // next unread character of rbuf
+  bool eof_seen = false;
+};
+
+constexpr std::size_t kTextFlush = 1 << 16;
+
+std::array<std::unique_ptr<Unit>, kMaxUnit + 1>& table() {
+  static std::array<std::unique_ptr<Unit>, kMaxUnit + 1> t;
+  return t;
+}
+
+bool g_in_failure = false;
+
+// An I/O failure ends the run through the message queue. A failure met while
+// that path is itself printing is dropped, so that it cannot recurse.
+void io_fatal(word code, word p1, word p2) {
+  if (g_in_failure) return;
+  g_in_failure = true;
+  MSGPUT(code, p1, p2);
+  g_in_failure = false;
+}
+
+void open_fatal(int unit, const std::string& name) {
+  if (g_in_failure) return;
+  const std::string line = "0*** CANNOT OPEN FILE \"" + name + "\" ON UNIT " + std::to_string(unit) +
+                           ": " + std::strerror(errno) + "\n";
+  (void)!::write(1, line.data(), line.size());
+  io_fatal(-3019, name_word(name.substr(0, 4)), unit);
+}
+
+void write_fatal(int unit) { io_fatal(-3993, unit, errno); }
+
+bool full_pwrite(int fd, const char* p, std::size_t n, off_t at) {
+  while (n > 0) {
+    const ssize_t w = ::pwrite(fd, p, n, at);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (w == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+    at += w;
+  }
+  return true;
+}
+
+bool full_write(int fd, const char* p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+// Reads up to n bytes at `at`; returns the count read, or -1 on error.
+ssize_t full_pread(int fd, char* p, std::size_t n, off_t at) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, p + got, n - got, at + static_cast<off_t>(got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+bool is_stream_fd(const Unit& u) { return !u.own_fd; }
+
+// A preconnected standard unit, created on first use.
+Unit* preconnected(int unit) {
+  auto& slot = table()[unit];
+  if (slot) return slot.get();
+  if (unit == 0 || unit == 6) {
+    slot = std::make_unique<Unit>();
+    slot->fd = 1;
+    slot->own_fd = false;
+    slot->name = "(standard output)";
+    return slot.get();
+  }
+  if (unit == 5) {
+    slot = std::make_unique<Unit>();
+    slot->fd = 0;
+    slot->own_fd = false;
+    slot->name = "(standard input)";
+    return slot.get();
+  }
+  return nullptr;
+}
+
+Unit* get(int unit) {
+  if (unit < 0 || unit > kMaxUnit) return nullptr;
+  return table()[unit].get();
+}
+
+Unit& require(int unit) {
+  Unit* u = (unit >= 0 && unit <= kMaxUnit) ? get(unit) : nullptr;
+  if (!u && unit >= 0 && unit <= kMaxUnit) u = preconnected(unit);
+  if (!u) {
+    io_fatal(-3019, name_word("UNIT"), unit);
+    static Unit dummy;  // reached only when the fatal path is already running
+    return dummy;
+  }
+  return *u;
+}
+
+void flush_text(int unit, Unit& u) {
+  if (u.wbuf.empty()) return;
+  bool ok;
+  if (is_stream_fd(u))
+    ok = full_write(u.fd, u.wbuf.data(), u.wbuf.size());
+  else
+    ok = full_pwrite(u.fd, u.wbuf.data(), u.wbuf.size(), u.wpos);
+  u.wpos += static_cast<off_t>(u.wbuf.size());
+  u.wbuf.clear();
+  if (!ok) write_fatal(unit);
+}
+
+// Sequential write at the logical position: the file ends after it.
+void start_write(int unit, Unit& u) {
+  if (!u.rbuf.empty() || u.rcur) {
+    u.pos = u.rpos + static_cast<off_t>(u.rcur);
+    u.rbuf.clear();
+    u.rcur = 0;
+  }
+  if (u.trunc_pending && !is_stream_fd(u)) {
+    if (::ftruncate(u.fd, u.pos) != 0) write_fatal(unit);
+    u.trunc_pending = false;
+    u.wpos = u.pos;
+  }
+}
+
+void reposition(Unit& u, off_t at) {
+  u.pos = at;
+  u.wpos = at;
+  u.rbuf.clear();
+  u.rcur = 0;
+  u.rpos = at;
+  u.trunc_pending = true;
+  u.eof_seen = false;
+}
+
+}  // namespace
+
+void unit_open(int unit, std::string_view name_in, UnitForm form, UnitStatus status,
+               UnitAccess access, std::size_t reclen_bytes) {
+  if (unit < 0 || unit > kMaxUnit) {
+    io_fatal(-3019, name_word("UNIT"), unit);
+    return;
+  }
+  if (get(unit)) unit_close(unit);
+  std::string name(name_in);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+
+  auto u = std::make_unique<Unit>();
+  u->form = form;
+  u->access = access;
+  u->status = status;
+  u->reclen = reclen_bytes;
+  if (status == UnitStatus::Scratch || name.empty()) {
+    std::string tmpl = "zephscrXXXXXX";
+    u->fd = ::mkstemp(tmpl.data());
+    if (u->fd < 0) {
+      open_fatal(unit, tmpl);
+      return;
+    }
+    ::unlink(tmpl.c_str());
+    u->name = tmpl;
+    u->status = UnitStatus::Scratch;
+  } else {
+    const int flags = (status == UnitStatus::Old) ? O_RDWR : (O_RDWR | O_CREAT);
+    u->fd = ::open(name.c_str(), flags | O_CLOEXEC, 0644);
+    if (u->fd < 0 && status == UnitStatus::Old && errno == EACCES)
+      u->fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (u->fd < 0) {
+      open_fatal(unit, name);
+      return;
+    }
+    u->name = name;
+  }
+  table()[unit] = std::move(u);
+}
+
+void unit_close(int unit, bool del) {
+  Unit* u = get(unit);
+  if (!u) return;
+  if (u->form == UnitForm::Formatted) flush_text(unit, *u);
+  const std::string name = u->name;
+  const bool own = u->own_fd;
+  const bool scratch = u->status == UnitStatus::Scratch;
+  const int fd = u->fd;
+  table()[unit].reset();
+  if (own && fd >= 0 && ::close(fd) != 0) write_fatal(unit);
+  if (own && del && !scratch) ::unlink(name.c_str());
+}
+
+bool unit_is_open(int unit) { return get(unit) != nullptr && get(unit)->own_fd; }
+
+std::string unit_file_name(int unit) {
+  Unit* u = get(unit);
+  return u ? u->name : std::string{};
+}
+
+void unit_write_line(int unit, std::string_view line) {
+  if (unit < 0 || unit > kMaxUnit) return;
+  Unit* u = get(unit);
+  if (!u) u = preconnected(unit);
+  if (!u) {
+    unit_open(unit, "fort." + std::to_string(unit), UnitForm::Formatted, UnitStatus::Unknown);
+    u = get(unit);
+    if (!u) return;
+  }
+  start_write(unit, *u);
+  u->wbuf.append(line);
+  u->wbuf.push_back('\n');
+  u->pos += static_cast<off_t>(line.size() + 1);
+  if (is_stream_fd(*u) || u->wbuf.size() >= kTextFlush) flush_text(unit, *u);
+}
+
+std::optional<std::string> unit_read_line(int unit) {
+  Unit& u = require(unit);
+  if (u.fd < 0) return std::nullopt;
+  flush_text(unit, u);
+  if (u.rbuf.empty() && u.rcur == 0) u.rpos = u.pos;
+  std::string line;
+  for (;;) {
+    if (u.rcur < u.rbuf.size()) {
+      const auto nl = u.rbuf.find('\n', u.rcur);
+      if (nl != std::string::npos) {
+        line.append(u.rbuf, u.rcur, nl - u.rcur);
+        u.rcur = nl + 1;
+        u.trunc_pending = true;
+        return line;
+      }
+      line.append(u.rbuf, u.rcur, std::string::npos);
+    }
+    // Refill.
+    u.rpos += static_cast<off_t>(u.rbuf.size());
+    u.rbuf.assign(kTextFlush, '\0');
+    u.rcur = 0;
+    ssize_t r;
+    if (is_stream_fd(u)) {
+      do r = ::read(u.fd, u.rbuf.data(), u.rbuf.size());
+      while (r < 0 && errno == EINTR);
+    } else {
+      r = full_pread(u.fd, u.rbuf.data(), u.rbuf.size(), u.rpos);
+    }
+    if (r < 0) {
+      u.rbuf.clear();
+      io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
+      return std::nullopt;
+    }
+    u.rbuf.resize(static_cast<std::size_t>(r));
+    if (r == 0) {
+      u.pos = u.rpos;
+      u.trunc_pending = true;
+      if (line.empty()) return std::nullopt;
+      return line;  // last line without a line end
+    }
+  }
+}
+
+void unit_flush(int unit) {
+  Unit* u = get(unit);
+  if (u && u->form == UnitForm::Formatted) flush_text(unit, *u);
+}
+
+void unit_flush_all() {
+  for (int i = 0; i <= kMaxUnit; ++i) unit_flush(i);
+}
+
+void unit_rewind(int unit) {
+  Unit& u = require(unit);
+  if (u.form == UnitForm::Formatted) flush_text(unit, u);
+  reposition(u, 0);
+}
+
+void unit_write_record(int unit, std::span<const std::byte> data) {
+  Unit& u = require(unit);
+  if (u.fd < 0) return;
+  start_write(unit, u);
+  const auto len = static_cast<std::uint32_t>(data.size());
+  if (data.size() > 0x7FFFFFFFu) {
+    io_fatal(-3993, unit, 0);
+    return;
+  }
+  iovec iov[3] = {{const_cast<std::uint32_t*>(&len), 4},
+                  {const_cast<std::byte*>(data.data()), data.size()},
+                  {const_cast<std::uint32_t*>(&len), 4}};
+  std::size_t total = data.size() + 8;
+  off_t at = u.pos;
+  // pwritev may write short; finish the rest with plain pwrite.
+  ssize_t w;
+  do w = ::pwritev(u.fd, iov, 3, at);
+  while (w < 0 && errno == EINTR);
+  if (w < 0) {
+    write_fatal(unit);
+    return;
+  }
+  if (static_cast<std::size_t>(w) < total) {
+    std::string rest;
+    rest.append(reinterpret_cast<const char*>(&len), 4);
+    rest.append(reinterpret_cast<const char*>(data.data()), data.size());
+    rest.append(reinterpret_cast<const char*>(&len), 4);
+    if (!full_pwrite(u.fd, rest.data() + w, total - static_cast<std::size_t>(w), at + w)) {
+      write_fatal(unit);
+      return;
+    }
+  }
+  u.pos += static_cast<off_t>(total);
+}
+
+std::optional<std::size_t> unit_read_record(int unit, std::span<std::byte> data) {
+  Unit& u = require(unit);
+  if (u.fd < 0) return std::nullopt;
+  std::uint32_t len = 0;
+  const ssize_t r = full_pread(u.fd, reinterpret_cast<char*>(&len), 4, u.pos);
+  if (r < 0) {
+    io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
+    return std::nullopt;
+  }
+  if (r == 0) return std::nullopt;
+  std::uint32_t tail = 0;
+  const std::size_t keep = std::min<std::size_t>(len, data.size());
+  if (r != 4 || full_pread(u.fd, reinterpret_cast<char*>(data.data()), keep, u.pos + 4) !=
+                    static_cast<ssize_t>(keep) ||
+      full_pread(u.fd, reinterpret_cast<char*>(&tail), 4, u.pos + 4 + len) != 4 || tail != len) {
+    io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
+    return std::nullopt;
+  }
+  u.pos += static_cast<off_t>(len) + 8;
+  u.trunc_pending = true;
+  return len;
+}
+
+bool unit_skip_record(int unit) {
+  Unit& u = require(unit);
+  std::uint32_t len = 0;
+  const ssize_t r = full_pread(u.fd, reinterpret_cast<char*>(&len), 4, u.pos);
+  if (r == 0) return false;
+  struct stat st{};
+  if (r != 4 || ::fstat(u.fd, &st) != 0 || u.pos + 8 + static_cast<off_t>(len) > st.st_size) {
+    io_fatal(-3011, name_word(u.name.substr(0, 4)), unit);
+    return false;
+  }
+  u.pos += static_cast<off_t>(len) + 8;
+  u.trunc_pending = true;
+  return true;
+}
+
+bool unit_backspace(int unit) {
+  Unit& u = require(unit);
+  if (u.pos < 8) return false;
+  std::uint32_t len = 0;
+  if (full_pread(u.fd, reinterpret_cast<char*>(&len), 4, u.pos - 4) != 4 ||
+      u.pos - 8 - static_cast<off_t>(len) < 0) {
+    io_fatal(-3011, name_word(u.name.substr(0, 4)), unit);
+    return false;
+  }
+  u.pos -= static_cast<off_t>(len) + 8;
+  u.trunc_pending = true;
+  return true;
+}
+
+void unit_write_direct(int unit, std::int64_t rec, std::span<const std::byte> data) {
+  Unit& u = require(unit);
+  if (u.fd < 0) return;
+  const off_t at = static_cast<off_t>(rec - 1) * static_cast<off_t>(u.reclen);
+  if (rec < 1 || data.size() > u.reclen ||
+      !full_pwrite(u.fd, reinterpret_cast<const char*>(data.data()), data.size(), at))
+    write_fatal(unit);
+}
+
+bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data) {
+  Unit& u = require(unit);
+  if (u.fd < 0 || rec < 1) return false;
+  const off_t at = static_cast<off_t>(rec - 1) * static_cast<off_t>(u.reclen);
+  const ssize_t r = full_pread(u.fd, reinterpret_cast<char*>(data.data()), data.size(), at);
+  if (r == 0) return false;
+  if (r != static_cast<ssize_t>(data.size())) {
+    io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
+    return false;
+  }
+  return true;
+}
+
+void unit_unlink_direct_files_signal_safe() {
+  for (auto& slot : table()) {
+    Unit* u = slot.get();
+    if (u && u->access == UnitAccess::Direct && u->own_fd && !u->name.empty() &&
+        u->status != UnitStatus::Scratch)
+      ::unlink(u->name.c_str());
+  }
+}
+
+void unit_close_all() {
+  for (int i = 0; i <= kMaxUnit; ++i) {
+    Unit* u = get(i);
+    if (!u) continue;
+    if (u->own_fd)
+      unit_close(i);
+    else
+      flush_text(i, *u);
+  }
+}
+
+void unit_reset_all() {
+  for (int i = 0; i <= kMaxUnit; ++i) {
+    Unit* u = get(i);
+    if (!u) continue;
+    if (u->form == UnitForm::Formatted) flush_text(i, *u);
+    if (u->own_fd && u->fd >= 0) ::close(u->fd);
+    table()[i].reset();
+  }
+}
+
+}  // namespace zephsol

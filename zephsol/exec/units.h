@@ -1,0 +1,78 @@
+// Numbered file channels ("units"): the platform layer under the text files,
+// the work files and the problem tapes.
+//
+// A unit is opened on a named file in one of three forms:
+//   - formatted sequential: lines of text (listing, logs, decks);
+//   - unformatted sequential: records framed by a 4-byte length before and
+//     after (problem tapes), as the platform's Fortran writes them;
+//   - unformatted direct access: fixed-length records addressed by number
+//     (work files), read and written with pread/pwrite.
+// A sequential write ends the file after the record written, as a Fortran
+// sequential file does. Unit 0 is standard output and unit 5 standard input
+// until they are opened on a file; writing a text line to any other unit
+// that was never opened opens "fort.N" as the platform's Fortran does.
+//
+// Every operation is checked: a failure ends the run through the fatal path
+// of the message queue (a failed write or file extension is message -3993).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zephsol {
+
+enum class UnitForm { Formatted, Unformatted };
+enum class UnitStatus { Old, Unknown, Scratch };
+enum class UnitAccess { Sequential, Direct };
+
+constexpr int kMaxUnit = 1000;
+
+// Open unit on file name (blanks at the end of the name are dropped). For
+// direct access, reclen_bytes is the fixed record length. A unit that is
+// already open is closed first (its file kept).
+void unit_open(int unit, std::string_view name, UnitForm form, UnitStatus status,
+               UnitAccess access = UnitAccess::Sequential, std::size_t reclen_bytes = 0);
+// Close; the file is deleted when del is true (and always for a scratch file).
+void unit_close(int unit, bool del = false);
+bool unit_is_open(int unit);
+std::string unit_file_name(int unit);
+
+// Formatted units.
+void unit_write_line(int unit, std::string_view line);  // appends '\n'
+std::optional<std::string> unit_read_line(int unit);    // without the line end; nullopt at end of file
+void unit_flush(int unit);
+void unit_flush_all();
+
+// Sequential units (either form): position at the start.
+void unit_rewind(int unit);
+
+// Unformatted sequential records.
+void unit_write_record(int unit, std::span<const std::byte> data);
+// Reads the next record into data (at most data.size() bytes are kept);
+// returns its full length, or nullopt at the end of the file.
+std::optional<std::size_t> unit_read_record(int unit, std::span<std::byte> data);
+// Skips the next record; false at the end of the file.
+bool unit_skip_record(int unit);
+// Steps back over one record; false at the start of the file.
+bool unit_backspace(int unit);
+
+// Direct-access records, numbered from 1.
+void unit_write_direct(int unit, std::int64_t rec, std::span<const std::byte> data);
+// False when the record lies beyond the end of the file.
+bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data);
+
+// Async-signal-safe: delete the files of every open direct-access unit
+// (used by the interrupt handler, which cannot take the ordinary path).
+void unit_unlink_direct_files_signal_safe();
+
+// Close every unit (flushing text units), keeping files except scratch files.
+void unit_close_all();
+
+// Tests: forget every unit (files are closed, not deleted).
+void unit_reset_all();
+
+}  // namespace zephsol
