@@ -131,6 +131,29 @@ struct MSGQUE {
 };
 static_assert(sizeof(MSGQUE) == 62 * 4);
 
+// Solver list table: 12 entries of a key word and a 256-character value
+// (a file name, blank padded). Each value defaults to its own key, except
+// "RESW" ("NPTP") and "RESR" ("OPTP"). The solver list reader replaces values;
+// the unit opener looks file names up here.
+struct SOLVKY {
+  struct Entry {
+    word key;
+    std::array<char, 256> value;
+  };
+  word count = 12;
+  std::array<Entry, 12> entry;
+  SOLVKY() {
+    static constexpr const char* keys[12] = {"PRID", "INPT", "LIST", "POST", "STAT", "CONV",
+                                             "ERRO", "RESW", "RESR", "MEMO", "MMEM", "PMEM"};
+    for (int i = 0; i < 12; ++i) {
+      entry[i].key = name_word(keys[i]);
+      entry[i].value.fill(' ');
+      const char* v = i == 7 ? "NPTP" : i == 8 ? "OPTP" : keys[i];
+      for (int c = 0; c < 4; ++c) entry[i].value[c] = v[c];
+    }
+  }
+};
+
 // The executive's records, gathered so that a test can start afresh.
 struct ExecState {
   SYSWRD sys;
@@ -142,6 +165,10 @@ struct ExecState {
   word NSTTOT = 0;  // total steps of the construction history
   std::array<word, 501> NSTPIV{};  // word 0 intervals, word k steps of interval k
   MSGQUE msgque;
+  SOLVKY solvky;
+  // Changed-groups bits of a restart (bulk-data merge): group k of the
+  // eighteen-name table has bit 2^(31-p) of word (k-1)/31+1, p = k-31*((k-1)/31).
+  std::array<word, 8> GRPCHG{};
 };
 
 ExecState& exec_state() noexcept;
