@@ -80,7 +80,8 @@ static_assert(offsetof(SYSWRD, CNVTOL) == 29 * 4);
 static_assert(offsetof(SYSWRD, IWRNFL) == 53 * 4);
 static_assert(offsetof(SYSWRD, PCGMXI) == 59 * 4);
 
-// Page texts stored right after the system words.
+// Page texts stored right after the system words: TITLE, SUBTITLE and the
+// three heading lines of the deck echoes, all blank at load.
 struct PageTexts {
   std::array<char, 72> TITLE;
   std::array<char, 72> SUBTITLE;
@@ -92,6 +93,7 @@ struct PageTexts {
     for (auto& h : HEADLN) h.fill(' ');
   }
 };
+static_assert(sizeof(PageTexts) == 72 + 72 + 3 * 128);
 
 // System identification: product word, version, date, time (8 characters each).
 struct SYSID {
@@ -110,8 +112,12 @@ struct STPCTR {
   word NSTEPC = 0;  // 4 cumulative step of the analysis
   word IVW4 = 0;    // 5 word 4 of the current interval record
   word IVW19 = 0;   // 6 word 19 of the current interval record
+
+  // Word view (checkpoint copies), word n at index n-1.
+  std::span<word, 6> words() noexcept { return std::span<word, 6>(reinterpret_cast<word*>(this), 6); }
 };
 static_assert(sizeof(STPCTR) == 6 * 4);
+static_assert(offsetof(STPCTR, NSTEPC) == 3 * 4);
 
 // Interval control words.
 struct INTCTL {
@@ -120,10 +126,16 @@ struct INTCTL {
   float RELINC = 0.f;  // 3 release increment per step
   float RELREM = 0.f;  // 4 remaining release factor
   word rsv5 = 0;       // 5
+
+  // Word view (checkpoint copies); words 3 and 4 hold REAL bits.
+  std::span<word, 5> words() noexcept { return std::span<word, 5>(reinterpret_cast<word*>(this), 5); }
 };
 static_assert(sizeof(INTCTL) == 5 * 4);
+static_assert(offsetof(INTCTL, RELREM) == 3 * 4);
 
-// Message queue: count, capacity, 20 entries of (code, p1, p2).
+// Message queue: count of messages handed over since the last print
+// (including those not kept), capacity, 20 entries of (code, p1, p2) in the
+// order of arrival.
 struct MSGQUE {
   word count = 0;
   word capacity = 20;
@@ -154,6 +166,17 @@ struct SOLVKY {
   }
 };
 
+// State private to the run frame: the base of the elapsed-time clock, the
+// module status record, and the guards of the fatal path and the run end.
+struct RunFrame {
+  bool clock_started = false;
+  std::int64_t clock_base_ns = 0;   // steady-clock reading of the first ELAPSD call
+  std::array<word, 3> modrec{};     // module name (2 words) and status word
+  bool modsts_headed = false;       // the status heading has been printed
+  bool fatal_printing = false;      // MSGPUT's fatal path is printing
+  bool ending = false;              // RUNEND has begun
+};
+
 // The executive's records, gathered so that a test can start afresh.
 struct ExecState {
   SYSWRD sys;
@@ -169,7 +192,10 @@ struct ExecState {
   // Changed-groups bits of a restart (bulk-data merge): group k of the
   // eighteen-name table has bit 2^(31-p) of word (k-1)/31+1, p = k-31*((k-1)/31).
   std::array<word, 8> GRPCHG{};
+  RunFrame frame;
 };
+// The page texts follow the system words without a gap.
+static_assert(offsetof(ExecState, page) == offsetof(ExecState, sys) + sizeof(SYSWRD));
 
 ExecState& exec_state() noexcept;
 void reset_exec_state();
