@@ -175,6 +175,9 @@ struct RunFrame {
   bool modsts_headed = false;       // the status heading has been printed
   bool fatal_printing = false;      // MSGPUT's fatal path is printing
   bool ending = false;              // RUNEND has begun
+  bool progress_final = false;      // the completion state has been (or is being) written
+  bool stopping = false;            // the units are being closed for the exit
+  bool close_failed = false;        // a fatal message arrived while closing the units
 };
 
 // The executive's records, gathered so that a test can start afresh.

@@ -1,0 +1,95 @@
+// Test support for the run frame: units 0, 6 and 999 and the progress file
+// redirected to files of a temporary directory, and stand-ins for the
+// file-system routines the run frame calls (weak, so that the real ones win
+// wherever they are linked).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "zephsol/dbio/punits.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
+
+namespace zephsol {
+
+inline int g_fake_blkcnt = 0;
+inline int g_fake_scrdel_calls = 0;
+
+__attribute__((weak)) void SCRDEL() { ++g_fake_scrdel_calls; }
+__attribute__((weak)) word BLKCNT(word, word) { return g_fake_blkcnt; }
+__attribute__((weak)) void UNTCLS(word unit) { unit_close(unit); }
+// The key's solver-list value names the file; odd kinds are unformatted.
+__attribute__((weak)) void UNTOPN(word unit, word key, word, word kind) {
+  std::string name = word_name(key);
+  for (const auto& e : exec_state().solvky.entry)
+    if (e.key == key) name.assign(e.value.data(), e.value.size());
+  const bool old = kind <= 2 || kind == 5;
+  unit_open(unit, name, kind % 2 ? UnitForm::Unformatted : UnitForm::Formatted,
+            old ? UnitStatus::Old : UnitStatus::Unknown);
+}
+
+// A fresh run state with the console, listing and error log on files of a
+// temporary directory, and the progress file named there.
+class FrameTest : public ::testing::Test {
+ protected:
+  std::filesystem::path dir;
+
+  void SetUp() override {
+    unit_reset_all();
+    reset_exec_state();
+    g_fake_blkcnt = 0;
+    g_fake_scrdel_calls = 0;
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zephframeXXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir = tmpl;
+    unit_open(0, path("console"), UnitForm::Formatted, UnitStatus::Unknown);
+    unit_open(6, path("list"), UnitForm::Formatted, UnitStatus::Unknown);
+    unit_open(999, path("erro"), UnitForm::Formatted, UnitStatus::Unknown);
+    set_solver_name("STAT", path("stat"));
+  }
+
+  void TearDown() override {
+    unit_reset_all();
+    std::filesystem::remove_all(dir);
+  }
+
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+
+  static void set_solver_name(std::string_view key, const std::string& value) {
+    for (auto& e : exec_state().solvky.entry) {
+      if (e.key != name_word(key)) continue;
+      e.value.fill(' ');
+      value.copy(e.value.data(), std::min(value.size(), e.value.size()));
+    }
+  }
+
+  // The whole content of a file of the directory, units flushed first.
+  std::string content(const std::string& name) const {
+    unit_flush_all();
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  std::vector<std::string> lines(const std::string& name) const {
+    std::vector<std::string> out;
+    std::string all = content(name);
+    std::size_t at = 0;
+    while (at < all.size()) {
+      const std::size_t nl = all.find('\n', at);
+      out.push_back(all.substr(at, nl == std::string::npos ? std::string::npos : nl - at));
+      if (nl == std::string::npos) break;
+      at = nl + 1;
+    }
+    return out;
+  }
+};
+
+}  // namespace zephsol
