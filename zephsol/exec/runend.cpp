@@ -1,0 +1,148 @@
+// Run end and progress file.
+#include "zephsol/exec/runend.h"
+
+#include <cstdlib>
+
+#include "zephsol/dbio/punits.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/msg.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
+
+namespace zephsol {
+
+namespace {
+
+constexpr int kConsole = 0;
+constexpr int kProgressUnit = 997;
+constexpr word kProgressKind = 4;  // formatted, status "UNKNOWN"
+constexpr word kNormalEnd = -1;
+constexpr word kWarningEnd = -2;
+constexpr word kErrorEnd = -8;
+
+// Shift-JIS labels of the progress file.
+// 現在解析中 (analysis running)
+constexpr std::string_view kRunning = "\x8c\xbb\x8d\xdd\x89\xf0\x90\xcd\x92\x86";
+// ステージ (stage)
+constexpr std::string_view kStage = "\x83\x58\x83\x65\x81\x5b\x83\x57";
+// 　　ステップ (step)
+constexpr std::string_view kStep = "\x81\x40\x81\x40\x83\x58\x83\x65\x83\x62\x83\x76";
+// 　　総ステップ (total step)
+constexpr std::string_view kTotalStep = "\x81\x40\x81\x40\x91\x8d\x83\x58\x83\x65\x83\x62\x83\x76";
+// エラー終了しました。詳しくはリストをご覧下さい。 (ended in error; see the listing)
+constexpr std::string_view kErrorText =
+    "\x83\x47\x83\x89\x81\x5b\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42"
+    "\x8f\xda\x82\xb5\x82\xad\x82\xcd\x83\x8a\x83\x58\x83\x67\x82\xf0\x82\xb2\x97\x97"
+    "\x89\xba\x82\xb3\x82\xa2\x81\x42";
+
+struct Counts {
+  word cur;
+  word total;
+};
+
+// Step counts of the progress line: restart runs count from the restart point.
+Counts progress_counts(word n) {
+  const ExecState& e = exec_state();
+  if (n < 0) return {n, 0};
+  const bool restart = e.sys.IRSTRT != 0;
+  const word total = restart ? e.NSTTOT - e.NSTBEG + 1 : e.NSTTOT;
+  const word cur = n == 0 ? 0 : restart ? n - e.NSTBEG + 1 : n;
+  return {cur, total};
+}
+
+word steps_of_interval(word k) {
+  const auto& nstpiv = exec_state().NSTPIV;
+  return (k >= 0 && k < static_cast<word>(nstpiv.size())) ? nstpiv[k] : 0;
+}
+
+// The stage/step line; slash is the A descriptor of each " /" (A2 in the
+// file, A3 on the console).
+std::string step_line(Counts c, std::string_view slash) {
+  const ExecState& e = exec_state();
+  const std::string fmt = "(A8,I4," + std::string(slash) + ",I4,A12,I4," + std::string(slash) + ",I4,A14,I4," +
+                          std::string(slash) + ",I4)";
+  const word interval = e.stp.NINTVL;
+  return fline(fmt, {kStage, interval, " /", steps_of_interval(0), kStep, e.stp.NSTEP, " /",
+                     steps_of_interval(interval), kTotalStep, c.cur, " /", c.total});
+}
+
+}  // namespace
+
+std::string progress_file_name() {
+  const SOLVKY& table = exec_state().solvky;
+  const word key = name_word("STAT");
+  std::string name = "STAT";
+  for (word i = 0; i < table.count && i < static_cast<word>(table.entry.size()); ++i) {
+    if (table.entry[i].key == key) {
+      name.assign(table.entry[i].value.data(), table.entry[i].value.size());
+      break;
+    }
+  }
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
+std::vector<std::string> progress_file_lines(word n) {
+  const Counts c = progress_counts(n);
+  std::vector<std::string> lines{fline("(I8,',',I8)", {c.cur, c.total})};
+  if (c.cur > 0) {
+    lines.push_back(fline("(A10)", {kRunning}));
+    lines.emplace_back();
+    lines.push_back(step_line(c, "A2"));
+  }
+  if (c.cur == kErrorEnd) lines.push_back(fline("(A48)", {kErrorText}));
+  return lines;
+}
+
+void PRGSTS(word n) {
+  const std::vector<std::string> lines = progress_file_lines(n);
+  UNTOPN(kProgressUnit, name_word("STAT"), 0, kProgressKind);
+  unit_rewind(kProgressUnit);
+  for (const auto& line : lines) unit_write_line(kProgressUnit, line);
+  const Counts c = progress_counts(n);
+  if (c.cur > 0) {
+    unit_write_line(kConsole, lines[1]);
+    unit_write_line(kConsole, lines[2]);
+    unit_write_line(kConsole, step_line(c, "A3"));
+  }
+  UNTCLS(kProgressUnit);
+}
+
+// A failure while closing the units (a listing that could not be written)
+// turns a normal end into an error end, in the exit status and in the
+// progress file.
+void end_process(int status) {
+  RunFrame& f = exec_state().frame;
+  if (f.stopping) std::_Exit(status == 0 ? 1 : status);
+  f.stopping = true;
+  unit_close_all();
+  if (f.close_failed) {
+    if (status == 0) PRGSTS(kErrorEnd);
+    status = 1;
+  }
+  std::exit(status);
+}
+
+void RUNEND() {
+  RunFrame& f = exec_state().frame;
+  SYSWRD& s = sysw();
+  if (f.ending) {
+    // Re-entered through a fatal message raised while ending: record the
+    // error end if that has not been tried yet, and stop.
+    if (!f.progress_final) {
+      f.progress_final = true;
+      PRGSTS(kErrorEnd);
+    }
+    end_process(1);
+  }
+  f.ending = true;
+  if (exec_state().msgque.count > 0) MSGOUT();
+  SCRDEL();
+  if (s.IERFLG == 0 && s.IWRNFL == 1) s.IERFLG = -2;
+  const word code = s.IERFLG == 0 ? kNormalEnd : s.IERFLG == -2 ? kWarningEnd : kErrorEnd;
+  f.progress_final = true;
+  PRGSTS(code);
+  end_process(code == kErrorEnd ? 1 : 0);
+}
+
+}  // namespace zephsol
