@@ -5,9 +5,13 @@
 // Supported: I, F, E, ES, G, A, Z, L edit descriptors with widths (Iw.m,
 // Ew.dEe), nX, Tn/TLn/TRn, nP scale, slash, quoted literals, repeat counts
 // and nested repeat groups, colon, and format reversion when the arguments
-// outlast the format. A field too narrow for its value is filled with '*'.
-// Rounding is to nearest with ties away from zero on the exact decimal value,
-// as the platform's Fortran run-time does; negative zero keeps its sign.
+// outlast the format (a new record, resuming at the last top-level group).
+// A field too narrow for its value is filled with '*'. Rounding is to nearest
+// on the exact decimal value of the binary number, ties to even, as the
+// platform's Fortran run-time does; negative zero keeps its sign. A float
+// argument is edited as a REAL, from its float value. A malformed format, or
+// arguments given to a format without data edit descriptors, throws
+// std::invalid_argument (a fault of the calling code).
 #pragma once
 
 #include <cstdint>
@@ -20,7 +24,11 @@
 namespace zephsol {
 
 // One value handed to a format. An integer under an A descriptor prints the
-// characters of its word (four per word); a text under I prints as '*'.
+// characters of its word (four per word); under Z it shows its 32-bit word
+// (64 bits only when the value needs them), a REAL its float bits. An
+// argument that a descriptor cannot show (a text under I, F or Z, a number
+// under F given as an integer, ...) fills the field with '*'. Under L an
+// integer is true when it is not zero.
 class FmtArg {
  public:
   enum class Kind { Int, Real, Double, Text };
@@ -28,6 +36,8 @@ class FmtArg {
   FmtArg(long v) : kind_(Kind::Int), i_(v) {}
   FmtArg(long long v) : kind_(Kind::Int), i_(v) {}
   FmtArg(unsigned v) : kind_(Kind::Int), i_(v) {}
+  FmtArg(unsigned long v) : kind_(Kind::Int), i_(static_cast<std::int64_t>(v)) {}
+  FmtArg(unsigned long long v) : kind_(Kind::Int), i_(static_cast<std::int64_t>(v)) {}
   FmtArg(float v) : kind_(Kind::Real), d_(v) {}
   FmtArg(double v) : kind_(Kind::Double), d_(v) {}
   FmtArg(std::string_view v) : kind_(Kind::Text), s_(v) {}
