@@ -7,7 +7,10 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <span>
+#include <stdexcept>
 #include <limits>
 #include <map>
 #include <sstream>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "fortran/fortfmt_cases.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -88,6 +92,93 @@ TEST(FortfmtReference, AgreesWithFortranRunTime) {
   }
   EXPECT_EQ(failures, 0);
 #endif
+}
+
+// Argument kinds the Fortran run-time would reject: the field fills with '*'.
+// Words under A and Z, and integers under L, as the system passes them.
+TEST(Fortfmt, ArgumentKinds) {
+  struct Case {
+    const char* format;
+    FmtArg arg;
+    const char* want;
+  };
+  const Case cases[] = {
+      {"(I5)", FmtArg("abc"), "*****"},
+      {"(I4)", FmtArg(1.5), "****"},
+      {"(F6.2)", FmtArg(3), "******"},
+      {"(E10.3)", FmtArg("x"), "**********"},
+      {"(Z6)", FmtArg("x"), "******"},
+      {"(L2)", FmtArg(2.0), "**"},
+      {"(A)", FmtArg(2.0), "****"},
+      {"(A4)", FmtArg(name_word("EST ")), "EST "},
+      {"(A8)", FmtArg(name_word("EST")), "    EST "},
+      {"(A2)", FmtArg(name_word("WORK")), "WO"},
+      {"(L2)", FmtArg(-1), " T"},
+      {"(L2)", FmtArg(0), " F"},
+      {"(Z9)", FmtArg(0xFFFFFFFFu), " FFFFFFFF"},
+      {"(Z9)", FmtArg(-2), " FFFFFFFE"},
+      {"(Z9)", FmtArg(real_word(1.0f)), " 3F800000"},
+      {"(Z9)", FmtArg(1.0f), " 3F800000"},
+      {"(G8.2)", FmtArg(std::size_t{7}), "       7"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fline(c.format, {c.arg}), c.want) << c.format;
+}
+
+// The same format in different spellings edits alike.
+TEST(Fortfmt, FormatSpellings) {
+  const std::vector<std::vector<std::string>> same = {
+      {"(I5,F6.2)", "I5,F6.2", "( i5 , f6.2 )", " (I5,F6.2) "},
+      {"(1P6E16.7)", "(1P,6E16.7)", "(1p 6e16.7)"},
+      {"(1PE14.6,E14.6)", "(1P,E14.6,E14.6)", "(1P,2E14.6)", "(1P2(E14.6))"},
+      {"(2(I3,1X))", "(I3,1X,I3,1X)", "(2(I3,X))"},
+  };
+  for (const auto& group : same) {
+    const std::string first = fline(group[0], {5, 1.25});
+    for (const auto& f : group) EXPECT_EQ(fline(f, {5, 1.25}), first) << f;
+  }
+}
+
+TEST(Fortfmt, MalformedFormatsThrow) {
+  for (const char* bad : {"(I5", "(I5))", "(Q5)", "(F5)", "(E8)", "('abc)", "(3'ab')", "(T0)", "(-1I5)",
+                          "(P)", "(E10.3E0)", "(2:)"})
+    EXPECT_THROW(fortran_records(bad, {1}), std::invalid_argument) << bad;
+  EXPECT_THROW(fortran_records("(' TEXT',5X)", {1}), std::invalid_argument);
+  EXPECT_NO_THROW(fortran_records("(' TEXT',5X)"));
+}
+
+// fline joins several records with '\n'; a format without arguments writes up
+// to its first data edit descriptor.
+TEST(Fortfmt, LineJoinsRecords) {
+  EXPECT_EQ(fline("(I2/I2,/)", {1, 2}), " 1\n 2\n");
+  EXPECT_EQ(fline("('0',5X,'HEAD',I4,' END')"), "0     HEAD");
+  EXPECT_EQ(fline("(A)", {std::string("kept  ")}), "kept  ");
+  const std::vector<FmtArg> many(5, FmtArg(7));
+  EXPECT_EQ(fortran_records("(2I2)", many), (std::vector<std::string>{" 7 7", " 7 7", " 7"}));
+}
+
+// The cache of parsed formats keeps its answers right when it overflows.
+TEST(Fortfmt, ManyDistinctFormats) {
+  for (int w = 1; w <= 5000; ++w) {
+    const std::string f = "(I" + std::to_string(w % 40 + 1) + ",'" + std::to_string(w) + "')";
+    const std::string got = fline(f, {1});
+    ASSERT_EQ(got, std::string(w % 40, ' ') + "1" + std::to_string(w)) << f;
+  }
+}
+
+// A formatted WRITE to a unit: one line per record; blanks that the format
+// writes are kept, positioning past the last character writes nothing.
+TEST(Fortfmt, WritesRecordsToUnit) {
+  const auto path = std::filesystem::path(testing::TempDir()) / "fortfmt_unit.txt";
+  unit_reset_all();
+  unit_open(61, path.string(), UnitForm::Formatted, UnitStatus::Unknown);
+  fwrite_unit(61, "(1X,I3,'  '/' NEXT',F6.2,3X)", {12, 0.5});
+  const std::vector<FmtArg> args{FmtArg("AB"), FmtArg("CD")};
+  fwrite_unit(61, "(A)", std::span<const FmtArg>(args));
+  unit_close(61);
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "  12  \n NEXT  0.50\nAB\nCD\n");
+  std::filesystem::remove(path);
 }
 
 }  // namespace
