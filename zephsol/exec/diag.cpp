@@ -1,7 +1,10 @@
 // Diagnostic switches and print-page control.
 #include "zephsol/exec/diag.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <string>
 #include <cstdlib>
 #include <string_view>
 
@@ -47,7 +50,7 @@ char write_eject() {
 word count_lines(word n, void (*page)()) {
   SYSWRD& s = sysw();
   if (n > 0) {
-    s.NLINE += n;
+    s.NLINE = static_cast<word>(std::min<std::int64_t>(std::int64_t{s.NLINE} + n, INT32_MAX));
     if (s.NLINE <= s.LINPAG) return 0;
   }
   page();
