@@ -1,0 +1,36 @@
+// Elastic material matrices and the tangent matrix of a point.
+//
+// ELAMAT forms the elastic stress-strain matrix D of the current material
+// (MATCOM) for the stress layout of the current element class, packed (upper
+// triangle row by row). Before it does, the moduli of the stress-dependent
+// soil models are brought up to date from the bound integration point
+// (soilmod.h); those updates overwrite E and NU in MATCOM. STPMTX gives the
+// element stiffness routines the tangent matrix of a point: the elastic
+// matrix, cached per element in SIGCOM for the kinds whose moduli do not
+// depend on the point, plus the plastic correction at a plastic point.
+//
+// Reads: MATCOM, the bound element (class, NS) and point views, SIGCOM.
+// Messages: -8015 "KFLD" for class 10 (joints have no elastic matrix here),
+// -4040 a class outside 1-11.
+#pragma once
+
+#include <span>
+
+#include "zephsol/exec/words.h"
+
+namespace zephsol {
+
+// D (packed, NS(NS+1)/2 terms of the class) for MATCOM and the element class.
+void ELAMAT(std::span<double> D);
+
+// Tangent matrix of the bound point: De (recomputed per point for kinds 2, 3
+// and 5, else taken from the cache, refreshed when its flag is negative) plus
+// the plastic correction when the point is plastic.
+void STPMTX(std::span<double> D);
+
+// Number of stress components of an element class, and of normal ones
+// among them (-4040 for a class outside 1-11).
+word class_components(word iclass);
+word class_normal_components(word iclass);
+
+}  // namespace zephsol
