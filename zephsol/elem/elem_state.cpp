@@ -1,0 +1,14 @@
+// The element library's process-wide records.
+#include "zephsol/elem/elem_records.h"
+
+namespace zephsol {
+
+namespace {
+ElemState g_elem;
+}  // namespace
+
+ElemState& elem_state() noexcept { return g_elem; }
+
+void reset_elem_state() { g_elem = ElemState{}; }
+
+}  // namespace zephsol

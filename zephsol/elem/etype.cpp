@@ -1,0 +1,214 @@
+// Element type codes, their attribute table, the type descriptor loader and
+// the decoder of element summary records.
+#include "zephsol/elem/etype.h"
+
+#include <string_view>
+#include <utility>
+
+#include "zephsol/elem/elem_msg.h"
+#include "zephsol/exec/util.h"
+
+namespace zephsol {
+namespace {
+
+// Fixed attributes of an element type. Masks are the same at every node,
+// except that an orientation node (the last node of the beams) carries
+// coordinates but no DOF and no temperature.
+struct TypeAttr {
+  std::string_view name;
+  bool descriptor;
+  word iclass, nn, npts, ioutpt, ndof, nc, np, idim, nldtyp;
+  std::array<word, 8> ldword;
+  word dofmsk, crdmsk, tmpflg;
+  bool orient_node;
+  word ns;           // stress components when not those of the class (0 = class)
+  word prop_change;  // property words 1-4 (bit k-1) that a property change replaces
+};
+
+constexpr std::array<word, 8> kSolidLoads{4, 5, 0, 0, 0, 0, 4, 13};
+constexpr std::array<word, 8> kQuadSolidLoads{4, 9, 0, 0, 0, 0, 4, 13};
+constexpr std::array<word, 8> kPlaneLoads{4, 3, 0, 0, 0, 0, 3, 13};
+constexpr std::array<word, 8> kLineLoads{4, 3, 0, 0, 0, 0, 4, 13};
+constexpr std::array<word, 8> kBeamLoads{7, 3, 0, 0, 0, 0, 4, 13};
+constexpr std::array<word, 8> kMembraneLoads{3, 3, 0, 0, 0, 0, 4, 13};
+constexpr word kBeamProps = 0b1111, kFirstProp = 0b0001, kJointProps = 0b1001;
+
+constexpr std::array<word, 8> joint_loads(word nodal) { return {nodal, 0, 0, 0, 0, 0, 0, 13}; }
+
+constexpr TypeAttr none(std::string_view name) { return {name, false, 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0, 0, 0, false, 0, 0}; }
+
+// Indexed by IECOD - 1.
+constexpr std::array<TypeAttr, kMaxTypeCode> kTypes{{
+    // name      desc  cls  NN pts out DOF  NC  NP dim nld  load words        DOF crd tmp orient NS props
+    {"HEX8",     true,  3,  8,  9,  9, 24, 24,  0, 9, 8, kSolidLoads,          7, 7, 1, false, 0, 0},
+    {"PENT6",    true,  3,  6,  9,  9, 18, 18,  0, 9, 8, kSolidLoads,          7, 7, 1, false, 0, 0},
+    {"QAX4",     true,  4,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
+    {"TAX3",     true,  4,  3,  4,  1,  6,  6,  0, 4, 8, {3, 3, 0, 0, 0, 0, 3, 13}, 3, 3, 1, false, 0, 0},
+    {"BEAM2",    true,  6,  3,  1,  1, 12,  9, 20, 9, 8, kBeamLoads,          63, 7, 1, true,  0, kBeamProps},
+    {"ROD2",     true,  1,  2,  1,  1,  6,  6,  3, 9, 8, kLineLoads,           7, 7, 1, false, 0, kFirstProp},
+    {"QFLA4",    true,  7,  4, 45, 25, 24, 12, 11, 9, 8, {7, 5, 0, 0, 0, 0, 4, 13}, 63, 7, 1, false, 0, kFirstProp},
+    {"TFLA3",    true,  7,  3, 36, 17, 18,  9,  6, 9, 8, {7, 4, 0, 0, 0, 0, 4, 13}, 63, 7, 1, false, 0, 0},
+    {"QMEM4",    true,  2,  4,  5,  5, 12, 12,  4, 9, 8, kMembraneLoads,       7, 7, 1, false, 0, 0},
+    {"TMEM3",    true,  2,  3,  4,  1,  9,  9,  3, 9, 8, kMembraneLoads,       7, 7, 1, false, 0, 0},
+    {"QPLAN4",   true,  5,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
+    {"TPLAN3",   true,  5,  3,  4,  1,  6,  6,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
+    {"GAP2",     true, 10,  2,  1,  1,  6,  6,  6, 9, 1, {4, 0, 0, 0, 0, 0, 0, 0}, 7, 7, 0, false, 0, 0},
+    {"JOINT4",   true, 10,  4,  3,  2,  8,  8,  8, 4, 8, joint_loads(4),       3, 3, 0, false, 0, kJointProps},
+    {"HEX20",    true,  3, 20, 27, 14, 60, 60,  0, 9, 8, kQuadSolidLoads,      7, 7, 1, false, 0, 0},
+    {"PENT15",   true,  3, 15, 21,  8, 45, 45,  0, 9, 8, kQuadSolidLoads,      7, 7, 1, false, 0, 0},
+    {"TET10",    true,  3, 10,  5,  1, 30, 30,  0, 9, 8, {4, 7, 0, 0, 0, 0, 4, 13}, 7, 7, 1, false, 0, 0},
+    {"JOINT6",   true, 10,  6,  4,  1, 18, 18,  8, 9, 8, joint_loads(6),       7, 7, 0, false, 0, kJointProps},
+    {"JOINT8",   true, 10,  8,  5,  5, 24, 24,  8, 9, 8, joint_loads(8),       7, 7, 0, false, 0, kJointProps},
+    {"JOINT12",  true, 10, 12,  7,  1, 36, 36,  8, 9, 8, joint_loads(12),      7, 7, 0, false, 0, kJointProps},
+    {"JOINT16",  true, 10, 16,  9,  5, 48, 48,  8, 9, 8, joint_loads(16),      7, 7, 0, false, 0, kJointProps},
+    {"SPG2",     true,  6,  2,  1,  1, 12,  6,  6, 9, 8, kLineLoads,          63, 7, 1, false, 0, 0},
+    {"CNT2",     true,  6,  2,  1,  1, 12,  6, 20, 9, 8, kLineLoads,          63, 7, 1, false, 0, 0},
+    none("QPLAIC4"),
+    none("TPLAIC3"),
+    {"SBEAM2",   true,  6,  3, 125, 63, 12, 9,  8, 9, 8, kBeamLoads,          63, 7, 1, true,  3, 0},
+    {"HEX8R",    true,  3,  8,  9,  9, 24, 24,  0, 9, 8, kSolidLoads,          7, 7, 1, false, 0, 0},
+    {"QAX4R",    true,  4,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
+    {"QPLAN4R",  true,  5,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
+}};
+
+constexpr bool known_code(word iecod) { return iecod >= 1 && iecod <= kMaxTypeCode; }
+
+// Row of a code the caller has checked.
+const TypeAttr& type_row(word iecod) { return kTypes[static_cast<std::size_t>(iecod - 1)]; }
+
+// Row of a code that must lie in 1-29 (-5000 otherwise).
+const TypeAttr& checked_row(word iecod) {
+  if (!known_code(iecod)) elem_fatal(-5000, iecod, 0);
+  return type_row(iecod);
+}
+
+// Stores the option part: load word counts and the first NN entries of the
+// per-node masks.
+void store_option_part(const TypeAttr& t, ETYCOM& e) {
+  e.LDWORD = t.ldword;
+  for (word i = 0; i < t.nn; ++i) {
+    const bool orient = t.orient_node && i == t.nn - 1;
+    e.DOFMSK[i] = orient ? 0 : t.dofmsk;
+    e.CRDMSK[i] = t.crdmsk;
+    e.TMPFLG[i] = orient ? 0 : t.tmpflg;
+  }
+}
+
+// Key, new ID and order of the first entry of list whose key is key; (-1, -1) when none.
+std::pair<word, word> find_change(const ChangeList& list, word key) {
+  for (word i = 0; i < list.count && i < ChangeList::kMax; ++i)
+    if (list.entry[i][0] == key) return {list.entry[i][1], list.entry[i][2]};
+  return {-1, -1};
+}
+
+// Replaces the property words of the current element that a property change
+// names: the later change (larger order) wins, the material-ID list on a tie.
+void apply_property_change(ESTCOM& e, const TypeAttr& t, const ModelTables& tables) {
+  if (t.prop_change == 0) return;
+  const auto [pg, og] = e.MGROUP > 0 ? find_change(tables.PRCGRP, e.MGROUP) : std::pair<word, word>{-1, -1};
+  const auto [pm, om] = find_change(tables.PRCMID, e.MATID);
+  if (tables.PRCGRP.count <= 0 && tables.PRCMID.count <= 0) return;
+  const word chosen = om < og ? pg : pm;
+  if (chosen < 1) return;
+  const PRPTAB& p = tables.prptab;
+  for (word k = 0; k < p.count && k < PRPTAB::kMax; ++k) {
+    if (p.id[k] != chosen) continue;
+    for (int v = 0; v < 4; ++v)
+      if (t.prop_change & (1 << v)) e.PROP[v] = p.value[v][k];
+    return;
+  }
+  // A property the table does not hold: the element keeps its record's values.
+}
+
+// Count of a record that must lie in 0..limit (-8063 otherwise).
+word checked_count(word count, word limit) {
+  if (count < 0 || count > limit) elem_fatal(-8063, count, limit);
+  return count;
+}
+
+}  // namespace
+
+void ETYPCD(const std::array<word, 2>& name, word& iecod) {
+  iecod = 0;
+  for (word code = 1; code <= kMaxTypeCode; ++code)
+    if (name_words8(type_row(code).name) == name) {
+      iecod = code;
+      return;
+    }
+}
+
+void ETYPNM(word iecod, std::array<word, 2>& name) {
+  name = name_words8(known_code(iecod) ? type_row(iecod).name : "????");
+}
+
+void ETYPDS(word iseq, word option) {
+  const ETYP& etyp = elem_state().tables.etyp;
+  if (iseq < 1 || iseq > etyp.count || iseq > ETYP::kMax) bad_argument("ISEQ", iseq);
+  ETYCOM& e = etycom();
+  const auto& def = etyp.entry[static_cast<std::size_t>(iseq - 1)];
+  e.IUTYPE = def[0];
+  e.IECOD = def[1];
+  ETYPNM(e.IECOD, e.NAME);
+  if (!known_code(e.IECOD) || !type_row(e.IECOD).descriptor) elem_fatal(-5000, e.IECOD, 0);
+  const TypeAttr& t = type_row(e.IECOD);
+  // Words 4-26, the reserved ones zero.
+  e.ICLASS = t.iclass;
+  e.rsv5 = {};
+  e.NN = t.nn;
+  e.rsv8 = {};
+  e.NPTS = t.npts;
+  e.IOUTPT = t.ioutpt;
+  e.NDOF = t.ndof;
+  e.NC = t.nc;
+  e.NP = t.np;
+  e.IDIM = t.idim;
+  e.NLDTYP = t.nldtyp;
+  for (int w = 0; w < 9; ++w) e.rsv18[w] = 0;  // words 18-26
+  if (option != 0) store_option_part(t, e);
+}
+
+void estrd_words(std::span<const word> record) {
+  constexpr word kHead = 10;
+  const auto size = static_cast<word>(record.size());
+  if (size < kHead) elem_fatal(-1, name_word("EST"), size);
+  ESTCOM& e = estcom();
+  e.IEXN = record[0];
+  e.IECOD = BITAND(record[1], 16777215);
+  e.ISEQ = BITSHR(record[1], 24);
+  e.MATID = record[2];
+  e.MGROUP = record[3];
+  e.ICLASS = record[4];
+  e.NPTS = record[5];
+  e.IOUTPT = record[6];
+  e.NP = record[7];
+  e.NC = record[8];
+  e.NN = record[9];
+  if (e.ICLASS < 1 || e.ICLASS > NSCOMP.count) elem_fatal(-3523, e.ICLASS, 0);
+  const TypeAttr& t = checked_row(e.IECOD);
+  e.NS = t.ns != 0 ? t.ns : NSCOMP.ns[static_cast<std::size_t>(e.ICLASS - 1)];
+  e.rsv12 = {};
+
+  const word np = checked_count(e.NP, ESTCOM::kMaxProp);
+  const word nc = checked_count(e.NC, ESTCOM::kMaxCoord);
+  const word nn = checked_count(e.NN, ESTCOM::kMaxNode);
+  if (size < kHead + np + nc + nn) elem_fatal(-1, name_word("EST"), size);
+  auto next = record.begin() + kHead;
+  for (word i = 0; i < np; ++i) e.PROP[i] = word_real(*next++);
+  for (word i = 0; i < nc; ++i) e.XYZ[i] = word_real(*next++);
+  for (word i = 0; i < nn; ++i) e.EQIX[i] = *next++;
+
+  apply_property_change(e, t, elem_state().tables);
+
+  // DOF index list: node j contributes first, first + 1, ..., first + count - 1
+  // with first = EQIX >> 10 and count = EQIX AND 255.
+  word ndof = 0;
+  for (word j = 0; j < nn; ++j) ndof += BITAND(e.EQIX[j], 255);
+  checked_count(ndof, ESTCOM::kMaxDof);
+  word k = 0;
+  for (word j = 0; j < nn; ++j) {
+    const word first = BITSHR(e.EQIX[j], 10);
+    for (word c = 0; c < BITAND(e.EQIX[j], 255); ++c) e.IDOF[k++] = first + c;
+  }
+}
+
+}  // namespace zephsol

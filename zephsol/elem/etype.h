@@ -1,0 +1,41 @@
+// Element type table and current element.
+//
+// ETYPCD and ETYPNM map type names to type codes 1-29 and back. ETYPDS loads
+// the fixed attributes of an element type definition of the ETYP table into
+// ETYCOM (option 1 also the load word counts and the per-node masks).
+// estrd_words decodes one record of the element summary table EST into
+// ESTCOM: it applies the interval's property changes (PRCGRP, PRCMID,
+// PRPTAB) and builds the element's list of global equation numbers.
+//
+// EST record: IEXN, ISEQ x 2^24 + IECOD, material ID, material group, ICLASS,
+// points, output point, NP, NC, NN, NP REAL property words, NC REAL
+// coordinates, NN EQIX words (first equation x 1024 + DOF count below 256).
+//
+// Messages: -8015 ("ISEQ", ISEQ) for a definition outside the ETYP table;
+// -5000 (IECOD, 0) for a code without descriptor or outside 1-29; -3523
+// (ICLASS, 0) for a class outside 1-11; -8063 (count, limit) for property,
+// coordinate, node or DOF counts beyond ESTCOM's room; -1 ("EST ", words)
+// for a record shorter than its counts.
+#pragma once
+
+#include <array>
+#include <span>
+
+#include "zephsol/elem/elem_records.h"
+#include "zephsol/exec/words.h"
+
+namespace zephsol {
+
+inline constexpr word kMaxTypeCode = 29;
+
+// Code of the type whose 8-character name equals name, or 0.
+void ETYPCD(const std::array<word, 2>& name, word& iecod);
+// 8-character name of code iecod, "????" for a code outside 1-29.
+void ETYPNM(word iecod, std::array<word, 2>& name);
+// Loads ETYCOM for definition iseq of the ETYP table; option 1 also the option part.
+void ETYPDS(word iseq, word option);
+
+// Decodes one EST record into ESTCOM (the record's words as read).
+void estrd_words(std::span<const word> record);
+
+}  // namespace zephsol
