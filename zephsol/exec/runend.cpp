@@ -7,6 +7,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/sjis.h"
 #include "zephsol/exec/units.h"
 
 namespace zephsol {
@@ -19,21 +20,6 @@ constexpr word kProgressKind = 4;  // formatted, status "UNKNOWN"
 constexpr word kNormalEnd = -1;
 constexpr word kWarningEnd = -2;
 constexpr word kErrorEnd = -8;
-
-// Shift-JIS labels of the progress file.
-// 現在解析中 (analysis running)
-constexpr std::string_view kRunning = "\x8c\xbb\x8d\xdd\x89\xf0\x90\xcd\x92\x86";
-// ステージ (stage)
-constexpr std::string_view kStage = "\x83\x58\x83\x65\x81\x5b\x83\x57";
-// 　　ステップ (step)
-constexpr std::string_view kStep = "\x81\x40\x81\x40\x83\x58\x83\x65\x83\x62\x83\x76";
-// 　　総ステップ (total step)
-constexpr std::string_view kTotalStep = "\x81\x40\x81\x40\x91\x8d\x83\x58\x83\x65\x83\x62\x83\x76";
-// エラー終了しました。詳しくはリストをご覧下さい。 (ended in error; see the listing)
-constexpr std::string_view kErrorText =
-    "\x83\x47\x83\x89\x81\x5b\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42"
-    "\x8f\xda\x82\xb5\x82\xad\x82\xcd\x83\x8a\x83\x58\x83\x67\x82\xf0\x82\xb2\x97\x97"
-    "\x89\xba\x82\xb3\x82\xa2\x81\x42";
 
 struct Counts {
   word cur;
@@ -62,8 +48,8 @@ std::string step_line(Counts c, std::string_view slash) {
   const std::string fmt = "(A8,I4," + std::string(slash) + ",I4,A12,I4," + std::string(slash) + ",I4,A14,I4," +
                           std::string(slash) + ",I4)";
   const word interval = e.stp.NINTVL;
-  return fline(fmt, {kStage, interval, " /", steps_of_interval(0), kStep, e.stp.NSTEP, " /",
-                     steps_of_interval(interval), kTotalStep, c.cur, " /", c.total});
+  return fline(fmt, {kSjisStage, interval, " /", steps_of_interval(0), kSjisStep, e.stp.NSTEP, " /",
+                     steps_of_interval(interval), kSjisTotalStep, c.cur, " /", c.total});
 }
 
 }  // namespace
@@ -86,11 +72,11 @@ std::vector<std::string> progress_file_lines(word n) {
   const Counts c = progress_counts(n);
   std::vector<std::string> lines{fline("(I8,',',I8)", {c.cur, c.total})};
   if (c.cur > 0) {
-    lines.push_back(fline("(A10)", {kRunning}));
+    lines.push_back(fline("(A10)", {kSjisNowAnalysing}));
     lines.emplace_back();
     lines.push_back(step_line(c, "A2"));
   }
-  if (c.cur == kErrorEnd) lines.push_back(fline("(A48)", {kErrorText}));
+  if (c.cur == kErrorEnd) lines.push_back(fline("(A48)", {kSjisErrorEnd}));
   return lines;
 }
 
