@@ -20,11 +20,10 @@
 
 namespace zephsol {
 
-inline int g_fake_blkcnt = 0;
 inline int g_fake_scrdel_calls = 0;
 
 __attribute__((weak)) void SCRDEL() { ++g_fake_scrdel_calls; }
-__attribute__((weak)) word BLKCNT(word, word) { return g_fake_blkcnt; }
+__attribute__((weak)) word BLKCNT(word, word) { return 0; }  // no work file exists
 __attribute__((weak)) void UNTCLS(word unit) { unit_close(unit); }
 // The key's solver-list value names the file; odd kinds are unformatted.
 __attribute__((weak)) void UNTOPN(word unit, word key, word, word kind) {
@@ -45,7 +44,6 @@ class FrameTest : public ::testing::Test {
   void SetUp() override {
     unit_reset_all();
     reset_exec_state();
-    g_fake_blkcnt = 0;
     g_fake_scrdel_calls = 0;
     std::string tmpl = (std::filesystem::temp_directory_path() / "zephframeXXXXXX").string();
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
