@@ -1,5 +1,18 @@
 // Physical units: the unit opener for every file of the system, and the
-// record transfers of the data-block units (work files and problem tapes).
+// record transfers of the data-block units.
+//
+// Permanent units (the problem tapes "NPTP" and "OPTP", units below the
+// first work unit) are sequential unformatted files, kept after the run.
+// Work units are direct-access files "WORKnn" (nn = unit - first work unit
+// + 1) with records of NBUFSZ - 1 words, deleted at the end of the run.
+// PUOPEN to PUSEEK act on the current unit, FILCTL word 2; buffers are
+// open-core indexes of NBUFSZ - 1 words. PURECS keeps each unit's next record
+// and last record written for the whole run.
+//
+// Messages: -961 a work file on a unit below the first work unit (unit, first
+// work unit); -3005 a problem-tape record of the wrong length (name, unit).
+// Failed opens, reads, writes and closes end the run in the unit channels
+// (-3019 open, -3005 read, -3993 write or extension).
 #pragma once
 
 #include "zephsol/exec/words.h"
@@ -14,5 +27,18 @@ namespace zephsol {
 void UNTOPN(word unit, word key, word reserved, word kind);
 // Closes unit and keeps its file.
 void UNTCLS(word unit);
+
+// Opens the current unit (UNTOPN with the key and kind); the first call of
+// the run sets every unit's counters to (1, 0).
+void PUOPEN(word key, word kind);
+// Closes the current unit: opt >= 0 keeps its file, opt < 0 deletes it.
+void PUCLOS(word opt);
+// Reads the next record into buf; eof = 1 when there is none.
+void PUREAD(word buf, word& eof);
+// Writes buf as the next record; it becomes the last record of the unit.
+void PUWRIT(word buf);
+// Positions so that the next transfer is record n; eof = 1 when a permanent
+// unit has no record n.
+void PUSEEK(word n, word& eof);
 
 }  // namespace zephsol

@@ -55,11 +55,18 @@ void io_fatal(word code, word p1, word p2) {
   g_in_failure = false;
 }
 
+// A file that cannot be opened is named on the console, and on the listing
+// and the error log when they are open files, before the fatal message.
 void open_fatal(int unit, const std::string& name) {
   if (g_in_failure) return;
   const std::string line = "0*** CANNOT OPEN FILE \"" + name + "\" ON UNIT " + std::to_string(unit) +
-                           ": " + std::strerror(errno) + "\n";
-  (void)!::write(1, line.data(), line.size());
+                           ": " + std::strerror(errno);
+  const std::string console = line + "\n";
+  (void)!::write(1, console.data(), console.size());
+  g_in_failure = true;
+  for (int u : {6, 999})
+    if (u != unit && unit_is_open(u)) unit_write_line(u, line);
+  g_in_failure = false;
   io_fatal(-3019, name_word(name.substr(0, 4)), unit);
 }
 

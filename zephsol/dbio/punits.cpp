@@ -1,0 +1,162 @@
+#include "zephsol/dbio/punits.h"
+
+#include <cassert>
+#include <string>
+
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/filesys.h"
+#include "zephsol/exec/msg.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
+
+namespace zephsol {
+
+namespace {
+
+// The first kind of a work file, and the one kind besides 1 and 2 that opens
+// an existing file.
+constexpr word kWorkKind = 5;
+
+PurecsPair& counters(word unit) {
+  assert(unit >= 1 && unit <= kFitRows && "unit without record counters");
+  return dbio_state().PURECS[static_cast<std::size_t>(unit - 1)];
+}
+
+bool is_work_unit(word unit) { return unit >= filctl().fstwrk; }
+
+// The file name a key stands for: its value in the solver list table, or the
+// key itself.
+std::string key_file_name(word key) {
+  const SOLVKY& t = exec_state().solvky;
+  const int n = t.count < 0 ? 0 : t.count > 12 ? 12 : t.count;
+  for (int i = 0; i < n; ++i) {
+    const auto& e = t.entry[static_cast<std::size_t>(i)];
+    if (e.key == key) return std::string(e.value.begin(), e.value.end());
+  }
+  return word_name(key);
+}
+
+// "WORK" and two digits of the unit's place among the work units.
+std::string work_file_name(word unit) {
+  const word n = unit - filctl().fstwrk + 1;
+  assert(n >= 1 && n <= 99 && "at most 99 work units");
+  return "WORK" + std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+}
+
+// The current record buffer as bytes.
+std::span<std::byte> record_bytes(word buf) {
+  return std::as_writable_bytes(core().words(buf, filctl().blkwds));
+}
+
+}  // namespace
+
+void UNTOPN(word unit, word key, word /*reserved*/, word kind) {
+  const UnitForm form = kind % 2 != 0 ? UnitForm::Unformatted : UnitForm::Formatted;
+  if (key != 0) {
+    const bool old = kind <= 2 || kind == kWorkKind;
+    unit_open(unit, key_file_name(key), form, old ? UnitStatus::Old : UnitStatus::Unknown);
+    return;
+  }
+  if (kind < kWorkKind) {
+    unit_open(unit, "", form, UnitStatus::Scratch);
+    return;
+  }
+  const word first_work = filctl().fstwrk;
+  if (unit < first_work) {
+    MSGPUT(-961, unit, first_work);
+    return;
+  }
+  unit_open(unit, work_file_name(unit), form, UnitStatus::Unknown, UnitAccess::Direct,
+            static_cast<std::size_t>(filctl().blkwds) * 4);
+}
+
+void UNTCLS(word unit) { unit_close(unit, false); }
+
+void PUOPEN(word key, word kind) {
+  const word unit = filctl().curunt;
+  UNTOPN(unit, key, 0, kind);
+  DbioState& s = dbio_state();
+  if (!s.purecs_set) {
+    s.PURECS.fill(PurecsPair{});
+    s.purecs_set = true;
+  }
+  PurecsPair& rc = counters(unit);
+  if (!is_work_unit(unit) && kind == kWorkKind && rc.written == 0) rc.written = kOpenEndedRecords;
+}
+
+void PUCLOS(word opt) {
+  const word unit = filctl().curunt;
+  if (opt >= 0)
+    UNTCLS(unit);
+  else
+    unit_close(unit, true);
+}
+
+void PUREAD(word buf, word& eof) {
+  const word unit = filctl().curunt;
+  PurecsPair& rc = counters(unit);
+  eof = 0;
+  const word r = rc.next;
+  if (r > rc.written) {
+    eof = 1;
+    return;
+  }
+  const auto bytes = record_bytes(buf);
+  if (is_work_unit(unit)) {
+    if (!unit_read_direct(unit, r, bytes)) {
+      eof = 1;
+      return;
+    }
+  } else {
+    const auto len = unit_read_record(unit, bytes);
+    if (!len) {
+      eof = 1;
+      return;
+    }
+    if (*len != bytes.size()) MSGPUT(-3005, filctl().name8[0], unit);
+  }
+  rc.next = r + 1;
+}
+
+void PUWRIT(word buf) {
+  const word unit = filctl().curunt;
+  PurecsPair& rc = counters(unit);
+  const word r = rc.next;
+  const auto bytes = record_bytes(buf);
+  if (is_work_unit(unit))
+    unit_write_direct(unit, r, bytes);
+  else
+    unit_write_record(unit, bytes);
+  rc.next = r + 1;
+  rc.written = r;
+}
+
+void PUSEEK(word n, word& eof) {
+  assert(n >= 1);
+  const word unit = filctl().curunt;
+  PurecsPair& rc = counters(unit);
+  eof = 0;
+  if (is_work_unit(unit)) {
+    rc.next = n;
+    return;
+  }
+  if (n == 1) {
+    unit_rewind(unit);
+    rc.next = 1;
+    return;
+  }
+  if (n > rc.written) {
+    eof = 1;
+    return;
+  }
+  for (word d = n - rc.next; d < 0; ++d)
+    if (!unit_backspace(unit)) MSGPUT(-3011, filctl().name8[0], unit);
+  for (word d = n - rc.next; d > 0; --d)
+    if (!unit_skip_record(unit)) {
+      eof = 1;
+      return;
+    }
+  rc.next = n;
+}
+
+}  // namespace zephsol
