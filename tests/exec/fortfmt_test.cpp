@@ -143,6 +143,10 @@ TEST(Fortfmt, MalformedFormatsThrow) {
                           "(P)", "(E10.3E0)", "(2:)"})
     EXPECT_THROW(fortran_records(bad, {1}), std::invalid_argument) << bad;
   EXPECT_THROW(fortran_records("(' TEXT',5X)", {1}), std::invalid_argument);
+  EXPECT_THROW(fortran_records("(I3,('x'))", {1, 2}), std::invalid_argument);
+  EXPECT_EQ(fline("(I3,I3,('x'))", {1, 2}), "  1  2x");
+  EXPECT_THROW(fortran_records("(1000P,F5.1)", {1.0}), std::invalid_argument);
+  EXPECT_EQ(fline("(400P,E9.3E3)", {1.0}), "*********");
   EXPECT_NO_THROW(fortran_records("(' TEXT',5X)"));
 }
 

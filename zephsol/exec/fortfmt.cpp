@@ -19,6 +19,7 @@
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 #include "zephsol/exec/units.h"
 #include "zephsol/exec/words.h"
@@ -60,7 +61,17 @@ struct Format {
   std::vector<Item> items;
   std::size_t reversion = 0;  // where a format restarts when arguments remain
   bool has_data = false;
+  bool reversion_has_data = false;  // whether the restarted part consumes arguments
 };
+
+// Bound of the digits after the point and of the scale factor, which keeps
+// every edited number within the conversion buffers below.
+constexpr int kMaxDigits = 400;
+
+// Letters of the data edit descriptors (ES is E followed by S).
+constexpr std::array<std::pair<char, Op>, 7> kDescriptors{{
+    {'I', Op::I}, {'F', Op::F}, {'E', Op::E}, {'G', Op::G}, {'A', Op::A}, {'Z', Op::Z}, {'L', Op::L},
+}};
 
 class Parser {
  public:
@@ -76,7 +87,10 @@ class Parser {
     Format f;
     parse_list(f, 0);
     if (pos_ != s_.size()) fail("unbalanced ')'");
-    for (const Item& it : f.items) f.has_data = f.has_data || is_data(it.op);
+    for (std::size_t i = 0; i < f.items.size(); ++i) {
+      f.has_data = f.has_data || is_data(f.items[i].op);
+      f.reversion_has_data = f.reversion_has_data || (i >= f.reversion && is_data(f.items[i].op));
+    }
     return f;
   }
 
@@ -167,6 +181,7 @@ class Parser {
     if (c == 'P') {
       ++pos_;
       if (!counted) fail("P needs a scale factor");
+      if (count > kMaxDigits) fail("scale factor too large");
       f.items.push_back(control(Op::Scale, 1, sign * count));
     } else if (c == 'X') {
       ++pos_;
@@ -223,21 +238,13 @@ class Parser {
       f.items.push_back(it);
       return;
     }
-    switch (c) {
-      case 'I': it.op = Op::I; break;
-      case 'F': it.op = Op::F; break;
-      case 'E':
-        it.op = Op::E;
-        if (peek() == 'S') {
-          ++pos_;
-          it.op = Op::ES;
-        }
-        break;
-      case 'G': it.op = Op::G; break;
-      case 'A': it.op = Op::A; break;
-      case 'Z': it.op = Op::Z; break;
-      case 'L': it.op = Op::L; break;
-      default: fail("unknown edit descriptor");
+    const auto* entry = std::find_if(kDescriptors.begin(), kDescriptors.end(),
+                                     [c](const auto& d) { return d.first == c; });
+    if (entry == kDescriptors.end()) fail("unknown edit descriptor");
+    it.op = entry->second;
+    if (it.op == Op::E && peek() == 'S') {
+      ++pos_;
+      it.op = Op::ES;
     }
     it.w = optional_number(-1);
     if (it.w < 0 && it.op != Op::A) fail("field width expected");
@@ -253,7 +260,7 @@ class Parser {
       if (it.e < 1) fail("exponent digits of 1 or more expected");
     }
     if (it.op == Op::A || it.op == Op::L) it.d = -1;
-    if (real && it.d > 400) fail("too many digits");
+    if (real && it.d > kMaxDigits) fail("too many digits");
     f.items.push_back(it);
   }
 };
@@ -533,6 +540,8 @@ std::vector<std::string> run(const Format& f, std::span<const FmtArg> args) {
   for (;;) {
     if (i == f.items.size()) {
       if (next == args.size()) break;
+      if (!f.reversion_has_data)
+        throw std::invalid_argument("arguments left for a format part without data edit descriptors");
       out.end_record();  // reversion: a new record, back to the last top-level group
       i = f.reversion;
       continue;
