@@ -1,8 +1,15 @@
 // Searches, range counts, bit operations and sorts.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "zephsol/exec/util.h"
@@ -88,6 +95,28 @@ TEST(Rngcnt, CountsTheValuesOfExactRanges) {
         const word last = first + k * step;
         EXPECT_EQ(RNGCNT(first, last, step), k + 1);
       }
+}
+
+// A zero step has no count: the run ends with a program logic error
+// instead of dividing by zero.
+TEST(Rngcnt, ZeroStepEndsTheRun) {
+  char dir[] = "/tmp/rngcnt_test_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string listing = std::string(dir) + "/console.txt";
+  const auto zero_step = [&] {
+    std::fflush(stdout);
+    if (chdir(dir) != 0) std::_Exit(9);
+    const int fd = ::open(listing.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
+    RNGCNT(1, 5, 0);
+    std::_Exit(7);
+  };
+  EXPECT_EXIT(zero_step(), ::testing::ExitedWithCode(1), "");
+  std::ifstream in(listing);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("0*** SYSTEM FATAL MESSAGE    999, PROGRAM LOGIC ERROR"), std::string::npos);
+  std::filesystem::remove_all(dir);
 }
 
 // ------------------------------------------------------------------- bits
