@@ -1,0 +1,67 @@
+// Test fixtures of the input phase: a fresh state, a scratch working
+// directory, the listing and error log on files, decks written to files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zephsol/exec/words.h"
+
+namespace zephsol::test {
+
+// Expected item lists, built item by item.
+class Items {
+ public:
+  Items& name(std::string_view s);
+  Items& delim(char c);
+  Items& integer(word v);
+  Items& real(float v);
+  Items& dreal(double v);
+  Items& text(std::string_view s);  // quoted text of ceil(n/4) words
+  Items& eos();
+  Items& cont();
+  const std::vector<word>& words() const { return w_; }
+
+ private:
+  std::vector<word> w_;
+};
+
+// The 20-word card image of a text.
+std::vector<word> card_of(std::string_view text);
+
+// Runs the free-field reader on a card with room for size words; returns
+// the words up to and including the end or continuation mark (or just the
+// first word when the card was rejected).
+std::vector<word> parse_card(std::string_view text, word size = 150);
+
+// Every test runs in its own scratch directory with fresh records, the
+// listing on "listing.txt" and the error log on "errlog.txt".
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes lines to a file in the scratch directory.
+  void write_file(const std::string& name, const std::vector<std::string>& lines);
+  // Writes the deck and opens it as the input unit.
+  void open_deck(const std::vector<std::string>& lines);
+  // The lines written so far to a unit's file.
+  std::vector<std::string> lines_of(int unit);
+  std::vector<std::string> listing() { return lines_of(6); }
+  std::vector<std::string> errlog() { return lines_of(999); }
+  static std::vector<std::string> read_lines(const std::filesystem::path& p);
+
+  std::filesystem::path dir_;
+  std::filesystem::path old_cwd_;
+};
+
+// Whether some line of lines contains text.
+bool contains(const std::vector<std::string>& lines, std::string_view text);
+// How many lines contain text.
+int count_containing(const std::vector<std::string>& lines, std::string_view text);
+
+}  // namespace zephsol::test

@@ -1,0 +1,25 @@
+// Data blocks of the input phase's control section: the request blocks CTRL
+// and CTRN, and the identification records of the problem tapes.
+#pragma once
+
+#include "zephsol/exec/words.h"
+#include "zephsol/input/inrec.h"
+#include "zephsol/input/outreq.h"
+
+namespace zephsol {
+
+// Whether data block number is defined and closed.
+bool block_closed(word number);
+
+// Writes CTRL or CTRN with the buffer at open-core word `buffer`; a block
+// that is not defined and closed is system message 201 (queued, IERFLG 2).
+void write_request_block(word number, const RequestRecords& r, word buffer);
+
+// Reads the identification record (the first record) of the old problem
+// tape into id.
+void read_old_tape_id(IDREC& id, word buffer);
+
+// Starts the new problem tape: the identification record and an end-of-set.
+void write_new_tape_id(const IDREC& id, word buffer);
+
+}  // namespace zephsol
