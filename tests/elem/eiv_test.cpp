@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/fatal.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/elem/eiv.h"
 
 namespace zephsol {
@@ -363,6 +364,19 @@ TEST_F(StateStore, MessageTable) {
     EXPECT_TRUE(test::has_message(log, c.code)) << c.what << "\n" << log;
     EXPECT_NE(log.find(c.text), std::string::npos) << c.what << "\n" << log;
   }
+}
+
+TEST(StateStoreBlocks, MessagesNameTheDataBlockOfTheDirectory) {
+  reset_elem_state();
+  estcom().ICLASS = 3;
+  estcom().NPTS = 1;
+  std::vector<word> area(100);
+  const std::string log = test::fatal_log([&] {
+    EIVRDA(0, area);
+    EIVOPA(EIV0);
+    EIVOPA(EIV0);
+  });
+  EXPECT_NE(log.find("FILE=EIV0, UNIT=     240"), std::string::npos) << log;
 }
 
 }  // namespace
