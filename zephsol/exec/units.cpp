@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -424,11 +425,29 @@ void unit_write_direct(int unit, std::int64_t rec, std::span<const std::byte> da
     write_fatal(unit);
 }
 
+namespace {
+
+// The kernel copies into a destination that is not 8-byte aligned at a
+// fraction of its usual speed, and record buffers of the file system sit at
+// even word indexes (4 bytes past an 8-byte boundary). Such reads go through
+// an aligned staging area and one copy in user space.
+constexpr std::size_t kStagingBytes = 1 << 16;
+
+ssize_t aligned_pread(int fd, char* p, std::size_t n, off_t at) {
+  if (reinterpret_cast<std::uintptr_t>(p) % 16 == 0 || n > kStagingBytes) return full_pread(fd, p, n, at);
+  alignas(64) static char staging[kStagingBytes];
+  const ssize_t r = full_pread(fd, staging, n, at);
+  if (r > 0) std::memcpy(p, staging, static_cast<std::size_t>(r));
+  return r;
+}
+
+}  // namespace
+
 bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data) {
   Unit& u = require(unit);
   if (u.fd < 0 || rec < 1) return false;
   const off_t at = static_cast<off_t>(rec - 1) * static_cast<off_t>(u.reclen);
-  const ssize_t r = full_pread(u.fd, reinterpret_cast<char*>(data.data()), data.size(), at);
+  const ssize_t r = aligned_pread(u.fd, reinterpret_cast<char*>(data.data()), data.size(), at);
   if (r == 0) return false;
   if (r != static_cast<ssize_t>(data.size())) {
     io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
