@@ -169,6 +169,15 @@ TEST(Bufrel, AppendsARunToTheTailInChainOrder) {
   EXPECT_EQ(filctl().p2tail & 0x7FFF, 3);
   BUFREL(0);
   EXPECT_EQ(free_list(filctl().p2head, -1), (std::vector<word>{2, 1, 3}));
+  // The released chain's own links carry the pool bit; the buffers still
+  // come out by their plain numbers.
+  std::vector<word> got;
+  for (int i = 0; i < 4; ++i) {
+    word k;
+    BUFGET(k);
+    got.push_back(k);
+  }
+  EXPECT_EQ(got, (std::vector<word>{32770, 32769, 32771, 0}));
 }
 
 TEST(Bufrel, SplitsAChainThatMixesThePools) {
