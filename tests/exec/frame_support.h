@@ -1,7 +1,5 @@
 // Test support for the run frame: units 0, 6 and 999 and the progress file
-// redirected to files of a temporary directory, and stand-ins for the
-// file-system routines the run frame calls (weak, so that the real ones win
-// wherever they are linked).
+// redirected to files of a temporary directory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,27 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "zephsol/dbio/punits.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
 
 namespace zephsol {
-
-inline int g_fake_scrdel_calls = 0;
-
-__attribute__((weak)) void SCRDEL() { ++g_fake_scrdel_calls; }
-__attribute__((weak)) word BLKCNT(word, word) { return 0; }  // no work file exists
-__attribute__((weak)) void UNTCLS(word unit) { unit_close(unit); }
-// The key's solver-list value names the file; odd kinds are unformatted.
-__attribute__((weak)) void UNTOPN(word unit, word key, word, word kind) {
-  std::string name = word_name(key);
-  for (const auto& e : exec_state().solvky.entry)
-    if (e.key == key) name.assign(e.value.data(), e.value.size());
-  const bool old = kind <= 2 || kind == 5;
-  unit_open(unit, name, kind % 2 ? UnitForm::Unformatted : UnitForm::Formatted,
-            old ? UnitStatus::Old : UnitStatus::Unknown);
-}
 
 // A fresh run state with the console, listing and error log on files of a
 // temporary directory, and the progress file named there.
@@ -44,7 +26,6 @@ class FrameTest : public ::testing::Test {
   void SetUp() override {
     unit_reset_all();
     reset_exec_state();
-    g_fake_scrdel_calls = 0;
     std::string tmpl = (std::filesystem::temp_directory_path() / "zephframeXXXXXX").string();
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
     dir = tmpl;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "zephsol/dbio/pools.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
@@ -12,9 +13,6 @@
 #include "zephsol/exec/units.h"
 
 namespace zephsol {
-
-// Blocks held on disk by the work units (buffer pools of the file system).
-word BLKCNT(word unit, word flag);
 
 namespace {
 
