@@ -13,6 +13,7 @@
 #include "zephsol/input/ctldck.h"
 #include "zephsol/input/inblocks.h"
 #include "zephsol/input/inrec.h"
+#include "zephsol/input/solvlst.h"
 
 namespace zephsol {
 
@@ -104,17 +105,6 @@ word read_text(ItemCursor c, std::array<char, 72>& target) {
 word read_title(ItemCursor c, DeckState&) { return read_text(c, exec_state().page.TITLE); }
 word read_subtitle(ItemCursor c, DeckState&) { return read_text(c, exec_state().page.SUBTITLE); }
 
-// The file a problem tape is opened on: the solver list value of its name
-// used as a key, or the name itself.
-std::string tape_file_name(std::string_view name) {
-  const SOLVKY& t = exec_state().solvky;
-  std::string file(name);
-  for (const auto& e : t.entry)
-    if (e.key == name_word(name)) file.assign(e.value.data(), e.value.size());
-  while (!file.empty() && file.back() == ' ') file.pop_back();
-  return file;
-}
-
 word read_restart(ItemCursor c, DeckState& st) {
   if (c.is_int())
     sysw().IRSTRT = c.value();
@@ -122,7 +112,7 @@ word read_restart(ItemCursor c, DeckState& st) {
     sysw().IRSTRT = -1;
   else
     return kBadValue;
-  if (!block_closed(OPTP) || !std::filesystem::exists(tape_file_name("OPTP")))
+  if (!block_closed(OPTP) || !std::filesystem::exists(solvky_file_name("OPTP")))
     deck_fatal(530, {name_word("OPTP"), name_word("")});
   IDREC& old = in().oldid;
   read_old_tape_id(old, st.tape_buffer);

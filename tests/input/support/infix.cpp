@@ -4,6 +4,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/filesys.h"
+#include "zephsol/dbio/pools.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/cards.h"
@@ -92,21 +95,30 @@ std::vector<word> parse_card(std::string_view text, word size) {
 }
 
 void InputTest::SetUp() {
-  unit_reset_all();
-  reset_exec_state();
-  reset_input_state();
-  CHRINI();
   old_cwd_ = fs::current_path();
   std::string tmpl = (fs::temp_directory_path() / "zephinXXXXXX").string();
   ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
   dir_ = tmpl;
   fs::current_path(dir_);
+  unit_reset_all();
+  reset_exec_state();
+  reset_input_state();
+  reset_dbio_state();
+  core_release();
+  sysw().MEMO = 1;
+  ASSERT_TRUE(core_allocate(1));
+  CORINI();
+  BUFINI();
+  CHRINI();
+  unit_open(0, "console.txt", UnitForm::Formatted, UnitStatus::Unknown);
   unit_open(6, "listing.txt", UnitForm::Formatted, UnitStatus::Unknown);
   unit_open(999, "errlog.txt", UnitForm::Formatted, UnitStatus::Unknown);
 }
 
 void InputTest::TearDown() {
   unit_reset_all();
+  core_release();
+  reset_dbio_state();
   fs::current_path(old_cwd_);
   std::error_code ec;
   fs::remove_all(dir_, ec);
@@ -132,6 +144,11 @@ std::vector<std::string> InputTest::read_lines(const fs::path& p) {
 std::vector<std::string> InputTest::lines_of(int unit) {
   unit_flush(unit);
   return read_lines(dir_ / unit_file_name(unit));
+}
+
+std::vector<std::string> InputTest::file_lines(const std::string& name) {
+  unit_flush_all();
+  return read_lines(dir_ / name);
 }
 
 bool contains(const std::vector<std::string>& lines, std::string_view text) {

@@ -38,8 +38,10 @@ std::vector<word> card_of(std::string_view text);
 // first word when the card was rejected).
 std::vector<word> parse_card(std::string_view text, word size = 150);
 
-// Every test runs in its own scratch directory with fresh records, the
-// listing on "listing.txt" and the error log on "errlog.txt".
+// Every test runs in its own scratch directory with fresh records, an open
+// core of one megabyte and the file system set up, the console on
+// "console.txt", the listing on "listing.txt" and the error log on
+// "errlog.txt".
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -51,7 +53,10 @@ class InputTest : public ::testing::Test {
   void open_deck(const std::vector<std::string>& lines);
   // The lines written so far to a unit's file.
   std::vector<std::string> lines_of(int unit);
+  // The lines of a file of the scratch directory (units flushed first).
+  std::vector<std::string> file_lines(const std::string& name);
   std::vector<std::string> listing() { return lines_of(6); }
+  std::vector<std::string> console() { return lines_of(0); }
   std::vector<std::string> errlog() { return lines_of(999); }
   static std::vector<std::string> read_lines(const std::filesystem::path& p);
 

@@ -1,0 +1,128 @@
+// Solver list file.
+#include "zephsol/input/solvlst.h"
+
+#include <cstdint>
+#include <filesystem>
+
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/punits.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/input/inmsg.h"
+
+namespace zephsol {
+
+namespace {
+
+constexpr int kListUnit = 99;
+constexpr std::size_t kLineColumns = 263;
+constexpr std::size_t kValueFirst = 7;     // file names: columns 7 to 262
+constexpr std::size_t kValueColumns = 256;
+constexpr word kOldFormatted = 2;
+constexpr word kFormatted = 4;
+constexpr const char* kAllocationFailed = "(' **** USER FATAL MESSAGE MEMORY ALLOCATION FAILED ****')";
+
+// Number keys: the system word, the last column of the blank skip and the
+// last column of the digits.
+struct NumberKey {
+  std::string_view key;
+  word SYSWRD::*target;
+  std::size_t skip_last;
+  std::size_t digit_last;
+};
+constexpr NumberKey kNumberKeys[] = {
+    {"MEMO", &SYSWRD::MEMO, 84, 83},
+    {"MMEM", &SYSWRD::MMEM, 85, 84},
+    {"PMEM", &SYSWRD::PMEM, 87, 86},
+};
+
+// Column c (1-based) of a line.
+char col(const std::string& line, std::size_t c) { return line[c - 1]; }
+
+// The unsigned number of a value field; a field blank over its whole skip
+// range leaves the word as it is. Digits saturate at the largest word.
+void read_number(const std::string& line, const NumberKey& k) {
+  std::size_t c = kValueFirst;
+  while (c <= k.skip_last && col(line, c) == ' ') ++c;
+  if (c > k.skip_last) return;
+  std::int64_t v = 0;
+  for (; c <= k.digit_last && col(line, c) >= '0' && col(line, c) <= '9'; ++c)
+    v = std::min<std::int64_t>(10 * v + (col(line, c) - '0'), 0x7FFFFFFF);
+  sysw().*k.target = static_cast<word>(v);
+}
+
+[[noreturn]] void fail(std::initializer_list<int> units, const std::string& line) {
+  for (int u : units) unit_write_line(u == kConsole ? sysw().LOGUNT : u, line);
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
+void read_list_file() {
+  if (!std::filesystem::exists("SOLV.LST")) fail({kConsole}, fline("(' Cannot open SOLV.LST file.')"));
+  unit_open(kListUnit, "SOLV.LST", UnitForm::Formatted, UnitStatus::Old);
+  while (const auto raw = unit_read_line(kListUnit)) {
+    const SolvLine r = solv_apply(*raw);
+    if (r.kind == SolvLine::Kind::End) break;
+    if (r.kind == SolvLine::Kind::Fault) fail({kConsole}, r.console);
+  }
+  unit_close(kListUnit);
+}
+
+void open_files() {
+  const std::string deck = solvky_file_name("INPT");
+  if (!std::filesystem::exists(deck) || std::filesystem::is_directory(deck))
+    fail({kConsole}, fline("(' Cannot open input deck file: ',A)", {deck}));
+  UNTOPN(5, name_word("INPT"), 0, kOldFormatted);
+  UNTOPN(6, name_word("LIST"), 0, kFormatted);
+  UNTOPN(999, name_word("ERRO"), 0, kFormatted);
+}
+
+// The open core of MEMO megabytes; a size past the word space is refused
+// like a failed allocation.
+void allocate_core() {
+  const word memo = sysw().MEMO;
+  if (memo > 0 && memo <= kMaxSpaceMegabytes && core_allocate(memo)) return;
+  fail({kConsole, kListing, kErrorLog}, fline(kAllocationFailed));
+}
+
+}  // namespace
+
+SolvLine solv_apply(std::string_view raw) {
+  while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n')) raw.remove_suffix(1);
+  const std::string line = padded(raw, kLineColumns);
+  if (line.compare(1, 3, "END") == 0) return {SolvLine::Kind::End, {}};
+  const std::string key = line.substr(1, 4);
+  for (const NumberKey& k : kNumberKeys) {
+    if (key == k.key) {
+      read_number(line, k);
+      return {};
+    }
+  }
+  SOLVKY& t = exec_state().solvky;
+  for (auto& e : t.entry) {
+    if (e.key != name_word(key)) continue;
+    if (col(line, kLineColumns) != ' ')
+      return {SolvLine::Kind::Fault, fline("(' File name too long: ',A263)", {line})};
+    line.copy(e.value.data(), kValueColumns, kValueFirst - 1);
+    return {};
+  }
+  return {SolvLine::Kind::Fault, fline("(' Unknown keyword: ',A4)", {key})};
+}
+
+std::string solvky_file_name(std::string_view key) {
+  std::string file(key);
+  for (const auto& e : exec_state().solvky.entry)
+    if (e.key == name_word(key)) file.assign(e.value.data(), e.value.size());
+  while (!file.empty() && file.back() == ' ') file.pop_back();
+  return file;
+}
+
+void SOLLST() {
+  read_list_file();
+  open_files();
+  allocate_core();
+}
+
+}  // namespace zephsol
