@@ -427,10 +427,10 @@ void unit_write_direct(int unit, std::int64_t rec, std::span<const std::byte> da
 
 namespace {
 
-// The kernel copies into a destination that is not 8-byte aligned at a
-// fraction of its usual speed, and record buffers of the file system sit at
-// even word indexes (4 bytes past an 8-byte boundary). Such reads go through
-// an aligned staging area and one copy in user space.
+// The kernel copies into a destination off a 16-byte boundary at a fraction
+// of its usual speed, and record buffers of the file system sit at even word
+// indexes (4 bytes past an 8-byte boundary). Such reads go through an aligned
+// staging area and one copy in user space.
 constexpr std::size_t kStagingBytes = 1 << 16;
 
 ssize_t aligned_pread(int fd, char* p, std::size_t n, off_t at) {
