@@ -100,13 +100,18 @@ void InputTest::SetUp() {
   ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
   dir_ = tmpl;
   fs::current_path(dir_);
+  fresh_records();
+}
+
+void InputTest::fresh_records() {
   unit_reset_all();
+  for (const char* f : {"console.txt", "listing.txt", "errlog.txt"}) fs::remove(f);
   reset_exec_state();
   reset_input_state();
   reset_dbio_state();
   core_release();
   sysw().MEMO = 1;
-  ASSERT_TRUE(core_allocate(1));
+  if (!core_allocate(1)) ADD_FAILURE() << "no open core";
   CORINI();
   BUFINI();
   CHRINI();

@@ -46,6 +46,8 @@ class InputTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Fresh records, file system and units, in the same scratch directory.
+  void fresh_records();
 
   // Writes lines to a file in the scratch directory.
   void write_file(const std::string& name, const std::vector<std::string>& lines);
