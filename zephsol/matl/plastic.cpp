@@ -136,6 +136,7 @@ void DFDSIG(std::span<const double> SIG, std::span<double> A) {
   Vec6 s{};
   for (int i = 0; i < l.n; ++i) s[static_cast<std::size_t>(l.pos[static_cast<std::size_t>(i)])] = SIG[static_cast<std::size_t>(i)];
   const Vec6 a = flow(invariants(s));
+  std::fill_n(A.begin(), std::min<std::size_t>(A.size(), static_cast<std::size_t>(std::max<word>(*e.NS, 0))), 0.0);
   for (int i = 0; i < l.n; ++i) A[static_cast<std::size_t>(i)] = a[static_cast<std::size_t>(l.pos[static_cast<std::size_t>(i)])];
 }
 

@@ -1,0 +1,120 @@
+#include "matfix.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "zephsol/exec/packed.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/matl/mattab.h"
+
+namespace zephsol::test {
+
+void bind(ElemRec& e, PointRec& p) {
+  MatlState& st = matl_state();
+  st.elem = MatElem{&e.IEXN, &e.IECOD, &e.MATID, &e.ICLASS, &e.NS, e.PROP.data()};
+  st.point = MatPoint{p.SW.data(), p.SCR.data(), p.SIG.data(), p.CV3.data(), p.B1.data(),
+                      p.B2.data(),  p.B2I.data(), &p.B9,      p.B11I.data()};
+}
+
+std::vector<word> material(word id, word kind, word iyield, word ortho,
+                           std::initializer_list<std::pair<int, float>> reals,
+                           std::initializer_list<std::pair<float, float>> pairs) {
+  const bool short_entry = kind == 2 || kind == 3 || kind == 5 || (kind == 0 && ortho == 1);
+  const int npairs = static_cast<int>(pairs.size());
+  const int len = short_entry ? 27 : 29 + 2 * npairs;
+  std::vector<word> e(static_cast<std::size_t>(len + 1), 0);
+  e[0] = len;
+  e[1] = id;
+  e[2] = kind;
+  e[3] = iyield;
+  e[4] = ortho;
+  e[5] = npairs;
+  int at = 19;
+  for (const auto& [x, y] : pairs) {
+    e[static_cast<std::size_t>(at++)] = real_word(x);
+    e[static_cast<std::size_t>(at++)] = real_word(y);
+  }
+  for (const auto& [k, v] : reals) e[static_cast<std::size_t>(k)] = real_word(v);
+  return e;
+}
+
+void load_table(std::initializer_list<std::vector<word>> entries) {
+  std::vector<word> all;
+  for (const auto& e : entries) all.insert(all.end(), e.begin(), e.end());
+  mattab_load(all, 1);
+}
+
+std::vector<double> unpack(const double* d, int n) {
+  std::vector<double> a(static_cast<std::size_t>(n * n));
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= n; ++j) a[static_cast<std::size_t>((i - 1) * n + j - 1)] = d[packed_index(i, j, n)];
+  return a;
+}
+
+void MatlTest::SetUp() {
+  reset_exec_state();
+  reset_matl_state();
+  elem = ElemRec{};
+  point = PointRec{};
+  bind(elem, point);
+}
+
+namespace {
+// The run end writes its progress file under the solver list's "STAT" name.
+void name_progress_file(const std::string& name) {
+  for (auto& e : exec_state().solvky.entry) {
+    if (e.key != name_word("STAT")) continue;
+    e.value.fill(' ');
+    name.copy(e.value.data(), std::min(name.size(), e.value.size()));
+  }
+}
+
+std::string read_file(const std::string& name) {
+  std::ifstream in(name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+}  // namespace
+
+std::string capture_listing(const std::function<void()>& fn) {
+  const std::string name = ::testing::TempDir() + "matl_listing_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+  unit_open(6, name, UnitForm::Formatted, UnitStatus::Unknown);
+  fn();
+  unit_close(6, false);
+  std::string text = read_file(name);
+  std::remove(name.c_str());
+  return text;
+}
+
+FatalOutput fatal_output(const std::function<void()>& fn) {
+  std::string dir = ::testing::TempDir() + "matlfatalXXXXXX";
+  if (mkdtemp(dir.data()) == nullptr) {
+    ADD_FAILURE() << "no temporary directory";
+    return {};
+  }
+  EXPECT_EXIT(
+      {
+        unit_open(6, dir + "/listing.txt", UnitForm::Formatted, UnitStatus::Unknown);
+        unit_open(999, dir + "/error.log", UnitForm::Formatted, UnitStatus::Unknown);
+        name_progress_file(dir + "/progress.txt");
+        fn();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(1), "");
+  return {read_file(dir + "/listing.txt"), read_file(dir + "/error.log")};
+}
+
+bool has_message(const std::string& text, word code) {
+  return std::regex_search(text, std::regex("MESSAGE +" + std::to_string(code < 0 ? -code : code) + ","));
+}
+
+}  // namespace zephsol::test
