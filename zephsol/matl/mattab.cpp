@@ -47,21 +47,22 @@ word changed_material(word id, word group) {
 }
 
 // Position (0-based, at its L word) of the first entry with material ID id.
-// A length word that would run past the table ends the walk.
+// A length word shorter than the entry header, or running past the table,
+// ends the walk.
 std::optional<std::size_t> find_entry(word id) {
   const std::vector<word>& t = matl_state().MATTAB;
   std::size_t p = 0;
   while (p < t.size()) {
     const word len = t[p];
-    if (len < 1 || p + static_cast<std::size_t>(len) >= t.size()) return std::nullopt;
+    if (len < mw::MASK || p + static_cast<std::size_t>(len) >= t.size()) return std::nullopt;
     if (t[p + 1] == id) return p;
     p += static_cast<std::size_t>(len) + 1;
   }
   return std::nullopt;
 }
 
+// The element and the material it names, on the listing and the error log.
 [[noreturn]] void undefined_material(word id) {
-  // Element and material ID are both in the line; the fatal message follows.
   const std::string fmt = "('0*** USER FATAL MESSAGE 2332, ELEMENT',I8,' REFERES UNDEFINED MATERIAL ID',I8)";
   const word iexn = matl_state().elem.IEXN ? *matl_state().elem.IEXN : 0;
   fwrite_unit(6, fmt, {iexn, id});
@@ -87,8 +88,8 @@ void copy_entry(std::size_t p) {
   m.MATKND = e[mw::KIND];
   m.IYIELD = e[mw::IYIELD];
   m.IORTHO = e[mw::ORTHO];
-  m.NF5 = len >= mw::NF5 ? e[mw::NF5] : 0;
-  m.MASK = len >= mw::MASK ? e[mw::MASK] : 0;
+  m.NF5 = e[mw::NF5];
+  m.MASK = e[mw::MASK];
   const int last = std::min(last_copied_word(m.MATKND, m.IORTHO), len);
   for (int k = mw::E; k <= last; ++k) m.w(k) = word_real(e[k]);
 }

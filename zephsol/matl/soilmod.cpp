@@ -19,7 +19,7 @@ void set_moduli(double e, double nu) {
   matcom().w(mw::NU) = static_cast<float>(nu);
 }
 
-// Friction angle (radians) and cohesion of the current material.
+// Sine and cosine of the friction angle, and the cohesion, of the current material.
 struct Strength {
   double sinp, cosp, c;
 };
@@ -110,7 +110,8 @@ void MATSRD() {
   const bool second = state == 3;
   const double a = wr(second ? mw::U2 : mw::U1), b = wr(second ? mw::V2 : mw::V1), c = wr(second ? mw::W2 : mw::W1);
   double e = initial_ratio_modulus(s3) * ((1.0 - r) + (r * r - r) * a + (r * r * r - r) * b) / (1.0 + r * c);
-  // A failed point keeps the modulus of the last point treated after the first iteration.
+  // In iterations after the first a failed point, and a point in state 2 always, takes the
+  // modulus kept in the work record: that of the last point treated.
   if ((stpctr().NITER >= 1 && state == 1) || state == 2) e = word_real(p.SCR[0]);
   p.SCR[0] = real_word(static_cast<float>(e));
   matcom().w(mw::E) = static_cast<float>(e);
