@@ -238,6 +238,7 @@ TEST_F(CtldckTest, RestartWithoutAnOldTapeEndsTheRun) {
   open_deck({"Quorvane DEMO RUN1", "RESTART 3", "FIELD 3", "BEGIN BULK"});
   EXPECT_EXIT(CTLDCK(), ::testing::ExitedWithCode(1), "");
   EXPECT_TRUE(contains(listing(), "0*** SYSTEM FATAL MESSAGE 530, COULD NOT OPEN FILE NAMED OPTP"));
+  EXPECT_TRUE(contains(console(), "0*** SYSTEM FATAL MESSAGE 530, COULD NOT OPEN FILE NAMED OPTP"));
 }
 
 TEST_F(CtldckTest, NoRoomForTheTapeBuffer) {

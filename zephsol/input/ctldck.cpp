@@ -11,6 +11,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/cards.h"
 #include "zephsol/input/ctlcards.h"
 #include "zephsol/input/inblocks.h"
@@ -177,7 +178,11 @@ void deck_message(word number, std::array<word, 2> name) {
 }
 
 void deck_fatal(word number, std::array<word, 2> name) {
-  write_listing_and_log({message_line(number, name)});
+  const std::string line = message_line(number, name);
+  // A problem tape that cannot be had is also told on the console, like the
+  // other files the run cannot open.
+  if (number == 530) unit_write_line(sysw().LOGUNT, line);
+  write_listing_and_log({line});
   sysw().IERFLG = 1;
   sysw().ICHKPT = 0;
   RUNEND();

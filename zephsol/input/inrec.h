@@ -66,6 +66,7 @@ struct CTLCOM {
 
 // Control card table: 13 entries of an 8-character name and a flag word
 // (low byte 1 for a required card, sign bit set once the card was read).
+// Its load values come from the table of control cards (ctlcards.cpp).
 struct CTLTAB {
   struct Entry {
     std::array<word, 2> name;
