@@ -18,6 +18,7 @@
 #include <span>
 
 #include "zephsol/elem/elem_records.h"
+#include "zephsol/elem/shapes.h"
 #include "zephsol/exec/msg.h"
 
 namespace zephsol::kin {
@@ -136,6 +137,23 @@ bool map_point(const Derivs<D, NN>& dn, std::span<const double> x, double& det, 
   if (!positive_jacobian(det)) return false;
   dx = cartesian<D, NN>(inverse(j, det), dn);
   return true;
+}
+
+// Natural derivatives of the 4-node (NN = 4) or 8-node (NN = 8) quadrilateral
+// functions at (xi, eta), and their values.
+template <int NN>
+Derivs<2, NN> quad_derivs(std::span<const double> xi) {
+  static_assert(NN == 4 || NN == 8);
+  Derivs<2, NN> dn{};
+  for (int i = 0; i < 2; ++i) SHPQUA(NN == 4 ? 1 : 2, i + 1, xi, dn[i]);
+  return dn;
+}
+template <int NN>
+std::array<double, NN> quad_values(std::span<const double> xi) {
+  static_assert(NN == 4 || NN == 8);
+  std::array<double, NN> n{};
+  SHPQUA(NN == 4 ? 1 : 2, 0, xi, n);
+  return n;
 }
 
 // ---- Rows of B (NDOF DOFs per node, the first D of them translations) ----------
