@@ -1,0 +1,80 @@
+// Internal forces: the dispatcher FELEM and the forces of the line elements
+// and the spring, which come from the end forces their stress routines keep
+// in block 8 of point 1 (values 2-13: node 1's six, then node 2's six).
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "zephsol/elem/eiv.h"
+#include "zephsol/elem/elem_msg.h"
+#include "zephsol/elem/elem_util.h"
+#include "zephsol/elem/kelem.h"
+#include "zephsol/elem/laxes.h"
+
+namespace zephsol {
+namespace {
+
+constexpr std::size_t kBlock8 = 7;  // switch index of block 8
+
+// The twelve stored end forces of point 1.
+std::span<const double, 12> end_forces() { return std::span<const double, 12>(eivwka().blk.b8.v.data() + 1, 12); }
+
+// Beam end forces in member axes turned into global DOFs, FE = T^T FL in
+// four blocks of three (forces and moments of each node).
+void beam_forces(std::span<double> fe) {
+  EIVGTA(1);
+  if (eivwka().sw[kBlock8] == 0) return;
+  std::array<double, 9> t{};
+  double l = 0.0;
+  LAXT3(t, l);
+  eu::turn_vector(3, 3, 4, t, end_forces(), fe);
+}
+
+using Force = void (*)(std::span<double>);
+
+void reject_type(std::span<double>) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
+
+// Internal-force routine per type code; the codes without element routines reject.
+constexpr std::array<Force, 31> force_table() {
+  std::array<Force, 31> t{};
+  t.fill(reject_type);
+  t[5] = FBEAM2;
+  t[6] = FROD2;
+  t[22] = FSPG2;
+  t[23] = FCNT2;
+  t[26] = FSBEAM2;
+  return t;
+}
+
+constexpr std::array<Force, 31> kForces = force_table();
+
+}  // namespace
+
+void FROD2(std::span<double> FE) {
+  double l = 0.0;
+  const std::array<double, 3> c = eu::member_axis(l);
+  EIVGTA(1);
+  eu::axial_pair(FE, c, eivwka().vec[0][0] * eu::prop(1), 3);
+}
+
+void FBEAM2(std::span<double> FE) { beam_forces(FE); }
+
+void FSBEAM2(std::span<double> FE) { beam_forces(FE); }
+
+void FSPG2(std::span<double> FE) {
+  EIVGTA(1);
+  const auto f = end_forces();
+  for (std::size_t i = 0; i < 12; ++i) FE[i] += f[i];
+}
+
+void FELEM(std::span<double> G) {
+  const ESTCOM& e = estcom();
+  const int n = etycom().NDOF;
+  std::array<double, ESTCOM::kMaxDof> fe{};
+  const word code = e.IECOD;
+  const Force f = code >= 1 && code <= 30 ? kForces[static_cast<std::size_t>(code)] : reject_type;
+  f(std::span<double>(fe).first(static_cast<std::size_t>(n)));
+  for (int i = 0; i < n; ++i) G[static_cast<std::size_t>(e.IDOF[static_cast<std::size_t>(i)] - 1)] -= fe[static_cast<std::size_t>(i)];
+}
+
+}  // namespace zephsol

@@ -1,0 +1,79 @@
+// The element stiffness dispatcher KELEM, the input flag words the element
+// routines read, and the binding of the material routines' views to the
+// current element and point.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "zephsol/elem/elem_msg.h"
+#include "zephsol/elem/elem_records.h"
+#include "zephsol/elem/ifpflg.h"
+#include "zephsol/elem/kelem.h"
+#include "zephsol/elem/laxes.h"
+#include "zephsol/matl/matrec.h"
+
+namespace zephsol {
+namespace {
+
+IFPFLG g_ifpflg;
+
+using Span = std::span<double>;
+using Temps = std::span<const float>;
+using Stiffness = void (*)(word ltherm, Temps temp, Span ke, Span th);
+
+void reject_type(word, Temps, Span, Span) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
+
+void k_beam2(word, Temps, Span ke, Span) { KBEAM2(ke, 0); }
+void k_rod2(word ltherm, Temps temp, Span ke, Span th) { KROD2(ltherm, temp, ke, th); }
+void k_spg2(word, Temps, Span ke, Span) { KSPG2(ke); }
+void k_cnt2(word, Temps, Span ke, Span) { KCNT2(ke); }
+
+// Stiffness routine per type code (with the option flags of HEX8, QAX4,
+// QPLAN4 and their R forms); the codes without element routines reject.
+constexpr std::array<Stiffness, 31> stiffness_table() {
+  std::array<Stiffness, 31> t{};
+  t.fill(reject_type);
+  t[5] = k_beam2;
+  t[6] = k_rod2;
+  t[22] = k_spg2;
+  t[23] = k_cnt2;
+  return t;
+}
+
+constexpr std::array<Stiffness, 31> kStiffness = stiffness_table();
+
+}  // namespace
+
+IFPFLG& ifpflg() noexcept { return g_ifpflg; }
+void reset_ifpflg() noexcept { g_ifpflg = IFPFLG{}; }
+
+void bind_material_views() {
+  ESTCOM& e = estcom();
+  EIVWK& w = eivwka();
+  MatlState& m = matl_state();
+  m.elem = MatElem{&e.IEXN, &e.IECOD, &e.MATID, &e.ICLASS, &e.NS, e.PROP.data()};
+  m.point = MatPoint{w.sw.data(),           w.scratch.data(),       w.vec[0].data(),
+                     w.vec[2].data(),       w.blk.b1.v.data(),      &w.blk.b2.epeq,
+                     w.blk.b2.iv.data(),    &w.blk.b9,              w.blk.b11.iv.data()};
+}
+
+void KELEM(std::span<double> KE, std::span<const word> TREC, std::span<double> V1, word MODE) {
+  bind_material_views();
+  const ESTCOM& e = estcom();
+  const int n = etycom().NDOF;
+  const auto nk = static_cast<std::size_t>(n * (n + 1) / 2);
+  std::fill(KE.begin(), KE.begin() + static_cast<std::ptrdiff_t>(nk), 0.0);
+  const word ltherm = MODE == 1 && !TREC.empty() && TREC[0] >= 2 ? -1 : 0;
+  std::array<double, ESTCOM::kMaxDof> th{};
+  // Node temperatures from word 3 of the record; missing values are 0.
+  std::array<float, ESTCOM::kMaxNode> temp{};
+  if (ltherm != 0)
+    for (std::size_t k = 0; k < temp.size() && k + 2 < TREC.size(); ++k) temp[k] = word_real(TREC[k + 2]);
+  const word code = e.IECOD;
+  const Stiffness f = code >= 1 && code <= 30 ? kStiffness[static_cast<std::size_t>(code)] : reject_type;
+  f(ltherm, temp, KE.first(nk), std::span<double>(th).first(static_cast<std::size_t>(n)));
+  if (ltherm == 0) return;
+  for (int i = 0; i < n; ++i) V1[static_cast<std::size_t>(e.IDOF[static_cast<std::size_t>(i)] - 1)] += th[static_cast<std::size_t>(i)];
+}
+
+}  // namespace zephsol

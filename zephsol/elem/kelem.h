@@ -1,0 +1,121 @@
+// Element stiffness and internal forces of the current element.
+//
+// KELEM calls the stiffness routine of the element's type code: the routine
+// returns the element stiffness KE, packed (upper triangle row by row, term
+// (i, j), i <= j, at (i-1)(2n-i)/2 + j, n the element DOF count) in element
+// DOF order, and with LTHERM bit 0 set the equivalent nodal load TH of the
+// node temperatures, which KELEM adds to the load vector at the element's DOF
+// index list. The continuum, membrane, shell and joint routines integrate
+// KE += w B^T D B point by point with BTDB, D the tangent matrix of the
+// point's own state (STPMTX; JNTMAT for joints). The line elements and the
+// contact element are closed forms.
+//
+// FELEM forms the internal force of the current element from the stresses
+// stored in its integration points, FE = sum w B^T sigma with the rule, point
+// numbering, B and weight of the element's stiffness routine (the stored end
+// forces for beams and springs), and subtracts it from a global vector.
+//
+// Preconditions: ESTCOM holds the element, ETYCOM its type, MATCOM its
+// material (stiffness only), and channel A of the state store its state
+// record, so that EIVGTA(p) fetches point p.
+//
+// Reads: ESTCOM, ETYCOM, MATCOM, the state store (channel A), IFPFLG words 3
+// and 5. Writes: the SIGCOM cache flag (-1 before the first point of an
+// element, and before a point with the tension cut-off mark under the
+// no-tension switch in the low-order solid, plane and axisymmetric routines).
+//
+// Messages: -8015 ("NDF ", NS) BTDB of an unsupported component count; -5000
+// (IECOD, IEXN) a type without element routines; -8001 (IEXN) deferred, a
+// triangle with non-positive area (the routine returns with KE and TH
+// unchanged); -8003 (IEXN, t) thickness <= 0; -8005 (IEXN, 0) zero rod or
+// joint length; -8013 (IEXN, value) a rod area, beam modulus or contact
+// spring constant that is not positive; 8204 printed directly (BEAM2 on a
+// material kind 2, 3, 5 or 7), IERFLG = 1 and the run ends.
+#pragma once
+
+#include <span>
+
+#include "zephsol/exec/words.h"
+
+namespace zephsol {
+
+// ---- Kernel --------------------------------------------------------------------
+
+// KE(i, j) += sum_ab B(a, i) D(a, b) B(b, j), 1 <= i <= j <= N; B is NS x N
+// component by component, D packed NS x NS; NS 1-6 or 12.
+void BTDB(std::span<const double> B, std::span<const double> D, word N, word NS, std::span<double> KE);
+// The same for NS = 6.
+void BTDB6(std::span<const double> B, std::span<const double> D, word N, std::span<double> KE);
+
+// ---- Dispatchers -----------------------------------------------------------------
+
+// KE (n(n+1)/2) is cleared and formed for the current element. TREC is its
+// temperature record (word 1 >= 2: node temperatures, REAL, from word 3);
+// with MODE 1 and temperatures the thermal load is added to V1, V1[d - 1]
+// for global equation d.
+void KELEM(std::span<double> KE, std::span<const word> TREC, std::span<double> V1, word MODE);
+
+// G[d - 1] -= FE(i) for the element's DOF index list d.
+void FELEM(std::span<double> G);
+
+// Points the material routines' element and point views at ESTCOM and the
+// work record of channel A (KELEM does it itself).
+void bind_material_views();
+
+// ---- Stiffness routines ------------------------------------------------------------
+// LTHERM bit 0: also form TH; TEMP: node temperatures in element node order.
+
+void KHEX8(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word IBBAR,
+           word ISHEAR);
+void KHEX20(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KPENT6(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KPENT15(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KTET10(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KQAX4(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word IBBAR,
+           word ISHEAR);
+void KTAX3(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KQPLAN4(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word IBBAR,
+             word ISHEAR);
+void KTPLAN3(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KQMEM4(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KTMEM3(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KQFLA4(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KJOINT4(std::span<double> KE);
+void KJOINT6(std::span<double> KE);
+void KJOINT8(std::span<double> KE);
+void KJOINT12(std::span<double> KE);
+void KJOINT16(std::span<double> KE);
+
+// LOCAL bit 0: leave KE in the member's local DOFs.
+void KBEAM2(std::span<double> KE, word LOCAL);
+void KROD2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
+void KSBEAM2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word LOCAL);
+void KSPG2(std::span<double> KE);
+void KCNT2(std::span<double> KE);
+
+// ---- Internal-force routines (FE accumulated, n terms) ----------------------------------
+
+void FHEX8(std::span<double> FE, word IBBAR, word ISHEAR);
+void FHEX20(std::span<double> FE);
+void FPENT6(std::span<double> FE);
+void FPENT15(std::span<double> FE);
+void FTET10(std::span<double> FE);
+void FQAX4(std::span<double> FE, word IBBAR, word ISHEAR);
+void FTAX3(std::span<double> FE);
+void FQPLAN4(std::span<double> FE, word IBBAR, word ISHEAR);
+void FTPLAN3(std::span<double> FE);
+void FQMEM4(std::span<double> FE);
+void FTMEM3(std::span<double> FE);
+void FQFLA4(std::span<double> FE);
+void FJOINT4(std::span<double> FE);
+void FJOINT6(std::span<double> FE);
+void FJOINT8(std::span<double> FE);
+void FJOINT12(std::span<double> FE);
+void FJOINT16(std::span<double> FE);
+void FROD2(std::span<double> FE);
+void FBEAM2(std::span<double> FE);
+void FSBEAM2(std::span<double> FE);
+void FSPG2(std::span<double> FE);
+void FCNT2(std::span<double> FE);
+
+}  // namespace zephsol

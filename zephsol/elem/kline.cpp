@@ -1,0 +1,185 @@
+// Stiffness of the two-node line elements: the closed-form beam BEAM2 with
+// shear deformation and end releases, the rod ROD2, the spring SPG2, and the
+// section beam SBEAM2 integrated over stations and section points.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+#include "zephsol/elem/eiv.h"
+#include "zephsol/elem/elem_msg.h"
+#include "zephsol/elem/elem_util.h"
+#include "zephsol/elem/ifpflg.h"
+#include "zephsol/elem/kelem.h"
+#include "zephsol/elem/laxes.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
+#include "zephsol/matl/elamat.h"
+#include "zephsol/matl/matrec.h"
+
+namespace zephsol {
+namespace {
+
+using eu::pk;
+using eu::prop;
+
+constexpr int kBeamDof = 12;
+
+// BEAM2 on a material whose moduli depend on the point state: the two lines
+// of message 8204 on the listing and the error log, then the run ends.
+[[noreturn]] void beam_material_not_applicable() {
+  const std::string head = "('0*** USER FATAL MESSAGE 8204, MATERIAL PROPERTY NOT APPLICABLE FOR THE ELEMENT.')";
+  const std::string body = "(10X,'ELEMENT =',I8,', MATERIAL ID =',I8)";
+  for (int unit : {6, 999}) {
+    fwrite_unit(unit, head);
+    fwrite_unit(unit, body, {estcom().IEXN, estcom().MATID});
+  }
+  sysw().NLINE += 2;
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
+bool beam_rejects_kind(word kind) {
+  return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE || kind == mkind::RATIO;
+}
+
+// A modulus or Poisson's ratio that would divide the closed form by zero.
+[[noreturn]] void bad_modulus(double value) { elem_fatal(-8013, estcom().IEXN, real_word(static_cast<float>(value))); }
+
+// One bending plane of the beam: translation t and rotation r DOFs of each
+// end, rigidity EI, shear factor f = 1/(1 + phi), and the sign s of the
+// translation-rotation coupling at end 1 (+1 for v/rz, -1 for w/ry).
+struct BendingPlane {
+  int t1, r1, t2, r2;
+  double ei, f, phi, s;
+};
+
+// Full form: 12EIf/L^3, 6EIf/L^2, (4 + phi)EIf/L and (2 - phi)EIf/L.
+void bend_full(std::span<double> k, const BendingPlane& p, double l) {
+  const double a = 12.0 * p.ei * p.f / (l * l * l), b = 6.0 * p.ei * p.f / (l * l);
+  pk(k, p.t1, p.t1, kBeamDof) = pk(k, p.t2, p.t2, kBeamDof) = a;
+  pk(k, p.t1, p.t2, kBeamDof) = -a;
+  pk(k, p.t1, p.r1, kBeamDof) = pk(k, p.t1, p.r2, kBeamDof) = p.s * b;
+  pk(k, p.r1, p.t2, kBeamDof) = pk(k, p.t2, p.r2, kBeamDof) = -p.s * b;
+  pk(k, p.r1, p.r1, kBeamDof) = pk(k, p.r2, p.r2, kBeamDof) = (4.0 + p.phi) * p.ei * p.f / l;
+  pk(k, p.r1, p.r2, kBeamDof) = (2.0 - p.phi) * p.ei * p.f / l;
+}
+
+// Released form: 3EIf/L^3, 3EIf/L^2 and (3 + phi)EIf/L, no end-to-end rotation coupling.
+void bend_released(std::span<double> k, const BendingPlane& p, double l) {
+  const double a = 3.0 * p.ei * p.f / (l * l * l), b = 3.0 * p.ei * p.f / (l * l);
+  pk(k, p.t1, p.t1, kBeamDof) = pk(k, p.t2, p.t2, kBeamDof) = a;
+  pk(k, p.t1, p.t2, kBeamDof) = -a;
+  pk(k, p.t1, p.r1, kBeamDof) = pk(k, p.t1, p.r2, kBeamDof) = p.s * b;
+  pk(k, p.r1, p.t2, kBeamDof) = pk(k, p.t2, p.r2, kBeamDof) = -p.s * b;
+  pk(k, p.r1, p.r1, kBeamDof) = pk(k, p.r2, p.r2, kBeamDof) = (3.0 + p.phi) * p.ei * p.f / l;
+  pk(k, p.r1, p.r2, kBeamDof) = 0.0;
+}
+
+// Released end: every term of that end's rotations is cleared.
+constexpr std::array<std::array<int, 2>, 7> kEnd1Rotations{{{2, 6}, {3, 5}, {4, 4}, {5, 5}, {5, 9}, {6, 6}, {6, 8}}};
+constexpr std::array<std::array<int, 2>, 7> kEnd2Rotations{
+    {{2, 12}, {3, 11}, {8, 12}, {9, 11}, {10, 10}, {11, 11}, {12, 12}}};
+
+void clear_terms(std::span<double> k, const std::array<std::array<int, 2>, 7>& terms) {
+  for (const auto& t : terms) pk(k, t[0], t[1], kBeamDof) = 0.0;
+}
+
+// Shear parameter phi = 12 E I / (G As L^2) for a shear area As > 0, else 0.
+double shear_parameter(double e, double g, double i, double as, double l) {
+  return as > 0.0 ? 12.0 * e * i / (g * as * l * l) : 0.0;
+}
+
+// The local 12 x 12 beam matrix (DOFs u v w rx ry rz per node).
+void beam_local(std::span<double> kl, double l) {
+  const MATCOM& m = matcom();
+  const double e = m.w(mw::E), nu = m.w(mw::NU);
+  if (!(e > 0.0)) bad_modulus(e);
+  if (!(nu + 1.0 > 0.0)) bad_modulus(nu);
+  const double a = prop(1), iy = prop(2);
+  double iz = prop(3), j = prop(4);
+  const word r1 = eu::prop_int(7), r2 = eu::prop_int(8);
+  const EIVWK& pt = eivwka();
+  if (pt.blk.b11.iv[0] != 0 && eu::prop_int(20) == 1) iz = pt.blk.b11.v / e;
+  const double g = 0.5 * e / (nu + 1.0);
+  if (j == 0.0) j = iy + iz;
+  const double phia = shear_parameter(e, g, iz, prop(5), l), phib = shear_parameter(e, g, iy, prop(6), l);
+  const BendingPlane xy{2, 6, 8, 12, e * iz, 1.0 / (1.0 + phia), phia, 1.0};
+  const BendingPlane xz{3, 5, 9, 11, e * iy, 1.0 / (1.0 + phib), phib, -1.0};
+  pk(kl, 1, 1, kBeamDof) = pk(kl, 7, 7, kBeamDof) = e * a / l;
+  pk(kl, 1, 7, kBeamDof) = -e * a / l;
+  pk(kl, 4, 4, kBeamDof) = pk(kl, 10, 10, kBeamDof) = g * j / l;
+  if (r1 == 0 && r2 == 0) {
+    pk(kl, 4, 10, kBeamDof) = -g * j / l;
+    bend_full(kl, xy, l);
+    bend_full(kl, xz, l);
+    return;
+  }
+  bend_released(kl, xy, l);
+  bend_released(kl, xz, l);
+  if (r1 == 1) clear_terms(kl, kEnd1Rotations);
+  if (r2 == 1) clear_terms(kl, kEnd2Rotations);
+}
+
+// Tangent modulus of point 1 (one term for the rod's class).
+double point_modulus(word point) {
+  EIVGTA(point);
+  std::array<double, 21> d{};
+  STPMTX(d);
+  return d[0];
+}
+
+}  // namespace
+
+void KBEAM2(std::span<double> KE, word LOCAL) {
+  EIVGTA(1);
+  if (beam_rejects_kind(matcom().MATKND)) beam_material_not_applicable();
+  std::array<double, 78> kl{};
+  std::array<double, 9> t{};
+  double l = 0.0;
+  LAXT3(t, l);
+  beam_local(kl, l);
+  if (LOCAL & 1) {
+    std::copy(kl.begin(), kl.end(), KE.begin());
+    return;
+  }
+  LAXTRN(3, 3, 4, t, kl, KE);
+}
+
+void KROD2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH) {
+  sigcom().KDECHE = -1;
+  const double et = point_modulus(1);
+  double l = 0.0;
+  const std::array<double, 3> c = eu::member_axis(l);
+  const double a = prop(1);
+  if (!(a > 0.0)) elem_fatal(-8013, estcom().IEXN, real_word(static_cast<float>(a)));
+  const double k = a * et / l;
+  // K = k [c c^T, -c c^T; -c c^T, c c^T].
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j) {
+      const double v = k * c[static_cast<std::size_t>(i - 1)] * c[static_cast<std::size_t>(j - 1)];
+      if (i <= j) {
+        pk(KE, i, j, 6) += v;
+        pk(KE, i + 3, j + 3, 6) += v;
+      }
+      pk(KE, i, j + 3, 6) -= v;
+    }
+  if (!(LTHERM & 1)) return;
+  const double tm = (static_cast<double>(TEMP[0]) + TEMP[1]) / 2.0;
+  // Prestress: the two values are axial forces; otherwise F = alpha A Et Tm.
+  const double f = ifpflg().IFPPRS != 0 ? tm : matcom().w(mw::ALPHA) * a * et * tm;
+  eu::axial_pair(TH, c, f, 3);
+}
+
+void KSPG2(std::span<double> KE) {
+  std::fill(KE.begin(), KE.begin() + 78, 0.0);
+  for (int i = 1; i <= 6; ++i) {
+    const double k = prop(i);
+    pk(KE, i, i, kBeamDof) = pk(KE, i + 6, i + 6, kBeamDof) = k;
+    pk(KE, i, i + 6, kBeamDof) = -k;
+  }
+}
+
+}  // namespace zephsol
