@@ -339,20 +339,145 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-std::vector<double> cube(double a, V3 skew = {0, 0, 0}) {
+// ---- Geometry -----------------------------------------------------------------------------
+
+using Map = V3 (*)(const V3&);
+
+// Reference maps: natural (or area/volume-based) coordinates to space.
+V3 unit_box(const V3& n) { return {(n[0] + 1) / 2, (n[1] + 1) / 2, (n[2] + 1) / 2}; }
+// A smooth distortion of the unit box: skewed, tapered, with curved edges.
+V3 warped_box(const V3& n) {
+  const V3 x = unit_box(n);
+  return {1.1 * x[0] + 0.15 * x[1] * x[2] + 0.1 * x[1], 0.9 * x[1] + 0.12 * x[0] * x[2] - 0.05 * x[2],
+          1.2 * x[2] + 0.1 * x[0] * x[1] + 0.08 * x[0]};
+}
+V3 identity(const V3& x) { return x; }
+V3 warped(const V3& x) {
+  return {x[0] + 0.1 * x[1] * x[2] + 0.05 * x[1], x[1] + 0.1 * x[0] * x[2] + 0.04 * x[0], x[2] + 0.1 * x[0] * x[1]};
+}
+
+std::vector<double> nodes_of(const std::vector<V3>& natural, Map map, int d = 3) {
   std::vector<double> x;
-  for (int k = 0; k < 8; ++k) {
-    const double X = (k & 1) ? a : 0.0, Y = (k & 2) ? a : 0.0, Z = (k & 4) ? a : 0.0;
-    x.insert(x.end(), {X + skew[0] * Y * Z, Y + skew[1] * X * Z, Z + skew[2] * X * Y});
+  for (const V3& n : natural) {
+    const V3 p = map(n);
+    x.insert(x.end(), p.begin(), p.begin() + d);
   }
   return x;
 }
 
+// Natural positions of the nodes, in the element node orders.
+std::vector<V3> quad4_nodes() { return {{-1, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {1, 1, 0}}; }
+std::vector<V3> quad8_nodes() {
+  return {{-1, -1, 0}, {0, -1, 0}, {1, -1, 0}, {-1, 0, 0}, {1, 0, 0}, {-1, 1, 0}, {0, 1, 0}, {1, 1, 0}};
+}
+std::vector<V3> hex8_nodes() {
+  std::vector<V3> n;
+  for (double z : {-1.0, 1.0})
+    for (const V3& q : quad4_nodes()) n.push_back({q[0], q[1], z});
+  return n;
+}
+std::vector<V3> hex20_nodes() {
+  std::vector<V3> n;
+  for (const V3& q : quad8_nodes()) n.push_back({q[0], q[1], -1});
+  for (const V3& q : quad4_nodes()) n.push_back({q[0], q[1], 0});
+  for (const V3& q : quad8_nodes()) n.push_back({q[0], q[1], 1});
+  return n;
+}
+// Triangle corners at (0,0), (1,0), (0,1) of the first two coordinates.
+V3 tri_point(double l2, double l3, double z) { return {l2, l3, z}; }
+std::vector<V3> tri3_nodes() { return {tri_point(0, 0, 0), tri_point(1, 0, 0), tri_point(0, 1, 0)}; }
+std::vector<V3> tri6_nodes() {
+  return {tri_point(0, 0, 0), tri_point(0.5, 0, 0), tri_point(1, 0, 0),
+          tri_point(0, 0.5, 0), tri_point(0.5, 0.5, 0), tri_point(0, 1, 0)};
+}
+std::vector<V3> pent6_nodes() {
+  std::vector<V3> n;
+  for (double z : {0.0, 1.0})
+    for (const V3& t : tri3_nodes()) n.push_back({t[0], t[1], z});
+  return n;
+}
+std::vector<V3> pent15_nodes() {
+  std::vector<V3> n;
+  for (const V3& t : tri6_nodes()) n.push_back({t[0], t[1], 0});
+  for (const V3& t : tri3_nodes()) n.push_back({t[0], t[1], 0.5});
+  for (const V3& t : tri6_nodes()) n.push_back({t[0], t[1], 1});
+  return n;
+}
+std::vector<V3> tet10_nodes() {
+  const V3 c[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  const auto mid = [&](int a, int b) { return V3{(c[a][0] + c[b][0]) / 2, (c[a][1] + c[b][1]) / 2, (c[a][2] + c[b][2]) / 2}; };
+  return {c[0], mid(0, 1), c[1], mid(0, 2), mid(1, 2), c[2], mid(0, 3), mid(1, 3), mid(2, 3), c[3]};
+}
+
+// A planar face in a tilted plane: the in-plane points rotated and shifted.
+V3 tilted(const V3& x) {
+  static const M3 r = rotation({1, 1, 0.5}, 0.6);
+  const V3 p{1.3 * x[0] + 0.2 * x[1], 0.9 * x[1] + 0.1 * x[0] * x[1], 0.0};
+  return add(apply(r, p), {0.3, -0.2, 0.5});
+}
+// Plane quadrilateral and triangle corners (2 coordinates per node).
+std::vector<double> square() { return {0, 0, 1, 0, 0, 1, 1, 1}; }
+std::vector<double> plane_quad() { return {0, 0, 2, 0.2, 0.3, 1.5, 2.2, 1.9}; }
+std::vector<double> ring() { return {1, 0, 2, 0, 1, 1, 2, 1}; }
+std::vector<double> ring_quad() { return {1, 0, 2.2, 0.1, 0.9, 1.1, 2.1, 1.3}; }
+
+// Two faces of a joint: the first face's nodes, then the second face's, the
+// second face off the first by gap along the face normal (z before tilting).
+std::vector<double> joint(const std::vector<V3>& face, Map map, double gap) {
+  std::vector<V3> n = face;
+  for (const V3& f : face) n.push_back({f[0], f[1], gap});
+  std::vector<double> x;
+  for (const V3& p : n) {
+    const V3 q = map == nullptr ? p : add(map({p[0], p[1], 0}), apply(rotation({1, 1, 0.5}, 0.6), {0, 0, p[2]}));
+    x.insert(x.end(), q.begin(), q.end());
+  }
+  return x;
+}
+// Face nodes of the joints: quadrilaterals on [0, 1]^2, triangles as above.
+std::vector<V3> square4() { return {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}; }
+std::vector<V3> square8() {
+  std::vector<V3> n;
+  for (const V3& q : quad8_nodes()) n.push_back({(q[0] + 1) / 2, (q[1] + 1) / 2, 0});
+  return n;
+}
+
 std::vector<Case> cases() {
   std::vector<Case> c;
+  const Field hex = solid_field;
+  c.push_back({"HEX8", 1, {}, nodes_of(hex8_nodes(), unit_box), nodes_of(hex8_nodes(), warped_box), 6, Motion::Space, hex});
+  c.push_back({"HEX8R", 27, {}, nodes_of(hex8_nodes(), unit_box), nodes_of(hex8_nodes(), warped_box), 6, Motion::Space, hex});
+  c.push_back({"HEX20", 15, {}, nodes_of(hex20_nodes(), unit_box), nodes_of(hex20_nodes(), warped_box), 6, Motion::Space, hex});
+  c.push_back({"PENT6", 2, {}, nodes_of(pent6_nodes(), identity), nodes_of(pent6_nodes(), warped), 6, Motion::Space, hex});
+  c.push_back({"PENT15", 16, {}, nodes_of(pent15_nodes(), identity), nodes_of(pent15_nodes(), warped), 6, Motion::Space, hex});
+  c.push_back({"TET10", 17, {}, nodes_of(tet10_nodes(), identity), nodes_of(tet10_nodes(), warped), 6, Motion::Space, hex});
+  c.push_back({"QAX4", 3, {}, ring(), ring_quad(), 1, Motion::Axial, axisym_field, Balance::Axial});
+  c.push_back({"QAX4R", 28, {}, ring(), ring_quad(), 2, Motion::Axial, axisym_field, Balance::Axial});
+  c.push_back({"TAX3", 4, {}, {1, 0, 2, 0, 1, 1}, {1, 0.1, 2.3, 0.4, 1.4, 1.5}, 1, Motion::Axial, axisym_field, Balance::Axial});
+  c.push_back({"QPLAN4", 11, {}, square(), plane_quad(), 3, Motion::Plane, plane_field});
+  c.push_back({"QPLAN4R", 29, {}, square(), plane_quad(), 3, Motion::Plane, plane_field});
+  c.push_back({"TPLAN3", 12, {}, {0, 0, 1, 0, 0, 1}, {0.1, 0.1, 1.5, 0.3, 0.4, 1.2}, 3, Motion::Plane, plane_field});
+  c.push_back({"QMEM4", 9, {0.5f}, nodes_of(quad4_nodes(), unit_box), nodes_of(square4(), tilted), 7, Motion::Space,
+               membrane_field(quad_axes)});
+  c.push_back({"TMEM3", 10, {0.5f}, nodes_of(tri3_nodes(), identity), nodes_of(tri3_nodes(), tilted), 6, Motion::Space,
+               membrane_field(tri_axes)});
+  c.push_back({"QFLA4", 7, {0.2f}, nodes_of(quad4_nodes(), unit_box), nodes_of(square4(), tilted), 7, Motion::Space,
+               shell_field});
+  const std::vector<float> jp{1.0f, 0.0f, 0.0f, 0.5f};
+  c.push_back({"JOINT4", 14, jp, {0, 0, 2, 0, 2, 0, 0, 0}, {0.1, 0.2, 2.0, 1.1, 1.95, 1.2, 0.05, 0.3}, 4,
+               Motion::Plane, joint4_field});
+  c.push_back({"JOINT6", 18, jp, joint(tri3_nodes(), nullptr, 0), joint(tri3_nodes(), tilted, 0.05), 9, Motion::Space,
+               joint_field(joint6_axes)});
+  c.push_back({"JOINT8", 19, jp, joint(square4(), nullptr, 0), joint(square4(), tilted, 0.05), 12, Motion::Space,
+               joint_field(quad_axes)});
+  c.push_back({"JOINT12", 20, jp, joint(tri6_nodes(), nullptr, 0), joint(tri6_nodes(), tilted, 0.05), 18,
+               Motion::Space, joint_field(joint12_axes)});
+  c.push_back({"JOINT16", 21, jp, joint(square8(), nullptr, 0), joint(square8(), tilted, 0.05), 24, Motion::Space,
+               joint_field(joint16_axes)});
   const std::vector<float> beam{2.0f, 1.5f, 3.0f, 0.0f, 0.8f, 0.6f};
   c.push_back({"BEAM2", 5, beam, {0, 0, 0, 3, 0, 0, 0, 1, 0}, {0.2, -0.1, 0.3, 2.1, 1.7, 0.9, 1.0, 2.0, 3.0}, 6,
                Motion::Space, beam_field(beam2_section)});
+  c.push_back({"SBEAM2", 26, {kSbeamArea, 0.0f, kSbeamIz}, {0, 0, 0, 2, 0, 0, 0, 1, 0},
+               {0.2, -0.1, 0.3, 2.1, 1.7, 0.9, 1.0, 2.0, 3.0}, 6, Motion::Space, beam_field(sbeam2_section)});
   c.push_back({"ROD2", 6, {0.5f}, {0, 0, 0, 2, 0, 0}, {0.1, 0.2, 0.3, 1.5, -0.7, 2.0}, 5, Motion::Space, rod_field});
   c.push_back({"SPG2", 22, {2, 2, 2, 0.5f, 0.5f, 0.5f}, {0, 0, 0, 1, 0, 0}, {0.3, 0.1, 0, 0.3, 0.1, 0}, 6,
                Motion::Space, spring_field});

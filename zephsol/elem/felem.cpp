@@ -34,15 +34,43 @@ using Force = void (*)(std::span<double>);
 
 void reject_type(std::span<double>) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
 
+// The option flags (IBBAR, ISHEAR): (0, 1) for the plain codes, (1, 0) for the R codes.
+template <int Ibbar, int Ishear>
+void f_hex8(std::span<double> fe) { FHEX8(fe, Ibbar, Ishear); }
+template <int Ibbar, int Ishear>
+void f_qax4(std::span<double> fe) { FQAX4(fe, Ibbar, Ishear); }
+template <int Ibbar, int Ishear>
+void f_qplan4(std::span<double> fe) { FQPLAN4(fe, Ibbar, Ishear); }
+
 // Internal-force routine per type code; the codes without element routines reject.
 constexpr std::array<Force, 31> force_table() {
   std::array<Force, 31> t{};
   t.fill(reject_type);
+  t[1] = f_hex8<0, 1>;
+  t[2] = FPENT6;
+  t[3] = f_qax4<0, 1>;
+  t[4] = FTAX3;
   t[5] = FBEAM2;
   t[6] = FROD2;
+  t[7] = FQFLA4;
+  t[9] = FQMEM4;
+  t[10] = FTMEM3;
+  t[11] = f_qplan4<0, 1>;
+  t[12] = FTPLAN3;
+  t[14] = FJOINT4;
+  t[15] = FHEX20;
+  t[16] = FPENT15;
+  t[17] = FTET10;
+  t[18] = FJOINT6;
+  t[19] = FJOINT8;
+  t[20] = FJOINT12;
+  t[21] = FJOINT16;
   t[22] = FSPG2;
   t[23] = FCNT2;
   t[26] = FSBEAM2;
+  t[27] = f_hex8<1, 0>;
+  t[28] = f_qax4<1, 0>;
+  t[29] = f_qplan4<1, 0>;
   return t;
 }
 

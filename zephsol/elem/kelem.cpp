@@ -23,20 +23,51 @@ using Stiffness = void (*)(word ltherm, Temps temp, Span ke, Span th);
 
 void reject_type(word, Temps, Span, Span) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
 
+// The option flags (IBBAR, ISHEAR): (0, 1) for the plain codes, (1, 0) for the R codes.
+template <int Ibbar, int Ishear>
+void k_hex8(word l, Temps t, Span ke, Span th) { KHEX8(l, t, ke, th, Ibbar, Ishear); }
+template <int Ibbar, int Ishear>
+void k_qax4(word l, Temps t, Span ke, Span th) { KQAX4(l, t, ke, th, Ibbar, Ishear); }
+template <int Ibbar, int Ishear>
+void k_qplan4(word l, Temps t, Span ke, Span th) { KQPLAN4(l, t, ke, th, Ibbar, Ishear); }
+
 void k_beam2(word, Temps, Span ke, Span) { KBEAM2(ke, 0); }
-void k_rod2(word ltherm, Temps temp, Span ke, Span th) { KROD2(ltherm, temp, ke, th); }
-void k_spg2(word, Temps, Span ke, Span) { KSPG2(ke); }
-void k_cnt2(word, Temps, Span ke, Span) { KCNT2(ke); }
+void k_sbeam2(word l, Temps t, Span ke, Span th) { KSBEAM2(l, t, ke, th, 0); }
+
+// Types that take no temperatures: the routine gets KE alone.
+template <void (*K)(std::span<double>)>
+void k_plain(word, Temps, Span ke, Span) { K(ke); }
 
 // Stiffness routine per type code (with the option flags of HEX8, QAX4,
 // QPLAN4 and their R forms); the codes without element routines reject.
 constexpr std::array<Stiffness, 31> stiffness_table() {
   std::array<Stiffness, 31> t{};
   t.fill(reject_type);
+  t[1] = k_hex8<0, 1>;
+  t[2] = KPENT6;
+  t[3] = k_qax4<0, 1>;
+  t[4] = KTAX3;
   t[5] = k_beam2;
-  t[6] = k_rod2;
-  t[22] = k_spg2;
-  t[23] = k_cnt2;
+  t[6] = KROD2;
+  t[7] = KQFLA4;
+  t[9] = KQMEM4;
+  t[10] = KTMEM3;
+  t[11] = k_qplan4<0, 1>;
+  t[12] = KTPLAN3;
+  t[14] = k_plain<KJOINT4>;
+  t[15] = KHEX20;
+  t[16] = KPENT15;
+  t[17] = KTET10;
+  t[18] = k_plain<KJOINT6>;
+  t[19] = k_plain<KJOINT8>;
+  t[20] = k_plain<KJOINT12>;
+  t[21] = k_plain<KJOINT16>;
+  t[22] = k_plain<KSPG2>;
+  t[23] = k_plain<KCNT2>;
+  t[26] = k_sbeam2;
+  t[27] = k_hex8<1, 0>;
+  t[28] = k_qax4<1, 0>;
+  t[29] = k_qplan4<1, 0>;
   return t;
 }
 

@@ -13,6 +13,7 @@
 #include "zephsol/elem/ifpflg.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/elem/laxes.h"
+#include "zephsol/elem/sbeam.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
@@ -180,6 +181,37 @@ void KSPG2(std::span<double> KE) {
     pk(KE, i, i, kBeamDof) = pk(KE, i + 6, i + 6, kBeamDof) = k;
     pk(KE, i, i + 6, kBeamDof) = -k;
   }
+}
+
+void KSBEAM2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word LOCAL) {
+  constexpr word kStations = 5, kPoints = 3;
+  sigcom().KDECHE = -1;
+  const double a = prop(1);
+  SBMSEC(0, kStations, kPoints, kPoints);
+  SBMCOM& s = sbmcom();
+  std::fill(KE.begin(), KE.begin() + 78, 0.0);
+  double et = 0.0;
+  for (word st = 1; st <= kStations; ++st) {
+    BSBEAM2(s.XS[static_cast<std::size_t>(st - 1)]);
+    for (word iy = 1; iy <= kPoints; ++iy)
+      for (word iz = 1; iz <= kPoints; ++iz) {
+        word q = 0;
+        BSBMPT(1, st, iy, iz, kPoints, kPoints, q);
+        EIVGTA(q);
+        std::array<double, 21> d{};
+        STPMTX(d);
+        et = d[0];
+        for (std::size_t i = 0; i < 6; ++i) d[i] *= s.W;
+        BTDB(s.BP, d, kBeamDof, 3, KE);
+      }
+  }
+  if (LTHERM & 1) {
+    const double tm = (static_cast<double>(TEMP[0]) + TEMP[1]) / 2.0;
+    double l = 0.0;
+    const std::array<double, 3> c = eu::member_axis(l);
+    eu::axial_pair(TH, c, matcom().w(mw::ALPHA) * et * a * tm, 6);
+  }
+  if (!(LOCAL & 1)) LAXTRN(3, 3, 4, s.T, KE, KE);
 }
 
 }  // namespace zephsol
