@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -80,11 +81,21 @@ std::vector<double> elastic() {
   ELAMAT(d);
   return d;
 }
-std::vector<double> times_d(const std::vector<double>& eps) {
+// sigma . eps of the field last stored (per unit of the element's measure:
+// volume, face area, member length, or 1 for the springs).
+double g_work = 0.0;
+
+double dot(const std::vector<double>& a, const std::vector<double>& b) {
+  return std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
+}
+
+// Stores sigma = D eps at every point and records sigma . eps.
+void store_strain(StateRecord& st, const std::vector<double>& eps) {
   const std::vector<double> d = elastic();
   std::vector<double> s(eps.size());
   PKMVEC(d, eps, static_cast<word>(eps.size()), s);
-  return s;
+  st.set_stress(s);
+  g_work = dot(s, eps);
 }
 
 // Two sets of field parameters (variant 0 and 1).
@@ -111,14 +122,14 @@ using Field = std::function<std::vector<double>(StateRecord&, int)>;
 
 std::vector<double> solid_field(StateRecord& st, int v) {
   const M3 a = gradient(v);
-  st.set_stress(times_d({a[0][0], a[1][1], a[2][2], a[0][1] + a[1][0], a[1][2] + a[2][1], a[0][2] + a[2][0]}));
+  store_strain(st, {a[0][0], a[1][1], a[2][2], a[0][1] + a[1][0], a[1][2] + a[2][1], a[0][2] + a[2][0]});
   return linear_field(a, shift(v), 3);
 }
 
 std::vector<double> plane_field(StateRecord& st, int v) {
   M3 a = gradient(v);
   a[0][2] = a[1][2] = a[2][0] = a[2][1] = a[2][2] = 0.0;
-  st.set_stress(times_d({a[0][0], a[1][1], 0.0, a[0][1] + a[1][0]}));
+  store_strain(st, {a[0][0], a[1][1], 0.0, a[0][1] + a[1][0]});
   return linear_field(a, shift(v), 2);
 }
 
@@ -126,7 +137,7 @@ std::vector<double> plane_field(StateRecord& st, int v) {
 std::vector<double> axisym_field(StateRecord& st, int v) {
   const M3 g = gradient(v);
   const M3 a{{{g[0][0], 0.0, 0.0}, {g[1][0], g[1][1], 0.0}, {0.0, 0.0, 0.0}}};
-  st.set_stress(times_d({a[0][0], a[1][1], a[0][0], a[1][0]}));
+  store_strain(st, {a[0][0], a[1][1], a[0][0], a[1][0]});
   return linear_field(a, {0.0, shift(v)[1], 0.0}, 2);
 }
 
@@ -138,7 +149,7 @@ Field membrane_field(void (*axes)(std::array<double, 9>&)) {
     std::array<double, 9> t{};
     axes(t);
     const M3 g = local_gradient(t, gradient(v));
-    st.set_stress(times_d({g[0][0], g[1][1], g[0][1] + g[1][0]}));
+    store_strain(st, {g[0][0], g[1][1], g[0][1] + g[1][0]});
     return linear_field(gradient(v), shift(v), 3);
   };
 }
@@ -157,7 +168,7 @@ std::vector<double> shell_field(StateRecord& st, int v) {
   const M3 a = gradient(v), g = local_gradient(t, a);
   const V3 w = v == 0 ? V3{0.002, -0.003, 0.004} : V3{-0.001, 0.005, 0.002};
   const V3 wl = matvec(rows(t), w);
-  st.set_stress(times_d({g[0][0], g[1][1], g[0][1] + g[1][0], g[2][1] - wl[0], g[2][0] + wl[1]}));
+  store_strain(st, {g[0][0], g[1][1], g[0][1] + g[1][0], g[2][1] - wl[0], g[2][0] + wl[1]});
   std::vector<double> u;
   for (int k = 0; k < nodes(); ++k) {
     const V3 uk = add(matvec(a, node_xyz(k)), shift(v));
@@ -177,6 +188,7 @@ Field joint_field(void (*axes)(std::array<double, 9>&)) {
     const V3 dl = matvec(rows(t), d);
     const double kn = estcom().PROP[0], ks = estcom().PROP[3];
     st.set_stress({kn * dl[2], ks * dl[0], ks * dl[1]});
+    g_work = kn * dl[2] * dl[2] + ks * (dl[0] * dl[0] + dl[1] * dl[1]);
     const int m = nodes() / 2;
     std::vector<double> u;
     for (int k = 0; k < nodes(); ++k) {
@@ -198,6 +210,7 @@ std::vector<double> joint4_field(StateRecord& st, int v) {
   const V3 d = v == 0 ? V3{0.02, -0.01, 0.0} : V3{-0.015, 0.025, 0.0};
   const double du = c * d[0] + s * d[1], dv = -s * d[0] + c * d[1];
   st.set_stress({estcom().PROP[0] * dv, estcom().PROP[3] * du, 0.0});
+  g_work = estcom().PROP[0] * dv * dv + estcom().PROP[3] * du * du;
   M3 a = gradient(v);
   a[0][2] = a[1][2] = a[2][0] = a[2][1] = a[2][2] = 0.0;
   // Node 4 faces node 1 and node 3 faces node 2.
@@ -217,7 +230,9 @@ std::vector<double> rod_field(StateRecord& st, int v) {
   V3 c = sub(node_xyz(1), node_xyz(0));
   const double l = std::sqrt(dot(c, c));
   for (double& x : c) x /= l;
-  st.set_stress({matcom().w(mw::E) * dot(c, matvec(a, c))});
+  const double eps = dot(c, matvec(a, c));
+  st.set_stress({matcom().w(mw::E) * eps});
+  g_work = matcom().w(mw::E) * eps * eps;
   return linear_field(a, shift(v), 3);
 }
 
@@ -243,6 +258,7 @@ Field beam_field(Section (*section)()) {
     const double ky = v == 0 ? 0.002 : -0.004, kz = v == 0 ? -0.003 : 0.001;
     const double n = e * s.a * e0, mx = g * s.j * k0, my = e * s.iy * ky, mz = e * s.iz * kz;
     st.set_end_forces({-n, 0, 0, -mx, -my, -mz, n, 0, 0, mx, my, mz});
+    g_work = n * e0 + mx * k0 + my * ky + mz * kz;
     const M3 tt = transpose(rows(t));  // local to global
     const V3 w0 = v == 0 ? V3{0.01, -0.02, 0.015} : V3{-0.005, 0.01, 0.02};
     const V3 t0 = shift(v);
@@ -286,6 +302,8 @@ std::vector<double> spring_field(StateRecord& st, int v) {
     u[static_cast<std::size_t>(i + 6)] = u1[static_cast<std::size_t>(i)] + d[static_cast<std::size_t>(i)];
   }
   st.set_end_forces(f);
+  g_work = 0.0;
+  for (int i = 0; i < 6; ++i) g_work += f[static_cast<std::size_t>(i + 6)] * d[static_cast<std::size_t>(i)];
   return u;
 }
 
@@ -309,6 +327,12 @@ std::vector<double> contact_field(StateRecord& st, int v) {
     u[static_cast<std::size_t>(i + 6)] = u1[static_cast<std::size_t>(i)] + d[static_cast<std::size_t>(i)];
   }
   st.set_stress(s);
+  g_work = 0.0;
+  for (int c = 0; c < 3; ++c)
+    for (int half = 0; half < 2; ++half) {
+      const double kc = estcom().PROP[static_cast<std::size_t>(3 * half + c)];
+      if (kc != 0.0) g_work += s[static_cast<std::size_t>(3 * half + c)] * s[static_cast<std::size_t>(3 * half + c)] / kc;
+    }
   return u;
 }
 
@@ -335,9 +359,12 @@ struct Case {
   Motion motion;
   Field field;
   Balance balance = Balance::All;
+  double measure = 0.0;  // volume, area or length of the reference geometry
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+constexpr double kPi = 3.14159265358979323846;
 
 // ---- Geometry -----------------------------------------------------------------------------
 
@@ -483,6 +510,15 @@ std::vector<Case> cases() {
                Motion::Space, spring_field});
   c.push_back({"CNT2", 23, {3, 2, 1.5f, 0.4f, 0.3f, 0.2f}, {0, 0, 0, 1, 0, 0}, {0.1, 0.2, 0.3, 0.9, 1.4, 1.1}, 6,
                Motion::AboutZ, contact_field});
+  // Volume (area x thickness, ring volume 2 pi int r dA), face area, length
+  // (area x length for the rod), or 1 for the springs, of each reference geometry.
+  const std::map<std::string, double> measure{
+      {"HEX8", 1.0},    {"HEX8R", 1.0},    {"HEX20", 1.0},   {"PENT6", 0.5},   {"PENT15", 0.5},
+      {"TET10", 1.0 / 6}, {"QAX4", 3 * kPi}, {"QAX4R", 3 * kPi}, {"TAX3", 4 * kPi / 3}, {"QPLAN4", 1.0},
+      {"QPLAN4R", 1.0}, {"TPLAN3", 0.5},   {"QMEM4", 0.5},   {"TMEM3", 0.25},  {"QFLA4", 0.2},
+      {"JOINT4", 2.0},  {"JOINT6", 0.5},   {"JOINT8", 1.0},  {"JOINT12", 0.5}, {"JOINT16", 1.0},
+      {"BEAM2", 3.0},   {"SBEAM2", 2.0},   {"ROD2", 1.0},    {"SPG2", 1.0},    {"CNT2", 1.0}};
+  for (Case& k : c) k.measure = measure.at(k.name);
   return c;
 }
 
@@ -524,7 +560,7 @@ V3 force_sum(const std::vector<double>& f, Balance bal) {
 
 // K u = FELEM(sigma(u)) for two uniform-strain fields, balanced forces, and
 // v . F(u) = u . F(v).
-void check_internal_force(const Case& cs, const Built& b) {
+void check_internal_force(const Case& cs, const Built& b, bool reference) {
   StateRecord& st = *b.state;
   const Dense k = unpack(b.k, b.n);
   std::vector<std::vector<double>> u(2), f(2);
@@ -538,6 +574,11 @@ void check_internal_force(const Case& cs, const Built& b) {
     for (int i = 0; i < b.n; ++i)
       EXPECT_NEAR(f[static_cast<std::size_t>(v)][static_cast<std::size_t>(i)], ku[static_cast<std::size_t>(i)], 2e-6 * scale)
           << "DOF " << i + 1 << " field " << v;
+    // Work of the uniform stress: u . K u = measure x sigma . eps.
+    if (reference) {
+      const double w = dot(u[static_cast<std::size_t>(v)], ku);
+      EXPECT_NEAR(w, cs.measure * g_work, 1e-6 * std::abs(w)) << "field " << v;
+    }
     const V3 s = force_sum(f[static_cast<std::size_t>(v)], cs.balance);
     for (double x : s) EXPECT_NEAR(x, 0.0, 1e-6 * scale);
   }
@@ -592,12 +633,68 @@ TEST_P(EveryStiffness, ModesFrameAndInternalForce) {
     SCOPED_TRACE(xyz == &cs.ref ? "reference" : "distorted");
     const Built b = build(cs, *xyz);
     check_modes(b, cs.zero_modes);
-    check_internal_force(cs, b);
+    check_internal_force(cs, b, xyz == &cs.ref);
     check_frame(cs, *xyz, b);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, EveryStiffness, ::testing::ValuesIn(cases()),
+                         [](const auto& info) { return info.param.name; });
+
+// ---- Thermal load ------------------------------------------------------------------------
+
+// The field of free thermal expansion at a uniform temperature.
+enum class Expansion {
+  Space,        // u = alpha T x (solids, membranes, the shell, line elements)
+  PlaneStrain,  // u = (1 + nu) alpha T x: the out-of-plane strain is held
+  Ring,         // u_r = alpha T r, u_z = alpha T z
+};
+
+const std::map<std::string, Expansion> kExpansion{
+    {"HEX8", Expansion::Space},   {"HEX8R", Expansion::Space},        {"HEX20", Expansion::Space},
+    {"PENT6", Expansion::Space},  {"PENT15", Expansion::Space},       {"TET10", Expansion::Space},
+    {"QAX4", Expansion::Ring},    {"QAX4R", Expansion::Ring},         {"TAX3", Expansion::Ring},
+    {"QPLAN4", Expansion::PlaneStrain}, {"QPLAN4R", Expansion::PlaneStrain}, {"TPLAN3", Expansion::PlaneStrain},
+    {"QMEM4", Expansion::Space},  {"TMEM3", Expansion::Space},        {"QFLA4", Expansion::Space},
+    {"ROD2", Expansion::Space},   {"SBEAM2", Expansion::Space}};
+
+std::vector<Case> thermal_cases() {
+  std::vector<Case> out;
+  for (const Case& c : cases())
+    if (kExpansion.count(c.name) != 0) out.push_back(c);
+  return out;
+}
+
+class ThermalLoad : public ::testing::TestWithParam<Case> {};
+
+// TH = K u_free, and the loads balance.
+TEST_P(ThermalLoad, IsTheStiffnessTimesTheFreeExpansion) {
+  const Case& cs = GetParam();
+  const double alpha = 1e-3, temp = 10.0, nu = 0.3;
+  for (const auto* xyz : {&cs.ref, &cs.distorted}) {
+    SCOPED_TRACE(xyz == &cs.ref ? "reference" : "distorted");
+    make_element(cs.iecod, *xyz, cs.props, {.e = 1.0, .nu = nu, .alpha = alpha});
+    StateRecord st;
+    std::vector<double> k;
+    const std::vector<double> th = thermal_load(std::vector<float>(static_cast<std::size_t>(nodes()), 10.0f), &k);
+    const Expansion e = kExpansion.at(cs.name);
+    const double strain = double{static_cast<float>(alpha)} * temp *
+                          (e == Expansion::PlaneStrain ? 1.0 + double{static_cast<float>(nu)} : 1.0);
+    std::vector<double> u;
+    for (int n = 0; n < nodes(); ++n) {
+      const int d = dofs_per_node(n);
+      const V3 x = node_xyz(n);
+      for (int c = 0; c < d; ++c) u.push_back(c < 3 ? strain * x[static_cast<std::size_t>(c)] : 0.0);
+    }
+    const std::vector<double> ku = multiply(unpack(k, ndof()), u);
+    const double scale = max_abs(ku);
+    ASSERT_GT(scale, 0.0);
+    for (int i = 0; i < ndof(); ++i) EXPECT_NEAR(th[static_cast<std::size_t>(i)], ku[static_cast<std::size_t>(i)], 1e-9 * scale) << i + 1;
+    for (double f : force_sum(th, cs.balance)) EXPECT_NEAR(f, 0.0, 1e-9 * scale);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ThermalTypes, ThermalLoad, ::testing::ValuesIn(thermal_cases()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
