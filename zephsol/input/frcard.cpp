@@ -121,20 +121,21 @@ class CardScanner {
       Fault f;
       bool done = false;
       if (starts_number(col)) {
-        f = number(col, false, col);
+        f = number(col, false);
       } else if (is(col, C_PLUS) || is(col, C_MINUS)) {
         if (col == kColumns) return {300};
+        const bool negative = is(col, C_MINUS);
         if (starts_number(col + 1))
-          f = number(col + 1, is(col, C_MINUS), col);
+          f = number(++col, negative);
         else
-          f = name(col, col);
+          f = name(col);
       } else if (is_quote(col)) {
-        f = text(col, col);
+        f = text(col);
       } else if (is_delimiter(col)) {
         done = delimiter(col);
         ++col;
       } else {
-        f = name(col, col);
+        f = name(col);
       }
       if (f.msg) return f;
       if (done) return {};
@@ -194,8 +195,10 @@ class CardScanner {
     return false;
   }
 
+  // Each scanner below starts at column col and leaves col after its item.
+
   // A name up to a blank, a delimiter, a quote or column 72; 8 characters kept.
-  Fault name(int col, int& next) {
+  Fault name(int& col) {
     std::array<word, 2> w{c_.code(C_BLANKWORD), c_.code(C_BLANKWORD)};
     int k = 0;
     for (; col <= kColumns && !ends_field(col); ++col, ++k)
@@ -204,12 +207,11 @@ class CardScanner {
     put(w[0]);
     put(w[1]);
     delim_ = false;
-    next = col;
     return {};
   }
 
   // Quoted text: 4 characters to a word, a doubled quote for one quote.
-  Fault text(int col, int& next) {
+  Fault text(int& col) {
     const word quote = code_[col];
     const word type_at = n_;
     put(kTypeText);
@@ -218,7 +220,7 @@ class CardScanner {
       if (code_[j] == quote) {
         if (j == kColumns || code_[j + 1] != quote) {
           delim_ = false;
-          next = j + 1;
+          col = j + 1;
           return {};
         }
         ++j;
@@ -237,8 +239,7 @@ class CardScanner {
   }
 
   // A number from column col (a digit or the point); negative after a minus.
-  // `next` receives the column after it.
-  Fault number(int col, bool negative, int& next) {
+  Fault number(int& col, bool negative) {
     Digits dg;
     int fraction = 0;
     word exponent = 0;
@@ -284,7 +285,7 @@ class CardScanner {
         ++j;
       }
     }
-    next = j;
+    col = j;
     delim_ = false;
     if (!is_real) return integer(dg, negative);
     return real(dg, fraction, exp_negative ? -exponent : exponent, negative, is_double);
