@@ -2,7 +2,6 @@
 // formed through the consistent matrix M(a, b) = integral N_a N_b and
 // F = M G with G(b) = GAMM (the shape functions sum to 1).
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <span>
 

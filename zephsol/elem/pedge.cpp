@@ -149,7 +149,7 @@ void PDROD2(word code, std::span<const float> values, std::span<double> pe) {
   std::array<double, 4> x{};
   plane_coords(t, 2, x);
   std::array<double, 4> f{};
-  Vec3 u1{}, u2{};  // directions of F1 and F2 after the line's own axes
+  Vec3 u1{}, u2{};  // global end forces of the first and second node
   if (section) {
     // Along e2 (code 1) or e3 (code 2); the line lies along e1.
     PDLN2B(x, values, 0, f, 0);

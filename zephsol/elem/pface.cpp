@@ -251,9 +251,9 @@ Vec3 unit_or_fatal(const Vec3& v) {
 }  // namespace
 
 void PDHEX8(word code, std::span<const float> values, std::span<double> pe) {
+  if (code >= 1 && code <= 6) return face_entry(kHex8Faces, ValueOrder::Perimeter, code, values, pe);
   int f = 0, d = 0;
   bool projected = false;
-  if (code >= 1 && code <= 6) return face_entry(kHex8Faces, ValueOrder::Perimeter, code, values, pe);
   if (!axis_code(code, f, d, projected)) pload::bad_code(code);
   PDHX8B(code, values, pe);
 }
