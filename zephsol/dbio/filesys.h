@@ -124,6 +124,9 @@ struct DbioState {
   std::array<std::vector<std::uint16_t>, kFitRows> chain_blocks;
   // The lender's list of data block numbers served by pool 2.
   const word* pool2_list = nullptr;
+  // Beside FIT word 7: the whole position of each unit's last record
+  // written, which word 7 holds only while it fits in 31 bits (else -1).
+  std::array<std::int64_t, kFitRows> last_record{};
 };
 
 DbioState& dbio_state() noexcept;
