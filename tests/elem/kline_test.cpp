@@ -201,6 +201,45 @@ TEST(Beam2, ZeroModulusIsReportedNotDividedBy) {
   EXPECT_TRUE(has_message(log, 8013));
 }
 
+TEST(Beam2, ThermalEndForcesAlongTheMember) {
+  // T = 10 and 30: -20 E A alpha at node 1 along e1, +20 E A alpha at node 2; no moments.
+  make_element(5, {1, 1, 1, 1, 3, 1, 0, 2, 5}, {0.5f}, {.e = 2.0, .alpha = 1e-3});
+  StateRecord st;
+  const double p = 20.0 * 2.0 * 0.5 * double{1e-3f};
+  std::vector<double> f(12);
+  BMTEMP(std::vector<float>{10.0f, 30.0f}, f, 1);
+  EXPECT_EQ(f, (std::vector<double>{-p, 0, 0, 0, 0, 0, p, 0, 0, 0, 0, 0}));
+  const std::vector<double> th = thermal_load({10.0f, 30.0f, 99.0f});
+  EXPECT_EQ(th, (std::vector<double>{0, -p, 0, 0, 0, 0, 0, p, 0, 0, 0, 0}));
+}
+
+// ---- SBEAM2 --------------------------------------------------------------------------------
+
+TEST(Sbeam2, ElasticSectionBeamEqualsTheClosedFormBeam) {
+  // A = 12, I = 16: the rectangle 3 x 4, Iy = A^4 / (144 Iz) = 9, torsion
+  // G (Iy + Iz); L = 2, E = 1, nu = 0.25.
+  const Material mat{.e = 1.0, .nu = 0.25};
+  std::vector<float> sp(8, 0.0f);
+  sp[0] = 12.0f;
+  sp[2] = 16.0f;
+  make_element(26, {0, 0, 0, 2, 0, 0, 0, 1, 0}, sp, mat);
+  StateRecord st;
+  std::vector<double> kl(78), th(12);
+  KSBEAM2(0, {}, kl, th, 1);
+  for (auto [i, j, v] : {std::tuple{1, 1, 6.0}, {2, 2, 24.0}, {3, 3, 13.5}, {4, 4, 5.0}, {2, 6, 24.0}, {3, 5, -13.5},
+                         {6, 6, 32.0}, {5, 5, 18.0}})
+    EXPECT_NEAR(kl[packed_index(i, j, 12)], v, 1e-12) << i << "," << j;
+  // In global axes on a general member: the whole matrix.
+  const std::vector<double> xyz{0.2, -0.1, 0.3, 2.1, 1.7, 0.9, 1.0, 2.0, 3.0};
+  make_element(26, xyz, sp, mat);
+  StateRecord st2;
+  const std::vector<double> ks = stiffness();
+  make_element(5, xyz, {12.0f, 9.0f, 16.0f, 0.0f}, mat);
+  StateRecord st3;
+  const std::vector<double> kb = stiffness();
+  for (std::size_t i = 0; i < kb.size(); ++i) EXPECT_NEAR(ks[i], kb[i], 1e-12 * max_abs(kb)) << i;
+}
+
 // ---- ROD2 ----------------------------------------------------------------------------------
 
 TEST(Rod2, AxialSpringAlongTheMember) {

@@ -656,7 +656,7 @@ const std::map<std::string, Expansion> kExpansion{
     {"QAX4", Expansion::Ring},    {"QAX4R", Expansion::Ring},         {"TAX3", Expansion::Ring},
     {"QPLAN4", Expansion::PlaneStrain}, {"QPLAN4R", Expansion::PlaneStrain}, {"TPLAN3", Expansion::PlaneStrain},
     {"QMEM4", Expansion::Space},  {"TMEM3", Expansion::Space},        {"QFLA4", Expansion::Space},
-    {"ROD2", Expansion::Space},   {"SBEAM2", Expansion::Space}};
+    {"ROD2", Expansion::Space},   {"SBEAM2", Expansion::Space},       {"BEAM2", Expansion::Space}};
 
 std::vector<Case> thermal_cases() {
   std::vector<Case> out;

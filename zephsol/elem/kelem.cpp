@@ -31,7 +31,10 @@ void k_qax4(word l, Temps t, Span ke, Span th) { KQAX4(l, t, ke, th, Ibbar, Ishe
 template <int Ibbar, int Ishear>
 void k_qplan4(word l, Temps t, Span ke, Span th) { KQPLAN4(l, t, ke, th, Ibbar, Ishear); }
 
-void k_beam2(word, Temps, Span ke, Span) { KBEAM2(ke, 0); }
+void k_beam2(word ltherm, Temps temp, Span ke, Span th) {
+  KBEAM2(ke, 0);
+  if (ltherm & 1) BMTEMP(temp, th, 0);
+}
 void k_sbeam2(word l, Temps t, Span ke, Span th) { KSBEAM2(l, t, ke, th, 0); }
 
 // Types that take no temperatures: the routine gets KE alone.

@@ -91,6 +91,10 @@ void KBEAM2(std::span<double> KE, word LOCAL);
 void KROD2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
 void KSBEAM2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word LOCAL);
 void KSPG2(std::span<double> KE);
+// End forces F (12) of a beam held at its length at the mean of its two end
+// temperatures: -E A alpha Tm along the member at node 1, the opposite at
+// node 2; MODE bit 0: in member axes, otherwise global.
+void BMTEMP(std::span<const float> TEMP, std::span<double> F, word MODE);
 void KCNT2(std::span<double> KE);
 
 // ---- Internal-force routines (FE accumulated, n terms) ----------------------------------

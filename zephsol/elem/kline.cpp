@@ -149,6 +149,25 @@ void KBEAM2(std::span<double> KE, word LOCAL) {
   LAXTRN(3, 3, 4, t, kl, KE);
 }
 
+void BMTEMP(std::span<const float> TEMP, std::span<double> F, word MODE) {
+  const double tm = (static_cast<double>(TEMP[0]) + TEMP[1]) / 2.0;
+  // P = -E A alpha Tm: the end forces that hold the member at its length.
+  const double p = -(static_cast<double>(matcom().w(mw::E)) * prop(1) * matcom().w(mw::ALPHA) * tm);
+  std::fill(F.begin(), F.begin() + kBeamDof, 0.0);
+  if (MODE & 1) {
+    F[0] = p;
+    F[6] = -p;
+    return;
+  }
+  std::array<double, 9> t{};
+  double l = 0.0;
+  LAXT3(t, l);
+  for (std::size_t j = 0; j < 3; ++j) {
+    F[j] = p * t[3 * j];
+    F[6 + j] = -p * t[3 * j];
+  }
+}
+
 void KROD2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH) {
   sigcom().KDECHE = -1;
   const double et = point_modulus(1);
