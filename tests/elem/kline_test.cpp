@@ -426,6 +426,22 @@ TEST(Felem, StoredEndForces) {
   for (int i = 0; i < 12; ++i) EXPECT_NEAR(f[static_cast<std::size_t>(i)], i + 1.0, 1e-6);
 }
 
+TEST(Dispatch, TemperaturesOnJointsSpringsAndContactsAddNothing) {
+  struct Quiet {
+    word code;
+    std::vector<double> xyz;
+    std::vector<float> props;
+  };
+  const std::vector<double> joint8{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+  for (const Quiet& q : {Quiet{19, joint8, {1, 0, 0, 1}}, Quiet{22, {0, 0, 0, 1, 0, 0}, {1, 1, 1, 1, 1, 1}},
+                         Quiet{23, {0, 0, 0, 1, 0, 0}, contact_props()}}) {
+    make_element(q.code, q.xyz, q.props, {.alpha = 1.0});
+    StateRecord st;
+    const std::vector<double> v = thermal_load(std::vector<float>(8, 100.0f));
+    EXPECT_EQ(max_abs(v), 0.0) << q.code;
+  }
+}
+
 TEST(Dispatch, TypesWithoutElementRoutinesEndTheRun) {
   for (word code : {8, 13}) {
     for (bool force : {false, true}) {
