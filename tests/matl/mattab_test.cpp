@@ -9,6 +9,11 @@
 #include <vector>
 
 #include "support/matfix.h"
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/recio.h"
+#include "zephsol/dbio/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/matl/mattab.h"
 
@@ -126,6 +131,54 @@ TEST_F(MatSelect, UndefinedMaterialEndsTheRun) {
   EXPECT_NE(out.listing.find(line), std::string::npos) << out.listing;
   EXPECT_NE(out.errlog.find(line), std::string::npos) << out.errlog;
   EXPECT_TRUE(test::has_message(out.errlog, 780)) << out.errlog;
+}
+
+// Writes the material entries as the single record of MATD, with its length in header word 2.
+void write_matd(const std::vector<word>& rec, word buf) {
+  DBOPEN(MATD, buf, kWrite);
+  DBWRIT(MATD, rec.data(), static_cast<word>(rec.size()), 1);
+  DBCLOS(MATD, kCloseRewind);
+  const std::array<word, 6> head{1, static_cast<word>(rec.size()), 0, 0, 0, 0};
+  HDRPUT(MATD, head);
+}
+
+std::vector<word> two_materials() {
+  std::vector<word> rec = material(10, 1, 1, 0, {{mw::E, 100.f}});
+  const std::vector<word> second = material(12, 3, 0, 0, {{mw::DCK, 500.f}});
+  rec.insert(rec.end(), second.begin(), second.end());
+  return rec;
+}
+
+TEST(MaterialLoad, TableAtTheTopOfTheFreeArea) {
+  reset_matl_state();
+  zephsol::testing::FreshFileSystem fs(1);
+  constexpr word kZ = 11, kBuf = 3001;
+  const std::vector<word> rec = two_materials();
+  const auto len = static_cast<word>(rec.size());
+  write_matd(rec, kBuf);
+  word free = 1000;
+  MATLOD(MATD, kZ, free, kBuf);
+  EXPECT_EQ(free, 1000 - len);
+  EXPECT_EQ(core().w(kZ + 1), len);  // the header in the first words of the area
+  const word first = kZ + 1000 - len;
+  EXPECT_EQ(matcom().MTBFST, first);
+  EXPECT_EQ(matcom().MTBEND, first + len);
+  for (word i = 0; i < len; ++i) EXPECT_EQ(core().w(first + i), rec[static_cast<std::size_t>(i)]);
+  MATSEL(12, 0, 1);
+  EXPECT_EQ(matcom().MTBCUR, first + 30);
+  EXPECT_FLOAT_EQ(matcom().w(mw::DCK), 500.f);
+}
+
+TEST(MaterialLoad, TableThatDoesNotFitEndsTheRun) {
+  reset_matl_state();
+  zephsol::testing::FreshFileSystem fs(1);
+  const std::vector<word> rec = two_materials();
+  write_matd(rec, 3001);
+  const auto out = test::fatal_output([&] {
+    word free = static_cast<word>(rec.size()) - 1;
+    MATLOD(MATD, 11, free, 3001);
+  });
+  EXPECT_TRUE(test::has_message(out.errlog, 4)) << out.errlog;
 }
 
 // The table of the examples: (0, 5), (1, 3), (2, 1).

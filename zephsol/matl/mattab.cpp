@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/recio.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/matl/matfatal.h"
@@ -119,6 +122,20 @@ double pair_x(std::span<const word> T, int j) { return word_real(T[static_cast<s
 double pair_y(std::span<const word> T, int j) { return word_real(T[static_cast<std::size_t>(2 * j - 1)]); }
 
 }  // namespace
+
+void MATLOD(word MATD, word Z, word& FREE, word BUF) {
+  const std::span<word> head = core().words(Z, 6);
+  HDRGET(MATD, std::span<word, 6>(head.data(), 6));
+  const word len = head[1];
+  FREE -= len;
+  if (FREE < 0) matl_fatal(-4, name_word("MATD"), FREE);
+  // Z(FREE + 1) .. Z(FREE + L), the top of the free area.
+  const word first = Z + FREE;
+  DBOPEN(MATD, BUF, kRead);
+  DBREAD(MATD, core().words(first, len).data(), len, 1);
+  DBCLOS(MATD, kCloseRewind);
+  mattab_load(core().words(first, len), first);
+}
 
 void mattab_load(std::span<const word> record, word first) {
   MatlState& st = matl_state();

@@ -12,7 +12,8 @@
 // from the constant HDASH or from the step-function table of "F5" pairs.
 //
 // Reads: MATD (through the record layer), MTCGRP, MTCMID, step counter 4.
-// Messages: 2332 (printed directly), -780 material ID not in the table;
+// Messages: -4 the table does not fit; 2332 (printed directly), -780
+// material ID not in the table;
 // -4353 HRDSLP/HRDINT argument not 1; -4085 table of fewer than 2 pairs
 // (TABVAL; TABINT with no pair); -4084 no table interval holds X.
 #pragma once
@@ -24,6 +25,11 @@
 
 namespace zephsol {
 
+// Loads the single record of data block MATD (length: header word 2) into the
+// top of the caller's free open-core area: Z is the area's first word (Z(1..6)
+// receive the header as scratch), FREE its free words, reduced by the table
+// length; BUF a file buffer. Too little room: message -4 "MATD", shortfall.
+void MATLOD(word MATD, word Z, word& FREE, word BUF);
 // Loads MATTAB from the words of the MATD record; first is the open-core
 // index at which the record was placed (MATCOM words 1 and 2).
 void mattab_load(std::span<const word> record, word first);
