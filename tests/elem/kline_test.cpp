@@ -277,6 +277,10 @@ TEST(Rod2, ThermalAndPrestressForcesAlongTheAxis) {
     EXPECT_NEAR(v[14], 1.0 + f * s, 1e-9);
     EXPECT_EQ(v[12], 1.0);
     EXPECT_EQ(v[9], 1.0);
+    // A record that stops after the first temperature: the second is taken as 0.
+    std::vector<double> h(20, 0.0);
+    KELEM(ke, std::vector<word>{2, 0, real_word(10.0f)}, h, 1);
+    EXPECT_NEAR(h[13], (prestress ? 5.0 : 1e-3 * 0.5 * 2.0 * 5.0) * c, 1e-9);
     // Mode 0, or a record without temperatures: no load.
     for (auto [mode, count] : {std::pair{0, 3}, {1, 1}}) {
       std::vector<double> w(20, 1.0);

@@ -9,7 +9,6 @@
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/elem/ifpflg.h"
 #include "zephsol/elem/kelem.h"
-#include "zephsol/elem/laxes.h"
 #include "zephsol/matl/matrec.h"
 
 namespace zephsol {
