@@ -1,9 +1,12 @@
 // Executive control deck: the system words each card sets and the messages
 // 505-530, the heading lines of the echo and the fatal ends.
+#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "support/infix.h"
+#include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/recio.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/ctldck.h"
@@ -232,6 +235,55 @@ TEST_F(CtldckTest, EndOfDeckInsideTheControlDeckEndsTheRun) {
   open_deck({"Quorvane DEMO RUN1", "CHKPNT 1,"});
   EXPECT_EXIT(CTLDCK(), ::testing::ExitedWithCode(1), "");
   EXPECT_TRUE(contains(listing(), "MESSAGE 528,"));
+}
+
+TEST_F(CtldckTest, CheckpointingStartsTheNewTapeWithTheIdentification) {
+  run_cards({"CHKPNT"});
+  ASSERT_EQ(sysw().IERFLG, 0);
+  word mark = 0;
+  const auto recs = block_records(NPTP, mark);
+  const IDREC& id = input_state().idrec;
+  EXPECT_EQ(recs, (std::vector<std::vector<word>>{std::vector<word>(id.begin(), id.end())}));
+  EXPECT_EQ(mark, 0x30);  // end-of-set
+
+  // A deck with a fatal error writes nothing on the tape.
+  fresh_records();
+  std::filesystem::remove("NPTP");
+  run_cards({"CHKPNT", "FIELD 3"});
+  EXPECT_EQ(sysw().IERFLG, 1);
+  EXPECT_FALSE(std::filesystem::exists("NPTP"));
+}
+
+// Writes an old problem tape whose identification record is id.
+void write_old_tape(const IDREC& id) {
+  const word buffer = sysw().COREND - sysw().NBUFSZ;
+  DBOPEN(OPTP, buffer, kWrite);
+  DBWRIT(OPTP, id.data(), 8, 1);
+  DBEOS(OPTP);
+  DBCLOS(OPTP, kCloseRewind);
+}
+
+TEST_F(CtldckTest, RestartChecksTheOldTape) {
+  const auto demo = name_words8("DEMO"), run1 = name_words8("RUN1"), run2 = name_words8("RUN2");
+  const auto ver = name_words8("10.002");
+  const word date = 2024 * 65536 + 3 * 256 + 7;
+  write_old_tape({demo[0], demo[1], run1[0], run1[1], date, 1, ver[0], ver[1]});
+  open_deck({"Quorvane DEMO RUN1", "RESTART 4", "FIELD 3", "BEGIN BULK"});
+  CTLDCK();
+  EXPECT_EQ(sysw().IERFLG, 0);
+  EXPECT_EQ(sysw().IRSTRT, 4);
+
+  fresh_records();
+  write_old_tape({demo[0], demo[1], run2[0], run2[1], date, 1, ver[0], ver[1]});
+  open_deck({"Quorvane DEMO RUN1", "RESTART", "FIELD 3", "BEGIN BULK"});
+  EXPECT_EXIT(CTLDCK(), ::testing::ExitedWithCode(1), "");
+  const auto lst = listing();
+  const std::vector<std::string> expected = {
+      "0*** USER FATAL MESSAGE 509, WRONG OLD TAPE MOUNTED.",
+      std::string(30, ' ') + "OLD PROBLEM TAPE ID = DEMO    ,RUN2    ,07/03/2024"};
+  ASSERT_GE(lst.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(lst.end() - 2, lst.end()), expected);
+  EXPECT_EQ(errlog(), expected);
 }
 
 TEST_F(CtldckTest, RestartWithoutAnOldTapeEndsTheRun) {

@@ -5,6 +5,8 @@
 
 #include "support/infix.h"
 #include "zephsol/dbio/core.h"
+#include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/ccmsg.h"
 #include "zephsol/input/inrec.h"
@@ -140,6 +142,24 @@ TEST_F(OutreqTest, PrintRecordsOfTheBlock) {
   EXPECT_EQ(r.header, (std::array<word, 6>{13, 9, 0, 0, 0, 0}));
 }
 
+TEST_F(OutreqTest, CtrlIsWrittenOnlyWithRequests) {
+  run_output({"SET 1 = 1 THRU 9", "DISP = SET 1", "OTIM 1 = 2"});
+  const RequestRecords r = request_records();
+  word mark = 0;
+  const auto recs = block_records(CTRL, mark);
+  EXPECT_EQ(recs, (std::vector<std::vector<word>>{r.rec1, r.rec2, r.rec3}));
+  EXPECT_EQ(mark, 0x10);  // the end-of-file mark of the close
+  std::array<word, 6> header{};
+  HDRGET(CTRL, header);
+  EXPECT_EQ(header, (std::array<word, 6>{6, 9, 0, 0, 0, 0}));
+
+  // A block of set statements only writes nothing.
+  fresh_records();
+  run_output({"SET 1 = 1 THRU 9"});
+  HDRGET(CTRL, header);
+  EXPECT_EQ(header, (std::array<word, 6>{}));
+}
+
 TEST_F(OutreqTest, ResultFileRequestsUseSetOne) {
   run_noutput({"SET 1 = ALL", "OTIM 1 = ALL"});
   std::vector<word> expected;
@@ -152,6 +172,13 @@ TEST_F(OutreqTest, ResultFileRequestsUseSetOne) {
   EXPECT_EQ(list(4), expected);
   EXPECT_TRUE(messages().empty());
   EXPECT_EQ(sysw().IERFLG, 0);
+  word mark = 0;
+  const auto recs = block_records(CTRN, mark);
+  ASSERT_EQ(recs.size(), 3u);
+  EXPECT_EQ(recs[1], expected);
+  std::array<word, 6> header{};
+  HDRGET(CTRN, header);
+  EXPECT_EQ(header[0], static_cast<word>(expected.size()));
 
   // Without "SET 1" and "OTIM 1" the requests would name undefined sets.
   fresh_records();

@@ -3,16 +3,31 @@
 
 #include <array>
 
+#include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/recio.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 
 namespace zephsol {
 
+namespace {
+
+constexpr word kEndRecord = 1;
+constexpr word kIdWords = 8;
+
+void write_record(word number, const std::vector<word>& w) {
+  DBWRIT(number, w.data(), static_cast<word>(w.size()), kEndRecord);
+}
+
+}  // namespace
+
 bool block_closed(word number) {
-  std::array<word, 2> r{};
-  DBUNIT(number, r);
-  return r[1] != 0 && r[0] < 0;
+  word name = 0;
+  DBNAME(number, name);
+  word found = 0;
+  DBFIND(name, found);
+  return found < 0;
 }
 
 void write_request_block(word number, const RequestRecords& r, word buffer) {
@@ -23,24 +38,25 @@ void write_request_block(word number, const RequestRecords& r, word buffer) {
     sysw().IERFLG = 2;
     return;
   }
-  // PENDING: the logical-record layer (DBOPEN "WT", DBWRIT of the three
-  // records, HDRPUT, DBCLOS "R") is not built yet; the block stays unwritten.
-  (void)r;
-  (void)buffer;
+  DBOPEN(number, buffer, kWrite);
+  write_record(number, r.rec1);
+  write_record(number, r.rec2);
+  write_record(number, r.rec3);
+  HDRPUT(number, r.header);
+  DBCLOS(number, kCloseRewind);
 }
 
 void read_old_tape_id(IDREC& id, word buffer) {
-  // PENDING: DBOPEN "RD", DBREAD of 8 words, DBCLOS "R" once the logical-record
-  // layer exists; until then the old identification reads as zeros.
-  id.fill(0);
-  (void)buffer;
+  DBOPEN(OPTP, buffer, kRead);
+  DBREAD(OPTP, id.data(), kIdWords, kEndRecord);
+  DBCLOS(OPTP, kCloseRewind);
 }
 
 void write_new_tape_id(const IDREC& id, word buffer) {
-  // PENDING: DBOPEN "WT", DBWRIT of 8 words, DBEOS, DBCLOS "NR" once the
-  // logical-record layer exists.
-  (void)id;
-  (void)buffer;
+  DBOPEN(NPTP, buffer, kWrite);
+  DBWRIT(NPTP, id.data(), kIdWords, kEndRecord);
+  DBEOS(NPTP);
+  DBCLOS(NPTP, kCloseNoRewind);
 }
 
 }  // namespace zephsol

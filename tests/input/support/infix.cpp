@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "zephsol/dbio/core.h"
+#include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/pools.h"
 #include "zephsol/exec/records.h"
@@ -91,6 +92,22 @@ std::vector<word> parse_card(std::string_view text, word size) {
     out.insert(out.end(), items.begin() + static_cast<long>(i), items.begin() + static_cast<long>(i + n));
     i += n;
   }
+  return out;
+}
+
+std::vector<std::vector<word>> block_records(word number, word& mark) {
+  const word buffer = sysw().COREND - sysw().NBUFSZ;
+  std::vector<std::vector<word>> out;
+  std::vector<word> area(4096);
+  DBOPEN(number, buffer, kRead);
+  for (;;) {
+    word got = 0, status = 0;
+    DBRDST(number, area.data(), static_cast<word>(area.size()), 1, got, status);
+    if (status == 2) break;
+    out.emplace_back(area.begin(), area.begin() + (status == 1 ? got : static_cast<word>(area.size())));
+  }
+  mark = filctl().lstmrk;
+  DBCLOS(number, kCloseRewind);
   return out;
 }
 

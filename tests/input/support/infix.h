@@ -38,6 +38,10 @@ std::vector<word> card_of(std::string_view text);
 // first word when the card was rejected).
 std::vector<word> parse_card(std::string_view text, word size = 150);
 
+// The records of a closed data block up to its first mark, read through the
+// file system; `mark` receives the code of that mark (FILCTL word 3).
+std::vector<std::vector<word>> block_records(word number, word& mark);
+
 // Every test runs in its own scratch directory with fresh records, an open
 // core of one megabyte and the file system set up, the console on
 // "console.txt", the listing on "listing.txt" and the error log on
