@@ -35,7 +35,9 @@ Inv inv(const Vec6& s) {
   return {3 * m, j2, det};
 }
 
-double lode(const Inv& v) { return std::asin(std::clamp(-1.5 * std::sqrt(3.0) * v.j3 / std::pow(v.j2, 1.5), -1.0, 1.0)) / 3; }
+double lode(const Inv& v) {
+  return std::asin(std::clamp(-1.5 * std::sqrt(3.0) * v.j3 / std::pow(v.j2, 1.5), -1.0, 1.0)) / 3;
+}
 
 double von_mises(const Vec6& s, double) { return std::sqrt(3 * inv(s).j2); }
 double drucker_prager(const Vec6& s, double phi) {
@@ -190,7 +192,8 @@ TEST_F(FlowVector, MohrCoulombAwayFromTheCorners) {
       const double th = lode(v);
       if (std::fabs(th) * 180 / kPi >= 28.0) continue;  // the corner form, tested below
       ++checked;
-      const double c2 = std::cos(th) * ((1 + std::tan(th) * std::tan(3 * th)) + sp * (std::tan(3 * th) - std::tan(th)) / r3);
+      const double t = std::tan(th), t3 = std::tan(3 * th);
+      const double c2 = std::cos(th) * ((1 + t * t3) + sp * (t3 - t) / r3);
       const double c3 = std::cos(3 * th) * (r3 * std::sin(th) + std::cos(th) * sp) / (2 * v.j2);
       const Vec a2 = gradient(root_j2, 0, l, s), a3 = gradient(j3, 0, l, s);
       Vec expected(s.size());

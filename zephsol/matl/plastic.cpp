@@ -26,8 +26,8 @@ constexpr word kSbeam2 = 26;
 // normal components first, shears from the fourth place on; the section
 // beam (class 6: sx, txy, tzx) puts its second shear in the sixth place.
 struct Layout {
-  int n = 0;
-  std::array<int, 6> pos{};
+  std::size_t n = 0;
+  std::array<std::size_t, 6> pos{};
 };
 Layout class_layout(word iclass, word ns) {
   const int normals = class_normal_components(iclass);
@@ -36,7 +36,7 @@ Layout class_layout(word iclass, word ns) {
   for (int i = 0; i < std::min<int>(ns, 6); ++i) {
     const int p = i < normals ? i : (i - normals < 3 ? shear[static_cast<std::size_t>(i - normals)] : -1);
     if (p < 0) break;
-    l.pos[static_cast<std::size_t>(l.n++)] = p;
+    l.pos[l.n++] = static_cast<std::size_t>(p);
   }
   return l;
 }
@@ -134,10 +134,10 @@ void DFDSIG(std::span<const double> SIG, std::span<double> A) {
   const Layout l = class_layout(*e.ICLASS, *e.NS);
   const auto flow = criterion_flow(matcom().IYIELD);
   Vec6 s{};
-  for (int i = 0; i < l.n; ++i) s[static_cast<std::size_t>(l.pos[static_cast<std::size_t>(i)])] = SIG[static_cast<std::size_t>(i)];
+  for (std::size_t i = 0; i < l.n; ++i) s[l.pos[i]] = SIG[i];
   const Vec6 a = flow(invariants(s));
   std::fill_n(A.begin(), std::min<std::size_t>(A.size(), static_cast<std::size_t>(std::max<word>(*e.NS, 0))), 0.0);
-  for (int i = 0; i < l.n; ++i) A[static_cast<std::size_t>(i)] = a[static_cast<std::size_t>(l.pos[static_cast<std::size_t>(i)])];
+  for (std::size_t i = 0; i < l.n; ++i) A[i] = a[l.pos[i]];
 }
 
 void PLSMTX(std::span<const double> DE, std::span<const double> SIG, double EPSP, std::span<double> DP) {
