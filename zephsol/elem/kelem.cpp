@@ -14,7 +14,6 @@
 namespace zephsol {
 namespace {
 
-IFPFLG g_ifpflg;
 
 using Span = std::span<double>;
 using Temps = std::span<const float>;
@@ -77,8 +76,6 @@ constexpr std::array<Stiffness, 31> kStiffness = stiffness_table();
 
 }  // namespace
 
-IFPFLG& ifpflg() noexcept { return g_ifpflg; }
-void reset_ifpflg() noexcept { g_ifpflg = IFPFLG{}; }
 
 void bind_material_views() {
   ESTCOM& e = estcom();

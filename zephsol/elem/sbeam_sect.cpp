@@ -12,7 +12,6 @@ namespace {
 
 using kin::Vec3;
 
-SBMCOM g_sbmcom;
 
 constexpr double kPi = 3.1415926535;
 
@@ -49,8 +48,6 @@ void member_axes(SBMCOM& s) {
 
 }  // namespace
 
-SBMCOM& sbmcom() noexcept { return g_sbmcom; }
-void reset_sbmcom() { g_sbmcom = SBMCOM{}; }
 
 void SBMSEC(word mode, word nsta, word ny, word nz) {
   if (nsta < 1 || nsta > 5) bad_argument("NSTA", nsta);
