@@ -14,19 +14,9 @@
 #include "zephsol/elem/model_tables.h"
 #include "zephsol/elem/sbeam.h"
 #include "zephsol/exec/words.h"
+#include "zephsol/matl/nscomp.h"
 
 namespace zephsol {
-
-// Element class component table: count 11, then per class the number of
-// stress components NS and the number of normal components among them.
-struct NscompTable {
-  word count;
-  std::array<word, 11> ns;
-  std::array<word, 11> normal;
-};
-inline constexpr NscompTable NSCOMP{11,
-                                    {1, 3, 6, 4, 4, 6, 5, 2, 3, 3, 3},
-                                    {1, 2, 3, 3, 3, 1, 2, 2, 2, 3, 2}};
 
 // Element type descriptor, 113 words.
 struct ETYCOM {

@@ -1,4 +1,5 @@
 #include "zephsol/matl/elamat.h"
+#include "zephsol/matl/nscomp.h"
 
 #include <algorithm>
 #include <array>
@@ -16,8 +17,6 @@ namespace zephsol {
 namespace {
 
 // Components of the element classes 1-11: all, and the normal ones (first).
-constexpr std::array<word, 11> kClassComponents{1, 3, 6, 4, 4, 6, 5, 2, 3, 3, 3};
-constexpr std::array<word, 11> kClassNormals{1, 2, 3, 3, 3, 1, 2, 2, 2, 3, 2};
 
 double wr(int k) { return static_cast<double>(matcom().w(k)); }
 
@@ -192,12 +191,12 @@ bool point_dependent_kind(word kind) {
 
 word class_components(word iclass) {
   if (iclass < 1 || iclass > 11) matl_fatal(-4040, iclass, 0);
-  return kClassComponents[static_cast<std::size_t>(iclass - 1)];
+  return NSCOMP.ns[static_cast<std::size_t>(iclass - 1)];
 }
 
 word class_normal_components(word iclass) {
   if (iclass < 1 || iclass > 11) matl_fatal(-4040, iclass, 0);
-  return kClassNormals[static_cast<std::size_t>(iclass - 1)];
+  return NSCOMP.normal[static_cast<std::size_t>(iclass - 1)];
 }
 
 void ELAMAT(std::span<double> D) {
