@@ -1,10 +1,11 @@
-// Input steps not built yet (see pending.h).
+// Input steps not built yet (see pending.h). Each placeholder is weak, so
+// that the real step replaces it as soon as it is linked in.
 #include "zephsol/input/pending.h"
 
 namespace zephsol {
 
-void XMERGE() {}
-void IFP1() {}
-void RSTORE() {}
+[[gnu::weak]] void XMERGE() {}
+[[gnu::weak]] void IFP1() {}
+[[gnu::weak]] void RSTORE() {}
 
 }  // namespace zephsol
