@@ -16,7 +16,7 @@
 #include "zephsol/elem/eiv.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/elem/etype.h"
-#include "zephsol/elem/ifpflg.h"
+#include "zephsol/exec/records.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/exec/packed.h"
 #include "zephsol/exec/records.h"
@@ -42,7 +42,7 @@ inline void make_element(word iecod, const std::vector<double>& xyz, const std::
   reset_elem_state();
   reset_exec_state();
   reset_matl_state();
-  reset_ifpflg();
+  ifpflg() = IFPFLG{};
   ElemState& es = elem_state();
   es.tables.etyp.count = 1;
   es.tables.etyp.entry[0] = {100 + iecod, iecod};

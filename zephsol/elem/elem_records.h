@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <span>
 
-#include "zephsol/elem/ifpflg.h"
 #include "zephsol/elem/model_tables.h"
 #include "zephsol/elem/sbeam.h"
 #include "zephsol/exec/words.h"
@@ -175,7 +174,6 @@ struct ElemState {
   EivLayout layout;
   EivIo eivio = eiv_data_block_io();
   ModelTables tables;
-  IFPFLG ifpflg;   // input switches the element routines read
   SBMCOM sbmcom;   // section-beam work record
 };
 

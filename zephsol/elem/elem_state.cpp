@@ -15,8 +15,6 @@ void reset_elem_state() { g_elem = ElemState{}; }
 
 namespace zephsol {
 
-IFPFLG& ifpflg() noexcept { return elem_state().ifpflg; }
-void reset_ifpflg() noexcept { elem_state().ifpflg = IFPFLG{}; }
 SBMCOM& sbmcom() noexcept { return elem_state().sbmcom; }
 void reset_sbmcom() { elem_state().sbmcom = SBMCOM{}; }
 

@@ -7,7 +7,7 @@
 
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/elem_records.h"
-#include "zephsol/elem/ifpflg.h"
+#include "zephsol/exec/records.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/matl/matrec.h"
 

@@ -17,7 +17,7 @@
 #include "zephsol/elem/eiv.h"
 #include "zephsol/elem/ekin.h"
 #include "zephsol/elem/elem_util.h"
-#include "zephsol/elem/ifpflg.h"
+#include "zephsol/exec/records.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/elem/laxes.h"
 #include "zephsol/exec/packed.h"

@@ -180,6 +180,23 @@ struct RunFrame {
   bool close_failed = false;        // a fatal message arrived while closing the units
 };
 
+// Run-wide flags of the input decoders. The element routines read the
+// no-tension and prestress switches, the main program the interval list (the
+// intervals that run one pass and are reported by the material-change output).
+struct IFPFLG {
+  static constexpr int kMaxIntervals = 500;
+  word IFPDUN = 0;  // 1  a hyperbolic (DUNCAN) material is defined (-1)
+  word rsv2 = 0;    // 2
+  word IFPSGT = 0;  // 3  no-tension treatment in use: some material gives a tension limit (-1)
+  word rsv4 = 0;    // 4
+  word IFPPRS = 0;  // 5  the bulk data hold a "PRESTRES" group (-1)
+  std::array<word, 5> rsv6{};              // 6-10
+  word IFPNIV = 0;                         // 11 number of listed intervals
+  std::array<word, kMaxIntervals> IFPIVL{};  // 12- the listed intervals
+};
+static_assert(offsetof(IFPFLG, IFPNIV) == 10 * 4);
+static_assert(offsetof(IFPFLG, IFPIVL) == 11 * 4);
+
 // The executive's records, gathered so that a test can start afresh.
 struct ExecState {
   SYSWRD sys;
@@ -195,6 +212,7 @@ struct ExecState {
   // Changed-groups bits of a restart (bulk-data merge): group k of the
   // eighteen-name table has bit 2^(31-p) of word (k-1)/31+1, p = k-31*((k-1)/31).
   std::array<word, 8> GRPCHG{};
+  IFPFLG ifpflg;
   RunFrame frame;
 };
 // The page texts follow the system words without a gap.
@@ -206,5 +224,6 @@ void reset_exec_state();
 // Short-hands used throughout the code.
 inline SYSWRD& sysw() noexcept { return exec_state().sys; }
 inline STPCTR& stpctr() noexcept { return exec_state().stp; }
+inline IFPFLG& ifpflg() noexcept { return exec_state().ifpflg; }
 
 }  // namespace zephsol
