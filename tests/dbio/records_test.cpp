@@ -12,6 +12,7 @@
 
 #include "support/fatal.h"
 #include "support/tapemodel.h"
+#include "support/workfile.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
@@ -52,15 +53,6 @@ std::vector<word> next_record(word file) {
   }
 }
 
-// Block n of a work file, as written.
-std::vector<word> block_on_file(const FreshFileSystem& fs, const char* name, word n, word nbufsz) {
-  const std::string all = fs.read(name);
-  const std::size_t bytes = static_cast<std::size_t>(nbufsz - 1) * 4;
-  std::vector<word> w(static_cast<std::size_t>(nbufsz - 1));
-  if (all.size() >= static_cast<std::size_t>(n) * bytes)
-    std::memcpy(w.data(), all.data() + static_cast<std::size_t>(n - 1) * bytes, bytes);
-  return w;
-}
 
 // Writes the items; returns the DBLPOS position of every record (and -2 for
 // a mark), checking that DBCPOS before a record names the same place.
@@ -257,9 +249,8 @@ TEST_P(RandomTape, RoundTripPositionsSkipsAndBackspace) {
 
 INSTANTIATE_TEST_SUITE_P(BufferSizes, RandomTape, ::testing::Values(11, 101, 1025));
 
-// Header words: code and boundary count, previous length and data count.
-constexpr word h1(word code, word boundaries) { return static_cast<word>((static_cast<std::uint32_t>(code) << 24) | boundaries); }
-constexpr word h2(word prevlen, word count) { return prevlen << 16 | count; }
+constexpr auto h1 = testing::header_word1;
+constexpr auto h2 = testing::header_word2;
 
 // One record of n words in a fresh data block (NBUFSZ 1025), closed with
 // rewind: the blocks on the work file, derived by hand. Block 2 is written
@@ -304,14 +295,14 @@ TEST(RecordBlocks, ImagesOfOneRecordNearTheBlockEnd) {
     std::vector<word> want1(1024, 0);
     for (word i = 0; i < c.n && i < 1020; ++i) want1[static_cast<std::size_t>(3 + i)] = data[static_cast<std::size_t>(i)];
     for (auto [at, v] : c.block1) want1[static_cast<std::size_t>(at - 1)] = v;
-    EXPECT_EQ(block_on_file(fs, "WORK23", 1, 1025), want1);
+    EXPECT_EQ(testing::block_on_file(fs, "WORK23", 1, 1025), want1);
     const word blocks = c.block2.empty() ? 1 : 2;
     EXPECT_EQ(low24(fit(53).last), blocks);
     EXPECT_EQ(fs.read("WORK23").size(), static_cast<std::size_t>(blocks) * 4096);
     if (blocks == 2) {
       std::vector<word> want2 = want1;
       for (auto [at, v] : c.block2) want2[static_cast<std::size_t>(at - 1)] = v;
-      EXPECT_EQ(block_on_file(fs, "WORK23", 2, 1025), want2);
+      EXPECT_EQ(testing::block_on_file(fs, "WORK23", 2, 1025), want2);
     }
 
     DBOPEN(KGG, kBuf, kRead);

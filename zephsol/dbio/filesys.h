@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/strings.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -127,6 +128,8 @@ struct DbioState {
   // Beside FIT word 7: the whole position of each unit's last record
   // written, which word 7 holds only while it fits in 31 bits (else -1).
   std::array<std::int64_t, kFitRows> last_record{};
+  // The three shared string control blocks.
+  std::array<SCB, 3> scb{};
 };
 
 DbioState& dbio_state() noexcept;
