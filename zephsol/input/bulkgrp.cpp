@@ -1,0 +1,204 @@
+// Grouping of the bulk data into INP1 and the group table.
+#include "zephsol/input/bulkgrp.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/recio.h"
+#include "zephsol/exec/diag.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/msg.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/exec/util.h"
+#include "zephsol/input/bulkrec.h"
+#include "zephsol/input/inmsg.h"
+#include "zephsol/input/inrec.h"
+
+namespace zephsol {
+
+namespace {
+
+constexpr word kFirstCoreWord = 1;
+constexpr word kEchoBulk = 1;  // ECHOPT bit: echo the bulk data from its start
+
+// Messages of the grouping on the listing: the whole line, the lines counted
+// before it, and whether it is fatal (IERFLG) or a warning (IWRNFL).
+struct GroupMessage {
+  word number;
+  std::string_view line;
+  word lines;
+  bool fatal;
+};
+
+constexpr GroupMessage kMessages[] = {
+    {531, " *** USER FATAL MESSAGE   531, THE ABOVE CARD IS NOT PRECEDED BY HEADE  R CARD.", 1, true},
+    {532, " *** USER FATAL MESSAGE   532, THE ABOVE HEADER CARD IS DUPLICATED.", 0, true},
+    {533, " *** USER FATAL MESSAGE   533, NO BULK DATA.", 0, true},
+    {535, "0*** USER WARNING MESSAGE 535, ENDDATA  CARD IS MISSING", 2, false},
+};
+
+void message(word number) {
+  const auto* m = std::find_if(std::begin(kMessages), std::end(kMessages),
+                               [number](const GroupMessage& r) { return r.number == number; });
+  if (m->lines > 0) LINCT3(m->lines);
+  unit_write_line(kListing, m->line);
+  if (m->fatal)
+    sysw().IERFLG = 1;
+  else
+    sysw().IWRNFL = 1;
+}
+
+// A fatal end of the grouping: no checkpoint, the message ends the run.
+[[noreturn]] void fatal_end(word code, word p1, word p2) {
+  sysw().IERFLG = 1;
+  sysw().ICHKPT = 0;
+  MSGPUT(code, p1, p2);
+  RUNEND();
+}
+
+// The heading lines of the bulk data echo.
+void set_headings() {
+  auto& h = exec_state().page.HEADLN;
+  const std::string lines[3] = {
+      std::string(46, ' ') + "B U L K   D A T A   E C H O",
+      "",
+      std::string(20, ' ') + "<..1...><..2...><..3...><..4...><..5...><..6...><..7...><..8...><..9...><..10..>",
+  };
+  for (std::size_t i = 0; i < h.size(); ++i) {
+    const std::string line = padded(lines[i], h[i].size());
+    std::copy(line.begin(), line.end(), h[i].begin());
+  }
+}
+
+void echo_plain(const std::string& cols) {
+  LINCT3(1);
+  unit_write_line(kListing, fline("(20X,A80)", {cols}));
+}
+
+void echo_numbered(const std::string& cols, word number) {
+  LINCT3(1);
+  unit_write_line(kListing, fline("(7X,I8,'-    ',A80)", {number, cols}));
+}
+
+// The state of the card loop.
+struct Grouping {
+  bool echo = false;      // the echo is on
+  word open = 0;          // group whose record is being written, 0 for none
+  bool skipping = false;  // data cards are dropped up to the next header
+  bool opened_any = false;
+};
+
+void close_group(Grouping& g) {
+  if (g.open == 0) return;
+  DBWRIT(INP1, &g.open, 0, 1);
+  dbpos pos = 0;
+  DBLPOS(INP1, pos);
+  grptab().at(g.open).POS = pos;
+  g.open = 0;
+}
+
+// A card refused with a message: shown with its number first when the echo
+// is off, then its data cards are dropped.
+void refuse(Grouping& g, const std::string& cols, word number) {
+  if (!g.echo) echo_numbered(cols, bulk_state().NBCARD);
+  message(number);
+  g.skipping = true;
+}
+
+void header_card(Grouping& g, word i, const std::string& cols) {
+  close_group(g);
+  GRPTAB::Group& group = grptab().at(i);
+  if (group.NCARD != 0) return refuse(g, cols, 532);
+  DBWRIT(INP1, input_state().ctl.CARD.data(), kCardWords, 0);
+  group.NCARD = 1;
+  group.HDRCRD = bulk_state().NBCARD;
+  g.open = i;
+  g.skipping = false;
+  g.opened_any = true;
+  if (sysw().IRSTRT != 0) exec_state().GRPCHG[0] |= BITSHL(1, 31 - i);
+}
+
+void data_card(Grouping& g, const std::string& cols) {
+  if (!g.opened_any) return refuse(g, cols, 531);
+  if (g.skipping) return;
+  DBWRIT(INP1, input_state().ctl.CARD.data(), kCardWords, 0);
+  ++grptab().at(g.open).NCARD;
+}
+
+bool ends_bulk(std::string_view cols) { return cols.substr(0, 4) == "END " || cols.substr(0, 8) == "ENDDATA "; }
+
+// Reads the cards up to the end of the bulk data into the group records.
+void group_cards(Grouping& g) {
+  const CTLCOM& ctl = input_state().ctl;
+  word& number = bulk_state().NBCARD;
+  number = 0;
+  for (;;) {
+    BLKCRD();
+    if (ctl.KCLASS < 0) {
+      message(535);
+      break;
+    }
+    std::string cols;
+    for (word w : ctl.CARD) cols += word_name(w);
+    const std::string_view head = std::string_view(cols).substr(0, 4);
+    if (head == "=ON " || head == "=OFF") {
+      g.echo = head == "=ON ";
+      echo_plain(cols);
+      continue;
+    }
+    if (cols[0] == '$') {
+      if (g.echo) echo_plain(cols);
+      continue;
+    }
+    ++number;
+    if (g.echo) echo_numbered(cols, number);
+    if (ends_bulk(cols)) break;
+    const word i = cols[0] != ' ' ? group_number(std::string_view(cols).substr(0, 8)) : 0;
+    if (i != 0)
+      header_card(g, i, cols);
+    else
+      data_card(g, cols);
+  }
+  close_group(g);
+}
+
+bool has_data() {
+  const auto& groups = grptab().group;
+  return std::any_of(groups.begin(), groups.end(), [](const GRPTAB::Group& x) { return x.NCARD >= 2; });
+}
+
+}  // namespace
+
+void XMERGE() {
+  MODBGN("XMERGE  ");
+  SYSWRD& s = sysw();
+  const word free = CORLFT(kFirstCoreWord);
+  const std::int64_t needed = 2 * std::int64_t{s.NBUFSZ};
+  if (needed > free) fatal_end(-3, static_cast<word>(needed), free);
+  const word buffer1 = kFirstCoreWord + free - s.NBUFSZ;
+  word found = 0;
+  DBFIND(name_word("INP1"), found);
+  if (found >= 0) fatal_end(-201, name_word("INP1"), 0);
+
+  Grouping g;
+  g.echo = BITAND(s.ECHOPT, kEchoBulk) != 0;
+  set_headings();
+  s.NLINE = s.LINPAG;
+  if (input_state().ctl.KCLASS >= 0) {
+    DBOPEN(INP1, buffer1, kWrite);
+    group_cards(g);
+    const word closing = 0;
+    DBWRIT(INP1, &closing, 1, 1);
+    DBCLOS(INP1, kCloseRewind);
+  }
+  if (!has_data()) message(533);
+}
+
+}  // namespace zephsol
