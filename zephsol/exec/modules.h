@@ -23,6 +23,7 @@
 // would not fit in it (zephsol/dbio/core.h).
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "zephsol/exec/records.h"
@@ -67,6 +68,9 @@ using CnvtstFn = void (*)(word USET, word DUG, word QG, word first, float& d1, f
 using Ofp1Fn = void (*)(word CTRL, word CTRN, word USET, word EQIX, word UG, word EIV0, word UGSV,
                         word OQGV, word DPG, word EXCAVF);
 using IntervalLoopFn = void (*)(const Modules& modules, const SolverWork& solwrk);
+// The interval list of the "SINTVAL" card (intervals after whose predecessor
+// the displacements are kept for relative-displacement output).
+using IntervalListFn = std::span<const word> (*)();
 
 struct Modules {
   // Input processing.
@@ -99,6 +103,10 @@ struct Modules {
   CnvtstFn CNVTST = nullptr;
   Ofp1Fn OFP1 = nullptr;
   Blocks4Fn OFP1M = nullptr;   // CTRL, CTRN, EIV0, EXCAVF
+  // Words of other subsystems that the loops read or clear (null: none).
+  IntervalListFn SINTVAL = nullptr;  // the "SINTVAL" card's intervals (input)
+  word* SDRLST = nullptr;            // result of the step's last stress recovery, cleared at each step start
+  const word* KNOTEN = nullptr;      // set when the no-tension correction cut a tension off
 };
 
 // Runs the analysis; does not return (the run ends in RUNEND).
