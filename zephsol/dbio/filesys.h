@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/mtxadd.h"
 #include "zephsol/dbio/strings.h"
 #include "zephsol/exec/words.h"
 
@@ -130,6 +131,8 @@ struct DbioState {
   std::array<std::int64_t, kFitRows> last_record{};
   // The three shared string control blocks.
   std::array<SCB, 3> scb{};
+  // The add control block of MTXADD.
+  ADDCTL addctl{};
 };
 
 DbioState& dbio_state() noexcept;
