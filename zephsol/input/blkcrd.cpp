@@ -88,10 +88,15 @@ void card_fault(std::string_view format) {
   sysw().IERFLG = 1;
 }
 
-// The card rebuilt when it is a free-field card; messages 306 and 307.
+// A card with "$" or "=" in column 1 is returned as it stands; so is a
+// fixed-field card, with no "," or "/" in columns 1-32.
+bool free_field(const std::string& cols) {
+  if (cols[0] == '$' || cols[0] == '=') return false;
+  return cols.substr(0, kFreeFieldColumns).find_first_of(",/") != std::string::npos;
+}
+
+// The free-field card rebuilt in ten fields; messages 306 and 307.
 std::string rebuilt(const std::string& cols) {
-  if (cols[0] == '$' || cols[0] == '=') return cols;
-  if (cols.substr(0, kFreeFieldColumns).find_first_of(",/") == std::string::npos) return cols;
   const FieldBuilder b = split_fields(cols);
   if (b.too_many())
     card_fault("('0*** USER FATAL MESSAGE  306, CARD NUMBER',I8,', MORE THAN 10 FIELDS IN A CARD.')");
@@ -111,10 +116,8 @@ void BLKCRD() {
     return;
   }
   card_from_line(*line, ctl.CARD);
-  std::string cols;
-  for (word w : ctl.CARD) cols += word_name(w);
-  const std::string card = rebuilt(cols);
-  if (card != cols) card_from_line(card, ctl.CARD);
+  const std::string cols = card_columns(ctl.CARD);
+  if (free_field(cols)) card_from_line(rebuilt(cols), ctl.CARD);
 }
 
 }  // namespace zephsol

@@ -145,8 +145,7 @@ void group_cards(Grouping& g) {
       message(535);
       break;
     }
-    std::string cols;
-    for (word w : ctl.CARD) cols += word_name(w);
+    const std::string cols = card_columns(ctl.CARD);
     const std::string_view head = std::string_view(cols).substr(0, 4);
     if (head == "=ON " || head == "=OFF") {
       g.echo = head == "=ON ";

@@ -27,6 +27,13 @@ word group_number(std::string_view columns8) noexcept {
   return 0;
 }
 
+std::string card_columns(const std::array<word, kCardWords>& card) {
+  std::string cols;
+  cols.reserve(kCardColumns);
+  for (word w : card) cols += word_name(w);
+  return cols;
+}
+
 GRPTAB::GRPTAB() {
   for (std::size_t i = 0; i < kGroupNames.size(); ++i) {
     const auto w = name_words8(kGroupNames[i]);

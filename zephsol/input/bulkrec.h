@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "zephsol/dbio/recio.h"
@@ -33,6 +34,9 @@ inline constexpr std::array<std::string_view, kGroups> kGroupNames = {
 
 // The group whose header name equals the eight characters, 1 to 18; 0 for none.
 word group_number(std::string_view columns8) noexcept;
+
+// The 80 columns of a card image as text.
+std::string card_columns(const std::array<word, kCardWords>& card);
 
 // The group table: where each data group lies in INP1.
 struct GRPTAB {
