@@ -129,25 +129,35 @@ TEST_F(FieldTest, ConversionsGiveValueStatusAndMessage) {
 }
 
 TEST_F(FieldTest, MessageLinesAndTheirUnits) {
-  // An integer error goes to the listing and the error log, a REAL error to
-  // the listing only; both headers name the card and the group.
-  open_node_group({fixed({"1", "1 2"}), fixed({"2", "1.5 3"})});
-  next_card();
+  // Integer errors go to the listing and the error log, REAL errors to the
+  // listing only; every header names the card and the group. Eight columns
+  // cannot pass the integer limit, so a lower limit shows message 2100.
+  open_node_group({fixed({"1", "1 2"}), fixed({"2", "1.5 3"}), fixed({"3", "12345"}), fixed({"4", "1.E45"})});
+  input_state().chr.INTLIM = 99;
   word iv = 0, status = 0;
+  float rv = 0;
+  next_card();
   INTFLD(2, iv, 0, status);
   next_card();
-  float rv = 0;
   RELFLD(2, rv, 0.0f, status);
-  const std::string group = padded("NODE", 24);
-  const std::string head1 = "0*** USER FATAL MESSAGE    2101,  CARD NUMBER      2,  DATA GROUP NAME- " + group;
-  const std::string head2 = "0*** USER FATAL MESSAGE    2102,  CARD NUMBER      3,  DATA GROUP NAME- " + group;
+  next_card();
+  INTFLD(2, iv, 0, status);
+  next_card();
+  RELFLD(2, rv, 0.0f, status);
+  const auto head = [](int number, int card) {
+    return "0*** USER FATAL MESSAGE    " + std::to_string(number) + ",  CARD NUMBER      " +
+           std::to_string(card) + ",  DATA GROUP NAME- " + padded("NODE", 24);
+  };
+  const std::vector<std::string> int_lines = {
+      head(2101, 2), "          ILLEGAL CHARACTER 2 IN COLUMN 11",
+      head(2100, 4), "          FIELD BEGINNING FROM COLUMN  9, INTEGER DATA OUT OF MACHINE RANGE."};
+  const std::vector<std::string> real_lines = {
+      head(2102, 3), "          ILLEGAL CHARACTER 3 IN COLUMN 13",
+      head(2103, 5), "          FIELD BEGINNING FROM COLUMN  9, REAL EXPONENT OUT OF MACHINE RANGE."};
   const auto lst = listing();
-  const auto log = errlog();
-  EXPECT_TRUE(contains(lst, head1));
-  EXPECT_TRUE(contains(lst, "          ILLEGAL CHARACTER 2 IN COLUMN 11"));
-  EXPECT_TRUE(contains(lst, head2));
-  EXPECT_TRUE(contains(lst, "          ILLEGAL CHARACTER 3 IN COLUMN 13"));
-  EXPECT_EQ(log, (std::vector<std::string>{head1, "          ILLEGAL CHARACTER 2 IN COLUMN 11"}));
+  for (const auto& l : int_lines) EXPECT_TRUE(contains(lst, l)) << l;
+  for (const auto& l : real_lines) EXPECT_TRUE(contains(lst, l)) << l;
+  EXPECT_EQ(errlog(), int_lines);
 }
 
 TEST_F(FieldTest, ErrorsPastTheLimitAreCountedNotPrinted) {

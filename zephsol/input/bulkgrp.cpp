@@ -186,6 +186,7 @@ void XMERGE() {
   DBFIND(name_word("INP1"), found);
   if (found >= 0) fatal_end(-201, name_word("INP1"), 0);
 
+  grptab().group = {};
   Grouping g;
   g.echo = BITAND(s.ECHOPT, kEchoBulk) != 0;
   set_headings();
