@@ -7,6 +7,7 @@
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/mtxadd.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
@@ -14,9 +15,6 @@
 #include "zephsol/exec/units.h"
 
 namespace zephsol {
-
-// S = A + f B for load and displacement vectors (matrix and vector addition).
-void ADDVG(word A, word B, word S, float f);
 
 namespace {
 

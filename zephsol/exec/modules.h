@@ -42,6 +42,9 @@ struct SolverWork {
 
 struct Modules;
 
+// The interval and step loops (zephsol/exec/loops.h).
+void interval_loop(const Modules& modules, const SolverWork& solwrk);
+
 // Signatures of the module entries. Data blocks are passed by number (0 for
 // none); words that a module returns are passed by reference.
 using ModuleNoArgs = void (*)();
@@ -86,7 +89,7 @@ struct Modules {
   Blocks6Fn INISET = nullptr;  // LDDT, EST, INCD, IELS -> PGM, EIV0
   // The interval and step loops, entered once after the model phase; they
   // return when the run is to go to the end block.
-  IntervalLoopFn interval_loop = nullptr;
+  IntervalLoopFn interval_loop = zephsol::interval_loop;
   // Modules of the loops.
   Gp4Fn GP4 = nullptr;
   Blocks3Fn ACCEPD = nullptr;  // EPX, EPD -> EPY
