@@ -92,7 +92,7 @@ void card_fault(std::string_view format) {
 // fixed-field card, with no "," or "/" in columns 1-32.
 bool free_field(const std::string& cols) {
   if (cols[0] == '$' || cols[0] == '=') return false;
-  return cols.substr(0, kFreeFieldColumns).find_first_of(",/") != std::string::npos;
+  return std::string_view(cols).substr(0, kFreeFieldColumns).find_first_of(",/") != std::string_view::npos;
 }
 
 // The free-field card rebuilt in ten fields; messages 306 and 307.
