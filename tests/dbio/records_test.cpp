@@ -119,7 +119,7 @@ bool read_record_whole(word file, const TapeItem& it, int how) {
   } else if (how == 1) {
     std::vector<double> d(static_cast<std::size_t>(it.length / 2));
     DBRDDP(file, d.data(), it.length / 2, 0);
-    std::memcpy(got.data(), d.data(), d.size() * 8);
+    if (!d.empty()) std::memcpy(got.data(), d.data(), d.size() * 8);
     DBREAD(file, got.data() + 2 * d.size(), it.length % 2, 1);
   } else {
     std::vector<float> f(want.size());
