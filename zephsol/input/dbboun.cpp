@@ -55,20 +55,10 @@ void write_record_head(Boun& b, const char* name) {
 
 // Fields 2-8 of a "CONST" or "DISP" member card.
 struct Member {
-  word a = 0, b = 0, s = 1, system = 0, c = 0, d = 0;
+  StepRange nodes;
+  word system = 0, c = 0, d = 0;
   float value = 0.0f;
 };
-
-// Checks the node range of a member: 2021 for a node below 1 (unless a
-// field was faulty), 2024 for a bad step.
-bool nodes_ok(const Member& m, word sa, word sb, word ss) {
-  if (sa == kFieldError || sb == kFieldError) return false;
-  if (m.a < 1 || m.b < 1) {
-    IFPMSG(2021);
-    return false;
-  }
-  return ss != kFieldError && range_step_ok(m.a, m.b, m.s);
-}
 
 // Checks the components: 2023 below 1, 2027 reversed; components above 6
 // are a warning and are lowered to 6.
@@ -95,17 +85,14 @@ bool components_ok(Member& m, word sc, word sd) {
 // dropped.
 void boundary_member(Boun& b, GroupCards& cards, bool with_value) {
   Member m;
-  word sa = 0, sb = 0, ss = 0, ssys = 0, sc = 0, sd = 0, sv = 0;
-  INTFLD(2, m.a, 0, sa);
-  INTFLD(3, m.b, m.a, sb);
-  INTFLD(4, m.s, 1, ss);
+  word ssys = 0, sc = 0, sd = 0, sv = 0;
+  bool ok = read_range(2, 2021, m.nodes);
   INTFLD(5, m.system, 0, ssys);
   INTFLD(6, m.c, 0, sc);
   INTFLD(7, m.d, m.c, sd);
   if (with_value) RELFLD(8, m.value, 0.0f, sv);
   cards.next();
 
-  bool ok = nodes_ok(m, sa, sb, ss);
   if (ssys == kFieldError) ok = false;
   if (ssys == kFieldRead && m.system < 1) {
     IFPMSG(2106, m.system);
@@ -114,9 +101,10 @@ void boundary_member(Boun& b, GroupCards& cards, bool with_value) {
   ok = components_ok(m, sc, sd) && ok;
   if (!ok || sv == kFieldError) return;
 
-  const std::int64_t terms = range_terms(m.a, m.b, m.s) * (m.d - m.c + 1);
+  const std::int64_t terms = range_size(m.nodes) * (m.d - m.c + 1);
   if (!set_grow(b.record_words, terms, kEntryWords)) return;
-  append_words(kMembers, {m.a, m.b, m.s, m.system, m.c, m.d, real_word(m.value)});
+  append_words(kMembers, {m.nodes.first, m.nodes.last, m.nodes.step, m.system, m.c, m.d,
+                          real_word(m.value)});
   b.entries += terms;
   if (m.system != 0) b.hdr[4] |= kSystemFlag;
 }
@@ -125,7 +113,7 @@ void boundary_member(Boun& b, GroupCards& cards, bool with_value) {
 // component c to d.
 void write_member_entries(word file, std::span<const word> m) {
   const word system = m[3], c = m[4], d = m[5], value = m[6];
-  for_each_in_range(m[0], m[1], m[2], [&](word node) {
+  for_each_in_range({m[0], m[1], m[2]}, [&](word node) {
     for (word comp = c; comp <= d; ++comp) write_words(file, {node, comp, system, value});
   });
 }

@@ -70,6 +70,19 @@ bool read_set_id(word ids, word& id) {
   return true;
 }
 
+bool read_range(word k, word id_message, StepRange& r) {
+  word sf = 0, sl = 0, ss = 0;
+  INTFLD(k, r.first, 0, sf);
+  INTFLD(k + 1, r.last, r.first, sl);
+  INTFLD(k + 2, r.step, 1, ss);
+  if (sf == kFieldError || sl == kFieldError) return false;
+  if (r.first < 1 || r.last < 1) {
+    IFPMSG(id_message);
+    return false;
+  }
+  return ss != kFieldError && range_step_ok(r.first, r.last, r.step);
+}
+
 bool range_step_ok(word first, word last, word step) {
   const bool rising = std::int64_t{last} - first >= 0;
   if (step != 0 && (step > 0) == rising) return true;

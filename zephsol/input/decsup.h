@@ -101,6 +101,29 @@ void for_each_in_range(word first, word last, word step, F&& f) {
 // positive). True when the step is good.
 bool range_step_ok(word first, word last, word step);
 
+// A stepped range of nodes or elements.
+struct StepRange {
+  word first = 0;
+  word last = 0;
+  word step = 1;
+};
+
+// Reads a range from fields k (first), k + 1 (last, default the first) and
+// k + 2 (step, default 1). False after a faulty field (already reported),
+// after id_message (2021 for nodes, 2022 for elements) when first or last is
+// below 1, or after the step check.
+bool read_range(word k, word id_message, StepRange& r);
+
+// Terms of the range (its RNGCNT), in 64 bits.
+inline std::int64_t range_size(const StepRange& r) noexcept {
+  return range_terms(r.first, r.last, r.step);
+}
+
+template <class F>
+void for_each_in_range(const StepRange& r, F&& f) {
+  for_each_in_range(r.first, r.last, r.step, static_cast<F&&>(f));
+}
+
 // Looks the data block up by its name (fatal 201 through MSGPUT, p1 the
 // name, unless it is defined and closed), opens it for writing with the
 // buffer at BUFOUT and returns its number.
