@@ -1,0 +1,96 @@
+// Work tools of the model decoders.
+#include "zephsol/input/decwork.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "zephsol/dbio/core.h"
+#include "zephsol/exec/util.h"
+#include "zephsol/input/bulkrec.h"
+#include "zephsol/input/inrec.h"
+#include "zephsol/input/lststo.h"
+
+namespace zephsol {
+
+IntField int_field(word k, word dflt) {
+  IntField f{dflt, kFieldBlank};
+  INTFLD(k, f.value, dflt, f.status);
+  return f;
+}
+
+float real_field(word k, float dflt) {
+  float v = dflt;
+  word status = 0;
+  RELFLD(k, v, dflt, status);
+  return v;
+}
+
+std::array<word, 2> name_field(word k) {
+  std::array<word, 2> name{};
+  ALFFLD(k, name);
+  return name;
+}
+
+void open_lists(std::initializer_list<ListSpec> lists, word first, word end) {
+  LSTCOM& s = input_state().lst;
+  s.count = static_cast<word>(lists.size());
+  std::size_t k = 0;
+  for (const ListSpec& l : lists) {
+    s.end[k] = l.initial;
+    s.grow[k] = l.grow;
+    ++k;
+  }
+  LSTINI(first, end - first);
+}
+
+namespace {
+
+// Raises the growth of list k to its length while the work area still has
+// that much room above the last list.
+void widen_growth(word k) {
+  LSTCOM& s = input_state().lst;
+  const auto i = static_cast<std::size_t>(k - 1);
+  const word room = s.limit - s.start[static_cast<std::size_t>(s.count)];
+  s.grow[i] = std::max(s.grow[i], std::min(lst_length(k), room));
+}
+
+}  // namespace
+
+void list_append(word k, std::span<const word> data) {
+  widen_growth(k);
+  LSTAPP(k, data, static_cast<word>(data.size()));
+}
+
+void list_fill(word k, word value, word n) {
+  widen_growth(k);
+  const word one[1] = {value};
+  LSTAPP(k, one, -n);
+}
+
+void IdChains::init() const { list_fill(buckets_, 0, kBuckets); }
+
+word IdChains::bucket(word id) noexcept { return BITAND(BITXOR(BITSHR(id, 9), id), kBuckets - 1); }
+
+word IdChains::find(word id) const {
+  const WordSpace& c = core();
+  word pos = lst_words(buckets_)[static_cast<std::size_t>(bucket(id))];
+  while (pos != 0 && c.w(pos) != id) pos = c.w(pos + link_ - 1);
+  return pos;
+}
+
+void IdChains::add(std::span<const word> entry) const {
+  const WordSpace& c = core();
+  const word pos = input_state().lst.end[static_cast<std::size_t>(entries_ - 1)];
+  list_append(entries_, entry);
+  c.w(pos + link_ - 1) = 0;
+  word& head = lst_words(buckets_)[static_cast<std::size_t>(bucket(entry[0]))];
+  if (head == 0) {
+    head = pos;
+    return;
+  }
+  word last = head;
+  while (c.w(last + link_ - 1) != 0) last = c.w(last + link_ - 1);
+  c.w(last + link_ - 1) = pos;
+}
+
+}  // namespace zephsol

@@ -1,0 +1,83 @@
+// Work tools of the model decoders (element types, materials, geometry,
+// properties, groups), beside the set-decoder pieces of decsup.h: field
+// values with their status, work lists with their own areas and growth, and
+// the hash chains that find repeated node and element identifiers.
+//
+// Messages: the list store's fatal messages when the work area is too small.
+#pragma once
+
+#include <array>
+#include <initializer_list>
+#include <span>
+
+#include "zephsol/exec/words.h"
+#include "zephsol/input/fldcard.h"
+
+namespace zephsol {
+
+// Bulk data group numbers of the group table.
+enum DataGroup : word {
+  GRP_NODE = 1,
+  GRP_COORDINA = 2,
+  GRP_ELEMENT = 3,
+  GRP_CONNECTI = 4,
+  GRP_PROPERTY = 5,
+  GRP_MATERIAL = 6,
+  GRP_EGROUP = 14,
+  GRP_MGROUP = 17,
+};
+
+// Whether field k of the current card is blank.
+inline bool field_blank(word k) { return BLKTST(k) != 0; }
+// Integer and REAL fields with their status; status kFieldError marks a
+// conversion error, already reported.
+struct IntField {
+  word value;
+  word status;
+};
+IntField int_field(word k, word dflt);
+float real_field(word k, float dflt);
+// The eight characters of field k.
+std::array<word, 2> name_field(word k);
+
+// The work lists of one decoder: list k of the list store (1-based) gets the
+// initial slot and the minimum growth of entry k; the lists lie in the open
+// core from word `first` up to word `end` - 1.
+struct ListSpec {
+  word initial;
+  word grow;
+};
+void open_lists(std::initializer_list<ListSpec> lists, word first, word end);
+// Appends words to list k. A list that must grow grows at least by its own
+// length when the work area has room for that, so that filling a list costs
+// time in proportion to its length.
+void list_append(word k, std::span<const word> data);
+// Appends n copies of value.
+void list_fill(word k, word value, word n);
+
+// Hash chains over a list of fixed-width entries whose word 1 is an
+// identifier: 512 bucket words (list `buckets`) hold the core position of
+// the first entry of a chain, and word `link` of each entry the position of
+// the next one (0 at the end). bucket = ((id >> 9, logical) XOR id) AND 511.
+// Positions stay valid because no list below the entry list grows once the
+// buckets are in place.
+class IdChains {
+ public:
+  static constexpr word kBuckets = 512;
+  IdChains(word buckets, word entries, word link) noexcept
+      : buckets_(buckets), entries_(entries), link_(link) {}
+  // Appends the 512 empty buckets.
+  void init() const;
+  // Core position of the entry of identifier id, 0 when there is none.
+  word find(word id) const;
+  // Appends an entry of a new identifier (its link word 0) at the end of the
+  // entry list and links it at the end of its chain.
+  void add(std::span<const word> entry) const;
+
+  static word bucket(word id) noexcept;
+
+ private:
+  word buckets_, entries_, link_;
+};
+
+}  // namespace zephsol
