@@ -320,7 +320,7 @@ TEST(RecordBlocks, ImagesOfOneRecordNearTheBlockEnd) {
 TEST(Records, AnEmptyRecordIsFatalAndARecordMayBeginWithoutData) {
   FreshFileSystem fs(1, 11);
   DBOPEN(KGG, kBuf, kWrite);
-  DBWRIT(KGG, static_cast<const word*>(nullptr), 0, 0);
+  DBWRIT(KGG, nullptr, 0, 0);
   const std::vector<word> w = words_of(1, 3);
   DBWRIT(KGG, w.data(), 3, 1);
   EXPECT_RUN_ENDS_WITH(fs, DBWRIT(KGG, w.data(), 0, 1), "ATTEMPT TO WRITE ZERO LENGTH RECORD. FILE=KGG , UNIT=     226");
@@ -340,7 +340,7 @@ TEST(Records, ReadingPastARecordOrAFileIsFatalForDbread) {
   std::vector<word> area(20);
   EXPECT_RUN_ENDS_WITH(fs, DBREAD(KGG, area.data(), 13, 1),
                        "UNEXPECTED EOR ON FILE KGG ,  THE NUMBER OF WORDS TRANSFERED WAS       12");
-  DBREAD(KGG, area.data(), -5, 1);  // steps over the record
+  DBREAD(KGG, nullptr, -5, 1);  // steps over the record
   EXPECT_RUN_ENDS_WITH(fs, DBREAD(KGG, area.data(), 1, 1), "UNEXPECTED END-OF-FILE ON FILE KGG ");
   DBCLOS(KGG, kCloseRewind);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
@@ -282,10 +283,18 @@ void DBCLOS(word file, word option) {
 
 void DBWRIT(word file, const word* area, word n, word eor) { write_body(file, area, n, eor); }
 void DBWRIT(word file, const float* area, word n, word eor) { write_body(file, area, n, eor); }
+void DBWRIT(word file, std::nullptr_t, word n, word eor) {
+  assert(n <= 0 && "words to write need an area");
+  write_body(file, nullptr, n, eor);
+}
 void DBWRDP(word file, const double* area, word n, word eor) { write_body(file, area, 2 * std::int64_t{n}, eor); }
 
 void DBREAD(word file, word* area, word n, word eor) { read_body(file, area, n, eor, nullptr, nullptr); }
 void DBREAD(word file, float* area, word n, word eor) { read_body(file, area, n, eor, nullptr, nullptr); }
+void DBREAD(word file, std::nullptr_t, word n, word eor) {
+  assert(n <= 0 && "words read need an area");
+  read_body(file, nullptr, n, eor, nullptr, nullptr);
+}
 void DBRDDP(word file, double* area, word n, word eor) {
   read_body(file, area, 2 * std::int64_t{n}, eor, nullptr, nullptr);
 }

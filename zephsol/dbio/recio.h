@@ -29,6 +29,7 @@
 // switch 30: information messages 3047 (opened) and 3048 (closed).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -64,12 +65,16 @@ void DBCLOS(word file, word option);
 // Appends n words to the current record; eor not 0 ends the record.
 void DBWRIT(word file, const word* area, word n, word eor);
 void DBWRIT(word file, const float* area, word n, word eor);
+// DBWRIT without words: begins a record (n = 0, eor = 0).
+void DBWRIT(word file, std::nullptr_t, word n, word eor);
 // DBWRIT of n doubles (2n words).
 void DBWRDP(word file, const double* area, word n, word eor);
 // Reads the next n words of the current record (n < 0 steps over -n words);
 // eor not 0 then steps to the end of the record.
 void DBREAD(word file, word* area, word n, word eor);
 void DBREAD(word file, float* area, word n, word eor);
+// DBREAD that only steps over words (n < 0) or ends the record (n = 0).
+void DBREAD(word file, std::nullptr_t, word n, word eor);
 // DBREAD of n doubles (2n words).
 void DBRDDP(word file, double* area, word n, word eor);
 // DBREAD with a status: 0 all moved, 1 the record ended first (nread = the
