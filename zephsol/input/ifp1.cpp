@@ -14,6 +14,10 @@
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/bulkrec.h"
+#include "zephsol/input/dbboun.h"
+#include "zephsol/input/dbincd.h"
+#include "zephsol/input/dbload.h"
+#include "zephsol/input/decoders.h"
 #include "zephsol/input/inmsg.h"
 
 namespace zephsol {
@@ -77,7 +81,9 @@ void print_totals() {
 
 }  // namespace
 
-IfpDecoders default_decoders() noexcept { return IfpDecoders{}; }
+IfpDecoders default_decoders() noexcept {
+  return {DBETYP, DBMATD, DBSTRC, DBEGED, DBBOUN, DBLOAD, DBELST, DBINCD};
+}
 
 void IFP1() {
   MODBGN("IFP1    ");
