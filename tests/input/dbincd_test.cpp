@@ -112,6 +112,38 @@ TEST_F(IncdTest, CarriedCdisSetsFollowTheRepeatedSetsOnce) {
   EXPECT_EQ(recs[4], with(head(5, 1, 1, {1, 0, 1, 0, 0, 0, 0}, -1, -1, 1), {5, rw(0.5f), 1, f1}));
 }
 
+TEST_F(IncdTest, ListsThatOutgrowTheirSlotsKeepTheirEntries) {
+  // Three intervals of 20 "CDIS" sets, then 20 pairs of changes: the
+  // displacement list grows while the carried sets are added to it, and the
+  // change list while the pairs are, so the lists above them move under way.
+  std::vector<std::string> deck;
+  for (int k = 0; k < 3; ++k) {
+    deck.push_back(interval());
+    for (int i = 1; i <= 20; ++i) deck.push_back(ev("CDIS", std::to_string(20 * k + i)));
+  }
+  deck.push_back(interval());
+  for (int i = 1; i <= 20; ++i) {
+    deck.push_back(ev("MATC", std::to_string(i), std::to_string(i + 100)));
+    deck.push_back(ev("PROC", std::to_string(i + 200), std::to_string(i + 300)));
+  }
+  run(deck);
+
+  const word f0 = rw(0.0f), f1 = rw(1.0f);
+  std::vector<word> carried = head(3, 1, 1, {60, 0, 0, 0, 0, 0, 0});
+  for (word i = 41; i <= 60; ++i) carried.insert(carried.end(), {i, f1});
+  for (word i = 1; i <= 40; ++i) carried.insert(carried.end(), {i, f0});
+  std::vector<word> changes = head(4, 1, 4, {60, 0, 0, 0, 0, 0, 40}, 0, 0);
+  for (word i = 41; i <= 60; ++i) changes.insert(changes.end(), {i, f0});
+  for (word i = 1; i <= 40; ++i) changes.insert(changes.end(), {i, f0});
+  for (word i = 1; i <= 20; ++i) changes.insert(changes.end(), {i, i + 100, i + 200, i + 300});
+
+  const auto recs = records(INCD);
+  ASSERT_EQ(recs.size(), 4u);
+  EXPECT_EQ(recs[2], carried);
+  EXPECT_EQ(recs[3], changes);
+  EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(IncdTest, ReleasesReduceTheRegionsRemainingFraction) {
   run({interval(), ev("INAC", "4"),
        interval(), ev("RELS", "1", "0.6"),
