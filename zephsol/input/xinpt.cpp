@@ -6,8 +6,10 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/input/banner.h"
+#include "zephsol/input/bulkgrp.h"
 #include "zephsol/input/cards.h"
 #include "zephsol/input/ctldck.h"
+#include "zephsol/input/ifp1.h"
 #include "zephsol/input/pending.h"
 #include "zephsol/input/solvlst.h"
 

@@ -10,6 +10,7 @@
 #include "zephsol/dbio/pools.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
+#include "zephsol/input/bulkrec.h"
 #include "zephsol/input/cards.h"
 #include "zephsol/input/inrec.h"
 
@@ -125,6 +126,7 @@ void InputTest::fresh_records() {
   for (const char* f : {"console.txt", "listing.txt", "errlog.txt"}) fs::remove(f);
   reset_exec_state();
   reset_input_state();
+  reset_bulk_state();
   reset_dbio_state();
   core_release();
   sysw().MEMO = 1;
