@@ -48,6 +48,9 @@ struct RELSWD {
 
   // Word view (checkpoint copies), word n at index n-1; REAL words hold their bits.
   std::span<word, 9> words() noexcept { return std::span<word, 9>(reinterpret_cast<word*>(this), 9); }
+  std::span<const word, 9> words() const noexcept {
+    return std::span<const word, 9>(reinterpret_cast<const word*>(this), 9);
+  }
 };
 static_assert(sizeof(RELSWD) == 9 * 4);
 static_assert(offsetof(RELSWD, F1) == 2 * 4);
