@@ -73,9 +73,9 @@ std::vector<dbpos> write_tape(word file, const std::vector<TapeItem>& items, std
       std::memcpy(d.data(), w.data(), w.size() * 4);
       DBWRDP(file, d.data(), static_cast<word>(d.size()), 1);
     } else {
-      // In up to three pieces, the last one ending the record.
+      // In up to three parts, the last one ending the record.
       word at = 0;
-      for (int piece = 0; piece < 2 && at < it.length; ++piece) {
+      for (int part = 0; part < 2 && at < it.length; ++part) {
         const word k = static_cast<word>(rng() % static_cast<unsigned>(it.length - at + 1));
         DBWRIT(file, w.data() + at, k, 0);
         at += k;
