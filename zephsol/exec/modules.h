@@ -9,9 +9,12 @@
 //
 // The modules of later subsystems are reached through one table of function
 // pointers, `Modules`: zephsol/main.cpp binds the real modules, tests bind
-// recording fakes. A null entry is a module that is not available yet: it is
-// skipped. A null XINPT means that no input is read yet; the run then goes
-// straight to the end block and ends normally.
+// recording fakes. A null entry is a module that is not available yet: a
+// model module is skipped; the interval loops (zephsol/exec/loops.h, bound by
+// default) run only when every module they call is bound. A null XINPT means
+// that no input is read yet; the run then goes straight to the end block and
+// ends normally. The table also carries the few words of other subsystems
+// that the loops read or clear (the "SINTVAL" list, SDRLST, KNOTEN).
 //
 // Data blocks: the model modules write CSTM, NODC, CONE, IELS, EQIX, ADIC,
 // EST, ECT, BCDT, LDDT, TMPD, PGM and EIV0; each is checkpointed after its
