@@ -131,7 +131,9 @@ TEST(Mtxadd, RandomPairsAgainstADenseReference) {
           EXPECT_EQ(c.S.maxcol, largest);
           EXPECT_EQ(c.S.density, static_cast<word>(count * 10000 / (rows * cols)));
           EXPECT_EQ(read_terms(c.S), want);
-          if (ta == 1 && talpha == 2) EXPECT_EQ(c.alpha[0], std::bit_cast<word>(static_cast<float>(alpha)));
+          if (ta == 1 && talpha == 2) {
+            EXPECT_EQ(c.alpha[0], std::bit_cast<word>(static_cast<float>(alpha)));
+          }
         }
 }
 

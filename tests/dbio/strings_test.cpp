@@ -92,7 +92,6 @@ Column read_forward(word file, word type) {
   for (NXTSTR(s); s.flag == 0; NXTSTR(s)) {
     Str str{s.row, {}};
     for (word k = 0; k < s.room; ++k) {
-      if (type == 2) EXPECT_EQ((2 * (s.slot + k) - 1) % 2, 1);
       str.terms.push_back(term_at(s, k));
     }
     out.push_back(std::move(str));
@@ -170,7 +169,9 @@ TEST_P(RandomColumns, ForwardAndBackwardInBothPrecisions) {
     }
     // At the start: nothing before; forward reading starts again.
     EXPECT_TRUE(read_backward(KGG, type).empty());
-    if (columns[0].empty() || columns[0][0].row != -1) EXPECT_EQ(read_forward(KGG, type), columns[0]);
+    if (columns[0].empty() || columns[0][0].row != -1) {
+      EXPECT_EQ(read_forward(KGG, type), columns[0]);
+    }
     DBCLOS(KGG, kCloseRewind);
   }
 }
@@ -255,7 +256,9 @@ TEST(ColumnRecords, LayoutOfTheFirstBlock) {
     if (c.record_first) DBFWRD(KGG, status);
     const Column got = read_forward(KGG, c.type);
     EXPECT_EQ(got.size(), c.terms > 0 ? 1u : 0u);
-    if (c.terms > 0) EXPECT_EQ(got[0], (Str{3, {1.0, 2.0}}));
+    if (c.terms > 0) {
+      EXPECT_EQ(got[0], (Str{3, {1.0, 2.0}}));
+    }
     DBCLOS(KGG, kCloseRewind);
   }
 }
