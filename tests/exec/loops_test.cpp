@@ -777,7 +777,7 @@ TEST_F(Loops, ListedIntervalRunsOnePassWithMaterialChangeOutput) {
   activation.excavf = 1;
   H.intervals = {loading(1), excavation({1}, 1.0f, 1, 2), activation, plain(2)};
   IFPFLG& f = ifpflg();
-  f.IFPNIV = 2;
+  f.IFPNIV = 2 * IFPFLG::kMaxIntervals;  // a count past the list's room reads only the list
   f.IFPIVL[0] = 3;
   f.IFPIVL[1] = 4;
   run();
