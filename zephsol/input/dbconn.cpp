@@ -82,7 +82,7 @@ constexpr word kLinkWord = 5;
 
 // State of the element decoder between cards.
 struct Reader {
-  IdChains chains{kBucketList, kEntryList, kLinkWord};
+  IdChains chains;
   bool prev_error = false;     // continuation cards of a refused element are passed over
   bool have_type = false;      // ETYCOM holds the type of an earlier element
   word last_material = 0;      // the last material found in the material list
@@ -230,8 +230,9 @@ void DBCONN(word scratch, word& nelem) {
   GroupCards cards(GRP_CONNECTI);
   if (elem_state().tables.etyp.count <= 0) return IFPMSG(2020);
   const CRDCOM& c = crdcom();
-  open_lists({{IdChains::kBuckets, IdChains::kBuckets}, {1024, 1024}, {1024, 1024}}, c.IFREE, c.BUFOUT);
-  Reader r;
+  const word nbuckets = IdChains::buckets_for(grptab().at(GRP_CONNECTI).NCARD);
+  open_lists({{nbuckets, nbuckets}, {1024, 1024}, {1024, 1024}}, c.IFREE, c.BUFOUT);
+  Reader r{IdChains{kBucketList, kEntryList, kLinkWord, nbuckets}};
   r.chains.init();
   while (cards.more()) {
     if (cards.set_card()) {

@@ -123,8 +123,9 @@ void DBNODE(word& nnode) {
   nnode = 0;
   if (!group_has_data(GRP_NODE)) return;
   const CRDCOM& c = crdcom();
-  open_lists({{IdChains::kBuckets, IdChains::kBuckets}, {kNodeReserve, kNodeReserve}}, c.IFREE, c.BUFSCR);
-  const IdChains chains{kNodeBuckets, kNodeEntries, kNodeLink};
+  const word nbuckets = IdChains::buckets_for(grptab().at(GRP_NODE).NCARD);
+  open_lists({{nbuckets, nbuckets}, {kNodeReserve, kNodeReserve}}, c.IFREE, c.BUFSCR);
+  const IdChains chains{kNodeBuckets, kNodeEntries, kNodeLink, nbuckets};
   chains.init();
   for (GroupCards cards(GRP_NODE); cards.more(); cards.next()) {
     if (cards.set_card())

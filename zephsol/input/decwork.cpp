@@ -67,9 +67,15 @@ void list_fill(word k, word value, word n) {
   LSTAPP(k, one, -n);
 }
 
-void IdChains::init() const { list_fill(buckets_, 0, kBuckets); }
+word IdChains::buckets_for(word cards) noexcept {
+  word n = kMinBuckets;
+  while (n < cards && n < (word{1} << 24)) n *= 2;
+  return n;
+}
 
-word IdChains::bucket(word id) noexcept { return BITAND(BITXOR(BITSHR(id, 9), id), kBuckets - 1); }
+void IdChains::init() const { list_fill(buckets_, 0, mask_ + 1); }
+
+word IdChains::bucket(word id) const noexcept { return BITAND(BITXOR(BITSHR(id, 9), id), mask_); }
 
 word IdChains::find(word id) const {
   const WordSpace& c = core();

@@ -56,17 +56,23 @@ void list_append(word k, std::span<const word> data);
 void list_fill(word k, word value, word n);
 
 // Hash chains over a list of fixed-width entries whose word 1 is an
-// identifier: 512 bucket words (list `buckets`) hold the core position of
+// identifier: the bucket words (list `buckets`) hold the core position of
 // the first entry of a chain, and word `link` of each entry the position of
-// the next one (0 at the end). bucket = ((id >> 9, logical) XOR id) AND 511.
-// Positions stay valid because no list below the entry list grows once the
-// buckets are in place.
+// the next one (0 at the end). bucket = ((id >> 9, logical) XOR id) AND
+// (buckets - 1). There are 512 buckets, or as many as the group has cards
+// (a power of two) when that is more, so that a chain stays short and the
+// cost of a card does not grow with the cards before it. Positions stay
+// valid because no list below the entry list grows once the buckets are in
+// place.
 class IdChains {
  public:
-  static constexpr word kBuckets = 512;
-  IdChains(word buckets, word entries, word link) noexcept
-      : buckets_(buckets), entries_(entries), link_(link) {}
-  // Appends the 512 empty buckets.
+  static constexpr word kMinBuckets = 512;
+  // The bucket count for a group of `cards` cards.
+  static word buckets_for(word cards) noexcept;
+
+  IdChains(word buckets, word entries, word link, word nbuckets) noexcept
+      : buckets_(buckets), entries_(entries), link_(link), mask_(nbuckets - 1) {}
+  // Appends the empty buckets.
   void init() const;
   // Core position of the entry of identifier id, 0 when there is none.
   word find(word id) const;
@@ -74,10 +80,9 @@ class IdChains {
   // entry list and links it at the end of its chain.
   void add(std::span<const word> entry) const;
 
-  static word bucket(word id) noexcept;
-
  private:
-  word buckets_, entries_, link_;
+  word bucket(word id) const noexcept;
+  word buckets_, entries_, link_, mask_;
 };
 
 }  // namespace zephsol
