@@ -276,7 +276,10 @@ void DBPRST(word file, word& nsets) { temperature_sets(file, kPrestressGroup, ns
 void DBFORC(word file, word& nsets, word kind) {
   nsets = 0;
   const ForceKind* k = force_kind(kind);
-  if (k == nullptr) MSGPUT(-999, kind, 0);
+  if (k == nullptr) {
+    MSGPUT(-999, kind, 0);  // no such force kind: a program logic error
+    return;
+  }
   init_work_lists({20, 1000}, 20);
   SetRecord r{file, kind, "FORCE   "};
   GroupCards cards(k->group);
