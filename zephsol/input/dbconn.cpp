@@ -146,7 +146,8 @@ bool read_nodes(GroupCards& cards, std::span<word> nodes, word& last) {
   const auto n = static_cast<word>(nodes.size());
   word got = 0;
   for (word first = 5;; first = 2) {
-    for (last = first; last <= kFields && got < n; ++last) nodes[static_cast<std::size_t>(got++)] = int_field(last, 0).value;
+    for (last = first; last <= kFields && got < n; ++last)
+      nodes[static_cast<std::size_t>(got++)] = int_field(last, 0).value;
     --last;
     if (got == n) return true;
     cards.next();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -232,7 +233,7 @@ const Param* find_param(const ParamList& l, const std::array<word, 2>& name, int
 // pairs read so far stand, and that card stays at hand. A 148th pair ends
 // the run.
 void read_table(GroupCards& cards, Material& m, word n) {
-  const word values = 2 * n;
+  const std::int64_t values = 2 * std::int64_t{n};
   word got = 0;
   cards.next();
   while (got < values) {
