@@ -209,7 +209,10 @@ void force_member(const ForceKind& k, SetRecord& r, GroupCards& cards) {
   word third = 0, c = k.c_default, d = k.d_default;
   bool ok = read_range(2, k.id_message, range);
   if (k.third != Third::None) ok = read_components(k, third, c, d) && ok;
-  if (!ok) return cards.next();
+  if (!ok) {
+    cards.next();
+    return;
+  }
 
   std::array<word, kMaxValues> values{};
   bool faulty = false;
