@@ -8,6 +8,7 @@
 #include <limits>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
