@@ -3,9 +3,10 @@
 // ETYPCD and ETYPNM map type names to type codes 1-29 and back. ETYPDS loads
 // the fixed attributes of an element type definition of the ETYP table into
 // ETYCOM (option 1 also the load word counts and the per-node masks).
-// estrd_words decodes one record of the element summary table EST into
-// ESTCOM: it applies the interval's property changes (PRCGRP, PRCMID,
-// PRPTAB) and builds the element's list of global equation numbers.
+// ESTRD reads the next record of the element summary table EST and
+// estrd_words decodes it into ESTCOM: it applies the interval's property
+// changes (PRCGRP, PRCMID, PRPTAB) and builds the element's list of global
+// equation numbers.
 //
 // EST record: IEXN, ISEQ x 2^24 + IECOD, material ID, material group, ICLASS,
 // points, output point, NP, NC, NN, NP REAL property words, NC REAL
@@ -37,5 +38,9 @@ void ETYPDS(word iseq, word option);
 
 // Decodes one EST record into ESTCOM (the record's words as read).
 void estrd_words(std::span<const word> record);
+// Reads the next record of the data block EST (open for reading) and decodes
+// it into ESTCOM. A record shorter than its counts ends the run through the
+// file system's read failure.
+void ESTRD(word EST);
 
 }  // namespace zephsol
