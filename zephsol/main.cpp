@@ -1,10 +1,26 @@
 // The solver program: binds the real modules into the module table and runs
 // the analysis. Modules that do not exist yet stay unbound (null).
+#include <algorithm>
+#include <span>
+
 #include "zephsol/exec/modules.h"
+#include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
+
+namespace {
+
+// The intervals of the "SINTVAL" card, as the control deck left them.
+std::span<const zephsol::word> sintval_list() {
+  const auto& s = zephsol::input_state().sintls;
+  const auto n = static_cast<std::size_t>(std::clamp<zephsol::word>(s.count, 0, 100));
+  return {s.list.data(), n};
+}
+
+}  // namespace
 
 int main() {
   zephsol::Modules modules{};
   modules.XINPT = zephsol::XINPT;
+  modules.SINTVAL = sintval_list;
   zephsol::ZEPH(modules);
 }
