@@ -266,7 +266,7 @@ void History::release(const Keyword&, const Key&) {
   Region* region = region_of(n);
   if (region == nullptr) return IFPMSG(2875, n);
   // The release pairs fill header words 21-40.
-  if (releases_ == kMaxReleases) return decoder_fatal(kTooManyReleases, kMaxReleases);
+  if (releases_ == kMaxReleases) return IFPMSG(kTooManyReleases, kMaxReleases);
   const float left = region->remaining;
   region->remaining = static_cast<float>(double{left} - f);
   if (region->remaining < -kReleasedLeft) {
@@ -355,7 +355,7 @@ void History::build_change_list() {
   const word nm = pairs(material_.table);
   const word np = pairs(property_.table);
   if (nm > 0 && np > 0) {
-    if (nm != np) decoder_fatal(kChangesUnpaired, nm, np);
+    if (nm != np) IFPMSG(kChangesUnpaired, nm, np);
     // Indexes, not views: the change list growing moves the tables.
     for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(std::min(nm, np)); i += 2) {
       const auto m = lst_words(material_.table);
@@ -407,7 +407,7 @@ void History::keep_repeats() {
 void History::list_interval() {
   if (removes_ || pairs(kAdded) == 0 || pairs(kForce) > 0 || !removed_before_) return;
   IFPFLG& flags = ifpflg();
-  if (flags.IFPNIV == IFPFLG::kMaxIntervals) return decoder_fatal(kIntervalListFull, IFPFLG::kMaxIntervals);
+  if (flags.IFPNIV == IFPFLG::kMaxIntervals) return IFPMSG(kIntervalListFull, IFPFLG::kMaxIntervals);
   flags.IFPIVL[static_cast<std::size_t>(flags.IFPNIV++)] = interval_;
 }
 

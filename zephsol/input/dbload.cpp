@@ -314,7 +314,7 @@ void DBLOAD() {
     // together cannot be told apart there.
     if (group_has_data(kTempGroup)) {
       GRPOPN(kPrestressGroup);
-      decoder_fatal(kTempAndPrestress);
+      IFPMSG(kTempAndPrestress);
     }
     DBPRST(file, n);
     hdr[4] = n;

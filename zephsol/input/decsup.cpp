@@ -23,21 +23,6 @@ namespace {
 // Texts of the decoder messages this family adds, in the catalogue's style:
 // the format body after the ten leading blanks and how many integer
 // parameters it takes.
-struct ExtraMessage {
-  word number;
-  int params;
-  std::string_view body;
-};
-
-constexpr ExtraMessage kExtraMessages[] = {
-    {kTempAndPrestress, 0, "'TEMPERAT AND PRESTRES DATA MAY NOT BE GIVEN TOGETHER'"},
-    {kTooManyReleases, 1, "'NUMBER OF RELS CARDS IN AN INTERVAL MAY NOT EXCEED',I3"},
-    {kIntervalListFull, 1,
-     "'NUMBER OF INTERVALS ACTIVATING GROUPS AFTER EXCAVATION MAY NOT EXCEED',I4"},
-    {kChangesUnpaired, 2,
-     "'MATERIAL CHANGES ',I6,' AND PROPERTY CHANGES ',I6,' ARE NOT PAIRED'"},
-};
-
 LSTCOM& lst() noexcept { return input_state().lst; }
 
 }  // namespace
@@ -140,20 +125,6 @@ void end_record(word file) { DBWRIT(file, static_cast<const word*>(nullptr), 0, 
 void write_head(word file, std::string_view name8, word third) {
   const auto name = name_words8(name8);
   write_words(file, {name[0], name[1], third});
-}
-
-void decoder_fatal(word number, word p1, word p2) {
-  const auto* row = std::find_if(std::begin(kExtraMessages), std::end(kExtraMessages),
-                                 [number](const ExtraMessage& m) { return m.number == number; });
-  if (row == std::end(kExtraMessages)) return IFPMSG(number, p1, p2);
-  if (!ifp_count(true)) return;
-  const std::string format = "(10X," + std::string(row->body) + ")";
-  const FmtArg params[] = {p1, p2};
-  const std::string text =
-      fortran_records(format, std::span<const FmtArg>(params, static_cast<std::size_t>(row->params))).front();
-  LINCNT(3);
-  write_listing_and_log({ifp_header(true, number, ifp_card_number() != 0)});
-  write_listing_and_log({text});
 }
 
 }  // namespace zephsol

@@ -1,13 +1,12 @@
 // Pieces shared by the set decoders of the boundary, load and construction
 // history groups: the walk over a data group's cards, set cards and their
 // identifiers, the expansion of stepped ranges, the data block a decoder
-// writes, the work lists in the decoders' work area, and the fatal decoder
-// messages of these decoders that the IFPMSG catalogue does not hold.
+// writes and the work lists in the decoders' work area.
 //
 // Data blocks: opens the block a decoder writes (buffer at BUFOUT).
 // Messages: decoder messages 2000 (a member card where a set card belongs,
 // columns 1-8), 2081 (set identifier given twice), 2082 (set identifier
-// below 1) and 2876-2879 (decoder_fatal); fatal 201 through MSGPUT when the
+// below 1) and 2876-2879 (IFPMSG); fatal 201 through MSGPUT when the
 // block to write is not a defined, closed data block.
 #pragma once
 
@@ -155,6 +154,5 @@ inline constexpr word kTempAndPrestress = 2876;  // "TEMPERAT" and "PRESTRES" in
 inline constexpr word kTooManyReleases = 2877;   // more than 10 "RELS" cards in an interval
 inline constexpr word kIntervalListFull = 2878;  // more than 500 listed intervals
 inline constexpr word kChangesUnpaired = 2879;   // material and property changes not paired
-void decoder_fatal(word number, word p1 = 0, word p2 = 0);
 
 }  // namespace zephsol

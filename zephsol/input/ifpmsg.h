@@ -4,7 +4,7 @@
 // negative code a warning: NWARN), and while the count of its kind is within
 // MSGLIM prints, on the listing and the error log, a header line that
 // locates the card (kind, number, card number when there is one, data group
-// name) and a text line from the catalogue of numbers 2000-2875. A number
+// name) and a text line from the catalogue of numbers 2000-2879. A number
 // without a text prints "POSSIBLE DATA ERROR.  P1,P2=" with both parameters
 // as integers. Counting never depends on printing.
 //
