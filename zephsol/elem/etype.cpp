@@ -137,6 +137,8 @@ void ETYPCD(const std::array<word, 2>& name, word& iecod) {
     }
 }
 
+bool ETYPHD(word iecod) { return known_code(iecod) && type_row(iecod).descriptor; }
+
 void ETYPNM(word iecod, std::array<word, 2>& name) {
   name = name_words8(known_code(iecod) ? type_row(iecod).name : "????");
 }

@@ -33,6 +33,8 @@ inline constexpr word kMaxTypeCode = 29;
 void ETYPCD(const std::array<word, 2>& name, word& iecod);
 // 8-character name of code iecod, "????" for a code outside 1-29.
 void ETYPNM(word iecod, std::array<word, 2>& name);
+// True when code iecod has an element descriptor (ETYPDS can load it).
+bool ETYPHD(word iecod);
 // Loads ETYCOM for definition iseq of the ETYP table; option 1 also the option part.
 void ETYPDS(word iseq, word option);
 

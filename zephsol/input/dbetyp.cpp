@@ -1,6 +1,5 @@
 // DBETYP: the element type table from "ELEMENT" cards (field 1 the user type
 // number, field 2 the element type name).
-#include <algorithm>
 #include <array>
 
 #include "zephsol/elem/elem_records.h"
@@ -15,16 +14,6 @@ namespace zephsol {
 
 namespace {
 
-// Type codes whose names decode but for which the element library has no
-// descriptor (ETYPDS ends the run on them): a deck naming one is refused
-// here, as an unknown name, so that every other input error is still
-// reported.
-constexpr std::array<word, 2> kNoDescriptor = {24, 25};
-
-bool usable_code(word code) {
-  return code > 0 && std::find(kNoDescriptor.begin(), kNoDescriptor.end(), code) == kNoDescriptor.end();
-}
-
 bool defined(const ETYP& t, word number) {
   for (word i = 0; i < t.count; ++i)
     if (t.entry[static_cast<std::size_t>(i)][0] == number) return true;
@@ -36,7 +25,9 @@ void type_card(ETYP& t) {
   const std::array<word, 2> name = name_field(2);
   word code = 0;
   ETYPCD(name, code);
-  if (!usable_code(code)) return IFPMSG(2124, 0, name);
+  // A name that decodes to a type without an element descriptor is refused
+  // like an unknown name, so that every other input error is still reported.
+  if (!ETYPHD(code)) return IFPMSG(2124, 0, name);
   const word number = int_field(1, 0).value;
   if (number <= 0) return IFPMSG(2082, number);
   if (defined(t, number)) return IFPMSG(2327, number);
