@@ -103,7 +103,11 @@ void KELEM(std::span<double> KE, std::span<const word> TREC, std::span<double> V
   const Stiffness f = code >= 1 && code <= 30 ? kStiffness[static_cast<std::size_t>(code)] : reject_type;
   f(ltherm, temp, KE.first(nk), std::span<double>(th).first(static_cast<std::size_t>(n)));
   if (ltherm == 0) return;
-  for (int i = 0; i < n; ++i) V1[static_cast<std::size_t>(e.IDOF[static_cast<std::size_t>(i)] - 1)] += th[static_cast<std::size_t>(i)];
+  for (int i = 0; i < n; ++i) {
+    const word d = e.IDOF[static_cast<std::size_t>(i)];
+    if (d < 1 || static_cast<std::size_t>(d) > V1.size()) elem_fatal(-8063, d, static_cast<word>(V1.size()));
+    V1[static_cast<std::size_t>(d - 1)] += th[static_cast<std::size_t>(i)];
+  }
 }
 
 }  // namespace zephsol

@@ -53,10 +53,11 @@ inline std::array<word, 6> header_of(word file) {
   return h;
 }
 
-// One column of doubles with the header from the control words.
-inline void write_column(word file, const std::vector<double>& v) {
+// One column with the header from the control words, stored in single or
+// double precision.
+inline void write_column(word file, const std::vector<double>& v, word type = kRealDouble) {
   const auto rows = static_cast<word>(v.size());
-  MCB m{file, 0, rows, kRectangular, kRealDouble, 0, 0};
+  MCB m{file, 0, rows, kRectangular, type, 0, 0};
   DBOPEN(file, top_buffer(1), kWrite);
   COLPUT(m, 2, v.data(), 1, rows);
   DBCLOS(file, kCloseRewind);
