@@ -4,6 +4,7 @@
 #include <span>
 
 #include "zephsol/exec/modules.h"
+#include "zephsol/input/chksav.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
 
@@ -21,6 +22,7 @@ std::span<const zephsol::word> sintval_list() {
 int main() {
   zephsol::Modules modules{};
   modules.XINPT = zephsol::XINPT;
+  modules.CHKSAV = zephsol::CHKSAV;
   modules.SINTVAL = sintval_list;
   zephsol::ZEPH(modules);
 }

@@ -165,6 +165,17 @@ TEST_F(GroupTest, EndOfFileClosesTheOpenGroup) {
 }
 
 TEST_F(GroupTest, RestartMarksTheGroupsGiven) {
+  // The old tape of the restart: an identification set and a bulk data set
+  // without groups.
+  const word buffer = sysw().COREND - sysw().NBUFSZ;
+  const std::vector<word> id(8, 1), bulk = {2147483647, name_word("BULK"), 0, 0, 0, 0, 0, 0};
+  DBOPEN(OPTP, buffer, kWrite);
+  DBWRIT(OPTP, id.data(), 8, 1);
+  DBEOS(OPTP);
+  DBWRIT(OPTP, bulk.data(), 8, 1);
+  DBWRIT(OPTP, card_of("ENDDATA").data(), 20, 1);
+  DBEOS(OPTP);
+  DBCLOS(OPTP, kCloseRewind);
   sysw().IRSTRT = 2;
   group({"HISTORY", fixed({"INTERVAL", "1"}), "ENDDATA"});
   EXPECT_EQ(DGCHNG("HISTORY "), -1);

@@ -20,13 +20,17 @@
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/inmsg.h"
 #include "zephsol/input/inrec.h"
+#include "zephsol/input/probtape.h"
 
 namespace zephsol {
 
 namespace {
 
 constexpr word kFirstCoreWord = 1;
-constexpr word kEchoBulk = 1;  // ECHOPT bit: echo the bulk data from its start
+constexpr word kEchoBulk = 1;    // ECHOPT bit: echo the bulk data from its start
+constexpr word kEchoMerged = 2;  // ECHOPT bit: echo the merged bulk data written to the new tape
+// Sign bit of a header card number: the card lies on the old problem tape.
+constexpr word kOldCard = static_cast<word>(0x80000000u);
 
 // Messages of the grouping on the listing: the whole line, the lines counted
 // before it, and whether it is fatal (IERFLG) or a warning (IWRNFL).
@@ -61,6 +65,25 @@ void message(word number) {
   sysw().ICHKPT = 0;
   MSGPUT(code, p1, p2);
   RUNEND();
+}
+
+// A fatal end on a data block that is open or not defined.
+void require_closed(std::string_view name) {
+  word found = 0;
+  DBFIND(name_word(name), found);
+  if (found >= 0) fatal_end(-201, name_word(name), 0);
+}
+
+// A fatal end on the old problem tape, told on the listing.
+[[noreturn]] void tape_fatal(const std::string& line) {
+  unit_write_line(kListing, line);
+  sysw().IERFLG = 1;
+  sysw().ICHKPT = 0;
+  RUNEND();
+}
+
+[[noreturn]] void old_tape_unreadable() {
+  tape_fatal("0*** SYSTEM FATAL MESSAGE 534, ENCOUNTERED EOF/EOR WHILE READING FILE OPTP");
 }
 
 // The heading lines of the bulk data echo.
@@ -173,6 +196,140 @@ bool has_data() {
   return std::any_of(groups.begin(), groups.end(), [](const GRPTAB::Group& x) { return x.NCARD >= 2; });
 }
 
+// ------------------------------------------------------- restart merge
+
+// Positions the old tape after the header of its bulk data set.
+void find_old_bulk_set() {
+  for (;;) {
+    DBSKPS(OPTP, 1);
+    SetHeader h{};
+    word got = 0, status = 0;
+    DBRDST(OPTP, h.data(), kSetHeaderWords, 1, got, status);
+    if (status != 0) old_tape_unreadable();
+    if (h[0] == kSetMark && h[1] == kBulkSet) return;
+  }
+}
+
+// The card in hand of the old tape's bulk data set, with its number there.
+struct OldCard {
+  std::array<word, kCardWords> card{};
+  std::string cols;
+  word number = 0;
+
+  void next() {
+    word got = 0, status = 0;
+    DBRDST(OPTP, card.data(), kCardWords, 1, got, status);
+    if (status != 0) old_tape_unreadable();
+    ++number;
+    cols = card_columns(card);
+  }
+  bool ends() const { return cols.compare(0, 4, "ENDD") == 0; }
+  // The group whose header this card is, 0 for a data card.
+  word header() const { return cols[0] != ' ' ? group_number(std::string_view(cols).substr(0, 8)) : 0; }
+};
+
+// Group i of the old tape, its header in hand: copied into a record of INP1
+// when the new deck does not give it, its cards dropped otherwise. Returns
+// the next group, 0 at the end of the bulk data.
+word merge_old_group(Grouping& g, OldCard& old, word i) {
+  GRPTAB::Group& group = grptab().at(i);
+  const bool take = group.NCARD == 0;
+  if (take) {
+    DBWRIT(INP1, old.card.data(), kCardWords, 0);
+    group.NCARD = 1;
+    group.HDRCRD = old.number | kOldCard;
+    g.open = i;
+  }
+  for (;;) {
+    old.next();
+    const word next = old.ends() ? 0 : old.header();
+    if (old.ends() || next != 0) {
+      close_group(g);
+      return next;
+    }
+    if (!take) continue;
+    DBWRIT(INP1, old.card.data(), kCardWords, 0);
+    ++group.NCARD;
+  }
+}
+
+// A restart takes every group the new deck does not give from the bulk data
+// set of the old tape, and leaves the tape after that set.
+void merge_old_groups(Grouping& g, word buffer) {
+  require_closed("OPTP");
+  DBOPEN(OPTP, buffer, kRead);
+  find_old_bulk_set();
+  OldCard old;
+  old.next();
+  if (!old.ends()) {
+    word i = old.header();
+    if (i == 0)
+      tape_fatal("0*** SYSTEM FATAL MESSAGE 536, UNRECONGNIZED HEADER CARD - " + old.cols.substr(0, 8) +
+                 " ON OLD PROBLEM TAPE BULK DATA.");
+    while (i != 0) i = merge_old_group(g, old, i);
+  }
+  DBSKPS(OPTP, 1);
+  DBCLOS(OPTP, kCloseNoRewind);
+}
+
+// ------------------------------------------------------ new problem tape
+
+// The echo of the merged bulk data as it goes to the new tape, numbered
+// from 1 on a new page.
+struct MergedEcho {
+  bool on = false;
+  word number = 0;
+
+  explicit MergedEcho(bool echo) : on(echo) {
+    if (!on) return;
+    auto& line1 = exec_state().page.HEADLN[0];
+    const std::string title = padded(std::string(40, ' ') + "M E R G E D   B U L K   D A T A   E C H O", line1.size());
+    std::copy(title.begin(), title.end(), line1.begin());
+    sysw().NLINE = sysw().LINPAG;
+  }
+  void card(const std::array<word, kCardWords>& c) {
+    if (on) echo_numbered(card_columns(c), ++number);
+  }
+};
+
+std::array<word, kCardWords> enddata_card() {
+  const std::string cols = padded("ENDDATA", kCardColumns);
+  std::array<word, kCardWords> c{};
+  for (std::size_t k = 0; k < c.size(); ++k) c[k] = name_word(std::string_view(cols).substr(4 * k, 4));
+  return c;
+}
+
+void write_card(const std::array<word, kCardWords>& c, MergedEcho& echo) {
+  DBWRIT(NPTP, c.data(), kCardWords, 1);
+  echo.card(c);
+}
+
+// The bulk data set of the new tape: every group with data, in group-table
+// order, one record per card, and the card "ENDDATA".
+void copy_to_new_tape(word buffer1, word buffer2) {
+  require_closed("NPTP");
+  DBOPEN(INP1, buffer1, kRead);
+  DBOPEN(NPTP, buffer2, kWriteNoRewind);
+  const SetHeader header{kSetMark, kBulkSet, 0, 0, 0, 0, 0, 0};
+  DBWRIT(NPTP, header.data(), kSetHeaderWords, 1);
+  MergedEcho echo(BITAND(sysw().ECHOPT, kEchoMerged) != 0);
+  for (const GRPTAB::Group& group : grptab().group) {
+    if (group.NCARD < 2) continue;
+    DBGOTO(INP1, group.POS);
+    std::array<word, kCardWords> card{};
+    for (;;) {
+      word got = 0, status = 0;
+      DBRDST(INP1, card.data(), kCardWords, 0, got, status);
+      if (status != 0) break;
+      write_card(card, echo);
+    }
+  }
+  write_card(enddata_card(), echo);
+  DBEOS(NPTP);
+  DBCLOS(NPTP, kCloseNoRewind);
+  DBCLOS(INP1, kCloseRewind);
+}
+
 }  // namespace
 
 void XMERGE() {
@@ -182,23 +339,29 @@ void XMERGE() {
   const std::int64_t needed = 2 * std::int64_t{s.NBUFSZ};
   if (needed > free) fatal_end(-3, static_cast<word>(needed), free);
   const word buffer1 = kFirstCoreWord + free - s.NBUFSZ;
-  word found = 0;
-  DBFIND(name_word("INP1"), found);
-  if (found >= 0) fatal_end(-201, name_word("INP1"), 0);
+  const word buffer2 = buffer1 - s.NBUFSZ;
+  require_closed("INP1");
 
   grptab().group = {};
   Grouping g;
   g.echo = BITAND(s.ECHOPT, kEchoBulk) != 0;
   set_headings();
   s.NLINE = s.LINPAG;
-  if (input_state().ctl.KCLASS >= 0) {
-    DBOPEN(INP1, buffer1, kWrite);
-    group_cards(g);
+  const bool cards = input_state().ctl.KCLASS >= 0;
+  const bool restart = s.IRSTRT != 0;
+  if (cards || restart) DBOPEN(INP1, buffer1, kWrite);
+  if (cards) group_cards(g);
+  if (restart) merge_old_groups(g, buffer2);
+  if (cards || restart) {
     const word closing = 0;
     DBWRIT(INP1, &closing, 1, 1);
     DBCLOS(INP1, kCloseRewind);
   }
-  if (!has_data()) message(533);
+  if (!has_data()) {
+    message(533);
+    return;
+  }
+  if (s.ICHKPT != 0) copy_to_new_tape(buffer1, buffer2);
 }
 
 }  // namespace zephsol

@@ -10,7 +10,7 @@
 #include "zephsol/input/cards.h"
 #include "zephsol/input/ctldck.h"
 #include "zephsol/input/ifp1.h"
-#include "zephsol/input/pending.h"
+#include "zephsol/input/rstore.h"
 #include "zephsol/input/solvlst.h"
 
 namespace zephsol {
@@ -48,6 +48,8 @@ void XINPT() {
   if (sysw().IERFLG != 0) RUNEND();
   if (sysw().IRSTRT != 0) {
     RSTORE();
+    // Model groups given again (561) end the run before the model phase.
+    if (sysw().IERFLG != 0) RUNEND();
     return;
   }
   clear_history_counters();
