@@ -214,17 +214,17 @@ class TapeTest : public BulkTest {
     checkpoint_model();
     for (word k = first; k <= last; ++k) checkpoint_interval(k);
   }
-  // A new run in the same directory, whose old tape is the last run's new one.
+  // A new run in the same directory, whose old tape is the last run's new
+  // one (when the last run wrote one).
   void next_run() {
     unit_flush_all();
     fresh_records();
     reset_relswd();
-    std::filesystem::rename(dir_ / "NPTP", dir_ / "OPTP");
+    if (std::filesystem::exists(dir_ / "NPTP")) std::filesystem::rename(dir_ / "NPTP", dir_ / "OPTP");
   }
-  // The input side of a restart: the old tape's identification, the
-  // grouping with its merge, and the restore.
-  void restart(word interval, word mode, const std::vector<std::string>& deck) {
-    next_run();
+  // The input side of a restart after next_run(): the new tape's
+  // identification, the grouping with its merge, and the restore.
+  void restore_run(word interval, word mode, const std::vector<std::string>& deck) {
     sysw().IRSTRT = interval;
     sysw().ICHKPT = mode;
     if (mode != 0) write_new_tape_id(idrec(), sysw().COREND - sysw().NBUFSZ);
@@ -232,6 +232,11 @@ class TapeTest : public BulkTest {
     group(deck);
     RSTORE();
   }
+  void restart(word interval, word mode, const std::vector<std::string>& deck) {
+    next_run();
+    restore_run(interval, mode, deck);
+  }
+  static std::vector<std::string> history_deck() { return {"HISTORY", fixed({"INTERVAL", "1"}), "ENDDATA"}; }
 };
 
 }  // namespace zephsol::test
