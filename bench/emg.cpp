@@ -79,7 +79,8 @@ void est_record(const Block& g, long e, Record& r) {
     r.push_back(real(static_cast<float>(j + ((q >> 1) & 1))));
     r.push_back(real(static_cast<float>(k + ((q >> 2) & 1))));
   }
-  for (int q = 0; q < 8; ++q) r.push_back(g.first_equation(i + (q & 1), j + ((q >> 1) & 1), k + ((q >> 2) & 1)) * 1024 + 3);
+  for (int q = 0; q < 8; ++q)
+    r.push_back(g.first_equation(i + (q & 1), j + ((q >> 1) & 1), k + ((q >> 2) & 1)) * 1024 + 3);
 }
 
 const Record kWeight{2, 1, 7, 4, 0, real(0.0f), real(0.0f), real(-1.0f)};  // [L, entries, entry]

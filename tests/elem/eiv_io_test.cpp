@@ -243,7 +243,8 @@ TEST(ElementRecords, RecordsThatDoNotMatchTheirCountsEndTheRun) {
   shorter.pop_back();
   Record too_many = est_record(22, 1, 6, 1, 1, std::vector<float>(3), std::vector<float>(6), {1024 + 3, 4096 + 3});
   too_many[7] = 21;  // more property words than the current element holds
-  for (const Case& c : {Case{"record shorter than its counts", shorter, 1}, Case{"21 property words", too_many, 8063}}) {
+  const Case cases[] = {{"record shorter than its counts", shorter, 1}, {"21 property words", too_many, 8063}};
+  for (const Case& c : cases) {
     testing::FreshFileSystem fs{1, 11};
     reset_elem_state();
     test::write_records(EST, {c.record}, {1, 0, 0, 0, 0, 0});

@@ -105,7 +105,8 @@ std::size_t longest(const std::vector<Record>& records) {
 }
 
 void write_per_element(word file, const std::vector<Record>& records) {
-  test::write_records(file, records, {static_cast<word>(records.size()), static_cast<word>(longest(records)), 0, 1, 0, 0});
+  const auto count = static_cast<word>(records.size()), words = static_cast<word>(longest(records));
+  test::write_records(file, records, {count, words, 0, 1, 0, 0});
 }
 
 std::vector<double> initial_loads() {
@@ -167,7 +168,8 @@ std::vector<double> thermal_loads() {
 
 void expect_vector(const std::vector<double>& got, const std::vector<double>& want, const char* what) {
   ASSERT_EQ(got.size(), want.size()) << what;
-  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-4 * (1.0 + std::abs(want[i]))) << what << " row " << i + 1;
+  for (std::size_t i = 0; i < got.size(); ++i)
+    EXPECT_NEAR(got[i], want[i], 1e-4 * (1.0 + std::abs(want[i]))) << what << " row " << i + 1;
 }
 
 std::vector<double> stiffness_terms(const Record& r) {
@@ -292,7 +294,8 @@ TEST_F(Emg, DiagnosticSwitch54PrintsEveryElementStiffness) {
   // Row 15 of the second block starts at column 15: four columns indented.
   const auto block2 = find("0     COLUMN   11");
   ASSERT_NE(block2, lines.end());
-  const auto row15 = std::find_if(block2, lines.end(), [](const std::string& l) { return l.rfind("  ROW  15", 0) == 0; });
+  const auto row15 =
+      std::find_if(block2, lines.end(), [](const std::string& l) { return l.rfind("  ROW  15", 0) == 0; });
   ASSERT_NE(row15, lines.end());
   EXPECT_EQ(row15->find_first_not_of(' ', 9), 9u + 1 + 4 * 12 + 2);
   EXPECT_EQ(row15->size(), 9u + 1 + 4 * 12 + 6 * 12);
@@ -306,6 +309,27 @@ TEST_F(Emg, NoStateRecordsOutsideTheFirstPassEndTheRun) {
     });
     EXPECT_TRUE(test::has_message(log, 10)) << p[0] << p[1] << p[2] << "\n" << log;
     EXPECT_NE(log.find("EIV0"), std::string::npos) << log;
+  }
+}
+
+TEST_F(Emg, RecordsThatDisagreeWithTheirBlocksEndTheRun) {
+  struct Case {
+    const char* what;
+    word code;
+    const char* name;
+  };
+  const Case cases[] = {{"load record longer than the header says", 3825, "EPD "},
+                        {"temperatures of two elements only", 2, "ENTD"}};
+  for (const Case& c : cases) {
+    const std::string log = test::fatal_log([&] {
+      if (c.code == 3825)
+        HDRPUT(EPD, std::array<word, 6>{3, 5, 0, 1, 0, 0});
+      else
+        write_per_element(ENTD, {{0}, temperature_record(kRise)});
+      step_run();
+    });
+    EXPECT_TRUE(test::has_message(log, c.code)) << c.what << "\n" << log;
+    EXPECT_NE(log.find(c.name), std::string::npos) << c.what << "\n" << log;
   }
 }
 

@@ -60,13 +60,14 @@ struct Run {
   std::span<double> v1, v2, ke;
   Stream loads, temps;
   std::span<word> work, list;
-  word largest = 0;       // largest ESK record
+  word largest = 0;          // largest ESK record
   word loaded_inactive = 0;  // excluded elements with loads (MODE 1)
 };
 
 [[noreturn]] void short_of_core(std::int64_t needed, std::int64_t available) {
   const auto clamp = [](std::int64_t v) {
-    return static_cast<word>(std::clamp<std::int64_t>(v, std::numeric_limits<word>::min(), std::numeric_limits<word>::max()));
+    constexpr std::int64_t lo = std::numeric_limits<word>::min(), hi = std::numeric_limits<word>::max();
+    return static_cast<word>(std::clamp(v, lo, hi));
   };
   elem_fatal(-3, clamp(needed), clamp(available));
 }
@@ -76,7 +77,8 @@ bool first_pass() {
   return s.NINTVL == 1 && s.NSTEP == 1 && s.NITER == 0;
 }
 
-// Which blocks are read, and the record buffers' sizes.
+// Which blocks are read. Without states the run goes on only in the first
+// pass, where every element starts from a fresh state record.
 void choose_inputs(Run& r, word EIV, word VEC, word ENTD, word ELOAD) {
   if (r.mode != 0 && VEC != 0) r.rows = header_of(VEC)[1];
   if (r.rows < 0) r.rows = 0;
