@@ -70,6 +70,12 @@ std::span<double> WordSpace::doubles(std::int64_t i, std::int64_t n) const noexc
   return {reinterpret_cast<double*>(base_ + (i - 1)), static_cast<std::size_t>(n)};
 }
 
+std::span<float> WordSpace::floats(std::int64_t i, std::int64_t n) const noexcept {
+  check(i, n);
+  static_assert(sizeof(float) == sizeof(word));
+  return {reinterpret_cast<float*>(base_ + (i - 1)), static_cast<std::size_t>(n)};
+}
+
 word WordSpace::index_of(const word* p) const noexcept {
   if (base_ == nullptr || p < base_ || p >= base_ + size_) return 0;
   return static_cast<word>(p - base_ + 1);

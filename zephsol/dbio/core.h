@@ -57,6 +57,9 @@ class WordSpace {
   // n doubles from the odd index i. Do not reach the same words through an
   // integer view while the span is in use.
   std::span<double> doubles(std::int64_t i, std::int64_t n) const noexcept;
+  // n REAL words from index i. As for doubles(), do not reach the same words
+  // through an integer view while the span is in use.
+  std::span<float> floats(std::int64_t i, std::int64_t n) const noexcept;
 
   // Words allocated (the last valid index).
   std::int64_t size() const noexcept { return size_; }

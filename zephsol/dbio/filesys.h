@@ -12,6 +12,8 @@
 
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/mtxadd.h"
+#include "zephsol/dbio/mtxmpy.h"
+#include "zephsol/dbio/partn.h"
 #include "zephsol/dbio/strings.h"
 #include "zephsol/exec/words.h"
 
@@ -133,6 +135,9 @@ struct DbioState {
   std::array<SCB, 3> scb{};
   // The add control block of MTXADD.
   ADDCTL addctl{};
+  // The partition and multiply-add control blocks.
+  PRTCTL prtctl{};
+  MPYCTL mpyctl{};
 };
 
 DbioState& dbio_state() noexcept;
