@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "zephsol/elem/emg.h"
 #include "zephsol/exec/modules.h"
 #include "zephsol/input/chksav.h"
 #include "zephsol/input/inrec.h"
@@ -24,5 +25,6 @@ int main() {
   modules.XINPT = zephsol::XINPT;
   modules.CHKSAV = zephsol::CHKSAV;
   modules.SINTVAL = sintval_list;
+  modules.EMG = zephsol::EMG;
   zephsol::ZEPH(modules);
 }
