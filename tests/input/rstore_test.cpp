@@ -124,7 +124,9 @@ TEST_F(RstoreTest, RestartFourRestoresTheSetUpAndIntervalsOneToThreeWordForWord)
   EXPECT_EQ(listed_files(), listed_names(kRestored));
   for (std::size_t i = 0; i < kRestored.size(); ++i) {
     EXPECT_EQ(header_of(kRestored[i]), headers[i]) << kRestored[i];
-    if (headers[i] != Header{}) EXPECT_EQ(read_contents(kRestored[i]), blocks[i]) << kRestored[i];
+    if (headers[i] != Header{}) {
+      EXPECT_EQ(read_contents(kRestored[i]), blocks[i]) << kRestored[i];
+    }
   }
 }
 
