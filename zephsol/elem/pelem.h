@@ -8,7 +8,9 @@
 // A load routine only adds to the element load vector PE (element DOF order,
 // cleared once per element by PELEM); PELEM then adds PE to the global
 // vectors through the element's DOF index list. PLHEX8 walks a record of an
-// 8-node hexahedron into PE without scattering it.
+// 8-node hexahedron into PE without scattering it. PDHERM, a section-beam
+// line load with end moments, is a library routine that PELEM does not call;
+// its code-7 values are forces per unit volume, not scaled by GAMM.
 //
 // Inputs: ESTCOM (node coordinates, first property value, points, IEXN),
 // ETYCOM (DOF count) and the unit weight GAMM of MATCOM. Body force per unit
@@ -23,6 +25,9 @@
 //   -5000 (IECOD, IEXN)  element type without load routines
 //   -8005 (IEXN, 0)      degenerate face of a directional or projected
 //                        load; element axes undefined (local-axis routines)
+//   -8005 (IEXN, 1 or 3) section beam without length, or with its
+//                        orientation node on its line (PDHERM)
+//   -8013 (IEXN, value)  section-beam area or second moment not positive
 //   -8063 (equation, vector length) a DOF outside the global vectors
 // PDHX8B prints its area-share terms on the listing ("PTP" lines).
 #pragma once
@@ -79,6 +84,15 @@ void PDROD2(word code, std::span<const float> values, std::span<double> pe);
 // p(1) to p(2) along the line x = (x1, y1, x2, y2); iflg bit 1 weights by
 // 2 pi r; icd the direction code. x may be changed (projection).
 void PDLN2B(std::span<double, 4> x, std::span<const float> p, word iflg, std::span<double, 4> f, word icd);
+// Section-beam line load with end moments, added to pe12 (node 1 u v w rx ry
+// rz, then node 2, global axes). Code 7: the global components values(1..3)
+// per unit volume times the section area at each station; codes 1, 2, 11,
+// 12, 21, 22, 31, 32 as for PDROD2, varying linearly from values(1) to
+// values(2). Consistent loads of the member's linear axial and cubic
+// Hermitian transverse functions. The element's property values must hold
+// A and I as read; they are unchanged on return. count, the counter of the
+// global directions, is left at 4.
+void PDHERM(word code, word& count, std::span<const float> values, std::span<double, 12> pe12);
 
 // ---- Shells and membranes ----
 void PDQFLA4(word code, std::span<const float> values, std::span<double> pe);
