@@ -1,7 +1,7 @@
 // Internal to the matrix operations (partn.cpp, merge.cpp, mtxmpy.cpp,
-// mtxmp2.cpp, mtxmps.cpp): their work areas, the column readers and writers
-// they share, and the checks common to the multiply-add methods. Not for
-// modules.
+// mtxmp2.cpp, mtxmps.cpp, mtxdmp.cpp): their work areas, the column readers
+// and writers they share, and the checks common to the multiply-add
+// methods. Not for modules.
 #pragma once
 
 #include <algorithm>
