@@ -17,50 +17,14 @@
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/testing.h"
 #include "zephsol/exec/records.h"
+#include "block_round.h"
 
 namespace {
 
 using namespace zephsol;
-using Clock = std::chrono::steady_clock;
+using namespace zephsol::bench;
 
-constexpr word kBuf = 2;  // an even index, where the record layer places its buffers
-constexpr word kBlockWords = 1024;
 constexpr std::size_t kRecordBytes = kBlockWords * 4;
-
-double seconds_since(Clock::time_point t0) {
-  return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-void fill_buffer(std::span<word> w) {
-  for (std::size_t i = 0; i < w.size(); ++i) w[i] = static_cast<word>(i * 2654435761u);
-}
-
-// Write and read seconds of n blocks through the block layer (data block KGG).
-std::pair<double, double> block_layer_round(word n) {
-  const auto buf = core().words(kBuf, kBlockWords);
-  fill_buffer(buf);
-  testing::make_current(KGG);
-  auto t0 = Clock::now();
-  BLKOPN(2);
-  BLKREW(1);
-  for (word b = 1; b <= n; ++b) {
-    buf[0] = b;
-    BLKPUT(kBuf);
-  }
-  const double tw = seconds_since(t0);
-  t0 = Clock::now();
-  BLKREW(0);
-  long bad = 0;
-  for (word b = 1; b <= n; ++b) {
-    BLKGET(kBuf);
-    bad += buf[0] != b;
-  }
-  const double tr = seconds_since(t0);
-  BLKREW(-1);
-  testing::store_current();
-  if (bad) std::fprintf(stderr, "block layer: %ld blocks read back wrong\n", bad);
-  return {tw, tr};
-}
 
 // The same through pwrite/pread of 4 KiB records.
 std::pair<double, double> plain_round(word n) {

@@ -33,17 +33,15 @@
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/testing.h"
 #include "zephsol/exec/records.h"
+#include "block_round.h"
 
 namespace {
 
 using namespace zephsol;
-using Clock = std::chrono::steady_clock;
+using namespace zephsol::bench;
 
-constexpr word kBuf = 2;
 constexpr word kMemoMegabytes = 512;
 constexpr int kConstrainedEvery = 100;
-
-double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 // ---- The model ----
 

@@ -17,44 +17,14 @@
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/testing.h"
 #include "zephsol/exec/records.h"
+#include "block_round.h"
 
 namespace {
 
 using namespace zephsol;
-using Clock = std::chrono::steady_clock;
+using namespace zephsol::bench;
 
-constexpr word kBuf = 2;
-constexpr word kBlockWords = 1024;
 constexpr word kRecordWords = 1000;
-
-double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
-
-// Write and read seconds of n blocks through the block layer (data block KGG).
-std::pair<double, double> block_round(word n) {
-  const auto buf = core().words(kBuf, kBlockWords);
-  for (std::size_t i = 0; i < buf.size(); ++i) buf[i] = static_cast<word>(i * 2654435761u);
-  testing::make_current(KGG);
-  auto t0 = Clock::now();
-  BLKOPN(2);
-  BLKREW(1);
-  for (word b = 1; b <= n; ++b) {
-    buf[0] = b;
-    BLKPUT(kBuf);
-  }
-  const double tw = seconds_since(t0);
-  t0 = Clock::now();
-  BLKREW(0);
-  long bad = 0;
-  for (word b = 1; b <= n; ++b) {
-    BLKGET(kBuf);
-    bad += buf[0] != b;
-  }
-  const double tr = seconds_since(t0);
-  BLKREW(-1);
-  testing::store_current();
-  if (bad) std::fprintf(stderr, "block layer: %ld blocks read back wrong\n", bad);
-  return {tw, tr};
-}
 
 // The same payload as n records of 1,000 words through the record layer.
 std::pair<double, double> record_round(long n) {
@@ -91,7 +61,7 @@ int main(int argc, char** argv) {
   testing::FreshFileSystem fs(1, kBlockWords + 1);
   double block_best = 0, record_best = 0;
   for (int round = 0; round < 3; ++round) {
-    const auto [bw, br] = block_round(blocks);
+    const auto [bw, br] = block_layer_round(blocks);
     const auto [rw, rr] = record_round(records);
     const double mb = 2.0 * static_cast<double>(megabytes);  // written and read
     block_best = std::max(block_best, mb / (bw + br));
