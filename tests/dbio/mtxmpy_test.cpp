@@ -429,10 +429,13 @@ TEST(MultiplyAdd, FatalPaths) {
   DIAGST(30, 0);
 
   // The pair list of the transpose product (4 pairs of B) filling the work
-  // area to its last word: nothing is left for the pool.
+  // area to its last word: nothing is left for the pool, and the run ends
+  // short of core with the words needed (2 x 4 + 2 x 3 + 7) below the
+  // buffers; one word more runs.
   EXPECT_RUN_ENDS_WITH(fs, MTXMPS(kArea, 3 * 41 - 1 + 2 * 4 + 2 * 3 + 7),
-                       "0*** SYSTEM FATAL MESSAGE  703,\n"
-                       "          MATRIX (A) IS MORE DENSE THAN ANTICIPATED, P1,P2=       4,   10000\n");
+                       "0*** SYSTEM FATAL MESSAGE    3,\n"
+                       "          INSUFFICIENT MEMORY.  REQUIRED =      21, CURRENT =      21 WORDS\n");
+  MTXMPS(kArea, 3 * 41 - 1 + 2 * 4 + 2 * 3 + 7 + 1);
 
 }
 

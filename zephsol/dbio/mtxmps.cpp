@@ -167,8 +167,11 @@ void MTXMPS(word z, word ncore) {
   if (below_buffers - list_at <= 0) fatal(3, message_word(list_at), message_word(below_buffers));
 
   const std::int64_t nnz = count_terms(c.B, w.buffer(2));
+  // The pair list and the column of A must leave at least one word for the
+  // pool: short of that the work area is too small (fatal 3 with the words
+  // needed below the buffers).
   const std::int64_t need = 2 * nnz + list_at;
-  if (below_buffers - need <= 0) fatal(703, message_word(nnz), c.B.density);
+  if (below_buffers - need <= 0) fatal(3, message_word(need), message_word(below_buffers));
   BUFLND(w.at(need), static_cast<word>(below_buffers - need), &c.scratch, 1);
 
   DBOPEN(c.A.file, w.buffer(1), kRead);

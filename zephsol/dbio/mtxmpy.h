@@ -22,9 +22,9 @@
 // Data blocks: any matrix data blocks named in MPYCTL, and its scratch data
 // block (MTXMP2, MTXMPS).
 // Messages (fatal): 701 (shapes), 3053 (types "A   ", "B   ", "C   ", "D   "),
-// 3 (work area too small), 703 (a column of A larger than its reserve in
-// MTXMP2; a pair list of MTXMPS larger than the work area), 705 (copy between
-// other types), 3018 (UNTSWP: a number without a unit).
+// 3 (work area too small, in MTXMPS also for its pair list), 703 (a column
+// of A larger than its reserve in MTXMP2), 705 (copy between other types),
+// 3018 (UNTSWP: a number without a unit).
 #pragma once
 
 #include <cstddef>
