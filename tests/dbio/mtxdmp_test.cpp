@@ -115,6 +115,20 @@ TEST(Mtxdmp, NullMatrixWrongHeadersAndUndefinedNumbers) {
   EXPECT_NE(fs.read("errors").find("MCB=     226       0       3"), std::string::npos);
 }
 
+// The 3512 warning is written without line counting: on the last line of a
+// page it starts no new page and leaves the line count as it was.
+TEST(Mtxdmp, WrongHeaderWarningStartsNoPage) {
+  FreshFileSystem fs(1, 41);
+  sysw().NLINE = sysw().LINPAG;
+  const std::string before = fs.read("listing");
+  MCB form9{KGG, 3, 3, 9, 1, 1, 1};
+  MTXDMP(form9, kArea, kAreaSize);
+  EXPECT_EQ(fs.read("listing"), before +
+                                    "0*** SYSTEM WARNING MESSAGE 3512, WRONG MCB DETECTED BY MTXDMP\n"
+                                    "          MCB=     226       3       3       9       1       1       1\n");
+  EXPECT_EQ(sysw().NLINE, sysw().LINPAG);
+}
+
 TEST(Mtxdmp, FatalPaths) {
   FreshFileSystem fs(1, 41);
   MCB m = testing::write_matrix(KGG, four_by_fourteen(), 4, 2, kRectangular);
