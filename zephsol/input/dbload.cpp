@@ -31,7 +31,8 @@ enum class Third { System, LoadType, None };
 // One force kind: its group and entry width, the message of an identifier
 // below 1, the meaning of field 5, the components (read from fields 6 and 7
 // or fixed), the field of the first value, whether the group has set cards,
-// the flag it adds to the LOAD header and its header word (0 for none).
+// the flag it adds to the LOAD header and its header word (0 for none), and
+// whether fields 5-7 are checked before the range (the order of the messages).
 struct ForceKind {
   word kind;
   word group;
@@ -46,13 +47,14 @@ struct ForceKind {
   bool single_set;
   word flag;
   word header_word;
+  bool components_first;
 };
 
 constexpr ForceKind kForceKinds[] = {
-    {1, 9, 9, 2021, Third::System, 6, 2026, 1, 0, 8, false, 1, 1},       // "NLOAD"
-    {2, 10, 11, 2022, Third::LoadType, 8, 2871, 1, 3, 8, false, 2, 2},   // "DLOAD"
-    {7, 11, 11, 2022, Third::None, 3, 0, 1, 3, 5, false, 2, 3},          // "BODY"
-    {8, 12, 17, 2022, Third::None, 12, 0, 1, 12, 5, true, 8 + 2, 0},     // "INIT STR"
+    {1, 9, 9, 2021, Third::System, 6, 2026, 1, 0, 8, false, 1, 1, false},  // "NLOAD"
+    {2, 10, 11, 2022, Third::LoadType, 8, 2871, 1, 3, 8, false, 2, 2, true},  // "DLOAD"
+    {7, 11, 11, 2022, Third::None, 3, 0, 1, 3, 5, false, 2, 3, false},  // "BODY"
+    {8, 12, 17, 2022, Third::None, 12, 0, 1, 12, 5, true, 8 + 2, 0, false},  // "INIT STR"
 };
 
 constexpr word kMemberHead = 6;   // [first, last, step, field 5, c, d] before the values
@@ -207,8 +209,10 @@ void set_gravity(std::span<const word> values) {
 void force_member(const ForceKind& k, SetRecord& r, GroupCards& cards) {
   StepRange range;
   word third = 0, c = k.c_default, d = k.d_default;
-  bool ok = read_range(2, k.id_message, range);
-  if (k.third != Third::None) ok = read_components(k, third, c, d) && ok;
+  bool ok = true;
+  if (k.components_first) ok = read_components(k, third, c, d);
+  ok = read_range(2, k.id_message, range) && ok;
+  if (k.third != Third::None && !k.components_first) ok = read_components(k, third, c, d) && ok;
   if (!ok) {
     cards.next();
     return;
