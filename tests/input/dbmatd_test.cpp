@@ -176,6 +176,19 @@ TEST_F(MaterialTest, CardErrors) {
   EXPECT_EQ(ifpflg().IFPSGT, 0);
 }
 
+TEST_F(MaterialTest, MissingParametersArePrintedPastThePrintLimit) {
+  crdcom().NFATAL = crdcom().MSGLIM;
+  std::vector<std::string> deck = {"MATERIAL", fixed({"1", "3"})};
+  add_params(deck, {{"C", 10}, {"PHAI", 11}, {"DCK", 13}, {"DCN", 14}, {"DCRF", 15}, {"DCKU", 16},
+                    {"DCG", 17}, {"DCF", 18}, {"DCD", 19}, {"DCPA", 20}, {"ALPHA", 12}});
+  deck.push_back(fixed({"", "XYZ", "1."}));  // 2104 past the limit: counted, not printed
+  run(deck);
+  EXPECT_EQ(messages(), std::vector<word>{2601});
+  EXPECT_EQ(message_text(2601), "          DCDE     DATA IS MISSING.");
+  EXPECT_EQ(crdcom().NFATAL, crdcom().MSGLIM + 2);
+  EXPECT_EQ(sysw().IERFLG, 1);
+}
+
 // A "HDASH" table of n pairs (j, 1000 + j).
 std::vector<std::string> table_deck(int n) {
   std::vector<std::string> deck = {"MATERIAL", fixed({"1", "1"}), fixed({"", "HDASH", "F5", std::to_string(n)})};

@@ -299,9 +299,10 @@ word printed_card_number(word cardno) {
   return printed;
 }
 
-// Message 2601 for a required parameter that was not given.
+// Message 2601 for a required parameter that was not given. It counts as a
+// fatal decoder message but is printed past the print limit as well.
 void missing_parameter(const Material& m, std::string_view name) {
-  if (!ifp_count(true)) return;
+  ifp_count(true);
   LINCNT(3);
   const CRDCOM& c = crdcom();
   const std::string head =
