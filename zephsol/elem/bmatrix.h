@@ -30,6 +30,7 @@
 // radius <= 0 end the run.
 #pragma once
 
+#include <array>
 #include <span>
 
 #include "zephsol/exec/words.h"
@@ -43,6 +44,28 @@ namespace zephsol {
 // plain rows in global coordinates and neither option). B 6 x 24.
 void BHEX8(std::span<const double> xi, std::span<const double, 9> r, std::span<const double, 36> ts,
            std::span<const double, 24> xl, std::span<double> b, double& detj, word ibbar, word ishear);
+// HEX8 at the 2 x 2 x 2 Gauss points of one element, for the integration
+// loops. hex8_shared forms once what all points of the element share: the
+// centre derivatives (IBBAR = 1) and the assumed-shear rows at their six
+// sampling positions (ISHEAR = 1), from r, ts, xl set beforehand (LAXH8; not
+// read for a degenerate element). hex8_gauss_point then gives at the Gauss
+// point xi of indices (i, j, k) (0-based, in xi, eta, zeta) the same B, DETJ
+// and messages as BHEX8 at xi.
+struct Hex8Shared {
+  using Derivs = std::array<std::array<double, 8>, 3>;
+  std::array<double, 9> r{};
+  std::array<double, 36> ts{};
+  std::array<double, 24> xl{};
+  word ibbar = 0, ishear = 0;
+  bool degenerate = false;
+  bool centre_ok = false;
+  Derivs centre{};                    // Cartesian derivatives at the centre
+  std::array<bool, 6> sample_ok{};    // shear strain s at Gauss index m: 2 s + m
+  std::array<Derivs, 6> sample{};     // Cartesian derivatives there (when ok)
+};
+void hex8_shared(Hex8Shared& sh, word ibbar, word ishear);
+void hex8_gauss_point(std::span<const double> xi, int i, int j, int k, const Hex8Shared& sh, std::span<double> b,
+                      double& detj);
 // Turns B from local to global axes: each node's u v w columns times r (local
 // DOFs = r global DOFs), then each column times ts (local to global strains).
 void BTRN6(std::span<double> b, std::span<const double, 9> r, std::span<const double, 36> ts, word nnode, word n);

@@ -5,13 +5,20 @@
 
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/kelem.h"
+#include "zephsol/elem/vec2.h"
 
 namespace zephsol {
 namespace {
 
+using v2::V2;
+using v2::load;
+using v2::store;
+
 // Row by row: c(a) = sum_b D(a, b) B(b, i), then KE(i, j) += sum_a c(a) B(a, j)
 // for j = i..N; the rows of the packed KE follow each other, so KE is walked
-// once from its first term to its last.
+// once from its first term to its last. Each sum starts from zero and takes
+// its terms in order a = 1..NS; the columns j go two by two, eight at a time
+// so that the additions of independent columns overlap.
 template <int NS>
 void btdb_ns(const double* b, const double* d, int n, double* ke) {
   std::array<std::array<double, NS>, NS> dd{};
@@ -20,27 +27,32 @@ void btdb_ns(const double* b, const double* d, int n, double* ke) {
   double* out = ke;
   for (int i = 0; i < n; ++i) {
     std::array<double, NS> c{};
+    std::array<V2, NS> cv{};
     for (int a = 0; a < NS; ++a) {
       double s = 0.0;
       for (int e = 0; e < NS; ++e) s += dd[a][e] * b[e * n + i];
       c[a] = s;
+      cv[a] = v2::splat(s);
     }
-    // Four columns at a time: four independent sums, each still taken over
-    // a = 1..NS in order, so that the additions overlap.
     int j = i;
-    for (; j + 4 <= n; j += 4, out += 4) {
-      double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    for (; j + 8 <= n; j += 8, out += 8) {
+      V2 s0{}, s1{}, s2{}, s3{};
       for (int a = 0; a < NS; ++a) {
         const double* ba = b + a * n + j;
-        s0 += c[a] * ba[0];
-        s1 += c[a] * ba[1];
-        s2 += c[a] * ba[2];
-        s3 += c[a] * ba[3];
+        s0 += cv[a] * load(ba);
+        s1 += cv[a] * load(ba + 2);
+        s2 += cv[a] * load(ba + 4);
+        s3 += cv[a] * load(ba + 6);
       }
-      out[0] += s0;
-      out[1] += s1;
-      out[2] += s2;
-      out[3] += s3;
+      store(out, load(out) + s0);
+      store(out + 2, load(out + 2) + s1);
+      store(out + 4, load(out + 4) + s2);
+      store(out + 6, load(out + 6) + s3);
+    }
+    for (; j + 2 <= n; j += 2, out += 2) {
+      V2 s0{};
+      for (int a = 0; a < NS; ++a) s0 += cv[a] * load(b + a * n + j);
+      store(out, load(out) + s0);
     }
     for (; j < n; ++j) {
       double s = 0.0;

@@ -121,7 +121,8 @@ class Hex8 : public Tangent, public Global {
   static constexpr bool kMarkTest = true;
   Hex8(word ibbar, word ishear) : ibbar_(ibbar), ishear_(ishear) {}
   bool prepare(Use) {
-    if (estcom().EQIX[6] != estcom().EQIX[7]) LAXH8(r_, ts_, xl_);
+    if (estcom().EQIX[6] != estcom().EQIX[7]) LAXH8(sh_.r, sh_.ts, sh_.xl);
+    hex8_shared(sh_, ibbar_, ishear_);
     return true;
   }
   template <class F>
@@ -133,7 +134,7 @@ class Hex8 : public Tangent, public Global {
         for (int i = 0; i < 2; ++i, ++p) {
           const std::array<double, 4> xi{g.x[i], g.x[j], g.x[k], 0.0};
           double detj = 0.0;
-          BHEX8(std::span<const double>(xi).first(3), r_, ts_, xl_, b_, detj, ibbar_, ishear_);
+          hex8_gauss_point(std::span<const double>(xi).first(3), i, j, k, sh_, b_, detj);
           f(Point{p, g.w[k] * g.w[j] * g.w[i] * detj, b_, xi});
         }
   }
@@ -141,9 +142,7 @@ class Hex8 : public Tangent, public Global {
 
  private:
   word ibbar_, ishear_;
-  std::array<double, 9> r_{};
-  std::array<double, 36> ts_{};
-  std::array<double, 24> xl_{};
+  Hex8Shared sh_{};
   std::array<double, kNs * kDof> b_{};
 };
 
