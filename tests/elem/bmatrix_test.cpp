@@ -15,6 +15,7 @@
 #include "support/fatal.h"
 #include "zephsol/elem/bmatrix.h"
 #include "zephsol/elem/laxes.h"
+#include "zephsol/elem/rules.h"
 
 namespace zephsol {
 namespace {
@@ -580,6 +581,70 @@ TEST(StrainDisplacement, FlatShellRectangleInPureBending) {
 
 // Each call on an inverted element queues one deferred 8001 and returns a
 // zero B; the caller goes on with the next point or element.
+TEST(StrainDisplacement, HexahedronGaussPointsWithSharedPartsMatchThePointRoutine) {
+  // hex8_gauss_point with the parts formed once per element gives, point by
+  // point, exactly BHEX8's B, det J and deferred messages: on distorted,
+  // degenerate, badly distorted, inverted and flat elements, every option set.
+  std::mt19937 rng(31);
+  const SolidCase plain{"HEX8", kHex8, test::hex8_reference(), PointKind::Brick, nullptr};
+  const SolidCase merged{"HEX8 degenerate", kHex8, test::hex8_reference(), PointKind::Brick, nullptr, true};
+  auto mirrored = [] {
+    auto x = test::hex8_reference();
+    for (V3& p : x) p[0] = -p[0];
+    test::set_element(kHex8, test::flat(x));
+  };
+  auto flat = [] {
+    auto x = test::hex8_reference();
+    for (V3& p : x) p[2] = 0.0;
+    test::set_element(kHex8, test::flat(x));
+  };
+  auto warped = [&] { test::set_element(kHex8, test::flat(distorted(test::hex8_reference(), rng, 0.6, true))); };
+  const std::vector<std::pair<const char*, std::function<void()>>> shapes{
+      {"distorted", [&] { place_solid(plain, rng); }},
+      {"degenerate", [&] { place_solid(merged, rng); }},
+      {"warped", warped}, {"warped again", warped}, {"warped once more", warped},
+      {"inverted", mirrored}, {"flat", flat},
+      // Positive det J at the Gauss points and the centre, negative at the
+      // shear sampling position (0, -g, 0) only.
+      {"inverted at a shear sample",
+       [] {
+         test::set_element(kHex8, {0.52, 0.61, 0.63, 0.38, -0.48, 0.61, -0.21, 1.52, -0.19, 0.87, 0.26, 0.57,
+                                   0.67, -0.51, 0.27, 0.2, 0.02, 1.46, -0.06, 0.74, 0.86, 1.48, 1.09, 0.54});
+       }},
+  };
+  std::array<double, 2> g{}, w{};
+  GAUSPT(2, g, w);
+  for (const auto& [name, place] : shapes) {
+    place();
+    for (const auto& [ibbar, ishear] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{1, 1}, std::pair{0, 0}}) {
+      Hex8Shared sh;
+      if (estcom().EQIX[6] != estcom().EQIX[7]) LAXH8(sh.r, sh.ts, sh.xl);
+      const int before = test::deferred_count();
+      hex8_shared(sh, ibbar, ishear);
+      EXPECT_EQ(test::deferred_count(), before) << name << ": the shared parts queue nothing";
+      for (int k = 0; k < 2; ++k)
+        for (int j = 0; j < 2; ++j)
+          for (int i = 0; i < 2; ++i) {
+            const std::array<double, 3> xi{g[i], g[j], g[k]};
+            std::vector<double> want(144, 99.0), got(144, 77.0);
+            double want_det = 5.0, got_det = 5.0;
+            const int n0 = test::deferred_count();
+            BHEX8(xi, sh.r, sh.ts, sh.xl, want, want_det, ibbar, ishear);
+            const int n1 = test::deferred_count();
+            hex8_gauss_point(xi, i, j, k, sh, got, got_det);
+            const int n2 = test::deferred_count();
+            const std::string at = std::string(name) + " options " + std::to_string(ibbar) + std::to_string(ishear) +
+                                   " point " + std::to_string(i) + std::to_string(j) + std::to_string(k);
+            EXPECT_EQ(n2 - n1, n1 - n0) << at;
+            EXPECT_EQ(got_det, want_det) << at;
+            for (int e = 0; e < 144; ++e) ASSERT_EQ(got[e], want[e]) << at << " entry " << e;
+            if (std::string(name) == "inverted at a shear sample")
+              EXPECT_EQ(n2 - n1, ishear == 1 && j == 0 ? 1 : 0) << at;
+          }
+    }
+  }
+}
+
 TEST(StrainDisplacement, InvertedElementsQueueOneDeferredMessagePerCall) {
   struct Case {
     const char* name;
