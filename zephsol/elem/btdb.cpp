@@ -14,23 +14,51 @@ using v2::V2;
 using v2::load;
 using v2::store;
 
-// Row by row: c(a) = sum_b D(a, b) B(b, i), then KE(i, j) += sum_a c(a) B(a, j)
-// for j = i..N; the rows of the packed KE follow each other, so KE is walked
-// once from its first term to its last. Each sum starts from zero and takes
-// its terms in order a = 1..NS; the columns j go two by two, eight at a time
-// so that the additions of independent columns overlap.
+// C = D B for every column first, C(a, i) = sum_b D(a, b) B(b, i), the
+// columns two by two. Each sum starts from zero and takes its terms in order.
+template <int NS>
+void d_times_b(const std::array<std::array<double, NS>, NS>& dd, const double* b, int n, double* cm) {
+  for (int a = 0; a < NS; ++a) {
+    double* ca = cm + a * n;
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+      V2 s{};
+      for (int e = 0; e < NS; ++e) s += v2::splat(dd[a][e]) * load(b + e * n + i);
+      store(ca + i, s);
+    }
+    for (; i < n; ++i) {
+      double s = 0.0;
+      for (int e = 0; e < NS; ++e) s += dd[a][e] * b[e * n + i];
+      ca[i] = s;
+    }
+  }
+}
+
+// Row by row: c(a) = C(a, i), then KE(i, j) += sum_a c(a) B(a, j) for
+// j = i..N; the rows of the packed KE follow each other, so KE is walked once
+// from its first term to its last. Each sum starts from zero and takes its
+// terms in order a = 1..NS; the columns j go two by two, eight at a time so
+// that the additions of independent columns overlap.
 template <int NS>
 void btdb_ns(const double* b, const double* d, int n, double* ke) {
+  constexpr int kMaxN = 64;
   std::array<std::array<double, NS>, NS> dd{};
   for (int a = 0, k = 0; a < NS; ++a)
     for (int c = a; c < NS; ++c, ++k) dd[a][c] = dd[c][a] = d[k];
+  std::array<double, NS * kMaxN> cbuf;
+  const bool whole = n <= kMaxN;
+  if (whole) d_times_b<NS>(dd, b, n, cbuf.data());
   double* out = ke;
   for (int i = 0; i < n; ++i) {
-    std::array<double, NS> c{};
-    std::array<V2, NS> cv{};
+    std::array<double, NS> c;
+    std::array<V2, NS> cv;
     for (int a = 0; a < NS; ++a) {
       double s = 0.0;
-      for (int e = 0; e < NS; ++e) s += dd[a][e] * b[e * n + i];
+      if (whole) {
+        s = cbuf[static_cast<std::size_t>(a * n + i)];
+      } else {
+        for (int e = 0; e < NS; ++e) s += dd[a][e] * b[e * n + i];
+      }
       c[a] = s;
       cv[a] = v2::splat(s);
     }
