@@ -47,6 +47,57 @@ TEST(Btdb, EqualsDenseTripleProductForEverySupportedSize) {
   }
 }
 
+TEST(Btdb, ElementSizedMatricesEqualTheTripleProduct) {
+  // Sizes of the solids and past the kernel's column buffer, odd and even.
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int n : {18, 24, 25, 45, 60, 64, 65, 70}) {
+    SCOPED_TRACE(n);
+    std::vector<double> b(static_cast<std::size_t>(6 * n)), d(21);
+    for (double& x : b) x = u(rng);
+    for (double& x : d) x = u(rng);
+    std::vector<double> ke(static_cast<std::size_t>(n * (n + 1) / 2), 0.25);
+    BTDB(b, d, n, 6, ke);
+    for (int i = 1; i <= n; ++i)
+      for (int j = i; j <= n; ++j) {
+        double s = 0.0;
+        for (int a = 1; a <= 6; ++a)
+          for (int c = 1; c <= 6; ++c)
+            s += b[static_cast<std::size_t>((a - 1) * n + i - 1)] * d[packed_index(a, c, 6)] *
+                 b[static_cast<std::size_t>((c - 1) * n + j - 1)];
+        ASSERT_NEAR(ke[packed_index(i, j, n)], 0.25 + s, 1e-12) << i << " " << j;
+      }
+  }
+}
+
+TEST(Btdb, SolidKernelGivesTheDenseKernelsTermsExactly) {
+  // B with the plain solid rows (u in rows 1, 4, 6; v in 2, 4, 5; w in 3, 5, 6),
+  // some columns zero as at a failed point; KE from zero and from a prior sum.
+  constexpr int kRows[3][3] = {{0, 3, 5}, {1, 3, 4}, {2, 4, 5}};
+  std::mt19937 rng(12);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int n : {3, 6, 18, 24, 30, 45, 60}) {
+    SCOPED_TRACE(n);
+    for (int round = 0; round < 3; ++round) {
+      std::vector<double> b(static_cast<std::size_t>(6 * n), 0.0), d(21);
+      for (int j = 0; j < n; ++j)
+        if (round == 0 || j % 7 != 3)
+          for (int t = 0; t < 3; ++t) b[static_cast<std::size_t>(kRows[j % 3][t] * n + j)] = u(rng);
+      for (double& x : d) x = u(rng);
+      const double start = round == 2 ? 0.75 : 0.0;
+      std::vector<double> dense(static_cast<std::size_t>(n * (n + 1) / 2), start), solid(dense);
+      for (int point = 0; point < 2; ++point) {
+        BTDB6(b, d, n, dense);
+        btdb_solid(b, d, n, solid);
+      }
+      for (std::size_t k = 0; k < dense.size(); ++k) {
+        ASSERT_EQ(solid[k], dense[k]) << k;
+        ASSERT_EQ(std::signbit(solid[k]), std::signbit(dense[k])) << k;
+      }
+    }
+  }
+}
+
 TEST(Btdb, UnsupportedComponentCountEndsTheRun) {
   const std::string log = fatal_log([] {
     std::vector<double> b(70), d(28), ke(55);

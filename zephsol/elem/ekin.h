@@ -14,6 +14,8 @@
 //   kMarkTest       the stiffness recomputes the elastic matrix at a point
 //                   with the tension cut-off mark under the no-tension switch
 //   kCache          the stiffness sets the elastic-matrix cache flag (joints do not)
+//   kSolidRows      B has the pattern of the plain solid rows in global axes
+//                   (btdb_solid forms the stiffness)
 //   kLocal          integrated in the element frame t: kIldm local DOFs per
 //                   block, kIgdm global ones, kBlocks blocks
 //   prepare(use)    element set-up (frame, inverse Jacobian, thickness test);
@@ -93,6 +95,7 @@ struct Tangent {
 
 struct Global {
   static constexpr bool kLocal = false;
+  static constexpr bool kSolidRows = false;
 };
 
 // The node coordinates, two per node, of the first nn nodes.
@@ -150,7 +153,7 @@ class Hex8 : public Tangent, public Global {
 class Hex20 : public Tangent, public Global {
  public:
   static constexpr int kNs = 6, kDof = 60, kNodes = 20, kThermal = 3;
-  static constexpr bool kMarkTest = false;
+  static constexpr bool kMarkTest = false, kSolidRows = true;
   bool prepare(Use) { return true; }
   template <class F>
   void points(F&& f) {
@@ -178,7 +181,7 @@ class Pent : public Tangent, public Global {
  public:
   static constexpr int kNodes = Order == 1 ? 6 : 15;
   static constexpr int kNs = 6, kDof = 3 * kNodes, kThermal = 3;
-  static constexpr bool kMarkTest = Order == 1;
+  static constexpr bool kMarkTest = Order == 1, kSolidRows = true;
   bool prepare(Use) { return true; }
   template <class F>
   void points(F&& f) {
@@ -207,7 +210,7 @@ class Pent : public Tangent, public Global {
 class Tet10 : public Tangent, public Global {
  public:
   static constexpr int kNs = 6, kDof = 30, kNodes = 10, kThermal = 3;
-  static constexpr bool kMarkTest = false;
+  static constexpr bool kMarkTest = false, kSolidRows = true;
   bool prepare(Use) { return true; }
   template <class F>
   void points(F&& f) {
@@ -303,6 +306,7 @@ class Tri3 : public Tangent, public Global {
 template <int Ildm, int Igdm, int Blocks>
 struct Framed {
   static constexpr bool kLocal = true;
+  static constexpr bool kSolidRows = false;
   static constexpr int kIldm = Ildm, kIgdm = Igdm, kBlocks = Blocks;
   std::array<double, 9> t{};
 };

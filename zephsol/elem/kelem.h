@@ -47,6 +47,12 @@ namespace zephsol {
 void BTDB(std::span<const double> B, std::span<const double> D, word N, word NS, std::span<double> KE);
 // The same for NS = 6.
 void BTDB6(std::span<const double> B, std::span<const double> D, word N, std::span<double> KE);
+// BTDB6 for the B of a solid in global axes, N = 3 x nodes (at most 60):
+// column 3k + d non-zero in rows d and the shears that take displacement d
+// only (u: 1, 4, 6; v: 2, 4, 5; w: 3, 5, 6), as the plain solid rows are; the
+// other terms are taken to be zero and not read. The same KE as BTDB6, term
+// for term, with half the arithmetic.
+void btdb_solid(std::span<const double> B, std::span<const double> D, word N, std::span<double> KE);
 
 // ---- Dispatchers -----------------------------------------------------------------
 

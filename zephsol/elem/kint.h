@@ -79,7 +79,10 @@ void stiffness(K& k, word ltherm, std::span<const float> temp, std::span<double>
     std::array<double, 21> d{};
     K::material(d);
     for (int i = 0; i < m; ++i) d[static_cast<std::size_t>(i)] *= pt.w;
-    BTDB(pt.b, d, n, K::kNs, acc);
+    if constexpr (K::kSolidRows)
+      btdb_solid(pt.b, d, n, acc);
+    else
+      BTDB(pt.b, d, n, K::kNs, acc);
     if (thermal) thermal_point<K>(pt, std::span<const double>(d).first(m), temp, fl);
   });
   if constexpr (K::kLocal) {
