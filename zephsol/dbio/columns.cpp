@@ -45,18 +45,6 @@ bool is_zero(float v) { return v == 0.0f; }
 // A double is zero when its high-order half is a single-precision zero.
 bool is_zero(double v) { return (static_cast<std::uint64_t>(std::bit_cast<std::uint64_t>(v) >> 32) & 0x7FFFFFFFu) == 0; }
 
-// Term k of the string whose first term is at slot (a word index for single
-// precision, a double-view index for double precision).
-double stored_term(word stored, word slot, word k) {
-  return stored == 1 ? static_cast<double>(core().r(slot + k)) : core().d(2 * (slot + k) - 1);
-}
-// Stores v as term k; a double becomes single precision rounded to nearest.
-void store_term(word stored, word slot, word k, double v) {
-  if (stored == 1)
-    core().set_r(slot + k, static_cast<float>(v));
-  else
-    core().set_d(2 * (slot + k) - 1, v);
-}
 
 SCB& begin_read(const MCB& mcb, SCB& s) {
   s.file = mcb.file;
@@ -122,7 +110,7 @@ void colget(MCB& mcb, word type, T* values, word& first, word& last, word& empty
   for (;;) {
     for (; row < s.row; ++row) put(row, 0.0);
     const word stop = std::min(s.row + s.room - 1, limit);
-    for (; row <= stop; ++row) put(row, stored_term(s.type, s.slot, row - s.row));
+    for (; row <= stop; ++row) put(row, string_term(s.type, s.slot, row - s.row));
     copied = stop;
     if (stop >= limit) break;
     NXTSTR(s);
@@ -156,7 +144,7 @@ template <class T>
 void trmnxt(T& value, word& row, SCB& s, word& end) {
   end = 0;
   row = s.row;
-  const double v = stored_term(s.type, s.slot, 0);
+  const double v = string_term(s.type, s.slot, 0);
   value = static_cast<T>(negating(s.conv) ? -v : v);
   s.room -= 1;
   if (s.room > 0) {
@@ -230,7 +218,7 @@ void COLCPY(SCB& in, SCB& out, word neg) {
     for (word k = 0; k < in.room;) {
       const word n = std::min(out.room - out.given, in.room - k);
       for (word i = 0; i < n; ++i) {
-        const double v = stored_term(in.type, in.slot, k + i);
+        const double v = string_term(in.type, in.slot, k + i);
         store_term(out.type, out.slot, out.given + i, neg < 0 ? -v : v);
       }
       out.given += n;

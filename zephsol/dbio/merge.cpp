@@ -77,7 +77,7 @@ void check_map(std::span<const word> map, word rows, word nrow, word result) {
 void place_column(const MCB& part, std::span<const word> map, double* dz) {
   mpycols::for_each_string(shared_scb(1), part.file, part.type, [&](word row, word count, word slot) {
     mpycols::check_rows(part.file, row, count, part.rows);
-    for (word i = 0; i < count; ++i) dz[map[row - 1 + i] - 1] = mpycols::string_term(part.type, slot, i);
+    for (word i = 0; i < count; ++i) dz[map[row - 1 + i] - 1] = string_term(part.type, slot, i);
   });
 }
 

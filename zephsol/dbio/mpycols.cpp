@@ -16,12 +16,6 @@ void check_type(const char* operand, word type) {
   if (type != 1 && type != 2) fatal(3053, name_word(operand), type);
 }
 
-void store_term(word type, word slot, word k, double v) {
-  if (type == 1)
-    core().set_r(slot + k, static_cast<float>(v));
-  else
-    core().set_d(2 * (slot + k) - 1, v);
-}
 
 // D is square and symmetric only when every operand is; otherwise square or
 // rectangular by its shape.

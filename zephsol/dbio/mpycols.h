@@ -54,11 +54,6 @@ void check_rows(word file, word row, word count, word rows);
 
 // ---- Column readers ----
 
-// Term k of a string handed out by NXTSTR (type 1: slot is a word index,
-// type 2: an index of the double view), widened.
-inline double string_term(word type, word slot, word k) {
-  return type == 1 ? static_cast<double>(core().r(slot + k)) : core().d(2 * (slot + k) - 1);
-}
 
 // Calls f(row, count, slot) for every string of the next column of the
 // open data block file of stored type type, read through s.

@@ -10,6 +10,7 @@
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/recbody.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/dbio/strings.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
@@ -58,15 +59,6 @@ double scalar_for(word type, std::array<word, 2>& w, word precision) {
   return v;
 }
 
-double term(word stored, word slot, word k) {
-  return stored == 1 ? static_cast<double>(core().r(slot + k)) : core().d(2 * (slot + k) - 1);
-}
-void store(word stored, word slot, word k, double v) {
-  if (stored == 1)
-    core().set_r(slot + k, static_cast<float>(v));
-  else
-    core().set_d(2 * (slot + k) - 1, v);
-}
 
 // A scaled term in its operand's precision.
 double product(double scalar, double value, word precision) {
@@ -92,7 +84,7 @@ struct Operand {
   }
   word row() const { return scb.row + k; }
   word left() const { return scb.room - k; }
-  double value(word i) const { return product(scalar, term(precision, scb.slot, k + i), precision); }
+  double value(word i) const { return product(scalar, string_term(precision, scb.slot, k + i), precision); }
   void advance(word n) {
     k += n;
     if (k < scb.room) return;
@@ -130,7 +122,7 @@ void add_column(MCB& s, SCB& out, Operand& a, Operand& b, bool with_b) {
       } else {
         v = take_a ? a.value(i) : b.value(i);
       }
-      store(s.type, out.slot, out.given + i, v);  // a sum that cancels stays as a stored zero
+      store_term(s.type, out.slot, out.given + i, v);  // a sum that cancels stays as a stored zero
     }
     out.given += n;
     if (take_a) a.advance(n);

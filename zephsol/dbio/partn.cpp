@@ -21,7 +21,6 @@ namespace {
 using mpycols::fatal;
 using mpycols::for_each_string;
 using mpycols::message_word;
-using mpycols::string_term;
 using mpycols::WorkArea;
 
 // The two lines of an inconsistent split, on the listing and then on the

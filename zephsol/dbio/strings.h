@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <span>
 
+#include "zephsol/dbio/core.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -58,5 +59,19 @@ SCB& shared_scb(int i) noexcept;
 void PUTSTR(SCB& scb);
 void NXTSTR(SCB& scb);
 void PRVSTR(SCB& scb);
+
+// Term k of a string whose first term is at slot, as NXTSTR and PUTSTR hand
+// it out (stored type 1: slot is a word index; type 2: an index of the
+// double view), widened to double.
+inline double string_term(word type, word slot, word k) {
+  return type == 1 ? static_cast<double>(core().r(slot + k)) : core().d(2 * (slot + k) - 1);
+}
+// Stores v as term k of such a string; type 1 rounds it to single precision.
+inline void store_term(word type, word slot, word k, double v) {
+  if (type == 1)
+    core().set_r(slot + k, static_cast<float>(v));
+  else
+    core().set_d(2 * (slot + k) - 1, v);
+}
 
 }  // namespace zephsol
