@@ -32,6 +32,29 @@ inline constexpr std::array<std::string_view, kGroups> kGroupNames = {
     "DISP    ", "MPC     ", "NLOAD   ", "DLOAD   ", "BODY    ", "INIT STR",
     "TEMPERAT", "EGROUP  ", "HISTORY ", "CONST   ", "MGROUP  ", "PRESTRES"};
 
+// Group numbers of the group table (1-18), in the order of kGroupNames.
+enum DataGroup : word {
+  GRP_NODE = 1,
+  GRP_COORDINA,
+  GRP_ELEMENT,
+  GRP_CONNECTI,
+  GRP_PROPERTY,
+  GRP_MATERIAL,
+  GRP_DISP,
+  GRP_MPC,
+  GRP_NLOAD,
+  GRP_DLOAD,
+  GRP_BODY,
+  GRP_INITSTR,
+  GRP_TEMPERAT,
+  GRP_EGROUP,
+  GRP_HISTORY,
+  GRP_CONST,
+  GRP_MGROUP,
+  GRP_PRESTRES,
+};
+static_assert(GRP_PRESTRES == kGroups);
+
 // The group whose header name equals the eight characters, 1 to 18; 0 for none.
 word group_number(std::string_view columns8) noexcept;
 

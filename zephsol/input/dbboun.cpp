@@ -8,6 +8,7 @@
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decsup.h"
 #include "zephsol/input/lststo.h"
 
@@ -15,9 +16,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr word kDispGroup = 7;
-constexpr word kMpcGroup = 8;
-constexpr word kConstGroup = 16;
 
 // Work lists: the set identifiers seen and the members of the current set.
 constexpr word kIds = 1;
@@ -143,12 +141,12 @@ void boundary_sets(Boun& b) {
     return [&b, with_value](GroupCards& cards) { boundary_member(b, cards, with_value); };
   };
   auto end_set = [&b](word id) { end_boundary_set(b, id); };
-  if (group_has_data(kConstGroup)) {
-    GroupCards cards(kConstGroup);
+  if (group_has_data(GRP_CONST)) {
+    GroupCards cards(GRP_CONST);
     walk_single_set(cards, member(false), end_set);
   }
-  if (group_has_data(kDispGroup)) {
-    GroupCards cards(kDispGroup);
+  if (group_has_data(GRP_DISP)) {
+    GroupCards cards(GRP_DISP);
     walk_sets(cards, kIds, member(true), end_set);
   }
   if (b.head) end_record(b.file);
@@ -235,11 +233,11 @@ void end_mpc_set(Boun& b, word& equations, word id) {
 }
 
 void mpc_sets(Boun& b) {
-  if (!group_has_data(kMpcGroup)) return;
+  if (!group_has_data(GRP_MPC)) return;
   init_work_lists({20, 400}, 20);
   start_record(b);
   word equations = 0;
-  GroupCards cards(kMpcGroup);
+  GroupCards cards(GRP_MPC);
   walk_sets(
       cards, kIds, [&](GroupCards& c) { mpc_equation(b, equations, c); },
       [&](word id) { end_mpc_set(b, equations, id); });
@@ -249,11 +247,11 @@ void mpc_sets(Boun& b) {
 }  // namespace
 
 void DBBOUN() {
-  if (!group_has_data(kConstGroup) && !group_has_data(kDispGroup) && !group_has_data(kMpcGroup))
+  if (!group_has_data(GRP_CONST) && !group_has_data(GRP_DISP) && !group_has_data(GRP_MPC))
     return;
   Boun b;
   b.file = open_output_block("BOUN");
-  b.hdr[3] = group_has_data(kConstGroup) ? 1 : 0;
+  b.hdr[3] = group_has_data(GRP_CONST) ? 1 : 0;
   boundary_sets(b);
   mpc_sets(b);
   if (b.hdr[0] == 0 && b.hdr[1] == 0) {

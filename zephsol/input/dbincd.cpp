@@ -13,6 +13,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decsup.h"
 #include "zephsol/input/lststo.h"
 
@@ -20,7 +21,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr word kHistoryGroup = 15;
 constexpr word kHeaderWords = 40;
 constexpr word kMaxRegions = 8;
 constexpr word kMaxReleases = (kHeaderWords - 20) / 2;
@@ -466,12 +466,12 @@ void History::finish() {
 }  // namespace
 
 void DBINCD() {
-  if (!group_has_data(kHistoryGroup)) return;
+  if (!group_has_data(GRP_HISTORY)) return;
   ifpflg().IFPNIV = 0;
   const word file = open_output_block("INCD");
   init_work_lists({40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40}, 40);
   History history(file);
-  GroupCards cards(kHistoryGroup);
+  GroupCards cards(GRP_HISTORY);
   history.initial_groups(cards);
   history.intervals(cards);
   history.finish();

@@ -11,6 +11,7 @@
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decsup.h"
 #include "zephsol/input/lststo.h"
 
@@ -18,8 +19,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr word kTempGroup = 13;
-constexpr word kPrestressGroup = 18;
 
 // Work lists: the set identifiers seen and the members of the current set.
 constexpr word kIds = 1;
@@ -51,10 +50,10 @@ struct ForceKind {
 };
 
 constexpr ForceKind kForceKinds[] = {
-    {1, 9, 9, 2021, Third::System, 6, 2026, 1, 0, 8, false, 1, 1, false},  // "NLOAD"
-    {2, 10, 11, 2022, Third::LoadType, 8, 2871, 1, 3, 8, false, 2, 2, true},  // "DLOAD"
-    {7, 11, 11, 2022, Third::None, 3, 0, 1, 3, 5, false, 2, 3, false},  // "BODY"
-    {8, 12, 17, 2022, Third::None, 12, 0, 1, 12, 5, true, 8 + 2, 0, false},  // "INIT STR"
+    {1, GRP_NLOAD, 9, 2021, Third::System, 6, 2026, 1, 0, 8, false, 1, 1, false},  // "NLOAD"
+    {2, GRP_DLOAD, 11, 2022, Third::LoadType, 8, 2871, 1, 3, 8, false, 2, 2, true},  // "DLOAD"
+    {7, GRP_BODY, 11, 2022, Third::None, 3, 0, 1, 3, 5, false, 2, 3, false},  // "BODY"
+    {8, GRP_INITSTR, 17, 2022, Third::None, 12, 0, 1, 12, 5, true, 8 + 2, 0, false},  // "INIT STR"
 };
 
 constexpr word kMemberHead = 6;   // [first, last, step, field 5, c, d] before the values
@@ -263,7 +262,7 @@ void end_force_set(const ForceKind& k, SetRecord& r, word id) {
 }
 
 bool any_load_group() {
-  for (const word g : {kTempGroup, kPrestressGroup})
+  for (const word g : {GRP_TEMPERAT, GRP_PRESTRES})
     if (group_has_data(g)) return true;
   return std::any_of(std::begin(kForceKinds), std::end(kForceKinds),
                      [](const ForceKind& k) { return group_has_data(k.group); });
@@ -276,9 +275,9 @@ LoadWords& load_words() noexcept {
   return words;
 }
 
-void DBTEMP(word file, word& nsets) { temperature_sets(file, kTempGroup, nsets); }
+void DBTEMP(word file, word& nsets) { temperature_sets(file, GRP_TEMPERAT, nsets); }
 
-void DBPRST(word file, word& nsets) { temperature_sets(file, kPrestressGroup, nsets); }
+void DBPRST(word file, word& nsets) { temperature_sets(file, GRP_PRESTRES, nsets); }
 
 void DBFORC(word file, word& nsets, word kind) {
   nsets = 0;
@@ -308,16 +307,16 @@ void DBLOAD() {
   std::array<word, 6> hdr{};
   word flags = 0;
   word n = 0;
-  if (group_has_data(kTempGroup)) {
+  if (group_has_data(GRP_TEMPERAT)) {
     DBTEMP(file, n);
     hdr[4] = n;
     if (n > 0) flags = 2;
   }
-  if (group_has_data(kPrestressGroup)) {
+  if (group_has_data(GRP_PRESTRES)) {
     // The load module reads a single temperature record: both groups
     // together cannot be told apart there.
-    if (group_has_data(kTempGroup)) {
-      GRPOPN(kPrestressGroup);
+    if (group_has_data(GRP_TEMPERAT)) {
+      GRPOPN(GRP_PRESTRES);
       IFPMSG(kTempAndPrestress);
     }
     DBPRST(file, n);

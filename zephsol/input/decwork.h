@@ -11,21 +11,10 @@
 #include <span>
 
 #include "zephsol/exec/words.h"
+#include "zephsol/input/bulkrec.h"
 #include "zephsol/input/fldcard.h"
 
 namespace zephsol {
-
-// Bulk data group numbers of the group table.
-enum DataGroup : word {
-  GRP_NODE = 1,
-  GRP_COORDINA = 2,
-  GRP_ELEMENT = 3,
-  GRP_CONNECTI = 4,
-  GRP_PROPERTY = 5,
-  GRP_MATERIAL = 6,
-  GRP_EGROUP = 14,
-  GRP_MGROUP = 17,
-};
 
 // Whether field k of the current card is blank.
 inline bool field_blank(word k) { return BLKTST(k) != 0; }
