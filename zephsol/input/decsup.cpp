@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
@@ -12,6 +13,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/input/bulkrec.h"
+#include "zephsol/input/decwork.h"
 #include "zephsol/input/inmsg.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/lststo.h"
@@ -86,18 +88,10 @@ word open_output_block(std::string_view name) {
 }
 
 void init_work_lists(std::initializer_list<word> sizes, word grow) {
-  LSTCOM& s = lst();
-  s.count = static_cast<word>(sizes.size());
-  std::size_t k = 0;
-  for (const word size : sizes) {
-    if (k < s.end.size()) {
-      s.end[k] = size;
-      s.grow[k] = grow;
-    }
-    ++k;
-  }
+  std::vector<ListSpec> lists;
+  for (const word size : sizes) lists.push_back({size, grow});
   const CRDCOM& c = crdcom();
-  LSTINI(c.IFREE, c.BUFOUT - c.IFREE);
+  open_lists(lists, c.IFREE, c.BUFOUT);
 }
 
 void clear_work_list(word k) {

@@ -31,14 +31,12 @@ std::array<word, 2> name_field(word k) {
   return name;
 }
 
-void open_lists(std::initializer_list<ListSpec> lists, word first, word end) {
+void open_lists(std::span<const ListSpec> lists, word first, word end) {
   LSTCOM& s = input_state().lst;
   s.count = static_cast<word>(lists.size());
-  std::size_t k = 0;
-  for (const ListSpec& l : lists) {
-    s.end[k] = l.initial;
-    s.grow[k] = l.grow;
-    ++k;
+  for (std::size_t k = 0; k < lists.size() && k < s.end.size(); ++k) {
+    s.end[k] = lists[k].initial;
+    s.grow[k] = lists[k].grow;
   }
   LSTINI(first, end - first);
 }

@@ -36,7 +36,10 @@ struct ListSpec {
   word initial;
   word grow;
 };
-void open_lists(std::initializer_list<ListSpec> lists, word first, word end);
+void open_lists(std::span<const ListSpec> lists, word first, word end);
+inline void open_lists(std::initializer_list<ListSpec> lists, word first, word end) {
+  open_lists(std::span<const ListSpec>(lists.begin(), lists.size()), first, end);
+}
 // Appends words to list k. A list that must grow grows at least by its own
 // length when the work area has room for that, so that filling a list costs
 // time in proportion to its length.
