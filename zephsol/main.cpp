@@ -8,6 +8,7 @@
 #include "zephsol/input/chksav.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
+#include "zephsol/model/gp1.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ int main() {
   zephsol::Modules modules{};
   modules.XINPT = zephsol::XINPT;
   modules.CHKSAV = zephsol::CHKSAV;
+  modules.GP1 = zephsol::GP1;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   zephsol::ZEPH(modules);

@@ -1,0 +1,57 @@
+// Shared records of the model modules: the registration of the sorted key
+// list that NODNUM searches, the shared record TA1COM of module TA1 and the
+// structure table of the renumbering. They live in one aggregate
+// (model_state()); tests start afresh with reset_model_state().
+#pragma once
+
+#include <array>
+
+#include "zephsol/exec/words.h"
+
+namespace zephsol {
+
+// The key list registered by NODLST: open-core positions of its first and
+// last words and the count of keys. `step1` is set when the keys run
+// first, first + 1, ... without a gap, so that a key's position is its
+// distance from the first key (the same answer as the bisection).
+struct NODREG {
+  word first = 0;
+  word last = 0;
+  word count = 0;
+  bool step1 = false;
+};
+
+// Shared record of TA1: its eight data blocks, the open-core bounds, the
+// model sizes and the renumber flag.
+struct TA1COM {
+  word CONE = 0, EGED = 0, NODC = 0, IELS = 0, EQIX = 0, ADIC = 0, EST = 0, ECT = 0;
+  word IFREE = 1;   // first free open-core word
+  word NCORE = 0;   // words of open core (CORLFT of word 1)
+  word IBUF = 0;    // position of the input buffer at the top: NCORE - NBUFSZ + 1
+  word NAVAIL = 0;  // words below the buffer: IBUF - IFREE
+  word N = 0;       // nodes (NODC header word 1)
+  word NE = 0;      // elements (CONE header word 1)
+  word M = 0;       // words per node after the first five (NODC header word 4)
+  word IRNFLG = 0;  // 0 the new numbering is used, -1 the input order is kept
+};
+
+// Separate structures of the node graph found by the renumbering: at most
+// ten pairs (start node, end node) and their count.
+struct STRUCT {
+  static constexpr int kMax = 10;
+  word NSTRUC = 0;
+  std::array<std::array<word, 2>, kMax> entry{};
+};
+
+struct ModelState {
+  NODREG nodreg;
+  TA1COM ta1com;
+  STRUCT structures;
+};
+
+ModelState& model_state() noexcept;
+void reset_model_state();
+
+inline TA1COM& ta1com() noexcept { return model_state().ta1com; }
+
+}  // namespace zephsol
