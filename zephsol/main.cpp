@@ -9,6 +9,7 @@
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
 #include "zephsol/model/gp1.h"
+#include "zephsol/solve/tria.h"
 
 namespace {
 
@@ -28,5 +29,6 @@ int main() {
   modules.GP1 = zephsol::GP1;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
+  modules.TRIA = zephsol::TRIA;
   zephsol::ZEPH(modules);
 }
