@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/block_dump.h"
 #include "support/solvefatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/columns.h"
@@ -27,16 +28,9 @@ using testing::FreshFileSystem;
 
 constexpr word kKll = 227, kUset = 218, kEqix = 212, kLll = 230, kRhs = 225, kSol = 231;
 
-std::array<word, 6> header(word file) {
-  std::array<word, 6> h{};
-  HDRGET(file, h);
-  return h;
-}
-
 MCB control_block(word file) {
   MCB m{file};
-  const auto h = header(file);
-  std::copy(h.begin(), h.end(), m.header().begin());
+  HDRGET(file, m.header());
   return m;
 }
 
@@ -98,7 +92,7 @@ bool within_ulp(double got, long double want, int k) {
 TEST_F(Decomposition, SecondDifferenceMatrixHasClosedFormFactorAndSolution) {
   constexpr int n = 50;
   const auto f = factor(tridiagonal(n));
-  EXPECT_EQ(header(kLll), (std::array<word, 6>{n, n, 4, 2, 2, static_cast<word>(99.0 / 2500 * 10000 + 0.5)}));
+  EXPECT_EQ(test::block_header(kLll), (std::array<word, 6>{n, n, 4, 2, 2, static_cast<word>(99.0 / 2500 * 10000 + 0.5)}));
   ASSERT_EQ(f.size(), static_cast<std::size_t>(n));
   long double previous = 0.0L;
   for (int i = 1; i <= n; ++i) {
@@ -157,7 +151,7 @@ TEST_F(Decomposition, RaggedProfilesMatchDenseFactor) {
       EXPECT_NEAR(col[j], ref.d[j], 1e-13 * std::abs(ref.d[j])) << "pivot " << j + 1;
       for (int i = j + 1; i < t.n; ++i) EXPECT_NEAR(col[i], ref.l[i][j], 1e-13 * scale) << i + 1 << "," << j + 1;
     }
-    const auto h = header(kLll);
+    const auto h = test::block_header(kLll);
     EXPECT_EQ(h[5], static_cast<word>(std::trunc(double(terms) / (double(t.n) * t.n) * 10000.0 + 0.5)));
   }
 }
@@ -206,7 +200,7 @@ TEST_F(Decomposition, FailedRowNamesItsNodeAndReleasesTheFactor) {
     test::write_symmetric(kKll, t.a);
     TRIA(kKll, kUset, kEqix, kLll);
     EXPECT_EQ(sysw().IERFLG, 1);
-    EXPECT_EQ(header(kLll), (std::array<word, 6>{}));
+    EXPECT_EQ(test::block_header(kLll), (std::array<word, 6>{}));
     const std::string listing = fs.read("listing");
     const std::string expected = std::string("0*** SDCOMP FATAL MESSAGE ---  ") + t.line +
                                  "\n0*** USER INFORMATION MESSAGE 3151, ABOVE ROW POSITION CORRESPONDS TO  3-TH "
@@ -248,7 +242,7 @@ TEST_F(Decomposition, FirstTermBelowDiagonalFailsEvenWithAutospc) {
   EXPECT_EQ(sysw().IERFLG, 1);
   EXPECT_NE(fs_.read("listing").find("DECOMPOSITION ABORTED AT        2-TH ROW BECAUSE OF ZERO DIAGONAL"),
             std::string::npos);
-  EXPECT_EQ(header(kLll), (std::array<word, 6>{}));
+  EXPECT_EQ(test::block_header(kLll), (std::array<word, 6>{}));
 }
 
 // An empty KLL passes when no freedom is solved for (even with free
@@ -258,7 +252,7 @@ TEST_F(Decomposition, EmptyMatrixPassesOnlyWithAnEmptyLSet) {
   test::write_uset(kUset, {2 | 16, 8 | 64 | 16 | 512});
   TRIA(kKll, kUset, kEqix, kLll);
   EXPECT_EQ(sysw().IERFLG, 0);
-  EXPECT_EQ(header(kLll), (std::array<word, 6>{}));
+  EXPECT_EQ(test::block_header(kLll), (std::array<word, 6>{}));
   test::write_uset(kUset, {2 | 16, 256 | 64 | 16});
   EXPECT_RUN_ENDS_WITH(fs_, TRIA(kKll, kUset, kEqix, kLll), "FILE NUMBER      227 NOT FOUND IN DBST, FILE NAME= KLL");
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "common/block_dump.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
@@ -75,19 +76,16 @@ std::vector<FactorColumn> read_factor(word file, word buffer) {
   return out;
 }
 
-void write_uset(word file, const std::vector<word>& w, word buffer) {
+void write_uset(word file, const std::vector<word>& w) {
   std::array<word, 6> h{static_cast<word>(w.size()), 0, 0, 0, 0, 0};
   for (word x : w) {
     if ((x & 3) != 0) ++h[3];
     h[5] |= x;
   }
-  DBOPEN(file, buffer, kWrite);
-  DBWRIT(file, w.data(), static_cast<word>(w.size()), 1);
-  DBCLOS(file, kCloseRewind);
-  HDRPUT(file, h);
+  write_block(file, {w}, h);
 }
 
-void write_eqix(word file, const std::vector<EqixNode>& nodes, word buffer) {
+void write_eqix(word file, const std::vector<EqixNode>& nodes) {
   std::vector<word> r1, r2;
   std::array<word, 6> h{static_cast<word>(nodes.size()), 0, 0, 0, 0, 0};
   for (std::size_t p = 0; p < nodes.size(); ++p) {
@@ -96,11 +94,7 @@ void write_eqix(word file, const std::vector<EqixNode>& nodes, word buffer) {
     h[1] = std::max(h[1], nodes[p].first + nodes[p].count - 1);
     h[2] = std::max(h[2], nodes[p].count);
   }
-  DBOPEN(file, buffer, kWrite);
-  DBWRIT(file, r1.data(), static_cast<word>(r1.size()), 1);
-  DBWRIT(file, r2.data(), static_cast<word>(r2.size()), 1);
-  DBCLOS(file, kCloseRewind);
-  HDRPUT(file, h);
+  write_block(file, {r1, r2}, h);
 }
 
 Ldlt dense_ldlt(const Dense& a0) {

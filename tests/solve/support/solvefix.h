@@ -42,7 +42,7 @@ std::vector<FactorColumn> read_factor(word file, word buffer = 2);
 
 // USET: one record of the given DOF words; header [nG, 0, 0, DOFs with
 // bit value 1 or 2, 0, OR of the words].
-void write_uset(word file, const std::vector<word>& dof_words, word buffer = 2);
+void write_uset(word file, const std::vector<word>& dof_words);
 // EQIX: nodes (identifier, first equation, DOF count) in identifier order;
 // record 1 pairs (identifier, internal number = position), record 2 pairs
 // (identifier, first x 1024 + count); header [nodes, equations, largest
@@ -50,7 +50,7 @@ void write_uset(word file, const std::vector<word>& dof_words, word buffer = 2);
 struct EqixNode {
   word id, first, count;
 };
-void write_eqix(word file, const std::vector<EqixNode>& nodes, word buffer = 2);
+void write_eqix(word file, const std::vector<EqixNode>& nodes);
 
 // Dense L D L^T without pivoting: d[i] and l[j][i] (j > i), l unit lower.
 struct Ldlt {
