@@ -1,0 +1,35 @@
+// The sparse multifrontal library: its interface of nine entries.
+//
+// Solves A x = b for a sparse matrix of order neqns with symmetric
+// structure, given column by column in compressed-column form (1-based):
+// L D L^T with 1x1 and 2x2 pivots for a symmetric matrix, L U for one
+// declared unsymmetric. Everything one problem needs between the calls lives
+// in the caller's array `work` of `lwork` double words (zephsol/sparse/work.h
+// describes it); the entries are called in this order, each only at a stage
+// the previous one left:
+//   xdslin  initialisation (any stage)                         -> 1
+//   xdslim  structural input, one call per block of columns     1, 2 -> 2
+//   xdslif  end of structural input: merge, compression         1, 2 -> 10
+//   xdslom  nested-dissection ordering, supernodes, estimates   10, 20 -> 20
+//   xdslsf  symbolic factorisation                              20 -> 30
+//   xdslvm  value input, one call per block of columns          30, 40, 50, 31 -> 31
+//   xdslvf  end of value input: distribution to the fronts      31 -> 40
+//   xdslfa  numerical factorisation, inertia, condition         40 -> 50
+//   xdslsl  solution for one or more right-hand sides           50 -> 50
+// IER is 0 on success or negative, in bands of one hundred per phase (-1xx
+// structural input ... -6xx solution): -x00 a call in the wrong stage, -x01
+// too little work space (the words needed are reported). Every error is
+// reported through HHERR on unit 6 and, at message level >= 1, by a
+// fatal-error block on msgunit. Character arguments count by their first
+// character, without regard to case.
+#pragma once
+
+#include "zephsol/sparse/work.h"
+
+namespace zephsol::sparse {
+
+// dslsym "U"/"u" unsymmetric, any other character symmetric.
+void xdslin(i32 neqns, char dslsym, i32 msglvl, i32 msgunit, i32 lunit1, i32 lunit2, i32 lunit3,
+            i32 lunit4, i32 lunit5, i32 lunit6, double* work, i32 lwork, i32& ier);
+
+}  // namespace zephsol::sparse
