@@ -9,6 +9,8 @@
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
 #include "zephsol/model/gp1.h"
+#include "zephsol/model/ta1.h"
+#include "zephsol/model/ta2.h"
 #include "zephsol/solve/tria.h"
 
 namespace {
@@ -27,6 +29,8 @@ int main() {
   modules.XINPT = zephsol::XINPT;
   modules.CHKSAV = zephsol::CHKSAV;
   modules.GP1 = zephsol::GP1;
+  modules.TA2 = zephsol::TA2;
+  modules.TA1 = zephsol::TA1;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   modules.TRIA = zephsol::TRIA;

@@ -23,6 +23,8 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/model_records.h"
+#include "zephsol/model/ta1.h"
+#include "zephsol/model/ta2.h"
 
 extern char** environ;
 
@@ -107,7 +109,14 @@ bool DeckRun::model_phase() {
   input();
   SYSWRD& s = sysw();
   GP1(STRC, CSTM, NODC, CONE);
-  return s.IERFLG == 0;
+  if (s.IERFLG != 0) return false;
+  TA2(ELST, CONE, IELS);
+  const word held = s.IERFLG;
+  s.IERFLG = 0;
+  TA1(CONE, EGED, NODC, IELS, EQIX, ADIC, EST, ECT);
+  if (s.IERFLG != 0) return false;
+  s.IERFLG = held;
+  return held == 0;
 }
 
 int DeckRun::run_program() const {

@@ -61,7 +61,7 @@ class DeckRun {
   // this process.
   void input();
   // input(), then the model modules that exist in the main program's order
-  // (GP1), each called directly; false when a module counted
+  // (GP1, TA2, TA1), each called directly; false when a module counted
   // errors (the main program would end the run there; the modules after it
   // are not called).
   bool model_phase();
