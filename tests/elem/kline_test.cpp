@@ -481,6 +481,24 @@ TEST(Felem, StoredEndForces) {
   for (int i = 0; i < 12; ++i) EXPECT_NEAR(f[static_cast<std::size_t>(i)], i + 1.0, 1e-6);
 }
 
+TEST(Felem, EquationsOutsideTheVectorEndTheRun) {
+  // An equation 0 (a node word without a first equation) and one past the vector's end.
+  const std::pair<std::size_t, word> cases[] = {{0, 0}, {11, 13}};
+  for (const auto& [dof, equation] : cases) {
+    const std::string log = fatal_log([&] {
+      make_element(5, {0, 0, 0, 2, 0, 0, 0, 1, 0}, {1, 1, 1});
+      StateRecord st;
+      estcom().IDOF[dof] = equation;
+      std::vector<double> g(12, 0.0);
+      FELEM(g);
+    });
+    EXPECT_NE(log.find("NDOF=" + std::string(8 - std::to_string(equation).size(), ' ') + std::to_string(equation) +
+                       ", NDOFX=      12"),
+              std::string::npos)
+        << log;
+  }
+}
+
 TEST(Dispatch, TemperaturesOnJointsSpringsAndContactsAddNothing) {
   struct Quiet {
     word code;

@@ -101,8 +101,9 @@ void FELEM(std::span<double> G) {
   std::array<double, ESTCOM::kMaxDof> fe{};
   const word code = e.IECOD;
   const Force f = code >= 1 && code <= 30 ? kForces[static_cast<std::size_t>(code)] : reject_type;
-  f(std::span<double>(fe).first(static_cast<std::size_t>(n)));
-  for (int i = 0; i < n; ++i) G[static_cast<std::size_t>(e.IDOF[static_cast<std::size_t>(i)] - 1)] -= fe[static_cast<std::size_t>(i)];
+  const std::span<double> fen = std::span<double>(fe).first(static_cast<std::size_t>(n));
+  f(fen);
+  eu::scatter_add(fen, -1.0, G);
 }
 
 }  // namespace zephsol

@@ -7,6 +7,7 @@
 
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/elem_records.h"
+#include "zephsol/elem/elem_util.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/matl/matrec.h"
@@ -102,12 +103,7 @@ void KELEM(std::span<double> KE, std::span<const word> TREC, std::span<double> V
   const word code = e.IECOD;
   const Stiffness f = code >= 1 && code <= 30 ? kStiffness[static_cast<std::size_t>(code)] : reject_type;
   f(ltherm, temp, KE.first(nk), std::span<double>(th).first(static_cast<std::size_t>(n)));
-  if (ltherm == 0) return;
-  for (int i = 0; i < n; ++i) {
-    const word d = e.IDOF[static_cast<std::size_t>(i)];
-    if (d < 1 || static_cast<std::size_t>(d) > V1.size()) elem_fatal(-8063, d, static_cast<word>(V1.size()));
-    V1[static_cast<std::size_t>(d - 1)] += th[static_cast<std::size_t>(i)];
-  }
+  if (ltherm != 0) eu::scatter_add(std::span<const double>(th).first(static_cast<std::size_t>(n)), 1.0, V1);
 }
 
 }  // namespace zephsol

@@ -10,6 +10,7 @@
 
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/elem_records.h"
+#include "zephsol/elem/elem_util.h"
 #include "zephsol/elem/pload.h"
 
 namespace zephsol {
@@ -97,16 +98,6 @@ void walk(std::span<const word> rec, Entry entry) {
   }
 }
 
-// v(d) += s PE(i) for the element's equations d = d(i).
-void scatter(std::span<const double> pe, double s, std::span<double> v) {
-  const ESTCOM& e = estcom();
-  for (std::size_t i = 0; i < pe.size(); ++i) {
-    const word d = e.IDOF[i];
-    if (d < 1 || static_cast<std::size_t>(d) > v.size()) elem_fatal(-8063, d, static_cast<word>(v.size()));
-    v[static_cast<std::size_t>(d - 1)] += s * pe[i];
-  }
-}
-
 }  // namespace
 
 void PELEM(std::span<const word> lrec, std::span<double> v1, std::span<double> v2, word sign) {
@@ -141,10 +132,10 @@ void PELEM(std::span<const word> lrec, std::span<double> v1, std::span<double> v
   });
   if (ignored) return;
   if (sign == 1) {
-    scatter(pev, 1.0, v1);
-    scatter(pev, 1.0, v2);
+    eu::scatter_add(pev, 1.0, v1);
+    eu::scatter_add(pev, 1.0, v2);
   } else {
-    scatter(pev, -1.0, v2);
+    eu::scatter_add(pev, -1.0, v2);
   }
 }
 
