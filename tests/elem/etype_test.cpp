@@ -2,6 +2,7 @@
 // records into the current element.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <optional>
@@ -253,12 +254,37 @@ TEST(ElementRecord, DofListFromEquationWords) {
   e.iecod = kQAX4;
   e.iclass = 4;
   e.xyz.assign(8, 0.0f);
-  e.eqix = {7 * 1024 + 3, 0, 20 * 1024 + 2, (2097151 << 10) + 1};
+  e.eqix = {7 * 1024 + 3, 0, 20 * 1024 + 4, (2097151 << 10) + 1};
   estrd_words(e.words());
   const ESTCOM& c = estcom();
-  const std::array<word, 6> dofs{7, 8, 9, 20, 21, 2097151};
+  const std::array<word, 8> dofs{7, 8, 9, 20, 21, 22, 23, 2097151};
   EXPECT_TRUE(std::equal(dofs.begin(), dofs.end(), c.IDOF.begin()));
   EXPECT_EQ(c.NS, 4);
+}
+
+TEST(ElementRecord, ShorterRecordLeavesNothingOfThePreviousOne) {
+  reset_elem_state();
+  Est hex;
+  hex.iecod = kHEX20;
+  hex.iclass = 3;
+  hex.prop.assign(20, 9.0f);  // more words than the type has: still decoded
+  hex.xyz.assign(60, 9.0f);
+  for (word k = 0; k < 20; ++k) hex.eqix.push_back((100 + 3 * k) * 1024 + 3);
+  estrd_words(hex.words());
+  ASSERT_EQ(estcom().IDOF[59], 159);
+  Est rod;
+  rod.iecod = kROD2;
+  rod.iclass = 1;
+  rod.prop = {1, 2, 3};
+  rod.xyz = {1, 1, 1, 2, 2, 2};
+  rod.eqix = {4 * 1024 + 3, 1024 + 3};
+  estrd_words(rod.words());
+  const ESTCOM& c = estcom();
+  EXPECT_EQ((std::vector<word>(c.IDOF.begin(), c.IDOF.begin() + 7)), (std::vector<word>{4, 5, 6, 1, 2, 3, 0}));
+  EXPECT_TRUE(std::all_of(c.IDOF.begin() + 6, c.IDOF.end(), [](word d) { return d == 0; }));
+  EXPECT_TRUE(std::all_of(c.EQIX.begin() + 2, c.EQIX.end(), [](word w) { return w == 0; }));
+  EXPECT_TRUE(std::all_of(c.PROP.begin() + 3, c.PROP.end(), [](float v) { return v == 0.0f; }));
+  EXPECT_TRUE(std::all_of(c.XYZ.begin() + 6, c.XYZ.end(), [](float v) { return v == 0.0f; }));
 }
 
 TEST(ElementRecord, SectionBeamReportsThreeComponents) {
@@ -305,6 +331,8 @@ TEST(ElementRecord, PropertyChanges) {
     Est e = beam();
     e.iecod = c.iecod;
     e.group = c.group;
+    load_type(c.iecod, 0);
+    e.eqix = {1024 + etycom().NDOF, 0, 0};  // the type's DOF count
     estrd_words(e.words());
     const auto& p = estcom().PROP;
     EXPECT_EQ((std::array<float, 4>{p[0], p[1], p[2], p[3]}), c.expect) << c.what;
@@ -343,6 +371,10 @@ TEST(ElementRecord, InconsistentRecordsEndTheRun) {
       {"61 element DOFs", with([](Est& e) { e.eqix = {1024 + 31, 4096 + 30, 0}; }), 8063,
        "NDOF=      61, NDOFX=      60"},
       {"record shorter than its counts", with([](Est& e) { e.nn = 4; }), 1, "UNEXPECTED EOR ON FILE EST"},
+      {"fewer DOFs than the type", with([](Est& e) { e.eqix[1] = 7 * 1024 + 3; }), 8067,
+       "DOF COUNT OF ELEMENT     501 IS       9, THAT OF ITS TYPE      12"},
+      {"more DOFs than the type", with([](Est& e) { e.eqix[2] = 13 * 1024 + 6; }), 8067,
+       "DOF COUNT OF ELEMENT     501 IS      18, THAT OF ITS TYPE      12"},
   };
   for (const auto& c : cases) {
     reset_elem_state();

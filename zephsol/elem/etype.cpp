@@ -2,10 +2,15 @@
 // the decoder of element summary records.
 #include "zephsol/elem/etype.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
 #include "zephsol/elem/elem_msg.h"
+#include "zephsol/exec/diag.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
 #include "zephsol/exec/util.h"
 
 namespace zephsol {
@@ -126,6 +131,22 @@ word checked_count(word count, word limit) {
   return count;
 }
 
+// An element whose equation words give another DOF count than its type: a
+// record that would add into equations of other elements. The message needs
+// the element and both counts, more than a queued message carries, so it is
+// printed whole, after what is queued, and the run ends.
+[[noreturn]] void dof_count_differs(word iexn, word count, word type_count) {
+  MSGHOK();
+  MSGOUT();
+  LINCNT(3);
+  for (int unit : {6, 999}) {
+    fwrite_unit(unit, "('0*** SYSTEM FATAL MESSAGE',I5,',')", {8067});
+    fwrite_unit(unit, "(10X,'DOF COUNT OF ELEMENT',I8,' IS',I8,', THAT OF ITS TYPE',I8)", {iexn, count, type_count});
+  }
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
 }  // namespace
 
 void ETYPCD(const std::array<word, 2>& name, word& iecod) {
@@ -195,9 +216,13 @@ void estrd_words(std::span<const word> record) {
   const word nn = checked_count(e.NN, ESTCOM::kMaxNode);
   if (size < kHead + np + nc + nn) elem_fatal(-1, name_word("EST"), size);
   auto next = record.begin() + kHead;
+  // What the record does not fill is cleared, so nothing of the previous element stays.
   for (word i = 0; i < np; ++i) e.PROP[i] = word_real(*next++);
+  std::fill(e.PROP.begin() + np, e.PROP.end(), 0.0f);
   for (word i = 0; i < nc; ++i) e.XYZ[i] = word_real(*next++);
+  std::fill(e.XYZ.begin() + nc, e.XYZ.end(), 0.0f);
   for (word i = 0; i < nn; ++i) e.EQIX[i] = *next++;
+  std::fill(e.EQIX.begin() + nn, e.EQIX.end(), 0);
 
   apply_property_change(e, t, elem_state().tables);
 
@@ -206,11 +231,13 @@ void estrd_words(std::span<const word> record) {
   word ndof = 0;
   for (word j = 0; j < nn; ++j) ndof += BITAND(e.EQIX[j], 255);
   checked_count(ndof, ESTCOM::kMaxDof);
+  if (t.descriptor && ndof != t.ndof) dof_count_differs(e.IEXN, ndof, t.ndof);
   word k = 0;
   for (word j = 0; j < nn; ++j) {
     const word first = BITSHR(e.EQIX[j], 10);
     for (word c = 0; c < BITAND(e.EQIX[j], 255); ++c) e.IDOF[k++] = first + c;
   }
+  std::fill(e.IDOF.begin() + k, e.IDOF.end(), 0);
 }
 
 }  // namespace zephsol
