@@ -6,7 +6,8 @@
 // ESTRD reads the next record of the element summary table EST and
 // estrd_words decodes it into ESTCOM: it applies the interval's property
 // changes (PRCGRP, PRCMID, PRPTAB) and builds the element's list of global
-// equation numbers.
+// equation numbers; the words of ESTCOM that the record does not fill are
+// cleared.
 //
 // EST record: IEXN, ISEQ x 2^24 + IECOD, material ID, material group, ICLASS,
 // points, output point, NP, NC, NN, NP REAL property words, NC REAL
@@ -16,7 +17,9 @@
 // -5000 (IECOD, 0) for a code without descriptor or outside 1-29; -3523
 // (ICLASS, 0) for a class outside 1-11; -8063 (count, limit) for property,
 // coordinate, node or DOF counts beyond ESTCOM's room; -1 ("EST ", words)
-// for a record shorter than its counts.
+// for a record shorter than its counts; 8067, printed whole with the element
+// and both counts, for equation words whose DOF count is not the type's (the
+// run ends).
 #pragma once
 
 #include <array>
