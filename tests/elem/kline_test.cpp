@@ -1,7 +1,8 @@
 // The accumulation kernel, the dispatchers, and the closed forms of the line
 // elements and the contact element: beam terms against beam theory, the
-// Timoshenko cantilever, end releases, the rod and its thermal and prestress
-// loads, the spring, the contact springs by state, and the fatal paths.
+// Timoshenko cantilever, end releases and the rigid motions they leave free,
+// the rod and its thermal and prestress loads, the spring, the contact
+// springs by state, and the fatal paths.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -177,7 +178,7 @@ TEST(Beam2, TimoshenkoCantileverTipDeflectionAndRotation) {
   EXPECT_NEAR(cantilever_tip(stiffness(), {0, 1, 0, 0, 0, 0})[1], 4.5, 1e-12);
 }
 
-TEST(Beam2, ReleasesKeepTheirWrittenForm) {
+TEST(Beam2, OneReleasedEndTakesThePinnedForm) {
   const double l = 2.0, e = 1.0, g = e / (2.0 * (1.0 + double{0.3f})), iy = 2.0, iz = 3.0, j = 1.0;
   // End 2 released: 3EI forms at end 1, nothing on end 2's rotations, torsion of end 1 uncoupled.
   beam_along_x(l, {1.0f, 2.0f, 3.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f});
@@ -190,15 +191,6 @@ TEST(Beam2, ReleasesKeepTheirWrittenForm) {
   EXPECT_NEAR(term(k, 4, 4), g * j / l, 1e-12);
   for (auto [a, b] : {std::pair{4, 10}, {5, 11}, {6, 12}, {2, 12}, {3, 11}, {8, 12}, {9, 11}, {10, 10}, {11, 11}, {12, 12}})
     EXPECT_EQ(term(k, a, b), 0.0) << a << "," << b;
-  // Both ends released: the axial and transverse translation terms stay, every rotation term is 0.
-  beam_along_x(l, {1.0f, 2.0f, 3.0f, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f});
-  StateRecord st2;
-  k = stiffness();
-  EXPECT_NEAR(term(k, 1, 1), 0.5, 1e-12);
-  EXPECT_NEAR(term(k, 2, 8), -3 * e * iz / (l * l * l), 1e-12);
-  EXPECT_NEAR(term(k, 9, 9), 3 * e * iy / (l * l * l), 1e-12);
-  for (int r : {4, 5, 6, 10, 11, 12})
-    for (int c = 1; c <= 12; ++c) EXPECT_EQ(term(k, r, c), 0.0) << r << "," << c;
   // A release code other than 0 and 1 takes the released form without clearing.
   beam_along_x(l, {1.0f, 2.0f, 3.0f, 1.0f, 0.0f, 0.0f, 2.0f, 0.0f});
   StateRecord st3;
@@ -206,6 +198,61 @@ TEST(Beam2, ReleasesKeepTheirWrittenForm) {
   EXPECT_NEAR(term(k, 6, 6), 3 * e * iz / l, 1e-12);
   EXPECT_NEAR(term(k, 12, 12), 3 * e * iz / l, 1e-12);
   EXPECT_EQ(term(k, 6, 12), 0.0);
+}
+
+TEST(Beam2, BothEndsReleasedLeaveAnAxialBar) {
+  beam_along_x(2.0, {1.0f, 2.0f, 3.0f, 1.0f, 0.5f, 0.5f, 1.0f, 1.0f});
+  StateRecord st;
+  const std::vector<double> k = stiffness();
+  EXPECT_NEAR(term(k, 1, 1), 0.5, 1e-12);
+  EXPECT_NEAR(term(k, 7, 7), 0.5, 1e-12);
+  EXPECT_NEAR(term(k, 1, 7), -0.5, 1e-12);
+  for (int r = 1; r <= 12; ++r)
+    for (int c = r; c <= 12; ++c) {
+      if (r == 1 || r == 7 || c == 1 || c == 7) continue;
+      EXPECT_EQ(term(k, r, c), 0.0) << r << "," << c;
+    }
+}
+
+// Rigid motions of a member along x from the origin to l: the three
+// translations, then rotations about x (a twist), y and z by 1.
+std::vector<std::vector<double>> rigid_motions(double l) {
+  std::vector<std::vector<double>> m;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<double> u(12, 0.0);
+    u[static_cast<std::size_t>(i)] = u[static_cast<std::size_t>(i + 6)] = 1.0;
+    m.push_back(u);
+  }
+  m.push_back({0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0});
+  m.push_back({0, 0, 0, 0, 1, 0, 0, 0, -l, 0, 1, 0});
+  m.push_back({0, 0, 0, 0, 0, 1, 0, l, 0, 0, 0, 1});
+  return m;
+}
+
+TEST(Beam2, RigidMotionsMeetNoForceWhateverTheReleases) {
+  // E = 1, Iy = 2, Iz = 3, L = 2; shear areas only where the form keeps rigid motions free.
+  const double l = 2.0, gj = 1.0 / (2.0 * (1.0 + double{0.3f})) * 1.0 / l;
+  struct Case {
+    float r1, r2, shear_area;
+  };
+  for (const Case& c : {Case{0, 0, 0}, Case{0, 0, 0.5f}, Case{1, 0, 0}, Case{0, 1, 0}, Case{1, 1, 0}, Case{1, 1, 0.5f}}) {
+    SCOPED_TRACE(std::to_string(c.r1) + " " + std::to_string(c.r2) + " " + std::to_string(c.shear_area));
+    beam_along_x(l, {1.0f, 2.0f, 3.0f, 1.0f, c.shear_area, c.shear_area, c.r1, c.r2});
+    StateRecord st;
+    const Dense k = unpack(stiffness(), 12);
+    const auto motions = rigid_motions(l);
+    for (std::size_t m = 0; m < motions.size(); ++m) {
+      const std::vector<double> f = multiply(k, motions[m]);
+      if (m == 3 && c.r1 != c.r2) {
+        // One released end keeps the twist of the other end held, uncoupled.
+        const int held = c.r1 == 0 ? 3 : 9;
+        EXPECT_NEAR(f[static_cast<std::size_t>(held)], gj, 1e-12);
+        EXPECT_NEAR(max_abs(f), gj, 1e-12);
+        continue;
+      }
+      EXPECT_LT(max_abs(f), 1e-12) << "motion " << m;
+    }
+  }
 }
 
 TEST(Beam2, RigidityAboutZFollowsThePointStateUnderWord20) {

@@ -93,6 +93,25 @@ void KJOINT8(std::span<double> KE);
 void KJOINT12(std::span<double> KE);
 void KJOINT16(std::span<double> KE);
 
+// Section and material of a BEAM2 member, as its closed-form stiffness takes them.
+struct BeamSection {
+  double e, nu;         // modulus and Poisson's ratio
+  double a, iy, iz, j;  // area, second moments for bending in x-z and x-y, torsion constant (0: Iy + Iz)
+  double as_y, as_z;    // shear areas with Iz and with Iy (<= 0: no shear deformation)
+  word r1, r2;          // release codes of end 1 and end 2 (integer parts)
+};
+// The current BEAM2 element's section: property words 1-8, E and nu of
+// MATCOM, and under property word 20 Iz = the rigidity that point 1 keeps in
+// block 11 / E when its state code is not 0 (the point fetched first).
+// Messages: -8013 (IEXN, value) for E <= 0 or nu <= -1.
+BeamSection beam_section();
+// KL (78 terms) = the local 12 x 12 stiffness of a straight member of length
+// L, DOFs u v w rx ry rz per end: the full Timoshenko form with both release
+// codes 0; with one code 1 the pinned-end form with that end's rotation terms
+// cleared; with both codes 1 a bar (axial terms only); another non-zero code
+// takes the pinned-end form without clearing that end. Shared by the
+// stiffness and the stress routine of BEAM2.
+void beam_local_stiffness(const BeamSection& s, double L, std::span<double> KL);
 // LOCAL bit 0: leave KE in the member's local DOFs.
 void KBEAM2(std::span<double> KE, word LOCAL);
 void KROD2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);

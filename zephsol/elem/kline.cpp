@@ -46,9 +46,6 @@ bool beam_rejects_kind(word kind) {
   return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE || kind == mkind::RATIO;
 }
 
-// A modulus or Poisson's ratio that would divide the closed form by zero.
-[[noreturn]] void bad_modulus(double value) { elem_fatal(-8013, estcom().IEXN, real_word(static_cast<float>(value))); }
-
 // One bending plane of the beam: translation t and rotation r DOFs of each
 // end, rigidity EI, shear factor f = 1/(1 + phi), and the sign s of the
 // translation-rotation coupling at end 1 (+1 for v/rz, -1 for w/ry).
@@ -93,36 +90,8 @@ double shear_parameter(double e, double g, double i, double as, double l) {
   return as > 0.0 ? 12.0 * e * i / (g * as * l * l) : 0.0;
 }
 
-// The local 12 x 12 beam matrix (DOFs u v w rx ry rz per node).
-void beam_local(std::span<double> kl, double l) {
-  const MATCOM& m = matcom();
-  const double e = m.w(mw::E), nu = m.w(mw::NU);
-  if (!(e > 0.0)) bad_modulus(e);
-  if (!(nu + 1.0 > 0.0)) bad_modulus(nu);
-  const double a = prop(1), iy = prop(2);
-  double iz = prop(3), j = prop(4);
-  const word r1 = eu::prop_int(7), r2 = eu::prop_int(8);
-  const EIVWK& pt = eivwka();
-  if (pt.blk.b11.iv[0] != 0 && eu::prop_int(20) == 1) iz = pt.blk.b11.v / e;
-  const double g = 0.5 * e / (nu + 1.0);
-  if (j == 0.0) j = iy + iz;
-  const double phia = shear_parameter(e, g, iz, prop(5), l), phib = shear_parameter(e, g, iy, prop(6), l);
-  const BendingPlane xy{2, 6, 8, 12, e * iz, 1.0 / (1.0 + phia), phia, 1.0};
-  const BendingPlane xz{3, 5, 9, 11, e * iy, 1.0 / (1.0 + phib), phib, -1.0};
-  pk(kl, 1, 1, kBeamDof) = pk(kl, 7, 7, kBeamDof) = e * a / l;
-  pk(kl, 1, 7, kBeamDof) = -e * a / l;
-  pk(kl, 4, 4, kBeamDof) = pk(kl, 10, 10, kBeamDof) = g * j / l;
-  if (r1 == 0 && r2 == 0) {
-    pk(kl, 4, 10, kBeamDof) = -g * j / l;
-    bend_full(kl, xy, l);
-    bend_full(kl, xz, l);
-    return;
-  }
-  bend_released(kl, xy, l);
-  bend_released(kl, xz, l);
-  if (r1 == 1) clear_terms(kl, kEnd1Rotations);
-  if (r2 == 1) clear_terms(kl, kEnd2Rotations);
-}
+// A modulus or Poisson's ratio that would divide the closed form by zero.
+[[noreturn]] void bad_modulus(double value) { elem_fatal(-8013, estcom().IEXN, real_word(static_cast<float>(value))); }
 
 // Tangent modulus of point 1 (one term for the rod's class).
 double point_modulus(word point) {
@@ -134,6 +103,42 @@ double point_modulus(word point) {
 
 }  // namespace
 
+BeamSection beam_section() {
+  const MATCOM& m = matcom();
+  BeamSection s{m.w(mw::E), m.w(mw::NU), prop(1), prop(2), prop(3), prop(4), prop(5), prop(6),
+                eu::prop_int(7), eu::prop_int(8)};
+  if (!(s.e > 0.0)) bad_modulus(s.e);
+  if (!(s.nu + 1.0 > 0.0)) bad_modulus(s.nu);
+  const EIVWK& pt = eivwka();
+  if (pt.blk.b11.iv[0] != 0 && eu::prop_int(20) == 1) s.iz = pt.blk.b11.v / s.e;
+  return s;
+}
+
+void beam_local_stiffness(const BeamSection& s, double l, std::span<double> KL) {
+  std::fill(KL.begin(), KL.begin() + 78, 0.0);
+  const double e = s.e, g = 0.5 * e / (s.nu + 1.0);
+  const double j = s.j == 0.0 ? s.iy + s.iz : s.j;
+  pk(KL, 1, 1, kBeamDof) = pk(KL, 7, 7, kBeamDof) = e * s.a / l;
+  pk(KL, 1, 7, kBeamDof) = -e * s.a / l;
+  // Released at both ends: a pin-ended member, a bar that resists neither
+  // bending nor twist.
+  if (s.r1 == 1 && s.r2 == 1) return;
+  const double phia = shear_parameter(e, g, s.iz, s.as_y, l), phib = shear_parameter(e, g, s.iy, s.as_z, l);
+  const BendingPlane xy{2, 6, 8, 12, e * s.iz, 1.0 / (1.0 + phia), phia, 1.0};
+  const BendingPlane xz{3, 5, 9, 11, e * s.iy, 1.0 / (1.0 + phib), phib, -1.0};
+  pk(KL, 4, 4, kBeamDof) = pk(KL, 10, 10, kBeamDof) = g * j / l;
+  if (s.r1 == 0 && s.r2 == 0) {
+    pk(KL, 4, 10, kBeamDof) = -g * j / l;
+    bend_full(KL, xy, l);
+    bend_full(KL, xz, l);
+    return;
+  }
+  bend_released(KL, xy, l);
+  bend_released(KL, xz, l);
+  if (s.r1 == 1) clear_terms(KL, kEnd1Rotations);
+  if (s.r2 == 1) clear_terms(KL, kEnd2Rotations);
+}
+
 void KBEAM2(std::span<double> KE, word LOCAL) {
   EIVGTA(1);
   if (beam_rejects_kind(matcom().MATKND)) beam_material_not_applicable();
@@ -141,7 +146,7 @@ void KBEAM2(std::span<double> KE, word LOCAL) {
   std::array<double, 9> t{};
   double l = 0.0;
   LAXT3(t, l);
-  beam_local(kl, l);
+  beam_local_stiffness(beam_section(), l, kl);
   if (LOCAL & 1) {
     std::copy(kl.begin(), kl.end(), KE.begin());
     return;
