@@ -189,6 +189,33 @@ TEST_F(MaterialTest, MissingParametersArePrintedPastThePrintLimit) {
   EXPECT_EQ(sysw().IERFLG, 1);
 }
 
+TEST_F(MaterialTest, HyperbolicModelRefusesWhatItDividesBy) {
+  // The reference pressure and the modulus number must be positive; a refused
+  // value is not stored, and the parameter does not count as missing.
+  std::vector<std::string> deck = {"MATERIAL", fixed({"1", "3"})};
+  add_params(deck, {{"C", 10}, {"PHAI", 11}, {"DCK", 0}, {"DCN", 14}, {"DCRF", 15}, {"DCKU", 16}, {"DCG", 17},
+                    {"DCF", 18}, {"DCD", 19}, {"DCPA", -100}, {"DCDE", 21}, {"ALPHA", 12}});
+  deck.push_back(fixed({"2", "DUP", "1"}));
+  add_params(deck, {{"DCPA", 100}, {"DCK", 500}});  // the copy may give them
+  run(deck);
+  EXPECT_EQ(messages(), (std::vector<word>{2602, 2602}));
+  EXPECT_EQ(crdcom().NFATAL, 2);
+  EXPECT_EQ(sysw().IERFLG, 1);
+  const auto log = errlog();
+  ASSERT_GE(log.size(), 4u);
+  const std::string group = "DATA GROUP NAME- MATERIAL" + std::string(16, ' ');
+  EXPECT_EQ(log[0], "0*** USER FATAL MESSAGE    2602,  CARD NUMBER      5,  " + group);
+  EXPECT_EQ(log[1], "          DCK      DATA  0.00000E+00 IS NOT POSITIVE.");
+  EXPECT_EQ(log[2], "0*** USER FATAL MESSAGE    2602,  CARD NUMBER     12,  " + group);
+  EXPECT_EQ(log[3], "          DCPA     DATA -1.00000E+02 IS NOT POSITIVE.");
+  const auto got = entries();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0][12], 0);
+  EXPECT_EQ(got[0][19], 0);
+  EXPECT_EQ(got[1][12], rw(500.0f));
+  EXPECT_EQ(got[1][19], rw(100.0f));
+}
+
 // A "HDASH" table of n pairs (j, 1000 + j).
 std::vector<std::string> table_deck(int n) {
   std::vector<std::string> deck = {"MATERIAL", fixed({"1", "1"}), fixed({"", "HDASH", "F5", std::to_string(n)})};

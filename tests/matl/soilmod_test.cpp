@@ -117,6 +117,45 @@ TEST_F(SoilModel, ZuzuzerurModuliFromTheStrengthRatio) {
   EXPECT_EQ(nu(), 0.4f);
 }
 
+TEST_F(SoilModel, ModuliThatAreNotFiniteEndTheRun) {
+  // The no-tension mark -10 as a ratio: a whole exponent gives a number, a fractional one none.
+  select(2, {{mw::DZER, 100.f}, {mw::DFAI, 10.f}, {mw::POTO, 2.f}, {mw::POZE, 0.4f}, {mw::POFA, 0.2f}});
+  point.SW[0] = 1;
+  point.B1[3] = -10.0;
+  MATDEN();
+  EXPECT_NEAR(E(), 90.0 * 100.0 + 10.0, 1e-3);
+  struct Case {
+    const char* what;
+    word kind;
+    std::initializer_list<std::pair<int, float>> reals;
+    double ratio;  // block-1 value 4
+  };
+  const Case cases[] = {
+      {"fractional exponent of the mark", 2, {{mw::DZER, 100.f}, {mw::DFAI, 10.f}, {mw::POTO, 0.5f}}, -10.0},
+      {"negative exponent of a zero ratio", 2, {{mw::DZER, 100.f}, {mw::DFAI, 10.f}, {mw::POTO, -1.f}}, 0.0},
+      {"zero reference pressure", 3, {{mw::DCK, 500.f}, {mw::DCN, 0.5f}, {mw::DCD, 5.f}, {mw::DCDE, 0.01f}}, 0.0},
+      {"zero modulus number", 3, {{mw::DCK, 0.f}, {mw::DCN, 0.5f}, {mw::DCD, 5.f}, {mw::DCPA, 100.f}}, 0.0},
+      {"zero degradation denominator", 7,
+       {{mw::C, 10.f}, {mw::U, 100.f}, {mw::V, 10.f}, {mw::W, 0.5f}, {mw::U1, 1.f}, {mw::W1, -2.f}}, 0.0},
+  };
+  for (const Case& c : cases) {
+    const auto out = test::fatal_output([&] {
+      load_table({material(12, c.kind, 0, 0, c.reals)});
+      MATSEL(12, 0, 1);
+      point.SW[0] = c.kind == 3 ? 0 : 1;  // the hyperbolic model then takes both stresses as pa
+      point.B1 = {14.0, 4.0, 0.0, c.ratio, 0.0, 0.0};
+      if (c.kind == 2) MATDEN();
+      if (c.kind == 3) MATDCH();
+      if (c.kind == 7) MATSRD();
+    });
+    EXPECT_NE(out.errlog.find("0*** USER FATAL MESSAGE 8069,\n"
+                              "          MODULUS NOT FINITE IN THE POINT STATE,  ELEMENT ID=    4711, MATERIAL ID=      12\n"),
+              std::string::npos)
+        << c.what << "\n"
+        << out.errlog;
+  }
+}
+
 TEST_F(SoilModel, MohrCoulombFailureTest) {
   select(5, {{mw::C, 10.f}, {mw::PHAI, 30.f}});
   struct Case {

@@ -37,6 +37,7 @@ enum ParamFlag : unsigned {
   kRequired = 1,  // its absence is message 2601
   kFloor = 2,     // a value <= 0 is stored as 0.01
   kTension = 4,   // "SIGT" kept in word 14: sets IFPSGT
+  kPositive = 8,  // the law divides by it: a value <= 0 is refused (2602)
 };
 
 struct Param {
@@ -56,9 +57,10 @@ constexpr Param kZuzu[] = {
 
 constexpr Param kDuncan[] = {
     {"C", mw::C, kRequired},      {"PHAI", mw::PHAI, kRequired}, {"GAMM", mw::GAMM},
-    {"DCK", mw::DCK, kRequired},  {"DCN", mw::DCN, kRequired},   {"DCRF", mw::DCRF, kRequired},
+    {"DCK", mw::DCK, kRequired | kPositive}, {"DCN", mw::DCN, kRequired}, {"DCRF", mw::DCRF, kRequired},
     {"DCKU", mw::DCKU, kRequired}, {"DCG", mw::DCG, kRequired},  {"DCF", mw::DCF, kRequired},
-    {"DCD", mw::DCD, kRequired},  {"DCPA", mw::DCPA, kRequired}, {"DCDE", mw::DCDE, kRequired | kFloor},
+    {"DCD", mw::DCD, kRequired},  {"DCPA", mw::DCPA, kRequired | kPositive},
+    {"DCDE", mw::DCDE, kRequired | kFloor},
     {"ALPHA", mw::ALPHA, kRequired}, {"DCNU", mw::DCNU},          {"K", mw::K},
     {"SFSIGT", mw::SFSIGT},
 };
@@ -282,6 +284,10 @@ void parameter_card(GroupCards& cards, Reader& r) {
   if (m.list->general && ALFTST(3) != 0) return format_word(cards, m, name);
   float v = real_field(3, 0.0f);
   if ((p->flags & kFloor) && v <= 0.0f) v = 0.01f;
+  if ((p->flags & kPositive) && !(v > 0.0f)) {
+    IFPMSG(2602, v, name);
+    return cards.next();
+  }
   m.set_real(p->word_no, v);
   if (p->flags & kTension) ifpflg().IFPSGT = -1;
   cards.next();

@@ -12,7 +12,8 @@
 //   header [materials, record length, 0, 0, 0, 0]. Sets IFPDUN and IFPSGT
 //   of IFPFLG and leaves the material identifiers at the start of the work
 //   area (MATLST, NMATL; IFREE moves past them). Messages: 2000, 2081, 2082,
-//   2104, 2143, 2518, 2522, 2524, 2601 (printed here); fatal 4 ("MATD", 300)
+//   2104, 2143, 2518, 2522, 2524, 2601 (printed here), 2602 (a hyperbolic
+//   "DCPA" or "DCK" that is not positive: refused); fatal 4 ("MATD", 300)
 //   for a 148th table pair; fatal 201.
 // DBSTRC(scratch): "CONNECTI", "COORDINA", "NODE" into STRC (202): records
 //   "COORDINA", "ELEMENT ", "NODE    "; header [systems, nodes, 0, elements,

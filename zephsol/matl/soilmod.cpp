@@ -5,6 +5,7 @@
 
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/matl/matfatal.h"
 #include "zephsol/matl/matrec.h"
 
 namespace zephsol {
@@ -14,9 +15,22 @@ namespace {
 constexpr double kDegToRad = 3.14159265359 / 180.0;
 
 double wr(int k) { return static_cast<double>(matcom().w(k)); }
+
+// A modulus that is not a finite REAL (a fractional power of a negative
+// ratio, a division by zero) would carry NaN or infinity into the element
+// matrices: the run ends naming the element and the material (-8069).
+float finite_modulus(double v) {
+  const auto f = static_cast<float>(v);
+  if (!std::isfinite(f)) {
+    const word* iexn = mat_elem().IEXN;
+    matl_fatal(-8069, iexn != nullptr ? *iexn : 0, matcom().MATID);
+  }
+  return f;
+}
+
 void set_moduli(double e, double nu) {
-  matcom().w(mw::E) = static_cast<float>(e);
-  matcom().w(mw::NU) = static_cast<float>(nu);
+  matcom().w(mw::E) = finite_modulus(e);
+  matcom().w(mw::NU) = finite_modulus(nu);
 }
 
 // Sine and cosine of the friction angle, and the cohesion, of the current material.
@@ -113,8 +127,8 @@ void MATSRD() {
   // In iterations after the first a failed point, and a point in state 2 always, takes the
   // modulus kept in the work record: that of the last point treated.
   if ((stpctr().NITER >= 1 && state == 1) || state == 2) e = word_real(p.SCR[0]);
-  p.SCR[0] = real_word(static_cast<float>(e));
-  matcom().w(mw::E) = static_cast<float>(e);
+  matcom().w(mw::E) = finite_modulus(e);
+  p.SCR[0] = real_word(matcom().w(mw::E));
 }
 
 }  // namespace zephsol

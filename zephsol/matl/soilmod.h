@@ -18,7 +18,10 @@
 // hyperbolic model takes f = 1 in Et and nu, the stress-ratio model r = rmax
 // when s1 > s3, else 0; and 0^W with W < 0 gives E0 = U.
 //
-// Messages: MATSRD without block 1 sets the fatal flag and ends the run.
+// Messages: MATSRD without block 1 sets the fatal flag and ends the run; a
+// modulus or Poisson's ratio that is not finite (for instance the no-tension
+// mark -10 taken as the "ZUZUZERUR" ratio under a fractional exponent) ends
+// the run with -8069 (IEXN, material ID).
 #pragma once
 
 namespace zephsol {
