@@ -69,15 +69,20 @@ class StateStore : public ::testing::Test {
   }
   // Directory and end position of the record in the area.
   std::vector<word> directory(word npts) const { return {area.begin(), area.begin() + npts + 1}; }
-  // Stores a distinct scalar and stress in every point.
+  // Stores a distinct scalar and distinct components in every point, so
+  // that every word of a sub-record, its last included, is told apart.
   static void mark_points(word npts) {
     for (word p = 1; p <= npts; ++p) {
       EIVGTA(p);
       eivwka().scalar = p;
+      for (std::size_t v = 0; v < 3; ++v)
+        for (std::size_t i = 0; i < 6; ++i) eivwka().vec[v][i] = 100.0 * p + 10.0 * static_cast<double>(v) + i + 1;
       eivwka().vec[2][0] = 10.0 * p;
       EIVPTA();
     }
   }
+  // The record's words in the area: the directory and every sub-record.
+  std::vector<word> record_words(word npts) const { return {area.begin(), area.begin() + area[npts]}; }
   static void expect_marks(word npts) {
     for (word p = 1; p <= npts; ++p) {
       EIVGTA(p);
@@ -184,6 +189,7 @@ TEST_F(StateStore, SwitchingABlockMovesTheLaterPointsAndBack) {
   EIVOPA(kEiv0);
   mark_points(9);
   const auto before = directory(9);
+  const auto words = record_words(9);
   EIVGTA(1);
   eivwka().sw[1] = 1;  // block 2: NS + 3 = 9 words
   EIVPTA();
@@ -195,6 +201,7 @@ TEST_F(StateStore, SwitchingABlockMovesTheLaterPointsAndBack) {
   eivwka().sw[1] = 0;
   EIVPTA();
   EXPECT_EQ(directory(9), before);
+  EXPECT_EQ(record_words(9), words);  // shrinking moved every word back
   expect_marks(9);
 
   // A middle point moves only the points after it.
@@ -208,6 +215,7 @@ TEST_F(StateStore, SwitchingABlockMovesTheLaterPointsAndBack) {
   eivwka().sw[11] = 0;
   EIVPTA();
   EXPECT_EQ(directory(9), before);
+  EXPECT_EQ(record_words(9), words);
   expect_marks(9);
 }
 

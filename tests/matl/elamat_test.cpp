@@ -123,19 +123,32 @@ TEST_F(ElasticMatrix, OrthotropicSolid) {
 }
 
 TEST_F(ElasticMatrix, SubstituteModuliOfSolidPoints) {
-  point.B1[3] = -10.0;  // cut by the no-tension correction
-  select({{mw::E, 1000.f}, {mw::NU, 0.3f}, {mw::ENT, 100.f}, {mw::NUNT, 0.1f}});
-  const Dense cut = with_class(3, 6);
-  expect_identity(product(cut, compliance(100.0, 0.1f, 3, {1, 1, 1}), 6), 6, 1e-12);
-  // Plane classes keep E and nu.
-  const Dense plane = with_class(2, 3);
-  expect_identity(product(plane, compliance(1000.0, 0.3f, 2, {1}), 3), 3, 1e-12);
-  // Without a substitute modulus, or at an uncut point, E and nu stand.
-  select({{mw::E, 1000.f}, {mw::NU, 0.3f}, {mw::NUNT, 0.1f}});
-  expect_identity(product(with_class(5, 4), compliance(1000.0, 0.3f, 3, {1}), 4), 4, 1e-12);
-  point.B1[3] = 0.0;
-  select({{mw::E, 1000.f}, {mw::NU, 0.3f}, {mw::ENT, 100.f}, {mw::NUNT, 0.1f}});
-  expect_identity(product(with_class(4, 4), compliance(1000.0, 0.3f, 3, {1}), 4), 4, 1e-12);
+  // ENT and NUNT replace E = 1000 and nu = 0.3 only at a point cut by the
+  // no-tension correction (mark < 0), of a solid class, with both given.
+  struct Case {
+    const char* what;
+    double mark;
+    float ent, nunt;
+    word iclass;
+    int normals, shears;
+    double e, nu;
+  };
+  const Case cases[] = {
+      {"cut solid point", -10.0, 100.f, 0.1f, 3, 3, 3, 100.0, 0.1f},
+      {"cut axisymmetric point", -10.0, 100.f, 0.1f, 4, 3, 1, 100.0, 0.1f},
+      {"plane stress class", -10.0, 100.f, 0.1f, 2, 2, 1, 1000.0, 0.3f},
+      {"no substitute modulus", -10.0, 0.f, 0.1f, 5, 3, 1, 1000.0, 0.3f},
+      {"no substitute ratio", -10.0, 100.f, 0.f, 3, 3, 3, 1000.0, 0.3f},
+      {"uncut point", 0.0, 100.f, 0.1f, 4, 3, 1, 1000.0, 0.3f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    point.B1[3] = c.mark;
+    select({{mw::E, 1000.f}, {mw::NU, 0.3f}, {mw::ENT, c.ent}, {mw::NUNT, c.nunt}});
+    const int n = c.normals + c.shears;
+    const Dense dd = with_class(c.iclass, n);
+    expect_identity(product(dd, compliance(c.e, c.nu, c.normals, std::vector<double>(c.shears, 1.0)), n), n, 1e-12);
+  }
 }
 
 TEST_F(ElasticMatrix, FailedPointOfTheReducedModulusKind) {
