@@ -30,8 +30,9 @@
 // unchanged); -8003 (IEXN, t) thickness <= 0; -8005 (IEXN, 0) zero rod or
 // joint length; -8013 (IEXN, value) a rod area, beam modulus or contact
 // spring constant that is not positive; -8063 (equation, vector length) a
-// thermal load on an equation outside V1; 8204 printed directly (BEAM2 on a
-// material kind 2, 3, 5 or 7), IERFLG = 1 and the run ends.
+// thermal load or an internal force on an equation outside V1 or G; 8204
+// printed directly (BEAM2 on a material kind 2, 3, 5 or 7), IERFLG = 1 and
+// the run ends.
 #pragma once
 
 #include <span>
