@@ -16,8 +16,6 @@ namespace zephsol {
 
 namespace {
 
-// Components of the element classes 1-11: all, and the normal ones (first).
-
 double wr(int k) { return static_cast<double>(matcom().w(k)); }
 
 bool orthotropic() { return matcom().MATKND == mkind::ELASTIC && matcom().IORTHO == 1; }
@@ -197,6 +195,30 @@ word class_components(word iclass) {
 word class_normal_components(word iclass) {
   if (iclass < 1 || iclass > 11) matl_fatal(-4040, iclass, 0);
   return NSCOMP.normal[static_cast<std::size_t>(iclass - 1)];
+}
+
+ClassPlacement class_placement(word iclass, word ns) {
+  const word normals = class_normal_components(iclass);
+  // Places of the shear components in order; npos ends the list.
+  constexpr std::size_t npos = 6;
+  const std::array<std::size_t, 3> shear = iclass == 6   ? std::array<std::size_t, 3>{3, 5, npos}
+                                           : iclass == 9 ? std::array<std::size_t, 3>{4, npos, npos}
+                                                         : std::array<std::size_t, 3>{3, 4, 5};
+  ClassPlacement at;
+  for (word i = 0; i < std::min<word>(ns, 6); ++i) {
+    const std::size_t p = i < normals ? static_cast<std::size_t>(i)
+                          : i - normals < 3 ? shear[static_cast<std::size_t>(i - normals)]
+                                            : npos;
+    if (p == npos) break;
+    at.pos[at.n++] = p;
+  }
+  return at;
+}
+
+std::array<double, 6> class_tensor(const ClassPlacement& at, std::span<const double> c) {
+  std::array<double, 6> t{};
+  for (std::size_t i = 0; i < at.n; ++i) t[at.pos[i]] = c[i];
+  return t;
 }
 
 void ELAMAT(std::span<double> D) {

@@ -14,6 +14,8 @@
 // -4040 a class outside 1-11.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <span>
 
 #include "zephsol/exec/words.h"
@@ -32,5 +34,18 @@ void STPMTX(std::span<double> D);
 // among them (-4040 for a class outside 1-11).
 word class_components(word iclass);
 word class_normal_components(word iclass);
+
+// Where the first n of the ns components of a class (normal first, then
+// shear) sit in the full tensor (sx, sy, sz, txy, tyz, tzx): 0-based places.
+// Normal components take the first places and shears the places from the
+// fourth on, except for the beam (class 6: sx, txy, tzx) and class 9
+// (sx, sy, tyz). -4040 for a class outside 1-11.
+struct ClassPlacement {
+  std::size_t n = 0;
+  std::array<std::size_t, 6> pos{};
+};
+ClassPlacement class_placement(word iclass, word ns);
+// The full tensor of the components c of a class; places it lacks are 0.
+std::array<double, 6> class_tensor(const ClassPlacement& at, std::span<const double> c);
 
 }  // namespace zephsol

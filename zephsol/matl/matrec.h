@@ -7,7 +7,8 @@
 //   orthotropy flag, w5 hardening pairs, w6 parameter mask, w7.. REAL.
 // - MTCGRP / MTCMID: the material-change lists of the interval, keyed by
 //   material group and by material ID (the interval set-up fills them).
-// - SIGCOM: the elastic-matrix cache of the stress update (its flag and De).
+// - SIGCOM: the shared record of the stress update: the point laws' flags
+//   and trial state, and the cached elastic matrix that STPMTX shares.
 // - MatElem / MatPoint: views through which the material routines read the
 //   current element record and the integration point held in the state
 //   store's work record. The element library binds them to its own records;
@@ -97,12 +98,34 @@ struct MTCLST {
 };
 static_assert(sizeof(MTCLST) == 301 * 4);
 
-// The elastic-matrix cache of the stress update. The element stiffness and
-// stress routines set the flag to -1 when they start an element.
+// The shared record of the stress update. The element stiffness routines
+// and the continuum stress routines set the cache flag to -1 when they start
+// an element; STPMTX and the point law recompute De when it is negative.
+// Stress recovery clears the flags KRERUN, KITER, KKIND2, KPLSHL and KNOTEN
+// at the start of each pass; the point laws set them (-1) during it.
 struct SIGCOM {
-  std::array<double, 21> DE{};  // elastic matrix De, packed (NS(NS+1)/2 terms used)
-  word KDECHE = -1;             // -1 recompute De; 0 De valid; 1 De and its inverse valid
+  word KRERUN = 0;                 // -1: a point's state reversed, the step is re-executed
+  word KITER = 0;                  // -1: a point is in a non-linear state, the step is iterated
+  std::array<double, 6> SIGTR{};   // trial stress (working array of the joint and contact laws)
+  std::array<double, 6> EPSTR{};   // trial total strain
+  std::array<double, 6> EPETR{};   // trial elastic strain (second working array of those laws)
+  std::array<double, 6> EPPTR{};   // trial plastic strain
+  double EFFTR = 0.0;              // trial effective stress f*
+  double EPQTR = 0.0;              // trial equivalent plastic strain
+  std::array<double, 21> DE{};     // elastic matrix De, packed (NS(NS+1)/2 terms used)
+  std::array<double, 21> DEINV{};  // its inverse, packed
+  std::array<double, 21> DP{};     // plastic correction Dp, packed
+  std::array<double, 21> DEP{};    // elasto-plastic matrix De + Dp, packed
+  word KDECHE = -1;                // -1 recompute De; 0 De valid; 1 De and its inverse valid
+  word KKIND2 = 0;                 // -1 once a "ZUZUZERUR" point was updated in this pass
+  word KPLSHL = 0;                 // -1 once a flat shell of kind 1 or 7 was met in this pass
+  word KNOTEN = 0;                 // -1 once the no-tension correction cut a point in this pass
 };
+static_assert(offsetof(SIGCOM, SIGTR) == 2 * 4);
+static_assert(offsetof(SIGCOM, EFFTR) == 2 * 4 + 24 * 8);
+static_assert(offsetof(SIGCOM, DE) == 2 * 4 + 26 * 8);
+static_assert(offsetof(SIGCOM, KDECHE) == 2 * 4 + 110 * 8);
+static_assert(sizeof(SIGCOM) == 6 * 4 + 110 * 8);
 
 // The current element as the material routines read it: pointers into the
 // element library's current-element record.

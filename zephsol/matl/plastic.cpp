@@ -22,25 +22,6 @@ constexpr double kSqrt3 = 1.73205080757;
 constexpr double kRadToDeg = 57.29577951307855;
 constexpr word kSbeam2 = 26;
 
-// Positions in (sx, sy, sz, txy, tyz, tzx) of the components of a class:
-// normal components first, shears from the fourth place on; the section
-// beam (class 6: sx, txy, tzx) puts its second shear in the sixth place.
-struct Layout {
-  std::size_t n = 0;
-  std::array<std::size_t, 6> pos{};
-};
-Layout class_layout(word iclass, word ns) {
-  const int normals = class_normal_components(iclass);
-  const std::array<int, 3> shear = iclass == 6 ? std::array<int, 3>{3, 5, -1} : std::array<int, 3>{3, 4, 5};
-  Layout l;
-  for (int i = 0; i < std::min<int>(ns, 6); ++i) {
-    const int p = i < normals ? i : (i - normals < 3 ? shear[static_cast<std::size_t>(i - normals)] : -1);
-    if (p < 0) break;
-    l.pos[l.n++] = static_cast<std::size_t>(p);
-  }
-  return l;
-}
-
 // Stress invariants and the three base vectors of the flow vector:
 // a1 = dI1/dsigma, a2 = d sqrt(J2)/dsigma, a3 = dJ3/dsigma (engineering shears).
 struct Invariants {
@@ -131,11 +112,9 @@ Vec6 (*criterion_flow(word iyield))(const Invariants&) {
 
 void DFDSIG(std::span<const double> SIG, std::span<double> A) {
   const MatElem& e = mat_elem();
-  const Layout l = class_layout(*e.ICLASS, *e.NS);
+  const ClassPlacement l = class_placement(*e.ICLASS, *e.NS);
   const auto flow = criterion_flow(matcom().IYIELD);
-  Vec6 s{};
-  for (std::size_t i = 0; i < l.n; ++i) s[l.pos[i]] = SIG[i];
-  const Vec6 a = flow(invariants(s));
+  const Vec6 a = flow(invariants(class_tensor(l, SIG)));
   std::fill_n(A.begin(), std::min<std::size_t>(A.size(), static_cast<std::size_t>(std::max<word>(*e.NS, 0))), 0.0);
   for (std::size_t i = 0; i < l.n; ++i) A[i] = a[l.pos[i]];
 }
