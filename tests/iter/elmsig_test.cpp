@@ -313,6 +313,26 @@ TEST_F(ElmsigTest, StressRatioKindFollowsItsState) {
   EXPECT_EQ(flag(), 0);
 }
 
+// Plane-stress classes rescale the rest of a first-yield increment through
+// the inverse tangent, which perfect plasticity makes singular: the rest is
+// then taken as it is, with the tangent at the yield point. A membrane
+// reaches yield at (200, 0, 0) and goes on along the tangent of the von
+// Mises surface there: the flow vector (2, -1, 0) is normal to the rest.
+TEST_F(ElmsigTest, PerfectlyPlasticMembraneAndShellYield) {
+  use_material(1, 3, {{7, 200000.0f}, {8, 0.3f}, {13, 200.0f}, {14, -1.0f}, {27, -1.0f}});
+  start_point(kMembrane);
+  strain({0.002, -static_cast<double>(0.3f) * 0.002, 0, 0, 0, 0});  // uniaxial stress
+  EXPECT_GT(sig(1), 1.0);
+  EXPECT_NEAR(2.0 * (sig(0) - 200.0) - sig(1), 0.0, 1e-9);
+  EXPECT_NEAR(sig(2), 0.0, 1e-12);
+  EXPECT_EQ(flag(), 1);
+  start_point(kShell);
+  strain({0.002, 0.001, 0.0005, 0, 0, 0});
+  EXPECT_EQ(flag(), 1);
+  EXPECT_GE(pt().scalar, 200.0 * 0.99999);
+  EXPECT_LT(pt().scalar, 200.0 * 1.1);
+}
+
 void singular_elastic_matrix() {
   eivwka().blk.b2.iv[0] = 1;
   eivwka().vec[0] = {10, 0, 0, 0, 0, 0};

@@ -30,9 +30,6 @@ constexpr double kSmallDifference = 9.999999974752427e-07;
 constexpr double kPi = 3.14159265359;
 constexpr word kMaskCohesionFriction = 24;           // parameters 4 and 5 (C, PHAI) given
 
-bool moduli_follow_point(word kind) {
-  return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE;
-}
 bool plastic_kind(word kind) { return kind == mkind::PLASTIC || kind == mkind::RATIO; }
 
 // The point's update: its component count and the mechanical strain increment.

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "zephsol/elem/elem_records.h"
+#include "zephsol/exec/packed.h"
 #include "zephsol/iter/plskern.h"
 #include "zephsol/iter/pointlaw.h"
 #include "zephsol/iter/ptlaw_util.h"
@@ -51,6 +52,26 @@ double split_fraction(word icase, double kb, double eb, const PointVec& s0) {
   }
   if (std::fabs(den) < kSmall) return 0.0;
   return std::clamp(num / den, 0.0, 1.0);
+}
+
+// Plane-stress-type classes: the rest of the increment becomes
+// eps* = (De + Dp)^-1 dsigma scaled to (1 - r) times the length of the
+// elastic increment. Where there is no eps* (a zero stress increment, or a
+// tangent without inverse: perfect plasticity makes De + Dp singular) the
+// rest stays as it is.
+void rescale_rest(double r, PointVec& de2) {
+  const EIVWK& b = eivwkb();
+  const SIGCOM& s = sigcom();
+  const word ns = point_components();
+  std::array<double, 21> inv = s.DEP;
+  word info = 0;
+  PKINV(std::span<double>(inv).first(static_cast<std::size_t>(ns * (ns + 1) / 2)), ns, info);
+  if (info != 0) return;
+  const PointVec es = packed_times(inv, b.vec[0], ns);
+  const double len = euclid(es, ns);
+  if (len == 0.0) return;
+  const double scale = (1.0 - r) * euclid(b.vec[1], ns) / len;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(ns); ++i) de2[i] = scale * es[i];
 }
 
 }  // namespace
@@ -118,17 +139,7 @@ void PLSSIG(word ICASE, word ITAB, double K) {
     for (std::size_t i = 0; i < n; ++i) s1[i] = s0[i] + ds1[i];
     plastic_correction(s1, eb, s.DP);
     for (std::size_t i = 0; i < s.DEP.size(); ++i) s.DEP[i] = s.DE[i] + s.DP[i];
-    if ((!table || pass_case == kFirstYield) && plane_stress_like(estcom().ICLASS)) {
-      // eps* = (De + Dp)^-1 dsigma, scaled to the length of the elastic increment.
-      std::array<double, 21> inv = s.DEP;
-      invert_or_end(inv, ns);
-      const PointVec es = packed_times(inv, b.vec[0], ns);
-      const double len = euclid(es, ns);
-      if (len > 0.0) {
-        const double scale = (1.0 - r) * euclid(b.vec[1], ns) / len;
-        for (std::size_t i = 0; i < n; ++i) de2[i] = scale * es[i];
-      }
-    }
+    if ((!table || pass_case == kFirstYield) && plane_stress_like(estcom().ICLASS)) rescale_rest(r, de2);
     // dsigma = dsigma1 + (De + Dp) deps2; deps_e = De^-1 dsigma; deps_p = deps - deps_e.
     const PointVec ds2 = packed_times(s.DEP, de2, ns);
     for (std::size_t i = 0; i < n; ++i) b.vec[0][i] = ds1[i] + ds2[i];

@@ -6,6 +6,7 @@
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/packed.h"
 #include "zephsol/iter/plskern.h"
+#include "zephsol/matl/elamat.h"
 #include "zephsol/matl/matfatal.h"
 #include "zephsol/matl/matrec.h"
 #include "zephsol/matl/plastic.h"
@@ -16,8 +17,12 @@ namespace {
 
 std::size_t packed_size(word n) { return static_cast<std::size_t>(n * (n + 1) / 2); }
 
-bool moduli_follow_point(word kind) {
-  return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE;
+
+// Inverts the packed matrix A of order n in place; -4120 when it cannot.
+void invert_or_end(std::span<double> A, word n) {
+  word info = 0;
+  PKINV(A.first(packed_size(n)), n, info);
+  if (info != 0) matl_fatal(-4120, info, 0);
 }
 
 }  // namespace
@@ -35,12 +40,6 @@ void store_trial(std::size_t n) {
   std::copy_n(s.SIGTR.begin(), n, a.vec[0].begin());
   std::copy_n(s.EPSTR.begin(), n, a.vec[2].begin());
   std::copy_n(s.EPETR.begin(), n, a.vec[1].begin());
-}
-
-void invert_or_end(std::span<double> A, word n) {
-  word info = 0;
-  PKINV(A.first(packed_size(n)), n, info);
-  if (info != 0) matl_fatal(-4120, info, 0);
 }
 
 void valid_elastic_inverse() {

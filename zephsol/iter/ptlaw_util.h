@@ -28,9 +28,6 @@ PointVec packed_times(std::span<const double> A, const PointVec& x, word n);
 // failure code.
 void valid_elastic_inverse();
 
-// Inverts the packed matrix A of order n in place; -4120 when it cannot.
-void invert_or_end(std::span<double> A, word n);
-
 // Plastic correction DP of the elastic matrix in SIGCOM at the stress SIG
 // and equivalent plastic strain EPSP. A stress at the apex of the yield
 // surface (sqrt J2 below 1e-10) takes none: the elastic tangent.

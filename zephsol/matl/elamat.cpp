@@ -181,11 +181,11 @@ Elastic solid_moduli(bool failed) {
   return {wr(mw::E), wr(mw::NU)};
 }
 
-bool point_dependent_kind(word kind) {
+}  // namespace
+
+bool moduli_follow_point(word kind) {
   return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE;
 }
-
-}  // namespace
 
 word class_components(word iclass) {
   if (iclass < 1 || iclass > 11) matl_fatal(-4040, iclass, 0);
@@ -229,7 +229,7 @@ void ELAMAT(std::span<double> D) {
 }
 
 void STPMTX(std::span<double> D) {
-  if (point_dependent_kind(matcom().MATKND)) {
+  if (moduli_follow_point(matcom().MATKND)) {
     ELAMAT(D);
     return;
   }

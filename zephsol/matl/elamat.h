@@ -30,6 +30,10 @@ void ELAMAT(std::span<double> D);
 // the plastic correction when the point is plastic.
 void STPMTX(std::span<double> D);
 
+// Kinds whose moduli follow the point's state ("ZUZUZERUR", hyperbolic,
+// failure with reduced moduli): their De is formed at every point.
+bool moduli_follow_point(word kind);
+
 // Number of stress components of an element class, and of normal ones
 // among them (-4040 for a class outside 1-11).
 word class_components(word iclass);
