@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/material.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/dbload.h"
 #include "zephsol/iter/pointlaw.h"
@@ -11,22 +12,8 @@ namespace zephsol::test {
 
 void use_material(word kind, word iyield, std::initializer_list<std::pair<int, float>> reals,
                   std::initializer_list<std::pair<float, float>> pairs, word mask) {
-  const bool short_entry = kind == 2 || kind == 3 || kind == 5;
-  const int npairs = static_cast<int>(pairs.size());
-  const int len = short_entry ? 27 : 29 + 2 * npairs;
-  std::vector<word> e(static_cast<std::size_t>(len + 1), 0);
-  e[0] = len;
-  e[1] = 7;
-  e[2] = kind;
-  e[3] = iyield;
-  e[5] = npairs;
+  std::vector<word> e = material(7, kind, iyield, 0, reals, pairs);
   e[6] = mask;
-  int at = 19;
-  for (const auto& [x, y] : pairs) {
-    e[static_cast<std::size_t>(at++)] = real_word(x);
-    e[static_cast<std::size_t>(at++)] = real_word(y);
-  }
-  for (const auto& [k, v] : reals) e[static_cast<std::size_t>(k)] = real_word(v);
   mattab_load(e, 1);
   MATSEL(7, 0, 1);
 }

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/material.h"
 #include "zephsol/exec/words.h"
 #include "zephsol/matl/matrec.h"
 
@@ -41,12 +42,6 @@ struct PointRec {
 };
 
 void bind(ElemRec& e, PointRec& p);
-
-// A material entry [L, w1 .. wL]: L = 27 for the short kinds, else 29 plus
-// the hardening pairs, which start at w19.
-std::vector<word> material(word id, word kind, word iyield, word ortho,
-                           std::initializer_list<std::pair<int, float>> reals,
-                           std::initializer_list<std::pair<float, float>> pairs = {});
 
 // Loads the concatenated entries as the material table.
 void load_table(std::initializer_list<std::vector<word>> entries);
