@@ -55,6 +55,7 @@ class NotensTest : public PointLawTest {
   }
   void expect_cut(bool cut) {
     EXPECT_EQ(pt().blk.b1.v[3], cut ? -10.0 : 0.0);
+    EXPECT_EQ(pt().sw[0], cut ? 1 : 0);  // block 1 (with the mark) is stored
     EXPECT_EQ(sigcom().KNOTEN, cut ? -1 : 0);
     EXPECT_EQ(sigcom().KITER, cut ? -1 : 0);
     EXPECT_EQ(pt().sw[9], 1);

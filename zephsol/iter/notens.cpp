@@ -98,6 +98,7 @@ bool NOTENS() {
   store_trial(static_cast<std::size_t>(ns));
   std::copy(p.begin(), p.end(), a.blk.b1.v.begin());
   a.blk.b1.v[3] = -10.0;
+  a.sw[0] = 1;  // block 1 is stored with the point, so the next update sees the mark
   if (!keeps_strength) a.blk.b10.v[0] = -1.0;
   s.KNOTEN = -1;
   s.KITER = -1;
