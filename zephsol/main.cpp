@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <span>
 
+#include "zephsol/drive/modules.h"
 #include "zephsol/elem/emg.h"
-#include "zephsol/exec/modules.h"
 #include "zephsol/input/chksav.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"

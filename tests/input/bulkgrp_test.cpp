@@ -5,7 +5,7 @@
 
 #include "bulkfix.h"
 #include "zephsol/dbio/core.h"
-#include "zephsol/exec/modules.h"
+#include "zephsol/drive/modules.h"
 
 namespace zephsol::test {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tapefix.h"
-#include "zephsol/exec/modules.h"
+#include "zephsol/drive/modules.h"
 #include "zephsol/input/fldcard.h"
 #include "zephsol/input/ifpmsg.h"
 #include "zephsol/input/xinpt.h"

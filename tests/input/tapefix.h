@@ -17,7 +17,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/exec/loops.h"
+#include "zephsol/drive/loops.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/bulkgrp.h"

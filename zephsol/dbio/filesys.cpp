@@ -2,7 +2,6 @@
 
 #include <cassert>
 
-#include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
 
 namespace zephsol {

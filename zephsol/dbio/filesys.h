@@ -143,6 +143,9 @@ struct DbioState {
 DbioState& dbio_state() noexcept;
 // Back to the load state (units and the open core are left alone).
 void reset_dbio_state();
+// Deletes the work files that exist (the run end calls it through the hook
+// BUFINI registers).
+void SCRDEL();
 
 inline FILCTL& filctl() noexcept { return dbio_state().filctl; }
 // The FIT row of unit u (1 <= u <= 90).

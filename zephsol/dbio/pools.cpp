@@ -9,6 +9,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
 
 namespace zephsol {
 
@@ -111,6 +112,9 @@ void take_back_pool2();
 }  // namespace
 
 void BUFINI() {
+  // From here on the run end deletes the work files and the module status
+  // line counts their blocks.
+  register_file_system({SCRDEL, [] { return BLKCNT(0, 0); }});
   DbioState& s = dbio_state();
   FILCTL& f = s.filctl;
   const word perm = s.dbst.NPERM;

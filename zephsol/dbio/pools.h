@@ -16,7 +16,8 @@
 namespace zephsol {
 
 // Initialises the file system: unit ranges from DBST, NBUFSZ made odd,
-// FILCTL, FIT rows 1 to 90, and pool 1 when NCRRES words are asked for.
+// FILCTL, FIT rows 1 to 90, and pool 1 when NCRRES words are asked for;
+// registers the run end's hooks (work-file deletion, block count).
 void BUFINI();
 // size >= 1: lends the size words from open-core index region to pool 2 for
 // the count data block numbers of list. size < 1: takes pool 2 back (the

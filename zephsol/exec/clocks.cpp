@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "zephsol/dbio/pools.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
@@ -71,7 +70,8 @@ void MODSTS(const word* words, word n) {
   const std::string t = TIMHMS();
   const float e = ELAPSD();
   const float io = IOSECS();
-  const word blocks = BLKCNT(0, 0);
+  const auto blocks_written = file_system_hooks().blocks_written;
+  const word blocks = blocks_written != nullptr ? blocks_written() : 0;
   RunFrame& f = exec_state().frame;
   if (!f.modsts_headed) {
     f.modsts_headed = true;

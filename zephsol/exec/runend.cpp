@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 
-#include "zephsol/dbio/punits.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
@@ -16,10 +15,13 @@ namespace {
 
 constexpr int kConsole = 0;
 constexpr int kProgressUnit = 997;
-constexpr word kProgressKind = 4;  // formatted, status "UNKNOWN"
 constexpr word kNormalEnd = -1;
 constexpr word kWarningEnd = -2;
 constexpr word kErrorEnd = -8;
+
+// The file system's entries, registered when it starts. Wiring of the
+// program, not run state: a reset of the run records keeps it.
+FileSystemHooks g_file_system;
 
 struct Counts {
   word cur;
@@ -54,6 +56,10 @@ std::string step_line(Counts c, std::string_view slash) {
 
 }  // namespace
 
+void register_file_system(const FileSystemHooks& hooks) { g_file_system = hooks; }
+
+const FileSystemHooks& file_system_hooks() noexcept { return g_file_system; }
+
 std::string progress_file_name() {
   const SOLVKY& table = exec_state().solvky;
   const word key = name_word("STAT");
@@ -82,7 +88,7 @@ std::vector<std::string> progress_file_lines(word n) {
 
 void PRGSTS(word n) {
   const std::vector<std::string> lines = progress_file_lines(n);
-  UNTOPN(kProgressUnit, name_word("STAT"), 0, kProgressKind);
+  unit_open(kProgressUnit, progress_file_name(), UnitForm::Formatted, UnitStatus::Unknown);
   unit_rewind(kProgressUnit);
   for (const auto& line : lines) unit_write_line(kProgressUnit, line);
   const Counts c = progress_counts(n);
@@ -91,7 +97,7 @@ void PRGSTS(word n) {
     unit_write_line(kConsole, lines[2]);
     unit_write_line(kConsole, step_line(c, "A3"));
   }
-  UNTCLS(kProgressUnit);
+  unit_close(kProgressUnit);
 }
 
 // A failure while closing the units (a listing that could not be written)
@@ -123,7 +129,7 @@ void RUNEND() {
   }
   f.ending = true;
   if (exec_state().msgque.count > 0) MSGOUT();
-  SCRDEL();
+  if (g_file_system.delete_work_files != nullptr) g_file_system.delete_work_files();
   if (s.IERFLG == 0 && s.IWRNFL == 1) s.IERFLG = -2;
   const word code = s.IERFLG == 0 ? kNormalEnd : s.IERFLG == -2 ? kWarningEnd : kErrorEnd;
   f.progress_final = true;

@@ -1,10 +1,14 @@
 // End of run, progress file, clocks and the module status line.
 //
-// RUNEND prints what is queued, deletes the work files (SCRDEL), writes the
-// completion state to the progress file and ends the process: completion
-// code -1 (normal) and -2 (warnings only) exit with status 0, -8 (error) with
-// status 1. The progress file (unit 997, solver-list key "STAT") holds only
-// the lines of the latest PRGSTS call.
+// RUNEND prints what is queued, deletes the work files (through the file
+// system's hook), writes the completion state to the progress file and ends
+// the process: completion code -1 (normal) and -2 (warnings only) exit with
+// status 0, -8 (error) with status 1. The progress file (unit 997,
+// solver-list key "STAT") holds only the lines of the latest PRGSTS call.
+//
+// This library is the base of the program and includes nothing above it. The
+// file system (zephsol/dbio) registers what the run end and the module
+// status line need of it when it starts (BUFINI).
 #pragma once
 
 #include <string>
@@ -16,8 +20,16 @@
 namespace zephsol {
 
 [[noreturn]] void RUNEND();
-// Deletes the work files that exist (file system, zephsol/dbio).
-void SCRDEL();
+
+// What the base needs of the file system above it. A null entry: no file
+// system in this run (no work files to delete, no blocks written).
+struct FileSystemHooks {
+  void (*delete_work_files)() = nullptr;  // SCRDEL
+  word (*blocks_written)() = nullptr;     // blocks on the work units, BLKCNT(0, 0)
+};
+void register_file_system(const FileSystemHooks& hooks);
+const FileSystemHooks& file_system_hooks() noexcept;
+
 // Progress file: n >= 0 a cumulative step number, -1/-2/-8 a completion code.
 void PRGSTS(word n);
 // Module start: prints the module status line under diagnostic switch 4.

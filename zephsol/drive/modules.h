@@ -1,5 +1,10 @@
 // The main program ZEPH and the table of modules it runs.
 //
+// The run driver (this header, the interval loops of zephsol/drive/loops.h)
+// sits above the file system and below every module it runs: it includes
+// the base (zephsol/exec) and the file system (zephsol/dbio), and reaches the
+// later subsystems only through the table below.
+//
 // ZEPH starts the clocks, installs the signal handlers, runs the input phase,
 // allocates the solver work array of the iterative and sparse methods, runs
 // the model modules in a fixed order under the module-sequencing test MDEXEC
@@ -10,7 +15,7 @@
 // The modules of later subsystems are reached through one table of function
 // pointers, `Modules`: zephsol/main.cpp binds the real modules, tests bind
 // recording fakes. A null entry is a module that is not available yet: a
-// model module is skipped; the interval loops (zephsol/exec/loops.h, bound by
+// model module is skipped; the interval loops (zephsol/drive/loops.h, bound by
 // default) run only when every module they call is bound. A null XINPT means
 // that no input is read yet; the run then goes straight to the end block and
 // ends normally. The table also carries the few words of other subsystems
@@ -45,7 +50,7 @@ struct SolverWork {
 
 struct Modules;
 
-// The interval and step loops (zephsol/exec/loops.h).
+// The interval and step loops (zephsol/drive/loops.h).
 void interval_loop(const Modules& modules, const SolverWork& solwrk);
 
 // Signatures of the module entries. Data blocks are passed by number (0 for

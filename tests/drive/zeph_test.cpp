@@ -24,7 +24,7 @@
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
-#include "zephsol/exec/modules.h"
+#include "zephsol/drive/modules.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"

@@ -16,8 +16,8 @@
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/drive/modules.h"
 #include "zephsol/exec/fortfmt.h"
-#include "zephsol/exec/modules.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"

@@ -31,9 +31,9 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/testing.h"
+#include "zephsol/drive/loops.h"
+#include "zephsol/drive/modules.h"
 #include "zephsol/exec/diag.h"
-#include "zephsol/exec/loops.h"
-#include "zephsol/exec/modules.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 

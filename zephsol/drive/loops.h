@@ -24,7 +24,7 @@
 #include <cstddef>
 #include <span>
 
-#include "zephsol/exec/modules.h"
+#include "zephsol/drive/modules.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {

@@ -1,5 +1,5 @@
 // The interval and step loops of the construction history.
-#include "zephsol/exec/loops.h"
+#include "zephsol/drive/loops.h"
 
 #include <algorithm>
 #include <array>
