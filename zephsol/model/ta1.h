@@ -28,11 +28,21 @@
 // word (0), takes the coordinates of the element's first node and is left
 // out of the equation range of ECT.
 //
-// Messages: 2331 undefined property (user error; the total line past 100).
+// Renumbering (Sloan's priority numbering from a pseudo-peripheral start of
+// each separate structure, at most ten structures; nodes without neighbours
+// last in input order) is kept only when its profile is not larger than the
+// input order's. Under DIAG 11: the profile statistics and matrix pictures of
+// both numberings (level 1), the refusal, the start and end node trace and
+// the queue statistics (level 2).
+//
+// Messages: 2331 undefined property (user error; the total line past 100);
+// warning "TOO MANY SEPARATE STRUCTURES" (the input order stays).
 // Fatal: -3 short of core; -4 ("CONN", "ADJL", "AJDL", "EGED") list or
 // table overflow; -3825 ("CONE", 100), -2 ("CONE") and -3828 (element, NN)
 // malformed CONE records; -901 an element that disagrees with its type;
-// -711 ("EGED", n) and -2 ("EGED") malformed property records; -3821
+// -711 ("EGED", n) and -2 ("EGED") malformed property records; -921 (row,
+// node) a numbering that leaves a row without a node; -932 (structure, queue
+// length) a queue whose best priority is below 1; -3821
 // (equations, 2097151) more equations than an equation word can number,
 // after a line that names the limit.
 //
@@ -40,6 +50,8 @@
 // Pointer arrays hold 1-based starts into their list and one entry past the
 // end; `avail` is the free words in and the words used out.
 #pragma once
+
+#include <cstdint>
 
 #include "zephsol/exec/words.h"
 
@@ -57,6 +69,15 @@ void TA1ACN(word elemptr, word elemnodes, word& avail);
 void TA1ATR(word elemptr, word elemnodes, word nodeptr, word nodeelems, word work, word& avail);
 void TA1AAD(word elemptr, word elemnodes, word nodeptr, word nodeelems, word work, word& avail);
 void TA1ASQ(word adjptr, word adjlist, word newnum, word deg, word status, word work);
+// Starting nodes of the separate structures and the level array of the
+// renumbering (structure table in model_state().structures).
+void TA1ADM(word adjptr, word adjlist, word mark, word list, word deg, word level);
+// Profile of a numbering: option 0 the input order, 1 the numbering newnum
+// (row newnum(i) is node i). mark takes N words; inverse and picture may be
+// one area of max(N, 640) words. Under DIAG 11 it prints the largest
+// wavefront, the bandwidth, the profile and a picture of the pattern.
+void TA1APF(word adjptr, word adjlist, word newnum, word mark, word inverse, word picture, word option,
+            std::int64_t& profile);
 
 // Second half: equation index and element tables.
 void TA1B();
