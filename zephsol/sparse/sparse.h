@@ -24,6 +24,8 @@
 // character, without regard to case.
 #pragma once
 
+#include <span>
+
 #include "zephsol/sparse/work.h"
 
 namespace zephsol::sparse {
@@ -31,5 +33,11 @@ namespace zephsol::sparse {
 // dslsym "U"/"u" unsymmetric, any other character symmetric.
 void xdslin(i32 neqns, char dslsym, i32 msglvl, i32 msgunit, i32 lunit1, i32 lunit2, i32 lunit3,
             i32 lunit4, i32 lunit5, i32 lunit6, double* work, i32 lwork, i32& ier);
+
+// matrix "A"/"K" the system matrix, "B"/"M" a second matrix. colptr holds
+// neqns+1 entries; rowind the entries colptr(1) ... colptr(n+1)-1.
+void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowind, double* work,
+            i32 lwork, i32& ier);
+void xdslif(double* work, i32 lwork, i32& need, i32& ier);
 
 }  // namespace zephsol::sparse
