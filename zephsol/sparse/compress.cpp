@@ -546,6 +546,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
   } else {
     if (w.ictl(70) != 201 + 2 * aux + X)
       sparse_stop({"storage oops in xdslif", fline("('ineqn1, acolls = ',3I8)", {X, w.ictl(70)})});
+    if (w.ictl(cw::last) > lwork) return fail(-101, 2, w.ictl(cw::last), need_text("xdslif", w.ictl(cw::last), lwork));
     i64 cap = w.ictl(23), cnt = w.ictl(21), runs = w.ictl(54), lastcol = w.ictl(55), overlap = w.ictl(56);
     IVec collst = w.ints(w.ictl(70), cap), rowlst = w.ints(w.ictl(71), cap), scratch = w.ints(w.ictl(57), cap);
     i32 e = 0;

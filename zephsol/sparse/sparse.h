@@ -39,5 +39,6 @@ void xdslin(i32 neqns, char dslsym, i32 msglvl, i32 msgunit, i32 lunit1, i32 lun
 void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowind, double* work,
             i32 lwork, i32& ier);
 void xdslif(double* work, i32 lwork, i32& need, i32& ier);
+void xdslom(double* work, i32 lwork, i32& need, i32& ier);
 
 }  // namespace zephsol::sparse

@@ -172,6 +172,13 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
     w.set(cw::last, w.ctl(57) + static_cast<double>(xisl2d(cap)) - 1);
     w.set(cw::peak, w.ctl(cw::last));
   }
+  if (w.ictl(cw::last) > lwork) {
+    // A later call with a shorter work array than the buffers were laid in.
+    ier = -101;
+    fatal(c, ier, 2, w.ictl(cw::last), need_text("xdslie", w.ictl(cw::last), lwork));
+    w.set(cw::stage, stage::failed);
+    return;
+  }
   const i64 cap = w.ictl(23);
   i64 cnt = w.ictl(21), runs = w.ictl(54), lastcol = w.ictl(55), overlap = w.ictl(56);
   const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3));

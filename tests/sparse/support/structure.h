@@ -188,6 +188,19 @@ struct Problem {
     if (need_out) *need_out = need;
     return ier;
   }
+  i32 order(i32* need_out = nullptr) {
+    i32 ier = 0, need = 0;
+    xdslom(work.data(), lwork, need, ier);
+    if (need_out) *need_out = need;
+    return ier;
+  }
+  // Structure, compression and ordering in one go.
+  i32 analyse(const Pairs& p, Triangle t = Triangle::Lower) {
+    i32 ier = structure(to_columns(n, p, t));
+    if (ier == 0) ier = compress();
+    if (ier == 0) ier = order();
+    return ier;
+  }
   std::vector<i32> ints(int cword, i64 count) {
     IVec v = w().ints(w().ictl(cword), count);
     return std::vector<i32>(v.data(), v.data() + count);

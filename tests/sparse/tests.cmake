@@ -1,0 +1,9 @@
+# Reference solvers of the sparse tests: CHOLMOD from Debian's SuiteSparse.
+find_library(ZEPH_CHOLMOD_LIBRARY cholmod)
+find_path(ZEPH_SUITESPARSE_INCLUDE cholmod.h PATH_SUFFIXES suitesparse)
+foreach(_t sparse_order_test sparse_symbolic_test)
+  if(TARGET ${_t})
+    target_link_libraries(${_t} PRIVATE ${ZEPH_CHOLMOD_LIBRARY})
+    target_include_directories(${_t} PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
+  endif()
+endforeach()
