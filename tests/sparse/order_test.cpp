@@ -130,7 +130,9 @@ void expect_supernodal_structure(Problem& pb, const Pairs& p, bool exact) {
     }
   }
   EXPECT_EQ(pb.word(30), nzlf);
-  if (exact) EXPECT_EQ(pb.word(30), static_cast<double>(sym.nnzl));
+  if (exact) {
+    EXPECT_EQ(pb.word(30), static_cast<double>(sym.nnzl));
+  }
   // Children before parents, subtrees contiguous, assemblies = sons.
   std::vector<i64> sparent(ns + 1, 0), sons(ns + 1, 0), desc(ns + 1, 1);
   for (i64 s = 1; s <= ns; ++s) {
