@@ -11,6 +11,7 @@
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
+#include "zephsol/output/ofp1.h"
 #include "zephsol/solve/tria.h"
 
 namespace {
@@ -34,5 +35,6 @@ int main() {
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   modules.TRIA = zephsol::TRIA;
+  modules.OFP1 = zephsol::OFP1;
   zephsol::ZEPH(modules);
 }

@@ -36,22 +36,9 @@ constexpr std::array<RequestName, 7> kPrintRequests{{
 bool set_holds(std::span<const word> items, word id) {
   if (!items.empty() && items[0] == kAllItems) return true;
   const std::int64_t x = id;
-  for (std::size_t k = 0; k < items.size();) {
-    const std::int64_t v = items[k];
-    if (k + 2 < items.size() && items[k + 1] < 0 && items[k + 2] < 0) {
-      const std::int64_t last = -static_cast<std::int64_t>(items[k + 1]);
-      const std::int64_t step = -static_cast<std::int64_t>(items[k + 2]);
-      if (v <= x && x <= last && (x - v) % step == 0) return true;
-      k += 3;
-    } else if (k + 1 < items.size() && items[k + 1] < 0) {
-      if (v <= x && x <= -static_cast<std::int64_t>(items[k + 1])) return true;
-      k += 2;
-    } else {
-      if (x == v) return true;
-      k += 1;
-    }
-  }
-  return false;
+  return walk_set_items(items, [x](std::int64_t first, std::int64_t last, std::int64_t step) {
+    return first <= x && x <= last && (x - first) % step == 0;
+  });
 }
 
 // The set record of the request block in open core.

@@ -37,6 +37,29 @@ struct RequestName {
   word width;
 };
 
+// Walks the items of a set definition as ranges: v gives (v, v, 1); v, -w
+// gives (v, w, 1); v, -w, -s gives (v, w, s). fn(first, last, step) returns
+// true to end the walk; the result says whether it ended so.
+template <class Fn>
+bool walk_set_items(std::span<const word> items, Fn fn) {
+  for (std::size_t k = 0; k < items.size();) {
+    const std::int64_t v = items[k];
+    std::int64_t last = v, step = 1;
+    std::size_t used = 1;
+    if (k + 2 < items.size() && items[k + 1] < 0 && items[k + 2] < 0) {
+      last = -static_cast<std::int64_t>(items[k + 1]);
+      step = -static_cast<std::int64_t>(items[k + 2]);
+      used = 3;
+    } else if (k + 1 < items.size() && items[k + 1] < 0) {
+      last = -static_cast<std::int64_t>(items[k + 1]);
+      used = 2;
+    }
+    if (fn(v, last, step)) return true;
+    k += used;
+  }
+  return false;
+}
+
 // Resolves CTRL (ctrl) into OFPREQ words 1-7; next receives the first free
 // open-core word, L1 + L2 + 1, or 1 when CTRL holds no request.
 void OFPRQP(word ctrl, word& next);

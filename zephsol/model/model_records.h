@@ -1,7 +1,8 @@
 // Shared records of the model modules: the registration of the sorted key
-// list that NODNUM searches, the shared record TA1COM of module TA1 and the
-// structure table of the renumbering. They live in one aggregate
-// (model_state()); tests start afresh with reset_model_state().
+// list that NODNUM searches, the shared record TA1COM of module TA1, the
+// structure table of the renumbering and the automatic-MPC summary table.
+// They live in one aggregate (model_state()); tests start afresh with
+// reset_model_state().
 #pragma once
 
 #include <array>
@@ -43,15 +44,34 @@ struct STRUCT {
   std::array<std::array<word, 2>, kMax> entry{};
 };
 
+// The automatic-MPC summary table: the stray beam and rod nodes that the
+// automatic MPC generation tied to the elements containing them, read by the
+// reaction output (a tied node gets no value line in the reaction vectors).
+// Word 1 the number of stray nodes; then 1000 rows of 21 node identifiers
+// stored column by column: column 1 the tied node, columns 2-21 the master
+// nodes of its equation, 0 in the places not used. The rows are filled only
+// while DIAG 21 prints the summary and there are at most 1000 stray nodes.
+struct AMPCTB {
+  static constexpr int kRows = 1000;
+  static constexpr int kColumns = 21;
+  word count = 0;
+  std::array<word, static_cast<std::size_t>(kRows) * kColumns> cols{};
+  // Node of row i (1-1000), column j (1-21).
+  word& node(int i, int j) noexcept { return cols[static_cast<std::size_t>((j - 1) * kRows + (i - 1))]; }
+  word node(int i, int j) const noexcept { return cols[static_cast<std::size_t>((j - 1) * kRows + (i - 1))]; }
+};
+
 struct ModelState {
   NODREG nodreg;
   TA1COM ta1com;
   STRUCT structures;
+  AMPCTB ampctb;
 };
 
 ModelState& model_state() noexcept;
 void reset_model_state();
 
 inline TA1COM& ta1com() noexcept { return model_state().ta1com; }
+inline AMPCTB& ampctb() noexcept { return model_state().ampctb; }
 
 }  // namespace zephsol

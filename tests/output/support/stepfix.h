@@ -1,0 +1,73 @@
+// Fixtures of the step output tests: a fresh file system in a scratch
+// directory (listing "listing", error log "errors", result file "POST"),
+// fresh records, the case control run through its real reader into CTRL and
+// CTRN, and the model and step data blocks written in their own layouts.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "support/postread.h"
+#include "zephsol/dbio/testing.h"
+#include "zephsol/exec/words.h"
+
+namespace zephsol::test {
+
+using Words = std::vector<word>;
+
+class StepTest : public ::testing::Test {
+ protected:
+  explicit StepTest(word memo = 2) : fs_(memo) {}
+  void SetUp() override;
+
+  // The "OUTPUT" block (print requests) and the "NOUTPUT" block (result-file
+  // requests, NOUTFL set), read by the case-control reader.
+  void print_requests(const std::vector<std::string>& statements);
+  // ierflg: the fatal flag the reader is expected to leave.
+  void post_requests(const std::vector<std::string>& statements, word ierflg = 0);
+
+  // EQIX of nodes (identifier, DOF count) in ascending identifier order, the
+  // equations numbered in that order.
+  struct NodeDef {
+    word id;
+    word dofs;
+  };
+  void write_nodes(const std::vector<NodeDef>& nodes);
+  // USET: one word per equation; header word 6 the OR of the words.
+  void write_uset(const Words& words);
+  // A matrix data block of double-precision columns.
+  void write_columns(word file, const std::vector<std::vector<double>>& columns);
+  // Records and header of a table.
+  void write_table(word file, const std::vector<Words>& records, std::array<word, 6> header);
+
+  // OFP1 at interval / step / cumulative step.
+  void output_step(word interval, word step, word cumulative);
+
+  PostFile post() const;
+  std::vector<std::string> post_lines() const;
+  std::vector<std::string> listing() const;
+  std::string errors() const { return fs_.read("errors"); }
+
+  // Runs fn in a death-test child that must end the run as an error; returns
+  // the error log it left.
+  template <class Fn>
+  std::string fatal_log(Fn fn) {
+    EXPECT_EXIT(fn(), ::testing::ExitedWithCode(1), "");
+    return errors();
+  }
+
+  zephsol::testing::FreshFileSystem fs_;
+  word neq_ = 0;
+};
+
+// The values printed in the nodal tables of the listing: identifier and
+// values of each line of the layout (7X,I8,5X,1P,6E16.5).
+std::vector<std::pair<int, std::vector<double>>> table_values(const std::vector<std::string>& listing);
+
+// The reason line of the generic program-logic text with its two parameters.
+std::string reason_line(word p1, word p2);
+
+}  // namespace zephsol::test

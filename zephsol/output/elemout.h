@@ -1,0 +1,29 @@
+// The element routines of the step output that the driver OFP1 calls after
+// the nodal results, with the open-core areas it lays out for them:
+//   OFP1C  element results of the state block (tables, result vectors, the
+//          group element list, the records of the scratch blocks $301/$302);
+//   OFP1F  element forces from the $302 records;
+//   OFP1P  principal values from the $301 records;
+//   OFPMCI material-change report and the element material vector.
+// Areas are open-core positions.
+#pragma once
+
+#include "zephsol/exec/words.h"
+
+namespace zephsol {
+
+// eiv0: the state block (open for reading); nel: its element records;
+// group, shells, conditions: nel words each; results: 75 x nel words;
+// plastic: 21 x nel words (when the state block holds plastic strains);
+// thermal: 7 x nel words; work: free words words from there up to the lowest
+// buffer; noplas: -1 when the state block holds no plastic strain. ngroup
+// receives the number of active elements listed at `group`.
+void OFP1C(word eiv0, word nel, word group, word shells, word conditions, word results, word plastic,
+           word thermal, word work, word words, word noplas, word& ngroup);
+// ids: n words, forces: 17 x n words, kinds: n words (n = $302 records).
+void OFP1F(word ids, word forces, word kinds);
+void OFP1P();
+// w: first free open-core word, with room for nel words below the lowest buffer.
+void OFPMCI(word est, word matd, word entd, word w);
+
+}  // namespace zephsol
