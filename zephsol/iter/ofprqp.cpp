@@ -21,17 +21,6 @@ constexpr word kOtim = name_word("OTIM");
 constexpr word kSet = name_word("SET ");
 constexpr word kIpse = name_word("IPSE");
 
-// The print requests of CTRL, in the order of OFPREQ words 1-7.
-constexpr std::array<RequestName, 7> kPrintRequests{{
-    {"DISP    ", 1},
-    {"REAC    ", 1},
-    {"STRE    ", 2},
-    {"ELFO    ", 2},
-    {"PRSTRESS", 2},
-    {"PRSTRAIN", 2},
-    {"PRSTRES2", 2},
-}};
-
 // Whether id lies in the set of items.
 bool set_holds(std::span<const word> items, word id) {
   if (!items.empty() && items[0] == kAllItems) return true;
@@ -168,7 +157,7 @@ void resolve_requests(word file, std::span<const RequestName> names, std::span<w
 }
 
 void OFPRQP(word ctrl, word& next) {
-  resolve_requests(ctrl, kPrintRequests, std::span<word>(ofpreq().w).first(kPrintRequests.size()), next);
+  resolve_requests(ctrl, kRequestNames, std::span<word>(ofpreq().w).first(kRequestNames.size()), next);
 }
 
 }  // namespace zephsol

@@ -19,6 +19,7 @@
 // or "IPSE", number) a set number without a definition of that kind.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -59,6 +60,18 @@ bool walk_set_items(std::span<const word> items, Fn fn) {
   }
   return false;
 }
+
+// The requests in the order of OFPREQ words 1-7 ("DISP" to "PRSTRES2"); the
+// result-file requests are the first six of them (words 8-13).
+inline constexpr std::array<RequestName, 7> kRequestNames{{
+    {"DISP    ", 1},
+    {"REAC    ", 1},
+    {"STRE    ", 2},
+    {"ELFO    ", 2},
+    {"PRSTRESS", 2},
+    {"PRSTRAIN", 2},
+    {"PRSTRES2", 2},
+}};
 
 // Resolves CTRL (ctrl) into OFPREQ words 1-7; next receives the first free
 // open-core word, L1 + L2 + 1, or 1 when CTRL holds no request.

@@ -14,15 +14,8 @@ namespace zephsol {
 
 namespace {
 
-// The result-file requests of CTRN, in the order of OFPREQ words 8-13.
-constexpr std::array<RequestName, 6> kPostRequests{{
-    {"DISP    ", 1},
-    {"REAC    ", 1},
-    {"STRE    ", 2},
-    {"ELFO    ", 2},
-    {"PRSTRESS", 2},
-    {"PRSTRAIN", 2},
-}};
+// The result-file requests of CTRN (OFPREQ words 8-13): all but "PRSTRES2".
+constexpr std::size_t kPostRequests = 6;
 
 constexpr word kQfla4 = 7;
 constexpr word kSbeam2 = 26;
@@ -39,8 +32,8 @@ void mark(std::span<word> mask, word n, std::int64_t first, std::int64_t last, s
 }  // namespace
 
 void OFPRQN(word ctrn, word& next) {
-  resolve_requests(ctrn, kPostRequests, std::span<word>(ofpreq().w).subspan(kPostDisp - 1, kPostRequests.size()),
-                   next);
+  resolve_requests(ctrn, std::span(kRequestNames).first(kPostRequests),
+                   std::span<word>(ofpreq().w).subspan(kPostDisp - 1, kPostRequests), next);
 }
 
 void OFPIPM(word ipse, std::span<word> mask, word& count) {
