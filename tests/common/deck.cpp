@@ -21,10 +21,12 @@
 #include "zephsol/input/xinpt.h"
 #include "zephsol/matl/matrec.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/iter/iter_records.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/model_records.h"
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
+#include "zephsol/output/output_records.h"
 
 extern char** environ;
 
@@ -70,6 +72,8 @@ void reset_all_records() {
   reset_matl_state();
   reset_elem_state();
   reset_model_state();
+  reset_iter_state();
+  reset_output_state();
   core_release();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/block_dump.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
@@ -23,6 +24,8 @@
 
 namespace zephsol {
 namespace {
+
+using test::write_block;
 
 using Words = std::vector<word>;
 constexpr word ALL = kAllItems;
@@ -54,17 +57,11 @@ Words join(const std::vector<Words>& parts) {
 
 // CTRL as the case control writes it: "PRINT   ", the requests, the sets and -1.
 void write_requests(word file, const Words& requests, const Words& sets) {
-  const word top = sysw().COREND - sysw().NBUFSZ;
   const auto print = name_words8("PRINT");
   Words rec3 = sets;
   rec3.push_back(-1);
-  DBOPEN(file, top, kWrite);
-  DBWRIT(file, print.data(), 2, 1);
-  DBWRIT(file, requests.data(), static_cast<word>(requests.size()), 1);
-  DBWRIT(file, rec3.data(), static_cast<word>(rec3.size()), 1);
-  DBCLOS(file, kCloseRewind);
-  const std::array<word, 6> h{static_cast<word>(requests.size()), static_cast<word>(sets.size()), 0, 0, 0, 0};
-  HDRPUT(file, h);
+  write_block(file, {{print[0], print[1]}, requests, rec3},
+              {static_cast<word>(requests.size()), static_cast<word>(sets.size()), 0, 0, 0, 0});
 }
 
 // The resolved list of a request word, with set positions shown as the

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/block_dump.h"
 #include "support/stepfix.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/directory.h"
@@ -311,9 +312,9 @@ TEST_F(StepTest, ReleaseForcesOfExcavatedElements) {
   write_columns(OQGV, {std::vector<double>(10, 0.0)});
   write_columns(DPG, {{9, 9, 3.0, -4.0, 0.5, 0.25, -1.0, 2.0, 8, 8}});
   const word qplan4 = 1 * (1 << 24) + 10, beam2 = 2 * (1 << 24) + 5;
-  write_table(CONE, {{100, qplan4, 1, 1, 4, 1, 2, 3, 4}, {200, beam2, 2, 2, 3, 4, 5, 3}, {300, qplan4, 1, 1, 4, 2, 3, 5, 4}},
+  write_block(CONE, {{100, qplan4, 1, 1, 4, 1, 2, 3, 4}, {200, beam2, 2, 2, 3, 4, 5, 3}, {300, qplan4, 1, 1, 4, 2, 3, 5, 4}},
               {3, 2, 4, 0, 0, 0});
-  write_table(XCLD, {{2, 3}}, {2, 0, 0, 0, 0, 0});
+  write_block(XCLD, {{2, 3}}, {2, 0, 0, 0, 0, 0});
   post_requests({"OTIM 1 = ALL", "SET 1 = ALL"});
 
   output_step(1, 1, 1);  // no release active
@@ -350,8 +351,8 @@ TEST_F(StepTest, BeamLastNodeIsNoReleaseNodeOfItsOwn) {
   write_columns(UG, {std::vector<double>(9, 0.0)});
   write_columns(OQGV, {std::vector<double>(9, 0.0)});
   write_columns(DPG, {{1, 0, 0, 2, 0, 0, 3, 0, 0}});
-  write_table(CONE, {{200, (1 << 24) + 5, 2, 2, 3, 1, 2, 3}}, {1, 1, 3, 0, 0, 0});
-  write_table(XCLD, {{1}}, {1, 0, 0, 0, 0, 0});
+  write_block(CONE, {{200, (1 << 24) + 5, 2, 2, 3, 1, 2, 3}}, {1, 1, 3, 0, 0, 0});
+  write_block(XCLD, {{1}}, {1, 0, 0, 0, 0, 0});
   post_requests({"OTIM 1 = ALL", "SET 1 = ALL"});
   exec_state().intctl.EXCACT = -1;
   output_step(1, 1, 1);

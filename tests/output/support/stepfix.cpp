@@ -3,6 +3,7 @@
 #include <fstream>
 #include <regex>
 
+#include "common/block_dump.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
@@ -74,13 +75,13 @@ void StepTest::write_nodes(const std::vector<NodeDef>& nodes) {
     largest = std::max(largest, nodes[i].dofs);
   }
   neq_ = eq - 1;
-  write_table(EQIX, {rec1, rec2}, {static_cast<word>(nodes.size()), neq_, largest, 0, 0, 0});
+  write_block(EQIX, {rec1, rec2}, {static_cast<word>(nodes.size()), neq_, largest, 0, 0, 0});
 }
 
 void StepTest::write_uset(const Words& words) {
   word f = 0;
   for (word w : words) f |= w;
-  write_table(USET, {words}, {static_cast<word>(words.size()), 0, 0, 0, 0, f});
+  write_block(USET, {words}, {static_cast<word>(words.size()), 0, 0, 0, 0, f});
 }
 
 void StepTest::write_columns(word file, const std::vector<std::vector<double>>& columns) {
@@ -90,13 +91,6 @@ void StepTest::write_columns(word file, const std::vector<std::vector<double>>& 
   for (const auto& c : columns) COLPUT(m, 2, c.data(), 1, rows);
   DBCLOS(file, kCloseRewind);
   HDRPUT(file, m.header());
-}
-
-void StepTest::write_table(word file, const std::vector<Words>& records, std::array<word, 6> header) {
-  DBOPEN(file, top_buffer(), kWrite);
-  for (const Words& r : records) DBWRIT(file, r.data(), static_cast<word>(r.size()), 1);
-  DBCLOS(file, kCloseRewind);
-  HDRPUT(file, header);
 }
 
 void StepTest::output_step(word interval, word step, word cumulative) {

@@ -40,8 +40,6 @@ class StepTest : public ::testing::Test {
   void write_uset(const Words& words);
   // A matrix data block of double-precision columns.
   void write_columns(word file, const std::vector<std::vector<double>>& columns);
-  // Records and header of a table.
-  void write_table(word file, const std::vector<Words>& records, std::array<word, 6> header);
 
   // OFP1 at interval / step / cumulative step.
   void output_step(word interval, word step, word cumulative);
