@@ -126,6 +126,12 @@ std::vector<EntryRow> entry_rows() {
          xdslom(w, lw, need, ier);
          return ier;
        }},
+      {"xdslsf", {20}, -300, false,
+       [](double* w, i32 lw) {
+         i32 ier = 0, need = 0, needmn = 0;
+         xdslsf(w, lw, need, needmn, ier);
+         return ier;
+       }},
   };
 }
 

@@ -56,30 +56,6 @@ void xdslxo(i64 c, const Groups& g, IVec perm, IVec out) {
   }
 }
 
-namespace {
-
-// Word positions of a run of arrays placed back to back.
-class Layout {
- public:
-  explicit Layout(i64 start) : next_(start) {}
-  i64 take(i64 words) {
-    const i64 at = next_;
-    next_ += words;
-    return at;
-  }
-  i64 end() const { return next_ - 1; }
-
- private:
-  i64 next_;
-};
-
-void move_ints(const Work& w, i64 from, i64 to, i64 count) {
-  if (count > 0 && from != to)
-    std::memmove(w.ints(to, count).data(), w.ints(from, count).data(), static_cast<std::size_t>(count) * 4);
-}
-
-}  // namespace
-
 void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   double cpu0 = 0, wall0 = 0;
   xdsltb(cpu0, wall0);
@@ -103,7 +79,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   };
   auto need_fail = [&](i64 words) { fail(-201, 2, words, need_text("xdslom", words, lwork)); };
   auto io_fail = [&] { fail(-202, 3, 0, io_text("xdslom", lunit1)); };
-  Layout q(P5 + A);
+  WordLayout q(P5 + A);
   const i64 Q1 = q.take(N), Q2 = q.take(N), Q3 = q.take(N), Q4 = q.take(C1), Q5 = q.take(N), Q6 = q.take(N1),
             Q7 = q.take(N), Q8 = q.take(N), Q9 = q.take(N), Q10 = q.take(N);
   const i64 E0 = q.end();
@@ -195,7 +171,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   };
   // Supernode tree.
   const i64 S = xisl2d(ns);
-  Layout t(Q4 + xisl2d(ns + 1));
+  WordLayout t(Q4 + xisl2d(ns + 1));
   const i64 Tfson = t.take(S), Tbro = t.take(S), Tnpar = t.take(N), Tnlist = t.take(N), Tsize = t.take(S),
             Tupd = t.take(S), Tfront = t.take(S), Tsons = t.take(S);
   if (!fits(t.end())) return need_fail(t.end());
@@ -233,7 +209,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   }
   // New partition and its tree.
   const i64 D0 = xisl2d(count), D1 = xisl2d(count + 1);
-  Layout np(Tzer);
+  WordLayout np(Tzer);
   const i64 Npart = np.take(D1), Nlist = np.take(N), Nsnode = np.take(N);
   if (!fits(np.end())) return need_fail(np.end());
   const IVec newpart = w.ints(Npart, count + 1), newlist = w.ints(Nlist, n);
@@ -272,7 +248,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   }
   // Packing behind the new parents: first son, brother, update sizes,
   // front sizes, partition, node list, integer sizes.
-  Layout pk(Q2 + D0);
+  WordLayout pk(Q2 + D0);
   const i64 Kfson = pk.take(D0), Kbro = pk.take(D0), Kusize = pk.take(D0), Kfsize = pk.take(D0),
             Kpart = pk.take(D1), Klist = pk.take(N), Kk = pk.take(D0);
   move_ints(w, Tfson, Kfson, count);
@@ -286,7 +262,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
              plist = w.ints(Klist, n), pk_k = w.ints(Kk, count);
   // Stack order.
   const i64 M = xisl2d(forest.maxsons);
-  Layout so(Kk + D0);
+  WordLayout so(Kk + D0);
   const i64 Skeys = so.take(M), Ssons = so.take(M), Sreal = so.take(count), Sint = so.take(D0);
   if (!fits(so.end())) return need_fail(so.end());
   const StackPeaks peaks = xdslso(count, nparent_s, pfson, pbro, forest.root, ppart, pk_k, w.ints(Skeys, forest.maxsons),
@@ -296,7 +272,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
     count_line(c, "integer stack storage                   = ", peaks.integer);
   }
   // Final numbering.
-  Layout fn(Kk + D0);
+  WordLayout fn(Kk + D0);
   const i64 Fassem = fn.take(D0), Fptr = fn.take(D1), Fs1 = fn.take(N), Fs2 = fn.take(N);
   if (!fits(fn.end())) return need_fail(fn.end());
   const FinalCounts fc = xdslfp(n, count, ppart, plist, perm, nparent_s, pfson, pbro, forest.root,

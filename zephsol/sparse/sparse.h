@@ -40,5 +40,6 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
             i32 lwork, i32& ier);
 void xdslif(double* work, i32 lwork, i32& need, i32& ier);
 void xdslom(double* work, i32 lwork, i32& need, i32& ier);
+void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier);
 
 }  // namespace zephsol::sparse

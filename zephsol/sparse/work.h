@@ -134,6 +134,30 @@ class Work {
   i64 lwork_;
 };
 
+// Word positions of arrays placed back to back from a first word.
+class WordLayout {
+ public:
+  explicit WordLayout(i64 start) noexcept : next_(start) {}
+  // The position of an array of `words` double words.
+  i64 take(i64 words) noexcept {
+    const i64 at = next_;
+    next_ += words;
+    return at;
+  }
+  // The last word taken so far.
+  i64 end() const noexcept { return next_ - 1; }
+
+ private:
+  i64 next_;
+};
+
+// Moves count integers of the work array from position `from` to `to`
+// (double-word positions; the ranges may overlap).
+inline void move_ints(const Work& w, i64 from, i64 to, i64 count) {
+  if (count > 0 && from != to)
+    std::memmove(w.ints(to, count).data(), w.ints(from, count).data(), static_cast<std::size_t>(count) * 4);
+}
+
 // Control words with a fixed role for the whole library (`dslctl`).
 namespace cw {
 inline constexpr int stage = 0;

@@ -194,6 +194,13 @@ struct Problem {
     if (need_out) *need_out = need;
     return ier;
   }
+  i32 symbolic(i32* need_out = nullptr, i32* needmn_out = nullptr) {
+    i32 ier = 0, need = 0, needmn = 0;
+    xdslsf(work.data(), lwork, need, needmn, ier);
+    if (need_out) *need_out = need;
+    if (needmn_out) *needmn_out = needmn;
+    return ier;
+  }
   // Structure, compression and ordering in one go.
   i32 analyse(const Pairs& p, Triangle t = Triangle::Lower) {
     i32 ier = structure(to_columns(n, p, t));

@@ -15,10 +15,11 @@ struct Symbolic {
   std::vector<i32> parent;  // by new column, 1-based, 0 for a root ([0] unused)
   std::vector<i64> count;   // non-zeros below the diagonal by new column
   i64 nnzl = 0;
+  std::vector<std::vector<i32>> rows;  // rows below the diagonal by new column, ascending (when asked)
 };
 
 // perm: new-to-old, 1-based (perm[k-1] is the equation at position k).
-inline Symbolic exact_symbolic(i32 n, const Pairs& p, const std::vector<i32>& perm) {
+inline Symbolic exact_symbolic(i32 n, const Pairs& p, const std::vector<i32>& perm, bool with_rows = false) {
   std::vector<i32> invp(n + 1);
   for (i32 k = 1; k <= n; ++k) invp[perm[k - 1]] = k;
   std::vector<std::vector<i32>> lower(n + 1);  // lower[i]: columns j < i with a(i,j) != 0
@@ -29,6 +30,7 @@ inline Symbolic exact_symbolic(i32 n, const Pairs& p, const std::vector<i32>& pe
   Symbolic s;
   s.parent.assign(n + 1, 0);
   s.count.assign(n + 1, 0);
+  if (with_rows) s.rows.assign(n + 1, {});
   std::vector<i32> mark(n + 1, 0);
   for (i32 i = 1; i <= n; ++i) {
     mark[i] = i;
@@ -36,6 +38,7 @@ inline Symbolic exact_symbolic(i32 n, const Pairs& p, const std::vector<i32>& pe
       for (i32 k = j; mark[k] != i; k = s.parent[k]) {
         if (s.parent[k] == 0) s.parent[k] = i;
         ++s.count[k];
+        if (with_rows) s.rows[k].push_back(i);
         mark[k] = i;
       }
   }
