@@ -126,6 +126,19 @@ std::vector<EntryRow> entry_rows() {
          xdslom(w, lw, need, ier);
          return ier;
        }},
+      {"xdslvm", {30, 31, 40, 50}, -400, false,
+       [](double* w, i32 lw) {
+         i32 ier = 0;
+         const std::vector<double> v(4, 1.0);
+         xdslvm('A', kColptr, kRowind, v, w, lw, ier);
+         return ier;
+       }},
+      {"xdslvf", {31}, -400, false,
+       [](double* w, i32 lw) {
+         i32 ier = 0;
+         xdslvf(w, lw, ier);
+         return ier;
+       }},
       {"xdslsf", {20}, -300, false,
        [](double* w, i32 lw) {
          i32 ier = 0, need = 0, needmn = 0;

@@ -21,6 +21,7 @@
 #include "zephsol/sparse/entry.h"
 #include "zephsol/sparse/files.h"
 #include "zephsol/sparse/hherr.h"
+#include "zephsol/sparse/merge.h"
 #include "zephsol/sparse/sorts.h"
 #include "zephsol/sparse/sparse.h"
 #include "zephsol/sparse/structin.h"
@@ -317,141 +318,21 @@ bool compress(i64 n, const Keys& k, RowSource& src, IVec clist, i64 cap, bool ch
   return true;
 }
 
-// Merges the sorted runs of the pair file into one (xislmg, with xislm2
-// for two runs): passes over pairs of runs between the two files until one
-// run remains. Windows of L pairs for each input run, 2L for the output.
-struct MergeFiles {
-  i32 unit[2];         // the pair file and the second file
-  i64 largest[2]{};    // largest contents, integers
-  i64 moved[2]{};      // integers moved to and from
-  int final_file = 0;  // the file holding the merged run
-};
-
-class RunMerger {
- public:
-  RunMerger(IVec r1, IVec c1, IVec r2, IVec c2, IVec ro, IVec co, i64 L)
-      : in_{{r1, c1}, {r2, c2}}, out_{ro, co}, L_(L) {}
-
-  // Merges runs a and b of unit in (starts/lengths) to unit out at pos;
-  // returns the pairs written, or -1 on a file error.
-  i64 merge(i32 in, i64 sa, i64 la, i64 sb, i64 lb, i32 out, i64 pos) {
-    out_unit_ = out;
-    out_pos_ = pos;
-    out_n_ = 0;
-    written_ = 0;
-    Stream a{sa, la, 0, 0}, b{sb, lb, 0, 0};
-    if (!fill(in, a, 0) || !fill(in, b, 1)) return -1;
-    while (a.avail > a.at && b.avail > b.at) {
-      const i32 ca = in_[0].c(a.at + 1), cb = in_[1].c(b.at + 1);
-      const i32 ra = in_[0].r(a.at + 1), rb = in_[1].r(b.at + 1);
-      const bool take_a = ca < cb || (ca == cb && ra <= rb);
-      const bool take_b = cb < ca || (ca == cb && rb <= ra);
-      if (!emit(take_a ? ca : cb, take_a ? ra : rb)) return -1;
-      if (take_a) ++a.at;
-      if (take_b) ++b.at;
-      if (a.at == a.avail && !fill(in, a, 0)) return -1;
-      if (b.at == b.avail && !fill(in, b, 1)) return -1;
-    }
-    for (auto [s, w] : {std::pair{&a, 0}, std::pair{&b, 1}})
-      while (s->avail > s->at) {
-        ++s->at;
-        if (!emit(in_[w].c(s->at), in_[w].r(s->at))) return -1;
-        if (s->at == s->avail && !fill(in, *s, w)) return -1;
-      }
-    if (!flush()) return -1;
-    return written_;
-  }
-
-  // Copies run (s, l) of in to out at pos through the output window.
-  i64 copy(i32 in, i64 s, i64 l, i32 out, i64 pos) {
-    for (i64 done = 0; done < l;) {
-      const i64 k = std::min(2 * L_, l - done);
-      i32 ier = 0;
-      xislw1(in, out_.r.data(), out_.c.data(), s + done, k, ier);
-      if (ier == 0) xislw2(out, out_.r.data(), out_.c.data(), pos + done, k, ier);
-      if (ier != 0) return -1;
-      done += k;
-    }
-    return l;
-  }
-
- private:
-  struct Window {
-    IVec r, c;
-  };
-  struct Stream {
-    i64 next, left;  // next file position of the run, pairs left on file
-    i64 avail, at;   // pairs in the window, pairs taken
-  };
-
-  bool fill(i32 unit, Stream& s, int w) {
-    s.avail = std::min(L_, s.left);
-    s.at = 0;
-    if (s.avail == 0) return true;
-    i32 ier = 0;
-    xislw1(unit, in_[w].r.data(), in_[w].c.data(), s.next, s.avail, ier);
-    s.next += s.avail;
-    s.left -= s.avail;
-    return ier == 0;
-  }
-  bool emit(i32 c, i32 r) {
-    ++out_n_;
-    out_.c(out_n_) = c;
-    out_.r(out_n_) = r;
-    return out_n_ < 2 * L_ || flush();
-  }
-  bool flush() {
-    i32 ier = 0;
-    xislw2(out_unit_, out_.r.data(), out_.c.data(), out_pos_, out_n_, ier);
-    out_pos_ += out_n_;
-    written_ += out_n_;
-    out_n_ = 0;
-    return ier == 0;
-  }
-
-  Window in_[2];
-  Window out_;
-  i64 L_;
-  i32 out_unit_ = 0;
-  i64 out_pos_ = 0, out_n_ = 0, written_ = 0;
-};
-
-// xislmg: returns the pair count of the merged run, or -1 on a file error.
+// xislmg: the runs of the pair file merged into one when they overlap in
+// columns (xislm2 for two runs: by column and row, duplicates dropped).
+// Returns the pair count of the merged run, or -1 on a file error.
 i64 xislmg(const Work& w, i64 runs, bool overlap, i64 L, i64 R1, i64 R2, i64 R3, i64 R4, MergeFiles& f) {
-  IVec start = w.ints(201, runs), length = w.ints(R1, runs);
-  IVec ostart = w.ints(R2, runs), olength = w.ints(R3, runs);
-  i64 total = start(runs) + length(runs) - 1;
-  f.largest[0] = f.moved[0] = 2 * total;
-  f.final_file = 0;
-  if (runs == 1 || !overlap) return total;
-  const i64 wl = xisl2d(L);
-  RunMerger m(w.ints(R4, L), w.ints(R4 + wl, L), w.ints(R4 + 2 * wl, L), w.ints(R4 + 3 * wl, L),
-              w.ints(R4 + 4 * wl, 2 * L), w.ints(R4 + 4 * wl + L, 2 * L), L);
-  int in = 0;
-  while (runs > 1) {
-    const int out = 1 - in;
-    i64 pos = 1, nout = 0;
-    for (i64 k = 1; k <= runs; k += 2) {
-      const i64 len = k + 1 <= runs ? m.merge(f.unit[in], start(k), length(k), start(k + 1), length(k + 1),
-                                              f.unit[out], pos)
-                                    : m.copy(f.unit[in], start(k), length(k), f.unit[out], pos);
-      if (len < 0) return -1;
-      ++nout;
-      ostart(nout) = static_cast<i32>(pos);
-      olength(nout) = static_cast<i32>(len);
-      pos += len;
-    }
-    f.moved[in] += 2 * total;
-    total = pos - 1;
-    f.moved[out] += 2 * total;
-    f.largest[out] = std::max(f.largest[out], 2 * total);
-    std::swap(start, ostart);
-    std::swap(length, olength);
-    runs = nout;
-    in = out;
+  const IVec start = w.ints(201, runs), length = w.ints(R1, runs);
+  if (runs == 1 || !overlap) {
+    const i64 total = start(runs) + length(runs) - 1;
+    f.largest[0] = f.moved[0] = total;
+    f.final_file = 0;
+    return total;
   }
-  f.final_file = in;
-  return total;
+  const i64 wl = xisl2d(L);
+  RunMerger<PairRuns> m({w.ints(R4 + wl, L), w.ints(R4, L), {}}, {w.ints(R4 + 3 * wl, L), w.ints(R4 + 2 * wl, L), {}},
+                        {w.ints(R4 + 4 * wl + L, 2 * L), w.ints(R4 + 4 * wl, 2 * L), {}}, L);
+  return merge_runs(m, start, length, w.ints(R2, runs), w.ints(R3, runs), runs, 0, f, [](i32) {});
 }
 
 // Closes the scratch files of a failed call, whatever their state.
@@ -591,10 +472,11 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
       const i64 total = xislmg(w, runs, overlap != 0, L, R1, R2, R3, R4, f);
       if (total < 0) return io_fail();
       nnz = total;
-      w.set(145, static_cast<double>(xisl2d(f.largest[0])));
-      w.set(155, static_cast<double>(xisl2d(f.moved[0])));
-      w.set(146, static_cast<double>(xisl2d(f.largest[1])));
-      w.set(156, static_cast<double>(xisl2d(f.moved[1])));
+      // File statistics in integers (two per pair), as double words.
+      w.set(145, static_cast<double>(xisl2d(2 * f.largest[0])));
+      w.set(155, static_cast<double>(xisl2d(2 * f.moved[0])));
+      w.set(146, static_cast<double>(xisl2d(2 * f.largest[1])));
+      w.set(156, static_cast<double>(xisl2d(2 * f.moved[1])));
       const i32 unit = f.unit[f.final_file];
       const i64 Q8 = 201 + 8 * X;
       const i64 L2 = 2 * ((i64{lwork} - Q8 + 1) / 2);

@@ -3,6 +3,7 @@
 #include "zephsol/sparse/files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,10 +136,17 @@ i32 write_stretch(i32 lunit, const Layout& lay, std::array<const char*, 3> src, 
       if (chunk < kRecordEntries && nrec > 0) break;  // full records go out first
       char* r = buf.data() + nrec * rb;
       if (chunk < kRecordEntries) {
-        trace(lunit, FileOp::Read, rec);
-        const bool ok = !fault(lunit, FileOp::Read) &&
-                        read_all(f->fd, r, rb, static_cast<off_t>((rec - 1) * static_cast<i64>(rb)));
-        if (!ok) std::fill(r, r + rb, char{0});
+        // A record not written yet starts as zeros; one that exists but
+        // cannot be read would lose the entries it holds.
+        const off_t at = static_cast<off_t>((rec - 1) * static_cast<i64>(rb));
+        struct stat st {};
+        if (::fstat(f->fd, &st) != 0) return -1;
+        if (at >= st.st_size) {
+          std::fill(r, r + rb, char{0});
+        } else {
+          trace(lunit, FileOp::Read, rec);
+          if (fault(lunit, FileOp::Read) || !read_all(f->fd, r, rb, at)) return -1;
+        }
       }
       for (int a = 0; a < lay.narr; ++a) {
         const std::size_t e = lay.elem[a];

@@ -15,8 +15,10 @@
 //   sequential (xdslos): one record per write, of any length.
 // A direct-access file is addressed by entry positions from 1: position p
 // lies in record (p-1)/1024+1 at offset (p-1) mod 1024 + 1. A write of a
-// stretch reads a partly written record first (a record that cannot be read
-// is taken as zeros) and writes full middle records blind.
+// stretch reads a partly written record first (a record beyond the end of
+// the file is taken as zeros; one that exists but cannot be read fails the
+// write, rather than lose its other entries) and writes full middle
+// records blind.
 //
 // Codes: -1 open, close, rewind or direct-access transfer; -2 sequential
 // transfer; -3 end of a sequential file. The routines never write messages.

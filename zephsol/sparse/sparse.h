@@ -41,5 +41,9 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
 void xdslif(double* work, i32 lwork, i32& need, i32& ier);
 void xdslom(double* work, i32 lwork, i32& need, i32& ier);
 void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier);
+// values parallel to rowind; symmetric input gives the lower triangle only.
+void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowind,
+            std::span<const double> values, double* work, i32 lwork, i32& ier);
+void xdslvf(double* work, i32 lwork, i32& ier);
 
 }  // namespace zephsol::sparse

@@ -1,0 +1,484 @@
+// xdslvf: end of value input. The value buffers are flushed a last time;
+// then every off-diagonal entry gets its relative index in the front of its
+// supernode, in core when nothing went to a value file and everything
+// fits, otherwise through the files: the segments are merged into one run
+// (lunit3 and lunit4) and converted supernode by supernode through a window
+// into records on lunit1, read back into work unless the value-storage
+// code keeps them there.
+//
+// Left for the factorisation: the row pointers xrelin (word 60), relative
+// indices (81), row indices (71, only with word 175 != 0), values (69), the
+// permuted diagonal (76), the global indices of L (79) and the largest
+// absolute row sum (95).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/sparse/convert.h"
+#include "zephsol/sparse/entry.h"
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/merge.h"
+#include "zephsol/sparse/sparse.h"
+#include "zephsol/sparse/util.h"
+#include "zephsol/sparse/values.h"
+
+namespace zephsol::sparse {
+namespace {
+
+constexpr i64 L(i64 k) { return xisl2d(k); }
+
+// The words of one matrix's results.
+struct MatrixWords {
+  const BufferWords* buf;
+  int count_out;          // distinct entries
+  int xrelin;             // row pointers
+  int rel, rowidx, vals;  // entry arrays
+  int records;            // records on the entry unit
+  int entry_unit;         // control word of the entry unit
+};
+constexpr MatrixWords kMatrixA{&kBufferA, 21, 60, 81, 71, 69, 59, 10};
+constexpr MatrixWords kMatrixB{&kBufferB, 22, 73, 90, 74, 75, 184, 12};
+
+// A failure of the distribution: the code, and what its message needs.
+struct Failure {
+  i32 ier = 0;
+  i64 unit = 0, need = 0, row = 0, col = 0;
+};
+
+Failure from_status(i32 status, const ConvertReport& rep, i64 unit) {
+  switch (status) {
+    case kNotFound: return {-402, 0, 0, rep.row, rep.col};
+    case kLeftOver: return {-403};
+    case kNoSpace: return {-401, 0, rep.need};
+    default: return {-410, rep.unit != 0 ? rep.unit : unit};
+  }
+}
+
+// One matrix's entries laid out in work: relative indices (over the rows),
+// row indices (over the keys), values.
+struct Entries {
+  i64 rows = 0, keys = 0, vals = 0;  // positions
+  i64 count = 0;
+};
+
+double max_of(const DVec& v) {
+  double m = 0.0;
+  for (i64 i = 1; i <= v.size(); ++i) m = std::max(m, v(i));
+  return m;
+}
+
+// Converts the entries in core, then (digit != 0) writes them to the
+// entry unit and gives their places up.
+Failure convert_core(const Work& w, const FrontIndex& fx, const MatrixWords& mw, Entries& e, DVec rowsum, bool keeprow,
+                     bool to_file) {
+  const IVec xrelin = w.ints(w.ictl(mw.xrelin), fx.n + 1);
+  iword* m = w.ints(e.rows, e.count).data();
+  iword* k = w.ints(e.keys, e.count).data();
+  double* v = w.dbl(e.vals, e.count).data();
+  entry_pointers(fx.n, m, e.count, xrelin);
+  ConvertReport rep;
+  for (i64 s = 1; s <= fx.ns; ++s) {
+    const i64 b = xrelin(fx.part(s)), c = xrelin(fx.part(s + 1)) - b;
+    const i32 st = convert_supernode(fx, s, m + (b - 1), k + (b - 1), v + (b - 1), c, rowsum.data(), rep);
+    if (st != kConverted) return from_status(st, rep, 0);
+  }
+  if (!to_file) return {};
+  const i64 unit = w.ictl(mw.entry_unit);
+  i32 ier = unit > 0 ? 0 : -1;
+  if (ier == 0) xdslos(static_cast<i32>(unit), ier);
+  i64 words = 0;
+  const i64 rec = ier == 0 ? write_entry_records(static_cast<i32>(unit), fx, xrelin, m, k, v, keeprow, words) : -1;
+  if (rec < 0) return {-410, unit};
+  w.set(mw.records, static_cast<double>(rec));
+  w.set(140, w.ctl(140) + static_cast<double>(words));
+  w.set(150, w.ctl(150) + static_cast<double>(words));
+  e.rows = e.keys = e.vals = 0;
+  return {};
+}
+
+// Reads the index sets' second record (the global indices) from lunit2.
+bool read_global(const Work& w, i64 at, i64 nsnind) {
+  const i32 u = static_cast<i32>(w.ictl(cw::lunit2));
+  iword* g = w.ints(at, nsnind).data();
+  i32 ier = 0;
+  xdslrw(u, ier);
+  if (ier == 0) xislrd(u, nsnind, g, ier);
+  if (ier == 0) xislrd(u, nsnind, g, ier);
+  w.set(151, w.ctl(151) + static_cast<double>(2 * L(nsnind)));
+  return ier == 0;
+}
+
+// A buffer that never wrote a segment goes whole as segment 1, so that
+// all entries are on file.
+i32 all_to_file(const Work& w, const BufferWords& b) {
+  const i64 count = w.ictl(b.count);
+  if (w.ictl(b.segs) > 0 || count == 0) return 0;
+  const i32 unit = static_cast<i32>(w.ictl(b.unit));
+  const i64 cap = w.ictl(23);
+  i32 e = 0;
+  xdslop(unit, 3, e);
+  if (e == 0)
+    xdslw2(unit, 3, w.ints(w.ictl(b.rows), cap).data(), w.ints(w.ictl(b.keys), cap).data(),
+           w.dbl(w.ictl(b.vals), cap).data(), 1, count, e);
+  if (e != 0) return -1;
+  const i64 nseg = max_segments(w.ictl(cw::neqns));
+  w.ints(w.ictl(b.segstart), nseg)(1) = 1;
+  w.ints(w.ictl(b.seglen), nseg)(1) = static_cast<i32>(count);
+  w.set(b.segs, 1.0);
+  return 0;
+}
+
+// The segments of one matrix's value file (tables at `tab`: starts, then
+// lengths, L(nseg) words each) merged into one run through windows behind
+// `base` (two new tables, then 8 words per buffered entry), counting the
+// entries of each row into xrelin on the last pass. Returns the run's unit
+// and length.
+Failure merge_segments(const Work& w, const MatrixWords& mw, i64 tab, i64 nseg, i64 base, i32& run, i64& total) {
+  const i64 n = w.ictl(cw::neqns);
+  const i32 vunit = static_cast<i32>(w.ictl(mw.buf->unit)), other = static_cast<i32>(w.ictl(cw::lunit4));
+  const IVec xrelin = w.ints(w.ictl(mw.xrelin), n + 1);
+  std::fill(xrelin.data(), xrelin.data() + n + 1, 0);
+  const i64 S = L(nseg), wbase = base + 2 * S;
+  const i64 bsize = (w.lwork() - wbase + 1 - 8 + 1) / 8;
+  if (bsize < 1) return {-401, 0, wbase + 15};
+  WordLayout lay(wbase);
+  auto window = [&](i64 size) {
+    const i64 k1 = lay.take(L(size)), k2 = lay.take(L(size)), v = lay.take(size);
+    return Window{w.ints(k1, size), w.ints(k2, size), w.dbl(v, size)};
+  };
+  const Window in1 = window(bsize), in2 = window(bsize), out = window(2 * bsize);
+  RunMerger<ValueRuns> merger(in1, in2, out, bsize);
+  MergeFiles files{{vunit, other}};
+  bool sane = true;  // rows read back from the files lie in 1 ... n
+  total = merge_runs(merger, w.ints(tab, nseg), w.ints(tab + S, nseg), w.ints(base, nseg), w.ints(base + S, nseg),
+                     nseg, 1, files, [&](i32 row) {
+                       if (row >= 1 && row <= n) ++xrelin(row);
+                       else sane = false;
+                     });
+  if (total < 0) return {-410, merger.failed_unit()};
+  if (!sane) return {-410, files.unit[files.final_file]};
+  w.set(145, std::max(w.ctl(145), static_cast<double>(2 * files.largest[0])));
+  w.set(146, std::max(w.ctl(146), static_cast<double>(2 * files.largest[1])));
+  w.set(155, w.ctl(155) + static_cast<double>(2 * files.written[0]));
+  w.set(156, w.ctl(156) + static_cast<double>(2 * files.written[1]));
+  i64 at = 1;
+  for (i64 r = 1; r <= n; ++r) {
+    const i64 c = xrelin(r);
+    xrelin(r) = static_cast<i32>(at);
+    at += c;
+  }
+  xrelin(n + 1) = static_cast<i32>(at);
+  run = files.unit[files.final_file];
+  return {};
+}
+
+// The merged run converted supernode by supernode through a window of b2
+// entries (2 words each) from `base`, each supernode's entries written as
+// records to the entry unit.
+Failure convert_run(const Work& w, const FrontIndex& fx, const MatrixWords& mw, i32 run, i64 total, i64 base,
+                    DVec rowsum, bool keeprow) {
+  const IVec xrelin = w.ints(w.ictl(mw.xrelin), fx.n + 1);
+  i64 dmax = 0;
+  for (i64 s = 1; s <= fx.ns; ++s) dmax = std::max<i64>(dmax, xrelin(fx.part(s + 1)) - xrelin(fx.part(s)));
+  const i64 b2 = (w.lwork() - base) / 2;
+  if (b2 < dmax) return {-401, 0, w.lwork() + (dmax - b2) + 2 * L(dmax - b2)};
+  WordLayout cl(base);
+  const IVec wm = w.ints(cl.take(L(b2)), b2), wk = w.ints(cl.take(L(b2)), b2);
+  const DVec wv = w.dbl(cl.take(b2), b2);
+  const i64 unit = w.ictl(mw.entry_unit);
+  i32 ier = unit > 0 ? 0 : -1;
+  if (ier == 0) xdslos(static_cast<i32>(unit), ier);
+  if (ier != 0) return {-410, unit};
+  i64 first = 1, loaded = 0, records = 0, words = 0;
+  ConvertReport rep;
+  for (i64 s = 1; s <= fx.ns; ++s) {
+    const i64 bq = xrelin(fx.part(s)), eq = xrelin(fx.part(s + 1)), ms = eq - bq;
+    if (ms == 0) continue;
+    if (bq < first || eq > first + loaded) {
+      first = bq;
+      loaded = std::min(b2, total - bq + 1);
+      xdslw1(run, 3, wm.data(), wk.data(), wv.data(), first, loaded, ier);
+      if (ier != 0) return {-410, run};
+    }
+    const i64 o = bq - first;
+    const i32 st = convert_supernode(fx, s, wm.data() + o, wk.data() + o, wv.data() + o, ms, rowsum.data(), rep);
+    if (st != kConverted) return from_status(st, rep, run);
+    if (keeprow) xislwr(static_cast<i32>(unit), ms, wk.data() + o, ier);
+    if (ier == 0) xislwr(static_cast<i32>(unit), ms, wm.data() + o, ier);
+    if (ier == 0) xdslwr(static_cast<i32>(unit), ms, wv.data() + o, ier);
+    if (ier != 0) return {-410, unit};
+    records += keeprow ? 3 : 2;
+    words += (keeprow ? 2 : 1) * L(ms) + ms;
+  }
+  w.set(mw.records, static_cast<double>(records));
+  w.set(140, w.ctl(140) + static_cast<double>(words));
+  w.set(150, w.ctl(150) + static_cast<double>(words));
+  return {};
+}
+
+}  // namespace
+
+void xdslvf(double* work, i32 lwork, i32& ier) {
+  ier = 0;
+  Call c(work, lwork, "xdslvf");
+  const Work& w = c.w;
+  const i64 st = c.stage();
+  if (st != stage::values) {
+    ier = -400;
+    fatal(c, ier, 3, 0, stage_text("xdslvf", st, "should be 31."));
+    return;
+  }
+  double in_cpu = 0, in_wall = 0;
+  xdslte(w.ctl(103), w.ctl(110), in_cpu, in_wall);
+  const i64 n = w.ictl(cw::neqns), ns = w.ictl(31), nsnind = w.ictl(32), form = w.ictl(cw::bform);
+  const bool full_b = form == 1, unsym = w.ctl(cw::mtype) == 2.0, keeprow = w.ctl(cw::keeprow) != 0.0;
+  const i64 vs = w.ictl(cw::vstore), digit_a = vs % 10, digit_b = vs / 10;
+  const i64 lunit2 = w.ictl(cw::lunit2);
+  auto fail = [&](const Failure& f) {
+    ier = f.ier;
+    std::vector<std::string> text;
+    i32 mode = 3;
+    if (f.ier == -401) {
+      mode = 2;
+      text = need_text("xdslvf", f.need, lwork);
+    } else if (f.ier == -402) {
+      mode = 1;
+      text = {" *** invalid matrix input",
+              fline("('no entry found for row = ',I10,' and column = ',I10,'.')", {f.row, f.col})};
+    } else if (f.ier == -403) {
+      text = {" *** internal data structure error in value input."};
+    } else {
+      text = io_text("xdslvf", f.unit);
+    }
+    fatal(c, ier, mode, f.need, text);
+    w.set(cw::stage, stage::failed);
+  };
+  const std::vector<const MatrixWords*> mats = full_b ? std::vector{&kMatrixA, &kMatrixB} : std::vector{&kMatrixA};
+  for (const MatrixWords* mw : mats)
+    if (xdslvz(w, *mw->buf, 1) != 0) return fail({-410, w.ictl(mw->buf->unit)});
+  const i64 cA = w.ictl(54), cB = full_b ? w.ictl(59) : 0;
+  const bool on_file = w.ictl(55) > 0 || (full_b && w.ictl(184) > 0);
+  const i64 D = (form <= 3 ? w.ictl(77) : w.ictl(76)) + n - 1;
+  const i64 core_need =
+      D + 2 * L(cA) + cA + 2 * L(cB) + cB + n + (lunit2 > 0 ? L(nsnind) : 0) + (full_b ? L(n + 1) : 0);
+  Entries ent[2];
+  i64 G = w.ictl(79), xb = 1, end = 0, peak = 0;
+  double norm = 0.0;
+  const DVec diag = w.dbl(w.ictl(76), n);
+  if (!on_file && core_need <= lwork) {
+    // In core: the buffers moved down behind the diagonals.
+    WordLayout lay(D + 1);
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      const BufferWords& b = *mats[k]->buf;
+      const i64 cnt = w.ictl(b.count);
+      Entries& e = ent[k];
+      e.count = cnt;
+      e.rows = lay.take(L(cnt));
+      e.keys = lay.take(L(cnt));
+      e.vals = lay.take(cnt);
+      move_ints(w, w.ictl(b.rows), e.rows, cnt);
+      move_ints(w, w.ictl(b.keys), e.keys, cnt);
+      if (cnt > 0) std::memmove(w.dbl(e.vals, cnt).data(), w.dbl(w.ictl(b.vals), cnt).data(), cnt * 8);
+    }
+    if (lunit2 > 0) {
+      G = lay.take(L(nsnind));
+      if (nsnind > 0 && !read_global(w, G, nsnind)) return fail({-410, lunit2});
+    }
+    if (full_b) xb = lay.take(L(n + 1));
+    const i64 rs = lay.take(n);
+    const i64 need = lay.end();
+    if (need > lwork) return fail({-401, 0, need});
+    peak = need;
+    if (full_b) w.set(73, static_cast<double>(xb));
+    const FrontIndex fx{n, ns, w.ints(w.ictl(64), ns + 1), w.ints(w.ictl(66), ns + 1), w.ints(G, nsnind),
+                        w.ints(w.ictl(62), n), unsym};
+    const DVec rowsum = w.dbl(rs, n);
+    for (i64 i = 1; i <= n; ++i) rowsum(i) = std::abs(diag(i));
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      const Failure f = convert_core(w, fx, *mats[k], ent[k], rowsum, keeprow, (k == 0 ? digit_a : digit_b) != 0);
+      if (f.ier != 0) return fail(f);
+      if (k == 0) norm = max_of(rowsum);
+    }
+    // Relative indices and values back to back when no row indices are
+    // kept; the global indices and the second row pointers behind.
+    WordLayout pk(D + 1);
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      Entries& e = ent[k];
+      if (e.rows == 0) continue;  // on the entry unit
+      const i64 r = pk.take(L(e.count));
+      move_ints(w, e.rows, r, e.count);
+      e.rows = r;
+      if (keeprow) {
+        const i64 kk = pk.take(L(e.count));
+        move_ints(w, e.keys, kk, e.count);
+        e.keys = kk;
+      } else {
+        e.keys = 0;
+      }
+      const i64 v = pk.take(e.count);
+      if (e.count > 0) std::memmove(w.dbl(v, e.count).data(), w.dbl(e.vals, e.count).data(), e.count * 8);
+      e.vals = v;
+    }
+    if (lunit2 > 0) {
+      const i64 g = pk.take(L(nsnind));
+      move_ints(w, G, g, nsnind);
+      G = g;
+    }
+    if (full_b) {
+      const i64 x = pk.take(L(n + 1));
+      move_ints(w, xb, x, n + 1);
+      w.set(73, static_cast<double>(x));
+    }
+    end = pk.end();
+    if (c.msglvl >= 3) {
+      xdslpr("diagp", n, diag.data(), c.msgunit);
+      if (c.msglvl == 3) xislpr("xrelin", n + 1, w.ints(201, n + 1).data(), c.msgunit);
+      xislpr("global indices", nsnind, w.ints(G, nsnind).data(), c.msgunit);
+    }
+  } else {
+    // Through the files: everything to the value files. Kept behind the
+    // diagonals: the global indices (from lunit2) and the second matrix's
+    // row pointers; above them the segment tables, the merge windows, and
+    // later the row sums and the conversion window.
+    for (const MatrixWords* mw : mats)
+      if (all_to_file(w, *mw->buf) != 0) return fail({-410, w.ictl(mw->buf->unit)});
+    WordLayout keep(D + 1);
+    if (lunit2 > 0) G = keep.take(L(nsnind));
+    if (full_b) {
+      xb = keep.take(L(n + 1));
+      w.set(73, static_cast<double>(xb));
+    }
+    const i64 free = keep.end() + 1;
+    i64 nsegs[2] = {0, 0}, tab[2] = {0, 0};
+    std::vector<i32> tables;
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      const BufferWords& b = *mats[k]->buf;
+      nsegs[k] = w.ictl(b.segs);
+      const IVec st = w.ints(w.ictl(b.segstart), std::max<i64>(nsegs[k], 1));
+      const IVec ln = w.ints(w.ictl(b.seglen), std::max<i64>(nsegs[k], 1));
+      tables.insert(tables.end(), st.data(), st.data() + nsegs[k]);
+      tables.insert(tables.end(), ln.data(), ln.data() + nsegs[k]);
+    }
+    WordLayout tl(free);
+    i64 used = 0;
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      const i64 S = L(nsegs[k]);
+      tab[k] = tl.take(2 * S);
+      if (tl.end() > lwork) return fail({-401, 0, tl.end() + 16});
+      std::memcpy(w.ints(tab[k], nsegs[k]).data(), tables.data() + used, nsegs[k] * 4);
+      std::memcpy(w.ints(tab[k] + S, nsegs[k]).data(), tables.data() + used + nsegs[k], nsegs[k] * 4);
+      used += 2 * nsegs[k];
+    }
+    i32 e = 0;
+    xdslop(static_cast<i32>(w.ictl(cw::lunit4)), 3, e);
+    if (e != 0) return fail({-410, w.ictl(cw::lunit4)});
+    // Row sums behind the tables, the merge and conversion windows behind
+    // them; each matrix merged and converted before the next uses lunit4.
+    const i64 rs = tl.end() + 1, base = rs + n;
+    if (base > lwork) return fail({-401, 0, base + 16});
+    if (lunit2 > 0 && nsnind > 0 && !read_global(w, G, nsnind)) return fail({-410, lunit2});
+    const FrontIndex fx{n, ns, w.ints(w.ictl(64), ns + 1), w.ints(w.ictl(66), ns + 1), w.ints(G, nsnind),
+                        w.ints(w.ictl(62), n), unsym};
+    const DVec rowsum = w.dbl(rs, n);
+    for (i64 i = 1; i <= n; ++i) rowsum(i) = std::abs(diag(i));
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      if (nsegs[k] > 0) {
+        i32 run = 0;
+        Failure f = merge_segments(w, *mats[k], tab[k], nsegs[k], base, run, ent[k].count);
+        if (f.ier == 0) f = convert_run(w, fx, *mats[k], run, ent[k].count, base, rowsum, keeprow);
+        if (f.ier != 0) return fail(f);
+      } else {
+        IVec x = w.ints(w.ictl(mats[k]->xrelin), n + 1);
+        std::fill(x.data(), x.data() + n + 1, 1);
+        if ((k == 0 ? digit_a : digit_b) != 0) {
+          i32 e2 = 0;
+          const i64 unit = w.ictl(mats[k]->entry_unit);
+          if (unit <= 0) e2 = -1;
+          else xdslos(static_cast<i32>(unit), e2);
+          if (e2 != 0) return fail({-410, unit});
+          w.set(mats[k]->records, 0.0);
+        }
+      }
+      if (k == 0) norm = max_of(rowsum);
+    }
+    // Back into work unless the value-storage code keeps them on file.
+    WordLayout pk(free);
+    i64 need = free - 1;
+    for (std::size_t k = 0; k < mats.size(); ++k)
+      if ((k == 0 ? digit_a : digit_b) == 0) need += ent[k].count + (keeprow ? 2 : 1) * L(ent[k].count);
+    if (need > lwork) return fail({-401, 0, need});
+    peak = lwork;
+    for (std::size_t k = 0; k < mats.size(); ++k) {
+      Entries& en = ent[k];
+      if ((k == 0 ? digit_a : digit_b) != 0) {
+        en.rows = en.keys = en.vals = 0;
+        continue;
+      }
+      en.rows = pk.take(L(en.count));
+      en.keys = keeprow ? pk.take(L(en.count)) : 0;
+      en.vals = pk.take(en.count);
+      if (en.count == 0) continue;
+      const i64 unit = w.ictl(mats[k]->entry_unit);
+      i32 e2 = 0;
+      xdslrw(static_cast<i32>(unit), e2);
+      i64 words = 0;
+      if (e2 != 0 || !read_entry_records(static_cast<i32>(unit), fx, w.ints(w.ictl(mats[k]->xrelin), n + 1),
+                                         en.count, w.ints(en.rows, en.count).data(),
+                                         keeprow ? w.ints(en.keys, en.count).data() : nullptr,
+                                         w.dbl(en.vals, en.count).data(), keeprow, words))
+        return fail({-410, unit});
+      w.set(150, w.ctl(150) + static_cast<double>(words));
+      w.set(mats[k]->records, 0.0);
+    }
+    end = std::max(pk.end(), free - 1);
+    for (i32 u : {static_cast<i32>(w.ictl(cw::lunit3)), static_cast<i32>(w.ictl(cw::lunit4)),
+                  full_b ? static_cast<i32>(w.ictl(17)) : -1}) {
+      if (u < 0 || !scratch_open(u)) continue;
+      xdslcl(u, 3, e);
+      if (e != 0) return fail({-410, u});
+    }
+    if (c.msglvl >= 3) {
+      xdslpr("diagp", n, diag.data(), c.msgunit);
+      xislpr("xrelin", n + 1, w.ints(201, n + 1).data(), c.msgunit);
+    }
+  }
+  double cpu = 0, wall = 0;
+  xdslte(w.ctl(103), w.ctl(110), cpu, wall);
+  if (c.msglvl >= 1) {
+    unit_write_line(c.msgunit, "");
+    time_line(c, "cpu  time for numeric value input       = ", in_cpu);
+    time_line(c, "wall time for numeric value input       = ", in_wall);
+    time_line(c, "cpu  time for numeric value processing  = ", cpu - in_cpu);
+    time_line(c, "wall time for numeric value processing  = ", wall);
+  }
+  w.set(cw::stage, stage::distributed);
+  w.set(cw::last, static_cast<double>(end));
+  w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(peak)));
+  w.set(21, static_cast<double>(ent[0].count));
+  w.set(22, full_b ? static_cast<double>(ent[1].count) : 0.0);
+  w.set(81, static_cast<double>(ent[0].rows));
+  w.set(71, static_cast<double>(ent[0].keys));
+  w.set(69, static_cast<double>(ent[0].vals));
+  if (full_b) {
+    w.set(90, static_cast<double>(ent[1].rows));
+    w.set(74, static_cast<double>(ent[1].keys));
+    w.set(75, static_cast<double>(ent[1].vals));
+  } else {
+    for (int k : {73, 74, 75, 90}) w.set(k, 1.0);
+    if (form == 4) w.set(77, 1.0);
+  }
+  // Records left on the entry units (the words counted value input before).
+  for (std::size_t k = 0; k < mats.size(); ++k)
+    if (ent[k].rows != 0) w.set(mats[k]->records, 0.0);
+  if (!full_b) w.set(184, 0.0);
+  w.set(79, static_cast<double>(G));
+  w.set(95, norm);
+  w.set(103, cpu);
+  w.set(110, wall);
+  for (int k : {54, 55, 56, 57, 58, 185, 186}) w.set(k, 0.0);
+}
+
+}  // namespace zephsol::sparse
