@@ -415,5 +415,35 @@ TEST_F(ValuePhase, FileErrorsOfTheDistribution) {
   }
 }
 
+TEST_F(ValuePhase, TheHostsSequenceRunsInTheWorkItAsksFor) {
+  // The sparse driver's calls and units; a work array exactly as long as
+  // the in-core figure of the symbolic phase.
+  const i32 n = 5 * 5 * 6 * 3;
+  const Pairs p = hex_structure(4, 4, 5, 3);
+  const Values v = random_values(n, p, 78);
+  const auto structure = to_columns(n, p, Triangle::Lower);
+  const auto values = value_columns(n, v, 1, 1, 79);
+  auto run = [&](i32 lwork, i32& need) {
+    std::vector<double> work(static_cast<std::size_t>(lwork));
+    i32 ier = 0, needmn = 0;
+    xdslin(n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, work.data(), lwork, ier);
+    if (ier == 0) xdslim('A', structure[0].colptr, structure[0].rowind, work.data(), lwork, ier);
+    if (ier == 0) xdslif(work.data(), lwork, need, ier);
+    if (ier == 0) xdslom(work.data(), lwork, need, ier);
+    if (ier == 0) xdslsf(work.data(), lwork, need, needmn, ier);
+    if (ier == 0) xdslvm('A', values[0].first.colptr, values[0].first.rowind, values[0].second, work.data(), lwork, ier);
+    if (ier == 0) xdslvf(work.data(), lwork, ier);
+    EXPECT_EQ(work[0], ier == 0 ? 40.0 : work[0]);
+    return ier;
+  };
+  i32 need = 0;
+  ASSERT_EQ(run(400000, need), 0);
+  ASSERT_GT(need, 0);
+  scratch_close_all();
+  i32 again = 0;
+  EXPECT_EQ(run(need, again), 0);
+  EXPECT_EQ(again, need);
+}
+
 }  // namespace
 }  // namespace zephsol::sparse
