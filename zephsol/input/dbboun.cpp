@@ -78,9 +78,19 @@ bool components_ok(Member& m, word sc, word sd) {
   return true;
 }
 
+// Keeps a good member: it counts its entries in the set.
+void keep_member(Boun& b, const Member& m) {
+  const std::int64_t terms = range_size(m.nodes) * (m.d - m.c + 1);
+  if (!set_grow(b.record_words, terms, kEntryWords)) return;
+  append_words(kMembers, {m.nodes.first, m.nodes.last, m.nodes.step, m.system, m.c, m.d,
+                          real_word(m.value)});
+  b.entries += terms;
+  if (m.system != 0) b.hdr[4] |= kSystemFlag;
+}
+
 // One member card of "CONST" (with_value false) or "DISP": a good one is
-// kept and counts its entries in the set; a card with any fatal error is
-// dropped.
+// kept; a card with any fatal error is dropped. Its messages are raised
+// while it is at hand.
 void boundary_member(Boun& b, GroupCards& cards, bool with_value) {
   Member m;
   word ssys = 0, sc = 0, sd = 0, sv = 0;
@@ -89,22 +99,14 @@ void boundary_member(Boun& b, GroupCards& cards, bool with_value) {
   INTFLD(6, m.c, 0, sc);
   INTFLD(7, m.d, m.c, sd);
   if (with_value) RELFLD(8, m.value, 0.0f, sv);
-  cards.next();
-
   if (ssys == kFieldError) ok = false;
   if (ssys == kFieldRead && m.system < 1) {
     IFPMSG(2106, m.system);
     ok = false;
   }
   ok = components_ok(m, sc, sd) && ok;
-  if (!ok || sv == kFieldError) return;
-
-  const std::int64_t terms = range_size(m.nodes) * (m.d - m.c + 1);
-  if (!set_grow(b.record_words, terms, kEntryWords)) return;
-  append_words(kMembers, {m.nodes.first, m.nodes.last, m.nodes.step, m.system, m.c, m.d,
-                          real_word(m.value)});
-  b.entries += terms;
-  if (m.system != 0) b.hdr[4] |= kSystemFlag;
+  if (ok && sv != kFieldError) keep_member(b, m);
+  cards.next();
 }
 
 // Writes the entries of one member: every node of its range with every
@@ -195,8 +197,6 @@ void mpc_equation(Boun& b, word& equations, GroupCards& cards) {
   RELFLD(4, coef, 0.0f, sf);
   INTFLD(5, t, 1, st);
   INTFLD(6, system, 0, ss);
-  cards.next();
-
   bool ok = sn != kFieldError && sc != kFieldError && sf != kFieldError && st != kFieldError &&
             ss != kFieldError;
   auto refuse = [&ok](word number, word p1 = 0) {
@@ -208,6 +208,7 @@ void mpc_equation(Boun& b, word& equations, GroupCards& cards) {
   if (comp > kMaxComponent) IFPMSG(-2026, comp);
   if (st != kFieldError && t < 1) refuse(2181);
   if (ss == kFieldRead && system < 1) refuse(2106, system);
+  cards.next();
   if (!ok) return;
 
   ++equations;

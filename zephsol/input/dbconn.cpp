@@ -158,10 +158,16 @@ bool read_nodes(GroupCards& cards, std::span<word> nodes, word& last) {
   }
 }
 
-void check_nodes(std::span<const word> nodes, word iecod, word last) {
+// The nodes of an element whose first card is card `first_card`: 2137 names
+// the card that holds the node, -2132 the last card.
+void check_nodes(std::span<const word> nodes, word iecod, word last, word first_card) {
+  constexpr std::size_t kFirstCardNodes = 6, kCardNodes = 9;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     const bool orientation = i == 2 && (iecod == kBeam2 || iecod == kSbeam2);
-    if (nodes[i] < 1 && !orientation) IFPMSG(2137, static_cast<word>(i + 1));
+    if (nodes[i] >= 1 || orientation) continue;
+    const std::size_t card = i < kFirstCardNodes ? 0 : 1 + (i - kFirstCardNodes) / kCardNodes;
+    const AboutCard about(first_card + static_cast<word>(card));
+    IFPMSG(2137, static_cast<word>(i + 1));
   }
   if (last + 1 <= kFields && !field_blank(last + 1)) IFPMSG(-2132, static_cast<word>(nodes.size()));
 }
@@ -195,10 +201,14 @@ bool element_card(GroupCards& cards, Reader& r) {
   std::array<word, ESTCOM::kMaxNode> buf{};
   const std::span<word> nodes(buf.data(), static_cast<std::size_t>(etycom().NN));
   word last = 0;
+  const word first_card = crdcom().CARDNO;
   if (!read_nodes(cards, nodes, last)) return false;
-  check_nodes(nodes, etycom().IECOD, last);
+  check_nodes(nodes, etycom().IECOD, last, first_card);
   reorder(etycom().IECOD, nodes);
-  if (ok) store(r, std::array<word, 4>{id.value, type, prop, mat}, nodes);
+  if (ok) {
+    const AboutCard about(first_card);
+    store(r, std::array<word, 4>{id.value, type, prop, mat}, nodes);
+  }
   cards.next();
   return ok;
 }
@@ -228,8 +238,11 @@ void write_elements(word scratch, word nelem) {
 void DBCONN(word scratch, word& nelem) {
   nelem = 0;
   if (!group_has_data(GRP_CONNECTI)) return;
+  if (elem_state().tables.etyp.count <= 0) {
+    GRPOPN(GRP_CONNECTI);  // the message names the group's header card
+    return IFPMSG(2020);
+  }
   GroupCards cards(GRP_CONNECTI);
-  if (elem_state().tables.etyp.count <= 0) return IFPMSG(2020);
   const CRDCOM& c = crdcom();
   const word nbuckets = IdChains::buckets_for(grptab().at(GRP_CONNECTI).NCARD);
   open_lists({{nbuckets, nbuckets}, {1024, 1024}, {1024, 1024}}, c.IFREE, c.BUFOUT);

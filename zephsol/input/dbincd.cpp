@@ -338,6 +338,7 @@ void History::intervals(GroupCards& cards) {
   while (cards.more()) {
     const Key f1 = field_key(1);
     const bool interval = f1 == name_words8("INTERVAL");
+    const word interval_card = crdcom().CARDNO;
     if (interval)
       begin_interval();
     else
@@ -345,7 +346,11 @@ void History::intervals(GroupCards& cards) {
     // The event cards of an unknown card are passed over silently.
     for (cards.next(); cards.more() && !cards.set_card(); cards.next())
       if (interval) event();
-    if (interval) end_interval();
+    if (interval) {
+      // What is wrong with the interval as a whole is told on its card.
+      const AboutCard about(interval_card);
+      end_interval();
+    }
   }
 }
 

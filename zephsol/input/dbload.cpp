@@ -99,12 +99,14 @@ void temperature_member(SetRecord& r, GroupCards& cards) {
   word sv = 0;
   bool ok = read_range(2, 2022, elems);
   RELFLD(5, value, 0.0f, sv);
+  if (ok && sv != kFieldError) {
+    const std::int64_t terms = range_size(elems);
+    if (set_grow(r.record_words, terms, 2)) {
+      append_words(kMembers, {elems.first, elems.last, elems.step, real_word(value)});
+      r.entries += terms;
+    }
+  }
   cards.next();
-  if (!ok || sv == kFieldError) return;
-  const std::int64_t terms = range_size(elems);
-  if (!set_grow(r.record_words, terms, 2)) return;
-  append_words(kMembers, {elems.first, elems.last, elems.step, real_word(value)});
-  r.entries += terms;
 }
 
 void end_temperature_set(SetRecord& r, word id) {
@@ -220,8 +222,10 @@ void force_member(const ForceKind& k, SetRecord& r, GroupCards& cards) {
   std::array<word, kMaxValues> values{};
   bool faulty = false;
   const word n = d - c + 1;
+  const word member_card = crdcom().CARDNO;
   if (!read_values(cards, k.value_field, n, values, faulty) || faulty) return;
   const std::int64_t terms = range_size(range);
+  const AboutCard about(member_card);
   if (!set_grow(r.record_words, terms, k.width)) return;
   append_words(kMembers, {range.first, range.last, range.step, third, c, d});
   LSTAPP(kMembers, values, n);

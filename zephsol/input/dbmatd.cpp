@@ -297,12 +297,8 @@ void parameter_card(GroupCards& cards, Reader& r) {
 
 // The card number of a message about the card numbered cardno.
 word printed_card_number(word cardno) {
-  CRDCOM& c = crdcom();
-  const word now = c.CARDNO;
-  c.CARDNO = cardno;
-  const word printed = ifp_card_number();
-  c.CARDNO = now;
-  return printed;
+  const AboutCard about(cardno);
+  return ifp_card_number();
 }
 
 // Message 2601 for a required parameter that was not given. It counts as a

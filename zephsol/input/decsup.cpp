@@ -33,6 +33,7 @@ bool group_has_data(word i) { return grptab().at(i).NCARD >= 2; }
 
 GroupCards::GroupCards(word i) {
   GRPOPN(i);
+  header_card_ = crdcom().CARDNO;
   next();
 }
 

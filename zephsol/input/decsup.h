@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "zephsol/exec/words.h"
+#include "zephsol/input/bulkrec.h"
 #include "zephsol/input/fldcard.h"
 #include "zephsol/input/ifpmsg.h"
 
@@ -35,9 +36,12 @@ class GroupCards {
   bool set_card() const;
   // Reads the next card.
   void next();
+  // The number of the group's header card.
+  word header_card() const noexcept { return header_card_; }
 
  private:
   word status_ = kGroupEnded;
+  word header_card_ = 0;
 };
 
 // Reads field 1 of the set card at hand as a set identifier. True when it
@@ -49,17 +53,23 @@ bool read_set_id(word ids, word& id);
 // Walks a group of set cards, each followed by its member cards. Every
 // member card at hand goes to member(cards), which takes it and any
 // continuation cards and leaves the next card at hand; end_set(id) closes
-// each set that opened. The member cards of a set card in error are passed
-// over silently; member cards where a set card belongs give 2000 once per
-// run of such cards and are passed over.
+// each set that opened, its messages naming the set card. The member cards
+// of a set card in error are passed over silently; member cards where a set
+// card belongs give 2000 once per run of such cards and are passed over.
 template <class Member, class EndSet>
 void walk_sets(GroupCards& cards, word ids, Member&& member, EndSet&& end_set) {
   bool open = false;
   bool skipping = false;
   word id = 0;
+  word set_card = 0;
+  auto close = [&] {
+    const AboutCard about(set_card);
+    end_set(id);
+  };
   while (cards.more()) {
     if (cards.set_card()) {
-      if (open) end_set(id);
+      if (open) close();
+      set_card = crdcom().CARDNO;
       open = read_set_id(ids, id);
       skipping = !open;
       cards.next();
@@ -71,15 +81,16 @@ void walk_sets(GroupCards& cards, word ids, Member&& member, EndSet&& end_set) {
       cards.next();
     }
   }
-  if (open) end_set(id);
+  if (open) close();
 }
 
 // Walks the member cards of a group without set cards, which form the one
 // set 0, up to the first card with a non-blank field 1; the cards after it
-// are not read.
+// are not read. The set's messages name the group's header card.
 template <class Member, class EndSet>
 void walk_single_set(GroupCards& cards, Member&& member, EndSet&& end_set) {
   while (cards.more() && !cards.set_card()) member(cards);
+  const AboutCard about(cards.header_card());
   end_set(word{0});
 }
 

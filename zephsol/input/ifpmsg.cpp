@@ -181,6 +181,10 @@ void IFPMSG(word code, IfpParm p1, IfpParm p2) {
   write_listing_and_log({text_line(number, p1, p2)});
 }
 
+AboutCard::AboutCard(word cardno) noexcept : at_hand_(crdcom().CARDNO) { crdcom().CARDNO = cardno; }
+
+AboutCard::~AboutCard() { crdcom().CARDNO = at_hand_; }
+
 std::int64_t range_terms(word first, word last, word step) noexcept {
   const std::int64_t f = first, l = last, s = step;
   if (s > 0) return (l - f + s - 1) / s + 1;

@@ -50,6 +50,20 @@ class IfpParm {
 
 void IFPMSG(word code, IfpParm p1 = {}, IfpParm p2 = {});
 
+// While it lives, decoder messages name card `cardno` (a card read earlier:
+// the set, definition or interval card that a message about the whole item
+// is about) instead of the card at hand. No card is read meanwhile.
+class AboutCard {
+ public:
+  explicit AboutCard(word cardno) noexcept;
+  ~AboutCard();
+  AboutCard(const AboutCard&) = delete;
+  AboutCard& operator=(const AboutCard&) = delete;
+
+ private:
+  word at_hand_;
+};
+
 // Counts one decoder message: a fatal one raises NFATAL and sets IERFLG, a
 // warning raises NWARN. True while the count of its kind is within MSGLIM,
 // that is when the message is to be printed.
