@@ -123,15 +123,27 @@ bool DeckRun::model_phase() {
   return held == 0;
 }
 
-int DeckRun::run_program() const {
+int DeckRun::run_program(std::string* console) const {
   const std::string program = std::string(ZEPH_BINARY_DIR) + "/zephsol/zephsol";
   char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  std::string out = (fs::temp_directory_path() / "zephconsoleXXXXXX").string();
+  const int fd = console != nullptr ? ::mkstemp(out.data()) : -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (fd >= 0) posix_spawn_file_actions_adddup2(&actions, fd, 1);
   pid_t pid = 0;
   unit_flush_all();
-  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+  const bool spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
   int status = 0;
-  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  const bool exited = spawned && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status);
+  if (fd >= 0) {
+    ::close(fd);
+    std::ifstream in(out, std::ios::binary);
+    console->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    fs::remove(out);
+  }
+  return exited ? WEXITSTATUS(status) : -1;
 }
 
 std::string DeckRun::text(const std::string& name) const {

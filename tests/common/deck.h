@@ -66,8 +66,10 @@ class DeckRun {
   // are not called).
   bool model_phase();
   // The solver program in a child process on this directory; its exit status
-  // (-1 when it did not exit normally).
-  int run_program() const;
+  // (-1 when it did not exit normally). With console given, what the program
+  // wrote on standard output is kept there (through a file outside the
+  // directory).
+  int run_program(std::string* console = nullptr) const;
 
   const std::filesystem::path& dir() const { return dir_; }
   // The whole text of a file of the directory ("" when missing), units

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <span>
-#include <stdexcept>
 #include <limits>
 #include <map>
 #include <sstream>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fortran/fortfmt_cases.h"
+#include "frame_support.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/exec/words.h"
 
@@ -138,16 +139,39 @@ TEST(Fortfmt, FormatSpellings) {
   }
 }
 
-TEST(Fortfmt, MalformedFormatsThrow) {
-  for (const char* bad : {"(I5", "(I5))", "(Q5)", "(F5)", "(E8)", "('abc)", "(3'ab')", "(T0)", "(-1I5)",
-                          "(P)", "(E10.3E0)", "(2:)"})
-    EXPECT_THROW(fortran_records(bad, {1}), std::invalid_argument) << bad;
-  EXPECT_THROW(fortran_records("(' TEXT',5X)", {1}), std::invalid_argument);
-  EXPECT_THROW(fortran_records("(I3,('x'))", {1, 2}), std::invalid_argument);
+using FormatFaults = FrameTest;
+
+// A malformed format, or arguments a format cannot take, is a fault of the
+// program: a line naming the format, then program-logic 909 with the place
+// in the format, an error end, never an exception.
+TEST_F(FormatFaults, EndTheRunThroughTheFatalPath) {
+  struct Case {
+    const char* format;
+    std::vector<FmtArg> args;
+    const char* why;
+  };
+  const std::vector<Case> cases = {
+      {"(I5", {1}, "missing ')'"},           {"(I5))", {1}, "unbalanced ')'"},
+      {"(Q5)", {1}, "unknown edit descriptor"}, {"(F5)", {1}, "digits after the point expected"},
+      {"(E8)", {1}, "digits after the point expected"}, {"('abc)", {1}, "unterminated literal"},
+      {"(3'ab')", {1}, "a literal takes no repeat count"}, {"(T0)", {1}, "T needs a column of 1 or more"},
+      {"(-1I5)", {1}, "a sign is only allowed before P"}, {"(P)", {1}, "P needs a scale factor"},
+      {"(E10.3E0)", {1}, "exponent digits of 1 or more expected"}, {"(2:)", {1}, "edit descriptor expected after a count"},
+      {"(1000P,F5.1)", {1.0}, "scale factor too large"},
+      {"(' TEXT',5X)", {1}, "arguments given to a format without data edit descriptors"},
+      {"(I3,('x'))", {1, 2}, "arguments left for a format part without data edit descriptors"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EXIT((fortran_records(c.format, c.args), std::exit(7)), ::testing::ExitedWithCode(1), "") << c.format;
+    const auto listing = lines("list");
+    const auto at = std::find(listing.begin(), listing.end(), std::string("0*** FORMAT ERROR, ") + c.why + ": " + c.format);
+    ASSERT_NE(at, listing.end()) << c.format;
+    EXPECT_NE(std::find(at, listing.end(), "0*** SYSTEM FATAL MESSAGE    909, PROGRAM LOGIC ERROR"), listing.end()) << c.format;
+  }
+  EXPECT_EQ(lines("stat").front(), "      -8,       0");
   EXPECT_EQ(fline("(I3,I3,('x'))", {1, 2}), "  1  2x");
-  EXPECT_THROW(fortran_records("(1000P,F5.1)", {1.0}), std::invalid_argument);
   EXPECT_EQ(fline("(400P,E9.3E3)", {1.0}), "*********");
-  EXPECT_NO_THROW(fortran_records("(' TEXT',5X)"));
+  EXPECT_EQ(fortran_records("(' TEXT',5X)"), std::vector<std::string>{" TEXT"});
 }
 
 // fline joins several records with '\n'; a format without arguments writes up

@@ -114,13 +114,19 @@ void count_transfer() { ++sysw().NBLKIO; }
 void seek_or_stop(word record) {
   word eof = 0;
   PUSEEK(record, eof);
-  if (eof) fio_stop(Fio::PastEod);
+  if (eof) {
+    damaged_file();
+    fio_stop(Fio::PastEod);
+  }
 }
 
 void read_or_stop(word buf) {
   word eof = 0;
   PUREAD(buf, eof);
-  if (eof) fio_stop(Fio::PastEod);
+  if (eof) {
+    damaged_file();
+    fio_stop(Fio::PastEod);
+  }
   count_transfer();
 }
 

@@ -138,6 +138,10 @@ struct DbioState {
   // The partition and multiply-add control blocks.
   PRTCTL prtctl{};
   MPYCTL mpyctl{};
+  // The permanent data block whose file may be damaged, and what ends the
+  // run when it is (on_damaged_file, zephsol/dbio/punits.h).
+  word damaged_block = 0;
+  void (*damaged_end)() = nullptr;
 };
 
 DbioState& dbio_state() noexcept;

@@ -24,17 +24,6 @@ PurecsPair& counters(word unit) {
 
 bool is_work_unit(word unit) { return unit >= filctl().fstwrk; }
 
-// The file name a key stands for: its value in the solver list table, or the
-// key itself.
-std::string key_file_name(word key) {
-  const SOLVKY& t = exec_state().solvky;
-  const int n = t.count < 0 ? 0 : t.count > 12 ? 12 : t.count;
-  for (int i = 0; i < n; ++i) {
-    const auto& e = t.entry[static_cast<std::size_t>(i)];
-    if (e.key == key) return std::string(e.value.begin(), e.value.end());
-  }
-  return word_name(key);
-}
 
 // "WORK" and two digits of the unit's place among the work units.
 std::string work_file_name(word unit) {
@@ -54,7 +43,7 @@ void UNTOPN(word unit, word key, word /*reserved*/, word kind) {
   const UnitForm form = kind % 2 != 0 ? UnitForm::Unformatted : UnitForm::Formatted;
   if (key != 0) {
     const bool old = kind <= 2 || kind == kWorkKind;
-    unit_open(unit, key_file_name(key), form, old ? UnitStatus::Old : UnitStatus::Unknown);
+    unit_open(unit, solver_file_name(exec_state().solvky, key), form, old ? UnitStatus::Old : UnitStatus::Unknown);
     return;
   }
   if (kind < kWorkKind) {
@@ -71,6 +60,17 @@ void UNTOPN(word unit, word key, word /*reserved*/, word kind) {
 }
 
 void UNTCLS(word unit) { unit_close(unit, false); }
+
+void on_damaged_file(word number, void (*end)()) {
+  DbioState& s = dbio_state();
+  s.damaged_block = number;
+  s.damaged_end = end;
+}
+
+void damaged_file() {
+  const DbioState& s = dbio_state();
+  if (s.damaged_end != nullptr && s.damaged_block != 0 && s.filctl.curfil == s.damaged_block) s.damaged_end();
+}
 
 void PUOPEN(word key, word kind) {
   const word unit = filctl().curunt;
@@ -108,12 +108,15 @@ void PUREAD(word buf, word& eof) {
       return;
     }
   } else {
-    const auto len = unit_read_record(unit, bytes);
-    if (!len) {
+    const RecordRead got = unit_read_record(unit, bytes);
+    if (got.outcome == RecordRead::End) {
       eof = 1;
       return;
     }
-    if (*len != bytes.size()) MSGPUT(-3005, filctl().name8[0], unit);
+    if (got.outcome == RecordRead::Damaged || got.length != bytes.size()) {
+      damaged_file();
+      MSGPUT(-3005, filctl().name8[0], unit);
+    }
   }
   rc.next = r + 1;
 }

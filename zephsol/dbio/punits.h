@@ -10,7 +10,8 @@
 // and last record written for the whole run.
 //
 // Messages: -961 a work file on a unit below the first work unit (unit, first
-// work unit); -3005 a problem-tape record of the wrong length (name, unit).
+// work unit); -3005 a problem-tape record of the wrong length (name, unit),
+// unless the caller named the block in on_damaged_file.
 // Failed opens, reads, writes and closes end the run in the unit channels
 // (-3019 open, -3005 read, -3993 write or extension).
 #pragma once
@@ -40,5 +41,15 @@ void PUWRIT(word buf);
 // Positions so that the next transfer is record n; eof = 1 when a permanent
 // unit has no record n.
 void PUSEEK(word n, word& eof);
+
+// A permanent data block whose file comes from outside the run (the old
+// problem tape): when its file ends before its data does, or holds a record
+// of the wrong length, end() ends the run with the caller's own message in
+// place of the file system's program-logic end. One block at a time.
+void on_damaged_file(word number, void (*end)());
+// Called where the file of the current data block has ended early or holds
+// a damaged record: ends the run through the caller's end when the block was
+// named in on_damaged_file, else returns.
+void damaged_file();
 
 }  // namespace zephsol

@@ -137,8 +137,12 @@ word DGCHNG(std::string_view group);
 // floating-point error and ends the run through the fatal message path.
 void h_int(int signal);
 void h_fpe(int signal);
-// Installs both handlers and prepares what h_int writes; called again when
-// the progress file's name may have changed (after the input phase).
+// Installs both handlers and prepares what h_int writes.
 void install_signal_handlers();
+// Prepares again what h_int writes, for the progress file's name in force
+// now: the solver list reader calls it as soon as it has read the list, so
+// that an interrupt during the rest of the input phase records the error
+// end in the file the list names.
+void note_progress_file();
 
 }  // namespace zephsol

@@ -279,7 +279,7 @@ void ZEPH(const Modules& modules) {
   if (modules.XINPT != nullptr) {
     modules.XINPT();
     // The solver list may have renamed the progress file.
-    prepare_interrupt_text();
+    note_progress_file();
     const SolverWork solwrk = allocate_solver_work();
     if (model_phase(modules) && modules.interval_loop != nullptr) modules.interval_loop(modules, solwrk);
   }
@@ -335,8 +335,10 @@ void h_fpe(int signal) {
   MSGPUT(-999, signal, 0);
 }
 
+void note_progress_file() { prepare_interrupt_text(); }
+
 void install_signal_handlers() {
-  prepare_interrupt_text();
+  note_progress_file();
   for (int signal : {SIGABRT, SIGILL, SIGINT, SIGSEGV, SIGTERM}) set_handler(signal, h_int, true);
   set_handler(SIGFPE, h_fpe, false);
 }

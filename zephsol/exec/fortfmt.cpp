@@ -17,10 +17,11 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
-#include <stdexcept>
 #include <unordered_map>
 #include <utility>
 
+#include "zephsol/exec/msg.h"
+#include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/exec/words.h"
 
@@ -58,11 +59,28 @@ Item control(Op op, int rep, int n, std::string text = {}) {
 }
 
 struct Format {
+  std::string text;  // as given
   std::vector<Item> items;
   std::size_t reversion = 0;  // where a format restarts when arguments remain
   bool has_data = false;
   bool reversion_has_data = false;  // whether the restarted part consumes arguments
 };
+
+// A malformed format, or arguments it cannot take, is a fault of the
+// calling code: a line naming the format on the listing and the error log,
+// then program-logic message 909 (the column of the format where it was
+// found, 0 when it is about the arguments) ends the run. A fault met while
+// that message is being printed ends the process at once.
+[[noreturn]] void format_fault(std::string_view format, std::string_view why, std::size_t at) {
+  static bool faulting = false;
+  if (!faulting) {
+    faulting = true;
+    const std::string line = "0*** FORMAT ERROR, " + std::string(why) + ": " + std::string(format);
+    for (int unit : {6, 999}) unit_write_line(unit, line);
+    MSGPUT(-909, static_cast<word>(at), 0);
+  }
+  end_process(1);
+}
 
 // Bound of the digits after the point and of the scale factor, which keeps
 // every edited number within the conversion buffers below.
@@ -85,6 +103,7 @@ class Parser {
     s_ = body;
     pos_ = 0;
     Format f;
+    f.text = whole_;
     parse_list(f, 0);
     if (pos_ != s_.size()) fail("unbalanced ')'");
     for (std::size_t i = 0; i < f.items.size(); ++i) {
@@ -99,9 +118,7 @@ class Parser {
   std::size_t pos_ = 0;
   std::string_view whole_ = s_;
 
-  [[noreturn]] void fail(const char* why) const {
-    throw std::invalid_argument("format " + std::string(whole_) + ": " + why);
-  }
+  [[noreturn]] void fail(const char* why) const { format_fault(whole_, why, pos_ + 1); }
 
   static void trim(std::string_view& v) {
     while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front()))) v.remove_prefix(1);
@@ -527,7 +544,7 @@ class RecordWriter {
 
 std::vector<std::string> run(const Format& f, std::span<const FmtArg> args) {
   if (!args.empty() && !f.has_data)
-    throw std::invalid_argument("format without data edit descriptors given arguments");
+    format_fault(f.text, "arguments given to a format without data edit descriptors", 0);
   struct Level {
     std::size_t open;
     int left;
@@ -541,7 +558,7 @@ std::vector<std::string> run(const Format& f, std::span<const FmtArg> args) {
     if (i == f.items.size()) {
       if (next == args.size()) break;
       if (!f.reversion_has_data)
-        throw std::invalid_argument("arguments left for a format part without data edit descriptors");
+        format_fault(f.text, "arguments left for a format part without data edit descriptors", 0);
       out.end_record();  // reversion: a new record, back to the last top-level group
       i = f.reversion;
       continue;

@@ -10,8 +10,9 @@
 // on the exact decimal value of the binary number, ties to even, as the
 // platform's Fortran run-time does; negative zero keeps its sign. A float
 // argument is edited as a REAL, from its float value. A malformed format, or
-// arguments given to a format without data edit descriptors, throws
-// std::invalid_argument (a fault of the calling code).
+// arguments given to a format without data edit descriptors (a fault of the
+// calling code), prints a line naming the format and ends the run with
+// program-logic message 909.
 #pragma once
 
 #include <cstdint>

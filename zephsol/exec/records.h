@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "zephsol/exec/words.h"
 
@@ -165,6 +166,10 @@ struct SOLVKY {
     }
   }
 };
+// The file a solver-list key names: its value with the blanks at the end
+// dropped; the key itself when the table has no entry for it or its value
+// is blank, as when the solver list does not give the key.
+std::string solver_file_name(const SOLVKY& table, word key);
 
 // State private to the run frame: the base of the elapsed-time clock, the
 // module status record, and the guards of the fatal path and the run end.

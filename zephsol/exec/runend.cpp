@@ -60,19 +60,7 @@ void register_file_system(const FileSystemHooks& hooks) { g_file_system = hooks;
 
 const FileSystemHooks& file_system_hooks() noexcept { return g_file_system; }
 
-std::string progress_file_name() {
-  const SOLVKY& table = exec_state().solvky;
-  const word key = name_word("STAT");
-  std::string name = "STAT";
-  for (word i = 0; i < table.count && i < static_cast<word>(table.entry.size()); ++i) {
-    if (table.entry[i].key == key) {
-      name.assign(table.entry[i].value.data(), table.entry[i].value.size());
-      break;
-    }
-  }
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name;
-}
+std::string progress_file_name() { return solver_file_name(exec_state().solvky, name_word("STAT")); }
 
 std::vector<std::string> progress_file_lines(word n) {
   const Counts c = progress_counts(n);

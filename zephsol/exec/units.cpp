@@ -235,6 +235,15 @@ void unit_open(int unit, std::string_view name_in, UnitForm form, UnitStatus sta
   table()[unit] = std::move(u);
 }
 
+bool file_readable(std::string_view name_in) noexcept {
+  std::array<char, 4097> path{};
+  while (!name_in.empty() && (name_in.back() == ' ' || name_in.back() == '\0')) name_in.remove_suffix(1);
+  if (name_in.empty() || name_in.size() >= path.size()) return false;
+  std::memcpy(path.data(), name_in.data(), name_in.size());
+  struct stat st {};
+  return ::stat(path.data(), &st) == 0 && !S_ISDIR(st.st_mode) && ::access(path.data(), R_OK) == 0;
+}
+
 void unit_close(int unit, bool del) {
   Unit* u = get(unit);
   if (!u) return;
@@ -259,11 +268,9 @@ void unit_write_line(int unit, std::string_view line) {
   if (unit < 0 || unit > kMaxUnit) return;
   Unit* u = get(unit);
   if (!u) u = preconnected(unit);
-  if (!u) {
-    unit_open(unit, "fort." + std::to_string(unit), UnitForm::Formatted, UnitStatus::Unknown);
-    u = get(unit);
-    if (!u) return;
-  }
+  // Every unit written is opened first; one that is not open now failed to
+  // open, which was reported, and its lines go nowhere.
+  if (!u) return;
   start_write(unit, *u);
   u->wbuf.append(line);
   u->wbuf.push_back('\n');
@@ -271,22 +278,48 @@ void unit_write_line(int unit, std::string_view line) {
   if (is_stream_fd(*u) || u->wbuf.size() >= kTextFlush) flush_text(unit, *u);
 }
 
-std::optional<std::string> unit_read_line(int unit) {
+// A line that does not end within kLongestLine characters (a device or a
+// binary file read as text) is named on the console, the listing and the
+// error log, and ends the run as a read that found garbage.
+void endless_line_fatal(int unit, const Unit& u) {
+  if (g_in_failure) return;
+  const std::string line = "0*** NO LINE END IN FILE \"" + u.name + "\" ON UNIT " + std::to_string(unit) +
+                           " WITHIN " + std::to_string(kLongestLine) + " CHARACTERS";
+  const std::string console = line + "\n";
+  (void)!::write(1, console.data(), console.size());
+  g_in_failure = true;
+  for (int other : {6, 999})
+    if (other != unit && unit_is_open(other)) unit_write_line(other, line);
+  g_in_failure = false;
+  io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
+}
+
+std::optional<std::string> unit_read_line(int unit, std::size_t columns) {
   Unit& u = require(unit);
   if (u.fd < 0) return std::nullopt;
   flush_text(unit, u);
   if (u.rbuf.empty() && u.rcur == 0) u.rpos = u.pos;
   std::string line;
+  std::size_t length = 0;  // characters of the line so far, kept or not
+  auto take = [&](std::size_t from, std::size_t n) {
+    if (line.size() < columns) line.append(u.rbuf, from, std::min(n, columns - line.size()));
+    length += n;
+  };
   for (;;) {
     if (u.rcur < u.rbuf.size()) {
       const auto nl = u.rbuf.find('\n', u.rcur);
       if (nl != std::string::npos) {
-        line.append(u.rbuf, u.rcur, nl - u.rcur);
+        take(u.rcur, nl - u.rcur);
         u.rcur = nl + 1;
         u.trunc_pending = true;
         return line;
       }
-      line.append(u.rbuf, u.rcur, std::string::npos);
+      take(u.rcur, u.rbuf.size() - u.rcur);
+      u.rcur = u.rbuf.size();
+      if (length > kLongestLine) {
+        endless_line_fatal(unit, u);
+        return std::nullopt;
+      }
     }
     // Refill.
     u.rpos += static_cast<off_t>(u.rbuf.size());
@@ -308,7 +341,7 @@ std::optional<std::string> unit_read_line(int unit) {
     if (r == 0) {
       u.pos = u.rpos;
       u.trunc_pending = true;
-      if (line.empty()) return std::nullopt;
+      if (length == 0) return std::nullopt;
       return line;  // last line without a line end
     }
   }
@@ -364,27 +397,25 @@ void unit_write_record(int unit, std::span<const std::byte> data) {
   u.pos += static_cast<off_t>(total);
 }
 
-std::optional<std::size_t> unit_read_record(int unit, std::span<std::byte> data) {
+RecordRead unit_read_record(int unit, std::span<std::byte> data) {
   Unit& u = require(unit);
-  if (u.fd < 0) return std::nullopt;
+  if (u.fd < 0) return {RecordRead::End};
   std::uint32_t len = 0;
   const ssize_t r = full_pread(u.fd, reinterpret_cast<char*>(&len), 4, u.pos);
   if (r < 0) {
     io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
-    return std::nullopt;
+    return {RecordRead::End};
   }
-  if (r == 0) return std::nullopt;
+  if (r == 0) return {RecordRead::End};
   std::uint32_t tail = 0;
   const std::size_t keep = std::min<std::size_t>(len, data.size());
   if (r != 4 || full_pread(u.fd, reinterpret_cast<char*>(data.data()), keep, u.pos + 4) !=
                     static_cast<ssize_t>(keep) ||
-      full_pread(u.fd, reinterpret_cast<char*>(&tail), 4, u.pos + 4 + len) != 4 || tail != len) {
-    io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
-    return std::nullopt;
-  }
+      full_pread(u.fd, reinterpret_cast<char*>(&tail), 4, u.pos + 4 + len) != 4 || tail != len)
+    return {RecordRead::Damaged};
   u.pos += static_cast<off_t>(len) + 8;
   u.trunc_pending = true;
-  return len;
+  return {RecordRead::Read, len};
 }
 
 bool unit_skip_record(int unit) {

@@ -8,9 +8,10 @@
 //   - unformatted direct access: fixed-length records addressed by number
 //     (work files), read and written with pread/pwrite.
 // A sequential write ends the file after the record written, as a Fortran
-// sequential file does. Unit 0 is standard output and unit 5 standard input
-// until they are opened on a file; writing a text line to any other unit
-// that was never opened opens "fort.N" as the platform's Fortran does.
+// sequential file does. Units 0 and 6 are standard output and unit 5
+// standard input until they are opened on a file; a text line written to
+// any other unit that is not open (its open failed and was reported) is
+// dropped, so that a failed open leaves no stray file behind.
 //
 // Every operation is checked: a failure ends the run through the fatal path
 // of the message queue (a failed write or file extension is message -3993).
@@ -39,11 +40,20 @@ void unit_open(int unit, std::string_view name, UnitForm form, UnitStatus status
 // Close; the file is deleted when del is true (and always for a scratch file).
 void unit_close(int unit, bool del = false);
 bool unit_is_open(int unit);
+// Whether file name (blanks at the end dropped) can be opened as an existing
+// file to read: it exists through any links, is not a directory and may be
+// read. Never throws; a link loop or a name too long is simply false.
+bool file_readable(std::string_view name) noexcept;
 std::string unit_file_name(int unit);
 
 // Formatted units.
 void unit_write_line(int unit, std::string_view line);  // appends '\n'
-std::optional<std::string> unit_read_line(int unit);    // without the line end; nullopt at end of file
+// The next line, without its line end, cut to its first `columns`
+// characters (the rest is skipped as it is read); nullopt at the end of the
+// file. A line that does not end within kLongestLine characters ends the run
+// (-3005) after a line naming the file.
+inline constexpr std::size_t kLongestLine = std::size_t{1} << 20;
+std::optional<std::string> unit_read_line(int unit, std::size_t columns);
 void unit_flush(int unit);
 void unit_flush_all();
 
@@ -52,9 +62,15 @@ void unit_rewind(int unit);
 
 // Unformatted sequential records.
 void unit_write_record(int unit, std::span<const std::byte> data);
-// Reads the next record into data (at most data.size() bytes are kept);
-// returns its full length, or nullopt at the end of the file.
-std::optional<std::size_t> unit_read_record(int unit, std::span<std::byte> data);
+// Reads the next record into data (at most data.size() bytes are kept):
+// Read with its full length; End at the end of the file; Damaged when the
+// file ends inside the record or its two length markers differ (the caller
+// decides how the run ends; the position is left at the record).
+struct RecordRead {
+  enum Outcome { Read, End, Damaged } outcome;
+  std::size_t length = 0;
+};
+RecordRead unit_read_record(int unit, std::span<std::byte> data);
 // Skips the next record; false at the end of the file.
 bool unit_skip_record(int unit);
 // Steps back over one record; false at the start of the file.

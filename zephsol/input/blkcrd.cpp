@@ -110,7 +110,7 @@ std::string rebuilt(const std::string& cols) {
 void BLKCRD() {
   CTLCOM& ctl = input_state().ctl;
   if (ctl.KCLASS < 0) return;
-  const auto line = unit_read_line(sysw().INUNIT);
+  const auto line = unit_read_line(sysw().INUNIT, kCardColumns);
   if (!line) {
     ctl.KCLASS = CLS_EOF;
     return;

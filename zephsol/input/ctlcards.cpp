@@ -2,13 +2,13 @@
 #include "zephsol/input/ctlcards.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 
 #include "zephsol/dbio/directory.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/cards.h"
 #include "zephsol/input/ctldck.h"
 #include "zephsol/input/inblocks.h"
@@ -112,7 +112,7 @@ word read_restart(ItemCursor c, DeckState& st) {
     sysw().IRSTRT = -1;
   else
     return kBadValue;
-  if (!block_closed(OPTP) || !std::filesystem::exists(solvky_file_name("OPTP")))
+  if (!block_closed(OPTP) || !file_readable(solvky_file_name("OPTP")))
     deck_fatal(530, {name_word("OPTP"), name_word("")});
   IDREC& old = in().oldid;
   read_old_tape_id(old, st.tape_buffer);

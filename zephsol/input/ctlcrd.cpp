@@ -90,7 +90,7 @@ void CTLCRD() {
   if (ctl.KCLASS < 0) return;
   ctl.KCLASS = CLS_CARD;
   for (;;) {
-    const auto line = unit_read_line(sysw().INUNIT);
+    const auto line = unit_read_line(sysw().INUNIT, kCardColumns);
     if (!line) {
       ctl.KCLASS = CLS_EOF;
       return;

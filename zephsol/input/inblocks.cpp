@@ -2,12 +2,17 @@
 #include "zephsol/input/inblocks.h"
 
 #include <array>
+#include <string>
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/input/inmsg.h"
 
 namespace zephsol {
 
@@ -46,7 +51,22 @@ void write_request_block(word number, const RequestRecords& r, word buffer) {
   DBCLOS(number, kCloseRewind);
 }
 
+namespace {
+
+// The end of a run whose old problem tape is damaged; no checkpoint follows.
+[[noreturn]] void old_tape_damaged() {
+  const std::string line = "0*** USER FATAL MESSAGE  566, OLD PROBLEM TAPE IS EMPTY, CUT SHORT OR NOT A PROBLEM TAPE.";
+  unit_write_line(sysw().LOGUNT, line);
+  write_listing_and_log({line});
+  sysw().IERFLG = 1;
+  sysw().ICHKPT = 0;
+  RUNEND();
+}
+
+}  // namespace
+
 void read_old_tape_id(IDREC& id, word buffer) {
+  on_damaged_file(OPTP, old_tape_damaged);
   DBOPEN(OPTP, buffer, kRead);
   DBREAD(OPTP, id.data(), kIdWords, kEndRecord);
   DBCLOS(OPTP, kCloseRewind);

@@ -16,7 +16,10 @@ bool block_closed(word number);
 void write_request_block(word number, const RequestRecords& r, word buffer);
 
 // Reads the identification record (the first record) of the old problem
-// tape into id.
+// tape into id. From here on, an old tape whose file ends before its data or
+// holds a record of the wrong length (empty, cut short, or not a problem
+// tape of this block size) ends the run with message 566 on the console,
+// the listing and the error log.
 void read_old_tape_id(IDREC& id, word buffer);
 
 // Starts the new problem tape: the identification record and an end-of-set.

@@ -2,10 +2,11 @@
 #include "zephsol/input/solvlst.h"
 
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/punits.h"
+#include "zephsol/drive/modules.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
@@ -60,9 +61,9 @@ void read_number(const std::string& line, const NumberKey& k) {
 }
 
 void read_list_file() {
-  if (!std::filesystem::exists("SOLV.LST")) fail({kConsole}, fline("(' Cannot open SOLV.LST file.')"));
+  if (!file_readable("SOLV.LST")) fail({kConsole}, fline("(' Cannot open SOLV.LST file.')"));
   unit_open(kListUnit, "SOLV.LST", UnitForm::Formatted, UnitStatus::Old);
-  while (const auto raw = unit_read_line(kListUnit)) {
+  while (const auto raw = unit_read_line(kListUnit, kLineColumns)) {
     const SolvLine r = solv_apply(*raw);
     if (r.kind == SolvLine::Kind::End) break;
     if (r.kind == SolvLine::Kind::Fault) fail({kConsole}, r.console);
@@ -72,7 +73,7 @@ void read_list_file() {
 
 void open_files() {
   const std::string deck = solvky_file_name("INPT");
-  if (!std::filesystem::exists(deck) || std::filesystem::is_directory(deck))
+  if (!file_readable(deck))
     fail({kConsole}, fline("(' Cannot open input deck file: ',A)", {deck}));
   UNTOPN(5, name_word("INPT"), 0, kOldFormatted);
   UNTOPN(6, name_word("LIST"), 0, kFormatted);
@@ -80,10 +81,14 @@ void open_files() {
 }
 
 // The open core of MEMO megabytes; a size past the word space is refused
-// like a failed allocation.
+// like a failed allocation, after a console line naming the largest "MEMO"
+// accepted.
 void allocate_core() {
   const word memo = sysw().MEMO;
   if (memo > 0 && memo <= kMaxSpaceMegabytes && core_allocate(memo)) return;
+  if (memo > kMaxSpaceMegabytes)
+    unit_write_line(sysw().LOGUNT, " **** MEMO " + std::to_string(memo) + " IS MORE THAN THE LARGEST ACCEPTED, " +
+                                       std::to_string(kMaxSpaceMegabytes) + " MEGABYTES ****");
   fail({kConsole, kListing, kErrorLog}, fline(kAllocationFailed));
 }
 
@@ -112,15 +117,12 @@ SolvLine solv_apply(std::string_view raw) {
 }
 
 std::string solvky_file_name(std::string_view key) {
-  std::string file(key);
-  for (const auto& e : exec_state().solvky.entry)
-    if (e.key == name_word(key)) file.assign(e.value.data(), e.value.size());
-  while (!file.empty() && file.back() == ' ') file.pop_back();
-  return file;
+  return solver_file_name(exec_state().solvky, name_word(key));
 }
 
 void SOLLST() {
   read_list_file();
+  note_progress_file();
   open_files();
   allocate_core();
 }

@@ -33,8 +33,7 @@ struct SolvLine {
 // words.
 SolvLine solv_apply(std::string_view raw);
 
-// The file name of a key: its solver list value without trailing blanks, or
-// the key itself when the table has no such key.
+// The file name of a key (solver_file_name of the run's table).
 std::string solvky_file_name(std::string_view key);
 
 }  // namespace zephsol
