@@ -37,8 +37,9 @@ void start_factor(SolveState& st) {
   st.ahead.clear();
 }
 
-// One row through the row kernel: read and merge, update the triangle,
-// write the factor column, carry the active set on.
+// One row through the row kernel: read and merge, update the triangle
+// (inside a group only the rows up to the group's end, the rest going to a
+// pivot record), write the factor column, carry the active set on.
 void eliminate_row(SdcWork& wk, word n) {
   SDCBLK& b = sdcblk();
   const auto carried = wk.carried();
@@ -55,15 +56,16 @@ void eliminate_row(SdcWork& wk, word n) {
   }
   if (m != 0 && pivot_carried) wk.start += b.carried;
   const word len = std::abs(m) - 1;
-  // A zero pivot let pass keeps the old triangle, widened with zero rows
-  // when rows joined.
-  if (m > 0 || (m < 0 && b.growth == -1)) {
-    const std::int64_t fresh = wk.start_of(len);
-    if (wk.start < fresh) solve_fatal(911, message_word(wk.start), message_word(fresh));
-    if (fresh <= wk.values_end()) solve_fatal(912, message_word(fresh), message_word(wk.values_end()));
-    b.update = len;
-    SDCUPD(idx, vals, wk.at(wk.start), wk.at(fresh));
-    wk.start = fresh;
+  if (m != 0) {
+    const Spill& sp = wk.spill;
+    word q = len;
+    if (sp.inside) {
+      q = static_cast<word>(std::count_if(idx.begin() + 1, idx.begin() + 1 + len,
+                                          [&](word r) { return std::abs(r) <= sp.end; }));
+      if (q == len) solve_fatal(915, b.row, sp.end);
+    }
+    update_triangle(wk, q, len, sp.inside ? 916 : 911);
+    if (sp.inside) write_pivot_record(wk, q);
   }
   SDCPUT(idx, vals);
   if (m != 0) {
@@ -78,6 +80,17 @@ void finish(SDCBLK& b) {
 }
 
 }  // namespace
+
+void update_triangle(SdcWork& wk, word q, word len, word code) {
+  SDCBLK& b = sdcblk();
+  const std::int64_t size = std::int64_t{q} * len - std::int64_t{q} * (q - 1) / 2;
+  const std::int64_t fresh = wk.top + 1 - size;
+  if (wk.start < fresh) solve_fatal(code, message_word(wk.start), message_word(fresh));
+  if (fresh <= wk.values_end()) solve_fatal(code + 1, message_word(fresh), message_word(wk.values_end()));
+  b.update = q;
+  SDCUPD(wk.idx(), wk.vals(), wk.at(wk.start), wk.at(fresh));
+  wk.start = fresh;
+}
 
 word active_limit(std::int64_t w) {
   if (w < 4) return 0;
@@ -101,22 +114,38 @@ void SDCOMP(word first, word z, word& failrow) {
   if (w < 4 * std::int64_t{n}) solve_fatal(3, message_word(std::int64_t{z} + 4 * std::int64_t{n} - w), z);
   SdcWork wk;
   wk.lay_out(first, w, active_limit(w));
+  if (b.scr1 != 0 && b.scr2 != 0 && n > wk.nc && !plan_spill(wk, z, u, v)) {
+    if (b.lll.file != 0) {
+      DBOPEN(b.lll.file, static_cast<word>(first + v - 1), kWrite);
+      DBCLOS(b.lll.file, kCloseUnload);
+    }
+    failrow = b.row;
+    return;
+  }
   b.limit = wk.nc;
 
   DBOPEN(b.kll.file, static_cast<word>(first + u - 1), kRead);
   if (b.lll.file != 0) DBOPEN(b.lll.file, static_cast<word>(first + v - 1), kWrite);
+  Spill& sp = wk.spill;
   for (word i = 1; i <= n && b.error == 0; ++i) {
     b.row = i;
+    if (sp.planned && !sp.inside && i == sp.start) {
+      start_group(wk);
+      sp.inside = true;
+    }
     eliminate_row(wk, n);
+    if (sp.inside && b.error == 0 && i == sp.end) end_group(wk);
   }
 
   DBCLOS(b.kll.file, kCloseRewind);
   if (b.error == 0) {
     finish(b);
     if (b.lll.file != 0) DBCLOS(b.lll.file, kCloseRewind);
+    if (sp.read != 0 || sp.write != 0) solve_fatal(914, sp.read, sp.write);
     return;
   }
   if (b.lll.file != 0) DBCLOS(b.lll.file, kCloseUnload);
+  release_scratch(wk);
   if (b.error != 1) solve_fatal(999, 0, 0);
   failrow = b.row;
 }

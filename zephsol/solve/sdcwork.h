@@ -14,6 +14,22 @@
 
 namespace zephsol {
 
+inline constexpr word kNoGroup = 16777215;
+
+// The spill groups: the current (or next) group, and the scratch data blocks
+// in use, with the two buffers below the factor's (the first scratch block
+// takes the upper one).
+struct Spill {
+  bool planned = false;
+  bool inside = false;      // the current row lies in a group
+  word start = kNoGroup;    // the current or next group
+  word end = kNoGroup;
+  word write = 0;           // scratch block written (0: none)
+  word read = 0;            // scratch block read back (0: none)
+  word upper = 0;           // open-core indexes of the two buffers
+  word lower = 0;
+};
+
 struct SdcWork {
   word first = 1;           // open-core index of word 1 (odd)
   std::int64_t words = 0;   // W
@@ -21,6 +37,7 @@ struct SdcWork {
   std::int64_t top = 0;     // W / 2, the last double of the triangle
   std::int64_t start = 1;   // first double of the pending triangle (top + 1: none)
   double* base = nullptr;   // double 1
+  Spill spill;
 
   void lay_out(word first_word, std::int64_t w, word limit) {
     first = first_word;
@@ -40,6 +57,27 @@ struct SdcWork {
   // The row values end at double 2NC.
   std::int64_t values_end() const { return 2 * std::int64_t{nc}; }
 };
+
+// Spill groups (sdcgrp.cpp). plan_spill measures the active counts and,
+// when the largest exceeds NC, plans the groups, takes the two scratch
+// buffers below the factor's buffer (the factor's first word at v) and lays
+// the work space out anew; false when a column failed (error flag set).
+bool plan_spill(SdcWork& wk, std::int64_t z, std::int64_t u, std::int64_t v);
+// A group's first row spills the carried rows beyond its end; each pivot
+// of a group leaves a pivot record of its active rows beyond the end; the
+// group's end replays what the group deferred.
+void start_group(SdcWork& wk);
+void write_pivot_record(const SdcWork& wk, word q);
+void end_group(SdcWork& wk);
+// Releases the scratch blocks still open (after a failed row).
+void release_scratch(SdcWork& wk);
+
+// Updates the first q rows of the pending triangle (each with its entries
+// for the len active rows after the pivot) into a trapezoid ending at the
+// top, from the old one at wk.start: SDCUPD with the checks of code (the old
+// triangle starts above the new one) and code + 1 (the new one reaches the
+// row values).
+void update_triangle(SdcWork& wk, word q, word len, word code);
 
 // The largest active count NC with NC (NC + 3) <= w: the row arrays (4 NC
 // words) and a pending triangle of NC - 1 rows fit in w words.

@@ -1,0 +1,231 @@
+// Spill groups of the profile decomposition: planning inside SDCOMP, the
+// spill record at a group's start, the pivot records of its rows, and the
+// replay at its end.
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/recio.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/solve/sdcmsg.h"
+#include "zephsol/solve/sdcrow.h"
+#include "zephsol/solve/sdcspl.h"
+#include "zephsol/solve/sdcwork.h"
+#include "zephsol/solve/solve_records.h"
+
+namespace zephsol {
+
+namespace {
+
+std::int64_t triangle(std::int64_t rows) { return rows * (rows + 1) / 2; }
+
+word buffer_of(const SdcWork& wk, word file) {
+  return file == sdcblk().scr1 ? wk.spill.upper : wk.spill.lower;
+}
+
+word name_of(word file) {
+  word name = 0;
+  DBNAME(file, name);
+  return name;
+}
+
+// Rows of the active set after the pivot (idx[1..len]) up to the group end.
+word rows_up_to(std::span<const word> idx, word len, word end) {
+  return static_cast<word>(
+      std::count_if(idx.begin() + 1, idx.begin() + 1 + len, [&](word r) { return std::abs(r) <= end; }));
+}
+
+// A pivot record of the pivot idx[0] with its values for idx[q+1..len].
+void put_pivot_record(word file, std::span<const word> idx, std::span<const double> a, word q, word len,
+                      word growth) {
+  const word s = len - q;
+  const std::array<word, 3> head{s + 1, growth, idx[0]};
+  DBWRIT(file, head.data(), 3, 0);
+  DBWRIT(file, idx.data() + 1 + q, s, 0);
+  DBWRDP(file, a.data(), 1, 0);
+  DBWRDP(file, a.data() + 1 + q, s, 1);
+}
+
+// The spill record of the carried rows beyond the group end, the tail of the
+// packed triangle; the rest of the triangle moves up to end at the top.
+void spill_tail(SdcWork& wk) {
+  SDCBLK& b = sdcblk();
+  const Spill& sp = wk.spill;
+  const auto carried = wk.carried().first(static_cast<std::size_t>(b.carried));
+  const auto beyond = std::upper_bound(carried.begin(), carried.end(), sp.end);
+  const auto cnt = static_cast<word>(carried.end() - beyond);
+  const std::int64_t tail = triangle(cnt);
+  const std::array<word, 2> head{cnt, 0};
+  if (cnt == 0) {
+    DBWRIT(sp.write, head.data(), 1, 1);
+    return;
+  }
+  DBWRIT(sp.write, head.data(), 2, 0);
+  DBWRIT(sp.write, &*beyond, cnt, 0);
+  DBWRDP(sp.write, wk.at(wk.top + 1 - tail), static_cast<word>(tail), 1);
+  std::memmove(wk.at(wk.start + tail), wk.at(wk.start),
+               static_cast<std::size_t>(wk.top + 1 - tail - wk.start) * sizeof(double));
+  wk.start += tail;
+}
+
+// The spill record written at the group's start: the carried rows it
+// restores, with their pending triangle at the top.
+void restore_tail(SdcWork& wk) {
+  SDCBLK& b = sdcblk();
+  const word file = wk.spill.read;
+  std::array<word, 2> head{};
+  word got = 0, status = 0;
+  DBRDST(file, head.data(), 2, 0, got, status);
+  if (status == 2) solve_fatal(2, name_of(file), 0);
+  b.carried = 0;
+  wk.start = wk.top + 1;
+  if (status == 1) return;  // [0]: no row beyond the end
+  const word cnt = head[0];
+  const std::int64_t tail = triangle(cnt);
+  DBREAD(file, wk.carried().data(), cnt, 0);
+  wk.start = wk.top + 1 - tail;
+  DBRDDP(file, wk.at(wk.start), static_cast<word>(tail), 1);
+  b.carried = cnt;
+}
+
+// Applies the pivot records of the group just ended to the restored rows,
+// in order; the parts beyond the end of a group starting here go on to the
+// write block. The carried rows become those of the last record.
+void replay(SdcWork& wk) {
+  SDCBLK& b = sdcblk();
+  const Spill& sp = wk.spill;
+  const auto idx = wk.idx();
+  const auto vals = wk.vals();
+  word last = -1;
+  for (;;) {
+    std::array<word, 2> head{};
+    word got = 0, status = 0;
+    DBRDST(sp.read, head.data(), 2, 0, got, status);
+    if (status == 2) break;
+    if (status == 1) solve_fatal(1, name_of(sp.read), got);
+    const word m = head[0];
+    const word len = m - 1;
+    DBREAD(sp.read, idx.data(), m, 0);
+    DBRDDP(sp.read, vals.data(), m, 1);
+    const word q = rows_up_to(idx, len, sp.end);
+    b.active = vals[0] != 0.0 ? m : -m;
+    b.growth = head[1];
+    update_triangle(wk, q, len, 920);
+    if (q < len) put_pivot_record(sp.write, idx, vals, q, len, head[1]);
+    last = len;
+  }
+  if (last < 0) return;
+  const auto carried = wk.carried();
+  for (word k = 0; k < last; ++k) carried[static_cast<std::size_t>(k)] = std::abs(idx[static_cast<std::size_t>(k + 1)]);
+  b.carried = last;
+}
+
+}  // namespace
+
+bool plan_spill(SdcWork& wk, std::int64_t z, std::int64_t u, std::int64_t v) {
+  SDCBLK& b = sdcblk();
+  const word n = b.kll.cols;
+  const word first = wk.first;
+  const auto activation = core().words(first, n);
+  const auto counts = core().words(first + n, n);
+  word largest = 0;
+  DBOPEN(b.kll.file, static_cast<word>(first + u - 1), kRead);
+  SDCPRE(activation, counts, largest);
+  DBCLOS(b.kll.file, kCloseRewind);
+  if (b.error != 0) return false;
+  if (largest <= wk.nc) return true;
+
+  const std::int64_t nbuf = sysw().NBUFSZ;
+  const std::int64_t below = v - 2 * nbuf - 1;
+  const std::int64_t w = below > 0 ? 2 * (below / 2) : 0;
+  if (w < 8 * std::int64_t{largest}) solve_fatal(3, message_word(z + 8 * std::int64_t{largest} - w), message_word(z));
+  const std::int64_t r = w - 4 * std::int64_t{largest};
+  const auto plan = core().words(first + 2 * n, std::max<std::int64_t>(w - 2 * std::int64_t{n}, 0));
+  word groups = 0;
+  SDCSPL(activation, counts, plan, groups, r);
+
+  Spill& sp = wk.spill;
+  sp.upper = static_cast<word>(first + v - nbuf - 1);
+  sp.lower = static_cast<word>(first + v - 2 * nbuf - 1);
+  if (groups > 0) {
+    sp.planned = true;
+    sp.start = plan[0];
+    sp.end = plan[1];
+    sp.write = b.scr1;
+    const std::array<word, 2> none{kNoGroup, kNoGroup};
+    DBOPEN(sp.write, sp.upper, kWrite);
+    DBWRIT(sp.write, plan.data() + 2, 2 * (groups - 1), 0);
+    DBWRIT(sp.write, none.data(), 2, 1);
+  }
+  wk.lay_out(first, w, largest);
+  return true;
+}
+
+void start_group(SdcWork& wk) { spill_tail(wk); }
+
+void write_pivot_record(const SdcWork& wk, word q) {
+  const SDCBLK& b = sdcblk();
+  const word len = std::abs(b.active) - 1;
+  const auto vals = wk.vals();
+  // A zero pivot let pass defers nothing but the rows it carries on.
+  if (b.active < 0) std::fill(vals.begin(), vals.begin() + 1 + len, 0.0);
+  put_pivot_record(wk.spill.write, wk.idx(), vals, q, len, b.growth);
+}
+
+void end_group(SdcWork& wk) {
+  SDCBLK& b = sdcblk();
+  Spill& sp = wk.spill;
+  DBEOF(sp.write);
+  DBREWD(sp.write);
+  if (wk.start != wk.top + 1) solve_fatal(918, message_word(wk.start), message_word(wk.top));
+  std::swap(sp.read, sp.write);
+
+  // The plan of the groups still to come.
+  const auto area = core().words(wk.first, wk.words);
+  word got = 0, status = 0;
+  DBRDST(sp.read, area.data(), static_cast<word>(wk.words), 1, got, status);
+  if (status != 1) solve_fatal(919, sp.read, status);
+  const word next_start = area[0];
+  const word next_end = area[1];
+  sp.end = kNoGroup;
+  if (next_start == kNoGroup) {
+    if (sp.write != 0) DBCLOS(sp.write, kCloseUnload);
+    sp.write = 0;
+  } else {
+    if (sp.write == 0) {
+      sp.write = sp.read == b.scr1 ? b.scr2 : b.scr1;
+      DBOPEN(sp.write, buffer_of(wk, sp.write), kWrite);
+    } else {
+      DBREWD(sp.write);
+    }
+    DBWRIT(sp.write, area.data() + 2, got - 2, 1);
+  }
+
+  restore_tail(wk);
+  sp.inside = next_start == b.row;
+  if (sp.inside) {
+    sp.end = next_end;
+    spill_tail(wk);
+  }
+  replay(wk);
+  if (next_start == kNoGroup) {
+    DBCLOS(sp.read, kCloseUnload);
+    sp.read = 0;
+  }
+  sp.start = next_start;
+  sp.end = next_end;
+}
+
+void release_scratch(SdcWork& wk) {
+  Spill& sp = wk.spill;
+  for (word* file : {&sp.read, &sp.write})
+    if (*file != 0) {
+      DBCLOS(*file, kCloseUnload);
+      *file = 0;
+    }
+}
+
+}  // namespace zephsol
