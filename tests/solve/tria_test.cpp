@@ -43,6 +43,11 @@ Dense tridiagonal(int n) {
   return a;
 }
 
+// The row kernel, blocks of 4 rows (and more, for long runs of regular rows),
+// and the default blocks.
+const std::vector<SdcKernel> kKernels{SdcKernel{.blocked = false}, SdcKernel{.blocked = true, .block = 4, .min_block = 2},
+                                      SdcKernel{}};
+
 class Decomposition : public ::testing::Test {
  protected:
   Decomposition() : fs_(4, 129) { reset_solve_state(); }
@@ -70,14 +75,6 @@ class Decomposition : public ::testing::Test {
   FreshFileSystem fs_;
 };
 
-// The terms of a factor column as (row, value), whatever its strings.
-std::vector<std::pair<word, double>> terms_of(const FactorColumn& c) {
-  std::vector<std::pair<word, double>> t;
-  for (const auto& s : c)
-    for (std::size_t k = 0; k < s.terms.size(); ++k) t.emplace_back(s.row + static_cast<word>(k), s.terms[k]);
-  return t;
-}
-
 // |got - want| within k ulps of want (want exact or nearly so).
 bool within_ulp(double got, long double want, int k) {
   const double w = static_cast<double>(want);
@@ -91,12 +88,15 @@ bool within_ulp(double got, long double want, int k) {
 // -1 / d_i); the recurrence lets the rounding drift by a few ulps.
 TEST_F(Decomposition, SecondDifferenceMatrixHasClosedFormFactorAndSolution) {
   constexpr int n = 50;
+  for (const SdcKernel& k : kKernels) {
+  SCOPED_TRACE(k.block * k.blocked);
+  solve_state().kernel = k;
   const auto f = factor(tridiagonal(n));
   EXPECT_EQ(test::block_header(kLll), (std::array<word, 6>{n, n, 4, 2, 2, static_cast<word>(99.0 / 2500 * 10000 + 0.5)}));
   ASSERT_EQ(f.size(), static_cast<std::size_t>(n));
   long double previous = 0.0L;
   for (int i = 1; i <= n; ++i) {
-    const auto c = terms_of(f[i - 1]);
+    const auto c = test::terms_of(f[i - 1]);
     ASSERT_EQ(c.size(), i < n ? 2u : 1u);
     EXPECT_EQ(c[0].first, i);
     const double d = c[0].second;
@@ -110,6 +110,7 @@ TEST_F(Decomposition, SecondDifferenceMatrixHasClosedFormFactorAndSolution) {
   }
   const auto x = solve({std::vector<double>(n, 1.0)});
   for (int i = 1; i <= n; ++i) EXPECT_NEAR(x[0][i - 1], i * (n + 1.0 - i) / 2, 1e-12 * n * n) << i;
+  }
 }
 
 // Ragged profiles with interior zeros against a dense L D L^T, column by
@@ -122,7 +123,9 @@ TEST_F(Decomposition, RaggedProfilesMatchDenseFactor) {
   };
   for (const Case& t : {Case{1, 0, 0.0, 1}, Case{12, 3, 0.5, 2}, Case{40, 8, 0.3, 3}, Case{90, 25, 0.6, 4},
                         Case{150, 60, 0.2, 5}}) {
-    SCOPED_TRACE(t.n);
+   for (const SdcKernel& k : kKernels) {
+    SCOPED_TRACE(t.n * 1000 + k.block * k.blocked);
+    solve_state().kernel = k;
     std::mt19937 rng(t.seed);
     const Dense a = test::ragged_spd(rng, t.n, t.width, t.zeros);
     const auto f = factor(a);
@@ -153,6 +156,7 @@ TEST_F(Decomposition, RaggedProfilesMatchDenseFactor) {
     }
     const auto h = test::block_header(kLll);
     EXPECT_EQ(h[5], static_cast<word>(std::trunc(double(terms) / (double(t.n) * t.n) * 10000.0 + 0.5)));
+   }
   }
 }
 
@@ -288,6 +292,51 @@ TEST_F(Decomposition, ActiveCountAboveTheLimitIsFatalWithoutSpilling) {
                        "MESSAGE    999, PROGRAM LOGIC ERROR");
   EXPECT_RUN_ENDS_WITH(fs_, SDCOMP(1, 38 + 2 * sysw().NBUFSZ, failrow),
                        "INSUFFICIENT MEMORY.  REQUIRED =");
+}
+
+// Rows that the row kernel reports end a block before them: a zero pivot
+// without "AUTOSPC" in the middle of a run of regular rows is reported at its
+// row, as the row kernel reports it, and the factor is released.
+TEST_F(Decomposition, BlocksStopBeforeAZeroPivot) {
+  std::mt19937 rng(21);
+  Dense a = test::ragged_spd(rng, 60, 12, 0.3);
+  test::plant_zero_pivot(a, 30);
+  std::string first;
+  for (const SdcKernel& k : kKernels) {
+    SCOPED_TRACE(k.block * k.blocked);
+    FreshFileSystem fs(4, 129);
+    reset_solve_state();
+    solve_state().kernel = k;
+    factor(a);
+    EXPECT_EQ(sysw().IERFLG, 1);
+    EXPECT_EQ(test::block_header(kLll), (std::array<word, 6>{}));
+    const std::string listing = fs.read("listing");
+    EXPECT_NE(listing.find("DECOMPOSITION ABORTED AT       32-TH ROW BECAUSE OF ZERO DIAGONAL"), std::string::npos)
+        << listing;
+    if (first.empty()) first = listing;
+    EXPECT_EQ(listing, first);
+  }
+}
+
+// A row whose active set outgrows the limit inside a run of regular rows: the
+// block ends before it and the row kernel reports it. Column 20 reaches
+// rows 20 to 40; 160 words of work space give NC = 11.
+TEST_F(Decomposition, BlocksStopBeforeAnActiveCountAboveTheLimit) {
+  Dense a = test::zeros(40);
+  for (int i = 0; i < 40; ++i) {
+    a[i][i] = 10.0;
+    for (int d = 1; d <= 2 && i + d < 40; ++d) a[i + d][i] = a[i][i + d] = -1.0;
+  }
+  for (int r = 20; r < 40; ++r) a[r][19] = a[19][r] = 0.5;
+  test::write_symmetric(kKll, a);
+  solve_state().kernel = SdcKernel{.blocked = true, .block = 8, .min_block = 2};
+  SDCBLK& b = sdcblk();
+  b.kll = control_block(kKll);
+  b.lll = MCB{kLll};
+  b.scr1 = b.scr2 = 0;
+  word failrow = 0;
+  EXPECT_RUN_ENDS_WITH(fs_, SDCOMP(1, 160 + 2 * sysw().NBUFSZ, failrow),
+                       "NUMBER OF ACTIVE COLUMNS       21 AT ROW       20 EXCEEDED THE LIMIT OF       11");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
@@ -91,36 +92,109 @@ void restore_tail(SdcWork& wk) {
   b.carried = cnt;
 }
 
+// One pivot record read back: its pivot row, rows, pivot and values.
+struct Record {
+  word growth = 0;
+  std::vector<word> idx;      // pivot row, then its rows
+  std::vector<double> vals;   // pivot, then its values
+  word len() const { return static_cast<word>(idx.size()) - 1; }
+};
+
+// The next pivot record of the read block; false at the end-of-file mark.
+bool read_record(word file, Record& r) {
+  std::array<word, 2> head{};
+  word got = 0, status = 0;
+  DBRDST(file, head.data(), 2, 0, got, status);
+  if (status == 2) return false;
+  if (status == 1) solve_fatal(1, name_of(file), got);
+  r.growth = head[1];
+  r.idx.resize(static_cast<std::size_t>(head[0]));
+  r.vals.resize(static_cast<std::size_t>(head[0]));
+  DBREAD(file, r.idx.data(), head[0], 0);
+  DBRDDP(file, r.vals.data(), head[0], 1);
+  return true;
+}
+
+// Applies the records of one batch to the in-core triangle in one trailing
+// update (their rows are those of the last one: a row beyond a group's end
+// stays active to the end), and sends their parts beyond the end of a group
+// starting here on to the write block.
+void apply_records(SdcWork& wk, std::span<const Record> batch) {
+  SolveState& st = solve_state();
+  SDCBLK& b = st.sdcblk;
+  SdcPanel& pn = st.panel;
+  const Spill& sp = wk.spill;
+  pn.rows.clear();
+  for (const Record& r : batch)
+    for (std::size_t u = 1; u < r.idx.size(); ++u) pn.rows.push_back(std::abs(r.idx[u]));
+  std::sort(pn.rows.begin(), pn.rows.end());
+  pn.rows.erase(std::unique(pn.rows.begin(), pn.rows.end()), pn.rows.end());
+  const auto ld = static_cast<std::int64_t>(pn.rows.size());
+  const auto k = static_cast<word>(batch.size());
+  pn.w.assign(static_cast<std::size_t>(ld * k), 0.0);
+  pn.l.assign(pn.w.size(), 0.0);
+  for (word c = 0; c < k; ++c) {
+    const Record& r = batch[static_cast<std::size_t>(c)];
+    const double d = r.vals[0];
+    const double rcp = d != 0.0 ? 1.0 / d : 0.0;
+    auto at = pn.rows.begin();
+    for (std::size_t u = 1; u < r.idx.size(); ++u) {
+      at = std::lower_bound(at, pn.rows.end(), std::abs(r.idx[u]));
+      const auto pos = static_cast<std::int64_t>(at - pn.rows.begin()) + c * ld;
+      pn.w[static_cast<std::size_t>(pos)] = r.vals[u];
+      pn.l[static_cast<std::size_t>(pos)] = r.vals[u] * rcp;
+    }
+  }
+  const auto carried = wk.carried().first(static_cast<std::size_t>(b.carried));
+  pn.in_old.resize(pn.rows.size());
+  for (std::size_t t = 0; t < pn.rows.size(); ++t)
+    pn.in_old[t] = std::binary_search(carried.begin(), carried.end(), pn.rows[t]) ? 1 : 0;
+  const auto q =
+      static_cast<word>(std::upper_bound(pn.rows.begin(), pn.rows.end(), sp.end) - pn.rows.begin());
+  update_front(wk, pn.rows, pn.in_old, q, pn.w.data(), pn.l.data(), ld, k, 920);
+  for (const Record& r : batch) {
+    const word rq = rows_up_to(r.idx, r.len(), sp.end);
+    if (rq < r.len()) put_pivot_record(sp.write, r.idx, r.vals, rq, r.len(), r.growth);
+  }
+  const auto next = wk.carried();
+  std::copy(pn.rows.begin(), pn.rows.end(), next.begin());
+  b.carried = static_cast<word>(pn.rows.size());
+}
+
 // Applies the pivot records of the group just ended to the restored rows,
 // in order; the parts beyond the end of a group starting here go on to the
-// write block. The carried rows become those of the last record.
+// write block. The carried rows become those of the last record. Row by
+// row with the row kernel, or in batches with the blocked kernel.
 void replay(SdcWork& wk) {
-  SDCBLK& b = sdcblk();
+  SolveState& st = solve_state();
+  SDCBLK& b = st.sdcblk;
   const Spill& sp = wk.spill;
-  const auto idx = wk.idx();
-  const auto vals = wk.vals();
-  word last = -1;
+  const std::size_t batch = st.kernel.blocked ? static_cast<std::size_t>(std::max<word>(st.kernel.block, 1)) : 1;
+  std::vector<Record> records(batch);
   for (;;) {
-    std::array<word, 2> head{};
-    word got = 0, status = 0;
-    DBRDST(sp.read, head.data(), 2, 0, got, status);
-    if (status == 2) break;
-    if (status == 1) solve_fatal(1, name_of(sp.read), got);
-    const word m = head[0];
-    const word len = m - 1;
-    DBREAD(sp.read, idx.data(), m, 0);
-    DBRDDP(sp.read, vals.data(), m, 1);
-    const word q = rows_up_to(idx, len, sp.end);
-    b.active = vals[0] != 0.0 ? m : -m;
-    b.growth = head[1];
-    update_triangle(wk, q, len, 920);
-    if (q < len) put_pivot_record(sp.write, idx, vals, q, len, head[1]);
-    last = len;
+    std::size_t k = 0;
+    while (k < batch && read_record(sp.read, records[k])) ++k;
+    if (k == 0) return;
+    if (st.kernel.blocked) {
+      apply_records(wk, std::span<const Record>(records.data(), k));
+    } else {
+      Record& r = records[0];
+      const auto idx = wk.idx();
+      const auto vals = wk.vals();
+      std::copy(r.idx.begin(), r.idx.end(), idx.begin());
+      std::copy(r.vals.begin(), r.vals.end(), vals.begin());
+      const word len = r.len();
+      const word q = rows_up_to(idx, len, sp.end);
+      b.active = vals[0] != 0.0 ? len + 1 : -(len + 1);
+      b.growth = r.growth;
+      update_triangle(wk, q, len, 920);
+      if (q < len) put_pivot_record(sp.write, idx, vals, q, len, r.growth);
+      const auto carried = wk.carried();
+      for (word u = 0; u < len; ++u) carried[static_cast<std::size_t>(u)] = std::abs(idx[static_cast<std::size_t>(u + 1)]);
+      b.carried = len;
+    }
+    if (k < batch) return;
   }
-  if (last < 0) return;
-  const auto carried = wk.carried();
-  for (word k = 0; k < last; ++k) carried[static_cast<std::size_t>(k)] = std::abs(idx[static_cast<std::size_t>(k + 1)]);
-  b.carried = last;
 }
 
 }  // namespace

@@ -133,7 +133,10 @@ void SDCOMP(word first, word z, word& failrow) {
       start_group(wk);
       sp.inside = true;
     }
-    eliminate_row(wk, n);
+    if (st.kernel.blocked && i < n && eliminate_block(wk, n) > 0)
+      i = b.row;
+    else
+      eliminate_row(wk, n);
     if (sp.inside && b.error == 0 && i == sp.end) end_group(wk);
   }
 

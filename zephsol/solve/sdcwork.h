@@ -79,6 +79,20 @@ void release_scratch(SdcWork& wk);
 // row values).
 void update_triangle(SdcWork& wk, word q, word len, word code);
 
+// Blocked kernel (sdcpanel.cpp). eliminate_block eliminates rows from
+// sdcblk().row on as one column block (within the current group, before the
+// next one, before the last row) and returns how many, leaving the row
+// state and factor columns the row kernel would leave; 0 when the block
+// would be too short (the row kernel takes the row).
+word eliminate_block(SdcWork& wk, word n);
+// The trailing update of a column block: the first q rows (a trapezoid) of
+// the new pending triangle over the rows (ascending) are the old triangle at
+// wk.start (holding the rows marked in in_old, in the same order) plus
+// W L^T, W and L holding one column per pivot for the rows (leading
+// dimension ld). The checks are those of update_triangle.
+void update_front(SdcWork& wk, std::span<const word> rows, std::span<const std::uint8_t> in_old, word q,
+                  const double* w, const double* l, std::int64_t ld, word pivots, word code);
+
 // The largest active count NC with NC (NC + 3) <= w: the row arrays (4 NC
 // words) and a pending triangle of NC - 1 rows fit in w words.
 word active_limit(std::int64_t w);

@@ -68,6 +68,19 @@ struct SdcKernel {
   word min_block = 16;  // fewer rows than this go row by row
 };
 
+// Work arrays of the blocked kernel, kept from block to block: the panel of
+// reduced values W and multipliers L (one column per pivot of the block),
+// the product block of the trailing update, and per row of the matrix its
+// state in the current block (0 not active, -1 carried into the block, p
+// joined at pivot p).
+struct SdcPanel {
+  std::vector<double> w, l, tmp;
+  std::vector<word> state;
+  std::vector<word> rows, joined, fresh, run_end;
+  std::vector<std::uint8_t> in_old;
+  std::vector<word> record;
+};
+
 struct SolveState {
   SDCBLK sdcblk;
   SOLBLK solblk;
@@ -77,6 +90,7 @@ struct SolveState {
   std::int64_t lll_terms = 0;
   // Columns of the matrix being factored read ahead of the row loop.
   std::deque<KllColumn> ahead;
+  SdcPanel panel;
 };
 
 SolveState& solve_state() noexcept;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include <gtest/gtest.h>
+
 #include "common/block_dump.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
@@ -74,6 +76,31 @@ std::vector<FactorColumn> read_factor(word file, word buffer) {
   }
   DBCLOS(file, kCloseRewind);
   return out;
+}
+
+std::vector<std::pair<word, double>> terms_of(const FactorColumn& c) {
+  std::vector<std::pair<word, double>> t;
+  for (const auto& s : c)
+    for (std::size_t k = 0; k < s.terms.size(); ++k) t.emplace_back(s.row + static_cast<word>(k), s.terms[k]);
+  return t;
+}
+
+void expect_factors_agree(const std::vector<FactorColumn>& got, const std::vector<FactorColumn>& want, double tol) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t j = 0; j < want.size(); ++j) {
+    const auto g = terms_of(got[j]);
+    const auto w = terms_of(want[j]);
+    ASSERT_EQ(g.size(), w.size()) << "column " << j + 1;
+    double scale = 0.0;
+    for (const auto& [row, v] : w) scale = std::max(scale, std::abs(v));
+    for (std::size_t k = 0; k < w.size(); ++k) {
+      EXPECT_EQ(g[k].first, w[k].first) << "column " << j + 1;
+      if (tol == 0.0)
+        EXPECT_EQ(g[k].second, w[k].second) << "column " << j + 1 << " row " << w[k].first;
+      else
+        EXPECT_NEAR(g[k].second, w[k].second, tol * scale) << "column " << j + 1 << " row " << w[k].first;
+    }
+  }
 }
 
 void write_uset(word file, const std::vector<word>& w) {
@@ -154,6 +181,17 @@ Dense ragged_spd(std::mt19937& rng, int n, int width, double zero_fraction) {
     a[static_cast<std::size_t>(i)][static_cast<std::size_t>(i)] = s;
   }
   return a;
+}
+
+void plant_zero_pivot(Dense& a, int q) {
+  const int n = static_cast<int>(a.size());
+  for (int k = 0; k < q; ++k) a[q][k] = a[k][q] = a[q + 1][k] = a[k][q + 1] = 0.0;
+  a[q][q] = a[q][q + 1] = a[q + 1][q] = a[q + 1][q + 1] = 2.0;
+  for (int d = 5; d <= 9 && q + 1 + d < n; ++d) a[q + 1 + d][q + 1] = a[q + 1][q + 1 + d] = 0.5;
+}
+
+void empty_row(Dense& a, int z) {
+  for (std::size_t k = 0; k < a.size(); ++k) a[z][k] = a[k][z] = 0.0;
 }
 
 word core_words() { return CORLFT(1); }

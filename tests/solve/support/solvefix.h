@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zephsol/exec/words.h"
@@ -40,6 +41,12 @@ using FactorColumn = std::vector<FactorString>;
 // Every column of a factor data block, string by string.
 std::vector<FactorColumn> read_factor(word file, word buffer = 2);
 
+// The terms of a factor column as (row, value), whatever its strings.
+std::vector<std::pair<word, double>> terms_of(const FactorColumn& c);
+// Two factors with terms at the same rows, equal to tol relative to the
+// largest term of each column (tol 0: bit for bit).
+void expect_factors_agree(const std::vector<FactorColumn>& got, const std::vector<FactorColumn>& want, double tol);
+
 // USET: one record of the given DOF words; header [nG, 0, 0, DOFs with
 // bit value 1 or 2, 0, OR of the words].
 void write_uset(word file, const std::vector<word>& dof_words);
@@ -65,6 +72,14 @@ std::vector<double> dense_solve(Dense a, std::vector<double> b);
 // profile: column j reaches down to row j + reach (random up to width), with
 // interior zeros; strongly diagonal so that it is well conditioned.
 Dense ragged_spd(std::mt19937& rng, int n, int width, double zero_fraction = 0.3);
+
+// Makes the reduced pivot of row q + 2 exactly 0 (rows are 1-based here,
+// q 0-based): rows q + 1 and q + 2 form a 2 x 2 block of twos that no
+// earlier row reaches, and row q + 2 reaches five further rows, which join
+// at that pivot.
+void plant_zero_pivot(Dense& a, int q);
+// Clears row and column z (0-based): a null column that no row reaches.
+void empty_row(Dense& a, int z);
 
 // The open-core words of a fresh file system's core (CORLFT(1)).
 word core_words();
