@@ -145,6 +145,34 @@ TEST(Purecs, WorkUnitRecords) {
   EXPECT_FALSE(fsys::exists(fs.dir() / "WORK01"));
 }
 
+// Reads that go on from the last one, forward or backward, take records
+// ahead; they return every record as last written, also one rewritten after
+// it was read ahead (the last record then), and jumps as before.
+TEST(Purecs, WorkUnitReadsInSequenceSeeEveryWrite) {
+  FreshFileSystem fs(1, 11);
+  testing::make_current(INP1);
+  PUOPEN(0, 7);
+  constexpr word n = 300;
+  for (word r = 1; r <= n; ++r) write_record(r);
+  const auto read_at = [](word r, word seed) {
+    word eof = -1;
+    PUSEEK(r, eof);
+    PUREAD(kBuf, eof);
+    return eof == 0 && testing::holds_block(kBuf, r, seed);
+  };
+  for (word r = 1; r <= n; ++r) ASSERT_TRUE(read_at(r, 0)) << r;
+  for (word r = n; r >= 1; --r) ASSERT_TRUE(read_at(r, 0)) << r;
+  for (word r = 140; r <= 149; ++r) ASSERT_TRUE(read_at(r, 0)) << r;  // 150 read ahead
+  word eof = -1;
+  PUSEEK(150, eof);
+  testing::fill_block(kBuf, 150, 7);
+  PUWRIT(kBuf);
+  EXPECT_TRUE(read_at(150, 7));
+  for (word r = 146; r <= 150; ++r) EXPECT_TRUE(read_at(r, r == 150 ? 7 : 0)) << r;
+  EXPECT_EQ(read_record(), 0);
+  for (word r : {3, 120, 17, 150, 149}) EXPECT_TRUE(read_at(r, r == 150 ? 7 : 0)) << r;
+}
+
 TEST(Purecs, ProblemTapeRecords) {
   FreshFileSystem fs(1, 11);
   testing::make_current(NPTP);

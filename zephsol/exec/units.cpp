@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/words.h"
@@ -36,7 +37,15 @@ struct Unit {
   off_t rpos = 0;
   std::size_t rcur = 0;        // next unread character of rbuf
   bool eof_seen = false;
+  // Direct access: records read ahead, whole, from record ahead_first on.
+  std::vector<std::byte> ahead;
+  std::int64_t ahead_first = 0;
+  std::int64_t ahead_count = 0;
+  std::int64_t window = 1;     // records the next read takes
 };
+
+// Most records one read of a direct-access unit takes ahead.
+constexpr std::int64_t kMaxReadAhead = 64;
 
 constexpr std::size_t kTextFlush = 1 << 16;
 
@@ -454,6 +463,10 @@ void unit_write_direct(int unit, std::int64_t rec, std::span<const std::byte> da
   if (rec < 1 || data.size() > u.reclen ||
       !full_pwrite(u.fd, reinterpret_cast<const char*>(data.data()), data.size(), at))
     write_fatal(unit);
+  // A record read ahead is kept as written.
+  if (rec >= u.ahead_first && rec < u.ahead_first + u.ahead_count)
+    std::memcpy(u.ahead.data() + (rec - u.ahead_first) * static_cast<std::int64_t>(u.reclen), data.data(),
+                data.size());
 }
 
 namespace {
@@ -474,9 +487,39 @@ ssize_t aligned_pread(int fd, char* p, std::size_t n, off_t at) {
 
 }  // namespace
 
+// Direct-access reads that go on from the last one, forward or backward,
+// take ever more records at once (up to kMaxReadAhead), so that a data block
+// read in sequence costs few transfers; any other read takes one record.
 bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data) {
   Unit& u = require(unit);
   if (u.fd < 0 || rec < 1) return false;
+  const auto reclen = static_cast<std::int64_t>(u.reclen);
+  if (static_cast<std::int64_t>(data.size()) == reclen && reclen > 0) {
+    if (rec >= u.ahead_first && rec < u.ahead_first + u.ahead_count) {
+      std::memcpy(data.data(), u.ahead.data() + (rec - u.ahead_first) * reclen, data.size());
+      return true;
+    }
+    const bool forward = u.ahead_count > 0 && rec == u.ahead_first + u.ahead_count;
+    const bool backward = u.ahead_count > 0 && rec == u.ahead_first - 1;
+    u.window = forward || backward ? std::min(2 * u.window, kMaxReadAhead) : 1;
+    const std::int64_t first = backward ? std::max<std::int64_t>(1, rec - u.window + 1) : rec;
+    const std::int64_t count = backward ? rec - first + 1 : u.window;
+    u.ahead.resize(static_cast<std::size_t>(count * reclen));
+    u.ahead_count = 0;
+    const ssize_t r = full_pread(u.fd, reinterpret_cast<char*>(u.ahead.data()),
+                                 static_cast<std::size_t>(count * reclen), static_cast<off_t>((first - 1) * reclen));
+    // Bytes of record rec that the file holds: none beyond its end, a part is an error.
+    const std::int64_t held = r < 0 ? -1 : std::min<std::int64_t>(r - (rec - first) * reclen, reclen);
+    if (held <= 0 && r >= 0) return false;
+    if (held < reclen) {
+      io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
+      return false;
+    }
+    u.ahead_first = first;
+    u.ahead_count = r / reclen;
+    std::memcpy(data.data(), u.ahead.data() + (rec - first) * reclen, data.size());
+    return true;
+  }
   const off_t at = static_cast<off_t>(rec - 1) * static_cast<off_t>(u.reclen);
   const ssize_t r = aligned_pread(u.fd, reinterpret_cast<char*>(data.data()), data.size(), at);
   if (r == 0) return false;

@@ -116,19 +116,17 @@ bool read_record(word file, Record& r) {
 }
 
 // Applies the records of one batch to the in-core triangle in one trailing
-// update (their rows are those of the last one: a row beyond a group's end
-// stays active to the end), and sends their parts beyond the end of a group
-// starting here on to the write block.
+// update, and sends their parts beyond the end of a group starting here on
+// to the write block. A row beyond a group's end stays active to its end,
+// so the rows of the last record are those of the whole batch.
 void apply_records(SdcWork& wk, std::span<const Record> batch) {
   SolveState& st = solve_state();
   SDCBLK& b = st.sdcblk;
   SdcPanel& pn = st.panel;
   const Spill& sp = wk.spill;
-  pn.rows.clear();
-  for (const Record& r : batch)
-    for (std::size_t u = 1; u < r.idx.size(); ++u) pn.rows.push_back(std::abs(r.idx[u]));
-  std::sort(pn.rows.begin(), pn.rows.end());
-  pn.rows.erase(std::unique(pn.rows.begin(), pn.rows.end()), pn.rows.end());
+  const Record& last = batch.back();
+  pn.rows.resize(last.idx.size() - 1);
+  std::transform(last.idx.begin() + 1, last.idx.end(), pn.rows.begin(), [](word r) { return std::abs(r); });
   const auto ld = static_cast<std::int64_t>(pn.rows.size());
   const auto k = static_cast<word>(batch.size());
   pn.w.assign(static_cast<std::size_t>(ld * k), 0.0);
@@ -137,18 +135,23 @@ void apply_records(SdcWork& wk, std::span<const Record> batch) {
     const Record& r = batch[static_cast<std::size_t>(c)];
     const double d = r.vals[0];
     const double rcp = d != 0.0 ? 1.0 / d : 0.0;
-    auto at = pn.rows.begin();
+    double* w = pn.w.data() + c * ld;
+    double* l = pn.l.data() + c * ld;
+    std::int64_t pos = 0;
     for (std::size_t u = 1; u < r.idx.size(); ++u) {
-      at = std::lower_bound(at, pn.rows.end(), std::abs(r.idx[u]));
-      const auto pos = static_cast<std::int64_t>(at - pn.rows.begin()) + c * ld;
-      pn.w[static_cast<std::size_t>(pos)] = r.vals[u];
-      pn.l[static_cast<std::size_t>(pos)] = r.vals[u] * rcp;
+      const word row = std::abs(r.idx[u]);
+      while (pos < ld && pn.rows[static_cast<std::size_t>(pos)] < row) ++pos;
+      if (pos == ld || pn.rows[static_cast<std::size_t>(pos)] != row) solve_fatal(920, row, last.idx[0]);
+      w[pos] = r.vals[u];
+      l[pos] = r.vals[u] * rcp;
     }
   }
   const auto carried = wk.carried().first(static_cast<std::size_t>(b.carried));
   pn.in_old.resize(pn.rows.size());
-  for (std::size_t t = 0; t < pn.rows.size(); ++t)
-    pn.in_old[t] = std::binary_search(carried.begin(), carried.end(), pn.rows[t]) ? 1 : 0;
+  for (std::size_t t = 0, x = 0; t < pn.rows.size(); ++t) {
+    while (x < carried.size() && carried[x] < pn.rows[t]) ++x;
+    pn.in_old[t] = x < carried.size() && carried[x] == pn.rows[t] ? 1 : 0;
+  }
   const auto q =
       static_cast<word>(std::upper_bound(pn.rows.begin(), pn.rows.end(), sp.end) - pn.rows.begin());
   update_front(wk, pn.rows, pn.in_old, q, pn.w.data(), pn.l.data(), ld, k, 920);

@@ -24,7 +24,7 @@ namespace zephsol {
 
 namespace {
 
-constexpr word kInner = 32;      // pivots reduced column by column between panel products
+constexpr word kInner = 16;      // most pivots reduced column by column
 constexpr word kTrailing = 128;  // rows of the new triangle per product block
 constexpr word kCarried = -1;    // row state: carried into the block
 
@@ -147,42 +147,46 @@ std::int64_t load_panel(const SdcWork& wk, const Block& blk, std::span<const wor
   return taken;
 }
 
-// L D L^T of the panel, right-looking: each pivot's column of W is final
-// when reached, L = W / d, and the later columns of the panel get -W L^T;
-// column by column inside groups of kInner pivots, by products between
-// groups. A zero pivot is let pass with "AUTOSPC" (its L stays zero); else
-// its position is returned (pivots when there is none).
-word factor_panel(const Block& blk) {
-  SdcPanel& pn = solve_state().panel;
-  const std::int64_t ld = blk.ld();
-  const bool autospc = sysw().IASPC == 1;
+// L D L^T of panel columns k0..k1 - 1, whose earlier pivots are applied:
+// each pivot's column of W is final when reached, L = W / d, and the later
+// columns get -W L^T. Column by column up to kInner columns; above, the left
+// half first, a product for the right half, then the right half. A zero
+// pivot is let pass with "AUTOSPC" (its L stays zero); else its position is
+// returned (k1 when there is none).
+word factor_columns(SdcPanel& pn, std::int64_t ld, word k0, word k1, bool autospc) {
   double* w = pn.w.data();
   double* l = pn.l.data();
-  for (word k0 = 0; k0 < blk.pivots; k0 += kInner) {
-    const word k1 = std::min<word>(blk.pivots, k0 + kInner);
-    for (word k = k0; k < k1; ++k) {
-      const double* wc = w + k * ld;
-      double* lc = l + k * ld;
-      const double d = wc[k];
-      if (d == 0.0) {
-        if (!autospc) return k;
-        std::fill(lc + k, lc + ld, 0.0);
-        continue;
-      }
-      const double r = 1.0 / d;
-      for (std::int64_t j = k + 1; j < ld; ++j) lc[j] = wc[j] * r;
-      for (word c = k + 1; c < k1; ++c) {
-        const double s = lc[c];
-        if (s == 0.0) continue;
-        double* wt = w + c * ld;
-        for (std::int64_t j = c; j < ld; ++j) wt[j] -= s * wc[j];
-      }
-    }
-    if (k1 < blk.pivots)
-      gemm_nt(ld - k1, blk.pivots - k1, k1 - k0, -1.0, w + k0 * ld + k1, ld, l + k0 * ld + k1, ld, 1.0,
-              w + k1 * ld + k1, ld);
+  if (k1 - k0 > kInner) {
+    const word mid = k0 + (k1 - k0) / 2;
+    const word zero = factor_columns(pn, ld, k0, mid, autospc);
+    if (zero < mid) return zero;
+    gemm_nt(ld - mid, k1 - mid, mid - k0, -1.0, w + k0 * ld + mid, ld, l + k0 * ld + mid, ld, 1.0,
+            w + mid * ld + mid, ld);
+    return factor_columns(pn, ld, mid, k1, autospc);
   }
-  return blk.pivots;
+  for (word k = k0; k < k1; ++k) {
+    const double* __restrict wc = w + k * ld;
+    double* __restrict lc = l + k * ld;
+    const double d = wc[k];
+    if (d == 0.0) {
+      if (!autospc) return k;
+      std::fill(lc + k, lc + ld, 0.0);
+      continue;
+    }
+    const double r = 1.0 / d;
+    for (std::int64_t j = k + 1; j < ld; ++j) lc[j] = wc[j] * r;
+    for (word c = k + 1; c < k1; ++c) {
+      const double s = lc[c];
+      if (s == 0.0) continue;
+      double* __restrict wt = w + c * ld;
+      for (std::int64_t j = c; j < ld; ++j) wt[j] -= s * wc[j];
+    }
+  }
+  return k1;
+}
+
+word factor_panel(const Block& blk) {
+  return factor_columns(solve_state().panel, blk.ld(), 0, blk.pivots, sysw().IASPC == 1);
 }
 
 // The factor columns of the block's pivots, and inside a group their pivot

@@ -1,0 +1,280 @@
+// Profile decomposition of the stiffness of HEX8 cubes: n x n x n unit
+// elements of an elastic material, the nodes of the bottom face fixed, the
+// others numbered plane by plane (a profile-reducing order: the active rows
+// are about one plane of nodes). The cubes of 31 and 45 elements a side
+// (95,232 and 285,660 equations) are the default; other sides may be given
+// as arguments, and "row" as an argument adds the row kernel on the cube of
+// 15 (11,520 equations) for comparison.
+//
+// Each cube is factored by SDCOMP through the file system (KLL read from and
+// LLL written to work files of a temporary directory): in core, and with a
+// work space holding a fraction of the pending triangle so that the rows
+// spill in groups (the fraction is 0.6 unless "--spill=f" gives another).
+// Printed per run: seconds (elapsed, and processor time of the thread, which
+// a machine shared with other work disturbs less), spill groups, the
+// arithmetic rate in GFLOP/s (sum over rows of m (m - 1), m the row's active
+// count) beside the single-thread DGEMM rate measured in the same run, and
+// the largest error of the solution of K x = K 1 through FWBSUB. "--repeat=k"
+// runs every decomposition k times and keeps the fastest.
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "element_fixture.h"
+#include "zephsol/dbio/columns.h"
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/recio.h"
+#include "zephsol/dbio/strings.h"
+#include "zephsol/dbio/testing.h"
+#include "zephsol/elem/eiv.h"
+#include "zephsol/elem/kelem.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/solve/fwbsub.h"
+#include "zephsol/solve/sdcspl.h"
+#include "zephsol/solve/solve_records.h"
+#include "zephsol/solve/tria.h"
+
+namespace {
+
+using namespace zephsol;
+using namespace zephsol::bench;
+using Clock = std::chrono::steady_clock;
+
+constexpr word kKll = 227, kLll = 230, kRhs = 225, kSol = 231;
+
+double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+// Processor seconds of the calling thread (user and system).
+double thread_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// The stiffness of the unit HEX8, packed upper triangle by rows (24 DOFs).
+std::vector<double> unit_hex8() {
+  set_element(1, 0);
+  std::vector<word> area(100000);
+  EIVRDA(0, area);
+  std::vector<double> ke(1830), v(60);
+  KELEM(ke, {}, v, 0);
+  return ke;
+}
+
+double ke_term(const std::vector<double>& ke, int i, int j) {
+  if (i > j) std::swap(i, j);
+  return ke[static_cast<std::size_t>(i * (2 * 24 - i - 1) / 2 + j)];
+}
+
+struct Cube {
+  int n;
+  int side() const { return n + 1; }
+  word equations() const { return 3 * n * side() * side(); }
+  // First equation (1-based) of node (x, y, z), z >= 1.
+  word first(int x, int y, int z) const { return 3 * (((z - 1) * side() + y) * side() + x) + 1; }
+};
+
+// KLL of the cube, column by column (both triangles), and the load K 1.
+std::vector<double> write_stiffness(const Cube& c) {
+  const std::vector<double> ke = unit_hex8();
+  const word neq = c.equations();
+  std::vector<double> load(static_cast<std::size_t>(neq), 0.0);
+  MCB m{kKll, 0, neq, 6, 2, 0, 0};
+  DBOPEN(kKll, 2, kWrite);
+  SCB& s = shared_scb(1);
+  std::array<double, 81> slot{};
+  for (int z = 1; z <= c.n; ++z)
+    for (int y = 0; y <= c.n; ++y)
+      for (int x = 0; x <= c.n; ++x)
+        for (int d = 0; d < 3; ++d) {
+          slot.fill(0.0);
+          for (int ez = z - 1; ez <= z; ++ez)
+            for (int ey = y - 1; ey <= y; ++ey)
+              for (int ex = x - 1; ex <= x; ++ex) {
+                if (ex < 0 || ey < 0 || ez < 0 || ex >= c.n || ey >= c.n || ez >= c.n) continue;
+                const int la = (x - ex) + 2 * (y - ey) + 4 * (z - ez);
+                for (int lb = 0; lb < 8; ++lb) {
+                  const int bx = ex + (lb & 1), by = ey + ((lb >> 1) & 1), bz = ez + (lb >> 2);
+                  if (bz == 0) continue;
+                  const int k = ((bz - z + 1) * 3 + (by - y + 1)) * 3 + (bx - x + 1);
+                  for (int db = 0; db < 3; ++db) slot[3 * k + db] += ke_term(ke, 3 * la + d, 3 * lb + db);
+                }
+              }
+          const word col = c.first(x, y, z) + d;
+          COLBEG(m, 2, s);
+          for (int k = 0; k < 27; ++k) {
+            const int bx = x + k % 3 - 1, by = y + (k / 3) % 3 - 1, bz = z + k / 9 - 1;
+            if (bx < 0 || by < 0 || bz < 1 || bx > c.n || by > c.n || bz > c.n) continue;
+            for (int db = 0; db < 3; ++db) {
+              const double v = slot[3 * k + db];
+              if (v == 0.0) continue;
+              COLTRM(v, c.first(bx, by, bz) + db, s);
+              load[static_cast<std::size_t>(col - 1)] += v;
+            }
+          }
+          COLEND(m, s);
+        }
+  DBCLOS(kKll, kCloseRewind);
+  m.density = density_of(m.density, neq, neq);
+  HDRPUT(kKll, m.header());
+  return load;
+}
+
+MCB control_block(word file) {
+  MCB m{file};
+  HDRGET(file, m.header());
+  return m;
+}
+
+// Active counts of the rows: the flops of the factorisation and the largest.
+void measure(word neq, double& flops, word& largest) {
+  sdcblk().kll = control_block(kKll);
+  DBOPEN(kKll, 2, kRead);
+  const auto act = core().words(1001, neq);
+  const auto cnt = core().words(1001 + neq, neq);
+  SDCPRE(act, cnt, largest);
+  DBCLOS(kKll, kCloseRewind);
+  flops = 0.0;
+  for (word m : cnt) flops += double(m) * (m - 1);
+}
+
+// The largest error of the solution of K x = K 1.
+double solve_error(const std::vector<double>& load, double& seconds) {
+  MCB r{kRhs, 0, static_cast<word>(load.size()), 2, 2, 0, 0};
+  DBOPEN(kRhs, 2, kWrite);
+  COLPUT(r, 2, load.data(), 1, r.rows);
+  DBCLOS(kRhs, kCloseRewind);
+  HDRPUT(kRhs, r.header());
+  SOLBLK& s = solblk();
+  s.factor = control_block(kLll);
+  s.rhs = control_block(kRhs);
+  s.solution = MCB{kSol};
+  s.sign = 1;
+  const auto t0 = Clock::now();
+  FWBSUB(1, CORLFT(1));
+  seconds = seconds_since(t0);
+  HDRPUT(kSol, s.solution.header());
+  std::vector<double> x(load.size());
+  MCB sol = control_block(kSol);
+  DBOPEN(kSol, 2, kRead);
+  word first = 1, last = sol.rows, empty = 0;
+  COLGET(sol, 2, x.data(), first, last, empty);
+  DBCLOS(kSol, kCloseRewind);
+  double err = 0.0;
+  for (double v : x) err = std::max(err, std::abs(v - 1.0));
+  return err;
+}
+
+// The spill groups of the last decomposition, from its information table.
+int groups_in(const testing::FreshFileSystem& fs, std::size_t from) {
+  const std::string listing = fs.read("listing").substr(from);
+  const auto at = listing.rfind("SPILL =");
+  return at == std::string::npos ? 0 : std::atoi(listing.c_str() + at + 7);
+}
+
+struct Run {
+  double seconds = 0.0;
+  double cpu = 0.0;
+  int groups = 0;
+};
+
+Run decompose(const testing::FreshFileSystem& fs, word z, bool spill) {
+  SDCBLK& b = sdcblk();
+  b.kll = control_block(kKll);
+  b.lll = MCB{kLll};
+  b.scr1 = spill ? 301 : 0;
+  b.scr2 = spill ? 302 : 0;
+  const std::size_t before = fs.read("listing").size();
+  word failrow = 0;
+  const auto t0 = Clock::now();
+  const double c0 = thread_seconds();
+  SDCOMP(1, z, failrow);
+  const double cpu = thread_seconds() - c0;
+  Run r{seconds_since(t0), cpu, groups_in(fs, before)};
+  HDRPUT(kLll, b.lll.header());
+  if (failrow != 0) std::printf("decomposition failed at row %d\n", failrow);
+  return r;
+}
+
+void run_cube(int n, double spill_fraction, bool row_kernel, int repeat, double peak) {
+  const Cube c{n};
+  const word neq = c.equations();
+  // The triangle of the largest active count, the row arrays and the buffers.
+  const double m_est = 3.0 * c.side() * c.side() + 3.0 * c.side() + 6.0;
+  const auto memo = static_cast<word>((m_est * (m_est + 3.0) * 4.0 + 16.0 * neq) / (1 << 20) * 1.1) + 16;
+  testing::FreshFileSystem fs(memo, 1025);
+  reset_solve_state();
+  const auto t0 = Clock::now();
+  const std::vector<double> load = write_stiffness(c);
+  const double t_kll = seconds_since(t0);
+  double flops = 0.0;
+  word largest = 0;
+  measure(neq, flops, largest);
+  std::printf("\ncube %d^3: %d equations, largest active count %d, %.3e flops (KLL written in %.1f s)\n", n, neq,
+              largest, flops, t_kll);
+
+  const std::int64_t nbuf = sysw().NBUFSZ;
+  const std::int64_t triangle = std::int64_t{largest} * (largest + 3);
+  struct Mode {
+    const char* name;
+    bool blocked, spill;
+    double fraction;
+  };
+  std::vector<Mode> modes{{"blocked, in core", true, false, 1.0},
+                          {"blocked, spilling", true, true, spill_fraction}};
+  if (row_kernel) modes.insert(modes.begin(), {"row kernel, in core", false, false, 1.0});
+  Run in_core;
+  for (const Mode& md : modes) {
+    solve_state().kernel = SdcKernel{.blocked = md.blocked};
+    const word z = md.spill ? static_cast<word>(double(triangle) * md.fraction + 4 * nbuf + 8 * std::int64_t{largest})
+                            : CORLFT(1);
+    Run r;
+    for (int k = 0; k < repeat; ++k) {
+      const Run once = decompose(fs, z, md.spill);
+      if (k == 0 || once.seconds < r.seconds) r = once;
+    }
+    double t_solve = 0.0;
+    const double err = solve_error(load, t_solve);
+    if (md.blocked && !md.spill) in_core = r;
+    std::printf("  %-20s %7.2f s (%7.2f s cpu) %3d groups %6.2f GFLOP/s = %5.1f %% of DGEMM", md.name, r.seconds,
+                r.cpu, r.groups, flops / r.seconds / 1e9, 100.0 * flops / r.seconds / peak);
+    if (md.spill && in_core.seconds > 0.0)
+      std::printf(" (%.2f x in core, %.2f x cpu)", r.seconds / in_core.seconds, r.cpu / in_core.cpu);
+    std::printf("  solve %.2f s, |x - 1| <= %.1e\n", t_solve, err);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  blas_one_thread();
+  reset_exec_state();
+  std::vector<int> sides;
+  double fraction = 0.6;
+  bool row_kernel = false;
+  int repeat = 1;
+  for (int a = 1; a < argc; ++a) {
+    const std::string arg = argv[a];
+    if (arg == "row")
+      row_kernel = true;
+    else if (arg.rfind("--repeat=", 0) == 0)
+      repeat = std::max(1, std::atoi(arg.c_str() + 9));
+    else if (arg.rfind("--spill=", 0) == 0)
+      fraction = std::atof(arg.c_str() + 8);
+    else
+      sides.push_back(std::atoi(arg.c_str()));
+  }
+  const double peak = dgemm_rate();
+  std::printf("DGEMM (n = 1000, one thread): %.2f GFLOP/s\n", peak / 1e9);
+  if (row_kernel) run_cube(15, fraction, true, repeat, peak);
+  if (sides.empty() && !row_kernel) sides = {31, 45};
+  for (int n : sides) run_cube(n, fraction, false, repeat, peak);
+  return 0;
+}
