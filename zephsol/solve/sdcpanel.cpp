@@ -25,7 +25,7 @@ namespace zephsol {
 namespace {
 
 constexpr word kInner = 16;      // most pivots reduced column by column
-constexpr word kTrailing = 128;  // rows of the new triangle per product block
+constexpr word kTrailing = 256;  // rows of the new triangle per product block
 constexpr word kCarried = -1;    // row state: carried into the block
 
 // C (m x n) := alpha A B^T + beta C, A m x k, B n x k, all column-major.
