@@ -221,13 +221,37 @@ TEST_F(Spill, InformationTableOfABandPlan) {
   EXPECT_NE(listing.find(table), std::string::npos) << listing;
   EXPECT_NE(fs_.read("errors").find(table), std::string::npos);
 
-  DIAGST(13, 1);
+  // Below the limit nothing is planned: no table, no scratch block.
   const auto before = listing.size();
+  test::write_symmetric(kKll, band(41, 5));
+  factor(core_for(142), true);
+  EXPECT_EQ(fs_.read("listing").size(), before);
+  EXPECT_EQ(test::block_header(301), (std::array<word, 6>{}));
+
+  test::write_symmetric(kKll, a);
+  DIAGST(13, 1);
   factor(core_for(142), true);
   EXPECT_EQ(fs_.read("listing").size(), before);
   DIAGST(13, 2);
   factor(core_for(142), true);
   EXPECT_GT(fs_.read("listing").size(), before);
+}
+
+// A dense matrix of order 20 in 120 words: NC = 9, and without the scratch
+// buffers 98 words remain, below 8 M = 160.
+TEST_F(Spill, WorkSpaceBelowEightTimesTheLargestCountIsFatal) {
+  test::write_symmetric(kKll, band(20, 19));
+  SDCBLK& b = sdcblk();
+  b.kll = control_block(kKll);
+  b.lll = MCB{kLll};
+  b.scr1 = 301;
+  b.scr2 = 302;
+  word failrow = 0;
+  const word z = 120 + 2 * sysw().NBUFSZ;
+  const std::string text = "REQUIRED =" + std::string(8 - std::to_string(z + 62).size(), ' ') + std::to_string(z + 62) +
+                           ", CURRENT =" + std::string(8 - std::to_string(z).size(), ' ') + std::to_string(z);
+  EXPECT_EXIT(SDCOMP(1, z, failrow), ::testing::ExitedWithCode(1), "");
+  EXPECT_NE(fs_.read("errors").find(text), std::string::npos) << fs_.read("errors");
 }
 
 // Random profiles in work spaces of several sizes: three groups or more,
