@@ -33,12 +33,6 @@ word name_of(word file) {
   return name;
 }
 
-// Rows of the active set after the pivot (idx[1..len]) up to the group end.
-word rows_up_to(std::span<const word> idx, word len, word end) {
-  return static_cast<word>(
-      std::count_if(idx.begin() + 1, idx.begin() + 1 + len, [&](word r) { return std::abs(r) <= end; }));
-}
-
 // A pivot record of the pivot idx[0] with its values for idx[q+1..len].
 void put_pivot_record(word file, std::span<const word> idx, std::span<const double> a, word q, word len,
                       word growth) {

@@ -60,8 +60,7 @@ void eliminate_row(SdcWork& wk, word n) {
     const Spill& sp = wk.spill;
     word q = len;
     if (sp.inside) {
-      q = static_cast<word>(std::count_if(idx.begin() + 1, idx.begin() + 1 + len,
-                                          [&](word r) { return std::abs(r) <= sp.end; }));
+      q = rows_up_to(idx, len, sp.end);
       if (q == len) solve_fatal(915, b.row, sp.end);
     }
     update_triangle(wk, q, len, sp.inside ? 916 : 911);
@@ -141,6 +140,8 @@ void SDCOMP(word first, word z, word& failrow) {
   }
 
   DBCLOS(b.kll.file, kCloseRewind);
+  st.panel = SdcPanel{};
+  st.ahead.clear();
   if (b.error == 0) {
     finish(b);
     if (b.lll.file != 0) DBCLOS(b.lll.file, kCloseRewind);

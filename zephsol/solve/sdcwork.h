@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <span>
 
 #include "zephsol/dbio/core.h"
@@ -71,6 +72,14 @@ void write_pivot_record(const SdcWork& wk, word q);
 void end_group(SdcWork& wk);
 // Releases the scratch blocks still open (after a failed row).
 void release_scratch(SdcWork& wk);
+
+// Rows of an active set after its pivot (idx[1..len], marked or not) that
+// lie at or above row end: they come first, the set being ascending.
+inline word rows_up_to(std::span<const word> idx, word len, word end) {
+  word q = 0;
+  while (q < len && std::abs(idx[static_cast<std::size_t>(q + 1)]) <= end) ++q;
+  return q;
+}
 
 // Updates the first q rows of the pending triangle (each with its entries
 // for the len active rows after the pivot) into a trapezoid ending at the
