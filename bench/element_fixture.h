@@ -15,7 +15,7 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/matl/mattab.h"
 #include "zephsol/matl/matrec.h"
-#include "zephsol/solve/blas.h"
+#include "zephsol/sparse/blas.h"
 
 namespace zephsol::bench {
 
@@ -76,7 +76,7 @@ inline double dgemm_rate() {
   double best = 1e30;
   for (int round = 0; round < 3; ++round) {
     const auto t0 = std::chrono::steady_clock::now();
-    dgemm_("N", "N", &n, &n, &n, &one, a.data(), &n, b.data(), &n, &zero, c.data(), &n);
+    dgemm_("N", "N", &n, &n, &n, &one, a.data(), &n, b.data(), &n, &zero, c.data(), &n, 1, 1);
     best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
   return 2.0 * n * n * double(n) / best;

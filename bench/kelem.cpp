@@ -68,7 +68,7 @@ double element_flops(int points, int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  blas_one_thread();
+  sparse::blas_single_thread();
   const long n8 = argc > 1 ? std::atol(argv[1]) : 1000000;
   const long n20 = argc > 2 ? std::atol(argv[2]) : 100000;
   reset_exec_state();

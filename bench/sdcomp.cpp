@@ -254,7 +254,7 @@ void run_cube(int n, double spill_fraction, bool row_kernel, int repeat, double 
 }  // namespace
 
 int main(int argc, char** argv) {
-  blas_one_thread();
+  sparse::blas_single_thread();
   reset_exec_state();
   std::vector<int> sides;
   double fraction = 0.6;

@@ -14,7 +14,7 @@
 
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/records.h"
-#include "zephsol/solve/blas.h"
+#include "zephsol/sparse/blas.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/sdcrow.h"
 #include "zephsol/solve/sdcwork.h"
@@ -33,7 +33,7 @@ void gemm_nt(std::int64_t m, std::int64_t n, std::int64_t k, double alpha, const
              const double* b, std::int64_t ldb, double beta, double* c, std::int64_t ldc) {
   const int mm = static_cast<int>(m), nn = static_cast<int>(n), kk = static_cast<int>(k);
   const int la = static_cast<int>(lda), lb = static_cast<int>(ldb), lc = static_cast<int>(ldc);
-  dgemm_("N", "T", &mm, &nn, &kk, &alpha, a, &la, b, &lb, &beta, c, &lc);
+  dgemm_("N", "T", &mm, &nn, &kk, &alpha, a, &la, b, &lb, &beta, c, &lc, 1, 1);
 }
 
 // The block being eliminated: its first pivot, its pivots, and the rows
@@ -292,7 +292,7 @@ word eliminate_block(SdcWork& wk, word n) {
   const auto carried = wk.carried().first(static_cast<std::size_t>(b.carried));
   if (bmax < st.kernel.min_block || (!carried.empty() && carried[0] < i)) return 0;
   if (pn.state.size() < static_cast<std::size_t>(n) + 1) pn.state.assign(static_cast<std::size_t>(n) + 1, 0);
-  blas_one_thread();
+  sparse::blas_single_thread();
 
   Block blk;
   blk.first = i;
