@@ -113,19 +113,19 @@ TEST_F(IfpmsgTest, SetLargerThanARecordIsRefusedOnItsCard) {
   set_group("DISP");
   crdcom().CARDNO = 9;
   std::int64_t words = 0;
-  EXPECT_TRUE(set_grow(words, range_terms(1, 100, 1), 4));
+  EXPECT_TRUE(set_grow(words, range_terms(1, 100, 1), 4, {1, 100, 1}));
   EXPECT_EQ(words, 400);
   // A card "1, 2000000000" with components 1 to 6: 12e9 entries of 4 words.
-  EXPECT_FALSE(set_grow(words, range_terms(1, 2000000000, 1), 4 * 6));
+  EXPECT_FALSE(set_grow(words, range_terms(1, 2000000000, 1), 4 * 6, {1, 2000000000, 1}));
   EXPECT_EQ(words, 400);
   EXPECT_EQ(sysw().IERFLG, 1);
   const auto log = errlog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_NE(log[0].find("2120,  CARD NUMBER      9,  DATA GROUP NAME- DISP"), std::string::npos) << log[0];
-  EXPECT_EQ(log[1], "          SET TOO LARGE AFTER RANGE EXPANSION -- MORE THAN 2147483647 WORDS IN ONE RECORD");
+  EXPECT_EQ(log[1], "          RANGE          1 THRU 2000000000 CANNOT BE EXPANDED IN ONE SET");
   // Exactly at the limit is still one record.
   words = 0;
-  EXPECT_TRUE(set_grow(words, 2147483647, 1));
+  EXPECT_TRUE(set_grow(words, 2147483647, 1, {1, 2147483647, 1}));
 }
 
 }  // namespace

@@ -12,12 +12,15 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/words.h"
 #include "zephsol/input/inrec.h"
+#include "zephsol/input/leftout.h"
 
 namespace zephsol {
 
@@ -137,6 +140,11 @@ struct BulkState {
   FLDCOM fld;
   word NBCARD = 0;  // cards of the bulk data counted so far by the grouping
   IfpDecoders decoders = default_decoders();
+  // The node and element identifiers written into STRC, ascending, and the
+  // terms of wide ranges left out of the decoded blocks, by block, kind and
+  // set (zephsol/input/idrange.h, leftout.h).
+  std::vector<word> defined_nodes, defined_elements;
+  std::map<std::array<word, 3>, LeftOutSet> left_out;
 };
 
 BulkState& bulk_state() noexcept;

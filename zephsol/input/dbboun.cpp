@@ -7,9 +7,11 @@
 #include <cstdint>
 
 #include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decsup.h"
+#include "zephsol/input/idrange.h"
 #include "zephsol/input/lststo.h"
 
 namespace zephsol {
@@ -36,13 +38,15 @@ struct Boun {
   std::array<word, 6> hdr{};
   bool head = false;                 // the current record's head is written
   std::int64_t record_words = 0;     // words of the "BOUNDARY" record so far
-  std::int64_t entries = 0;          // n of the current boundary set
+  std::int64_t entries = 0;          // n of the current boundary set (entries written)
+  bool members = false;              // the current set has a good member
 };
 
 void start_record(Boun& b) {
   b.head = false;
   b.record_words = 3;
   b.entries = 0;
+  b.members = false;
 }
 
 void write_record_head(Boun& b, const char* name) {
@@ -78,13 +82,15 @@ bool components_ok(Member& m, word sc, word sd) {
   return true;
 }
 
-// Keeps a good member: it counts its entries in the set.
+// Keeps a good member: it counts the entries the set will hold of it (a
+// wide range only its defined nodes).
 void keep_member(Boun& b, const Member& m) {
-  const std::int64_t terms = range_size(m.nodes) * (m.d - m.c + 1);
-  if (!set_grow(b.record_words, terms, kEntryWords)) return;
+  const std::int64_t terms = kept_terms(m.nodes, IdKind::Node) * (m.d - m.c + 1);
+  if (!set_grow(b.record_words, terms, kEntryWords, m.nodes)) return;
   append_words(kMembers, {m.nodes.first, m.nodes.last, m.nodes.step, m.system, m.c, m.d,
                           real_word(m.value)});
   b.entries += terms;
+  b.members = true;
   if (m.system != 0) b.hdr[4] |= kSystemFlag;
 }
 
@@ -110,30 +116,47 @@ void boundary_member(Boun& b, GroupCards& cards, bool with_value) {
 }
 
 // Writes the entries of one member: every node of its range with every
-// component c to d.
-void write_member_entries(word file, std::span<const word> m) {
+// component c to d; `written` counts the set's entries. The nodes a wide
+// range names and the deck does not define are left out, and recorded
+// unless the entry is one the boundary module drops silently (value 0.0).
+void write_member_entries(word file, std::span<const word> m, std::int64_t& written, LeftOutRecorder& left) {
   const word system = m[3], c = m[4], d = m[5], value = m[6];
-  for_each_in_range({m[0], m[1], m[2]}, [&](word node) {
-    for (word comp = c; comp <= d; ++comp) write_words(file, {node, comp, system, value});
-  });
+  const word components = d - c + 1;
+  const bool reported = word_real(value) != 0.0f;
+  const std::int64_t named = reported ? static_cast<std::int64_t>(kLeftOutKept) : 0;
+  std::int64_t told = 0;
+  const std::int64_t out = walk_range(
+      {m[0], m[1], m[2]}, IdKind::Node, named,
+      [&](word node) {
+        for (word comp = c; comp <= d; ++comp) write_words(file, {node, comp, system, value});
+        written += components;
+      },
+      [&](word node) {
+        left.add(node, written, components);
+        ++told;
+      });
+  if (reported) left.count((out - told) * components);
 }
 
-// Closes a "CONST" or "DISP" set: 2440 when it has no entry, else its
+// Closes a "CONST" or "DISP" set: 2440 when it has no good member, else its
 // entries are written.
 void end_boundary_set(Boun& b, word id) {
-  if (b.entries < 1) {
+  if (!b.members) {
     IFPMSG(2440, id);
   } else {
     write_record_head(b, "BOUNDARY");
     write_words(b.file, {id, static_cast<word>(b.entries)});
+    LeftOutRecorder left(BOUN, kBoundarySets, b.hdr[0]);
+    std::int64_t written = 0;
     const auto members = lst_words(kMembers);
     for (std::size_t i = 0; i < members.size(); i += kMemberWords)
-      write_member_entries(b.file, members.subspan(i, kMemberWords));
+      write_member_entries(b.file, members.subspan(i, kMemberWords), written, left);
     ++b.hdr[0];
     b.record_words += 2;
   }
   clear_work_list(kMembers);
   b.entries = 0;
+  b.members = false;
 }
 
 void boundary_sets(Boun& b) {

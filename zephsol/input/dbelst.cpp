@@ -9,12 +9,14 @@
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/util.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decoders.h"
 #include "zephsol/input/decsup.h"
 #include "zephsol/input/decwork.h"
+#include "zephsol/input/idrange.h"
 #include "zephsol/input/ifpmsg.h"
 #include "zephsol/input/lststo.h"
 
@@ -33,13 +35,19 @@ struct Groups {
   std::vector<word> mgroups;  // identifiers of the "MGROUP" records written
 };
 
-// Members appended to the current definition, for the record size check.
+// The current definition: its size for the record size check, whether it
+// has a good member, and its wide ranges (whose undefined elements the
+// record leaves out).
 struct Members {
   std::int64_t words = 0;
+  bool any = false;
+  std::vector<StepRange> wide;
 };
 
 void add_member(Members& m, word id) {
-  if (set_grow(m.words, 1, 1)) list_append(kMembers, {&id, 1});
+  if (!set_grow(m.words, 1, 1, {id, id})) return;
+  list_append(kMembers, {&id, 1});
+  m.any = true;
 }
 
 // "F1": element identifiers up to the first blank field.
@@ -55,11 +63,32 @@ void list_members(Members& m) {
   }
 }
 
-// One range of "F2" in fields k, k + 1, k + 2.
+// One range of "F2" in fields k, k + 1, k + 2: its elements (a wide range
+// only those the deck defines) join the definition. A range that cannot be
+// expanded in the definition is 2120 on its card.
 void range_members(Members& m, word k) {
   StepRange r;
-  if (!read_range(k, 2022, r) || !set_grow(m.words, range_size(r), 1)) return;
-  for_each_in_range(r, [](word id) { list_append(kMembers, {&id, 1}); });
+  if (!read_range(k, 2022, r)) return;
+  const bool wide = wide_range(r, IdKind::Element);
+  std::int64_t size = 0;
+  if (wide) {
+    m.wide.push_back(r);
+    if (!union_size(m.wide, size)) {
+      m.wide.pop_back();
+      return IFPMSG(kSetTooLarge, r.first, r.last);
+    }
+  }
+  std::vector<word> ids;
+  walk_range(r, IdKind::Element, 0, [&ids](word id) { ids.push_back(id); }, [](word) {});
+  const auto n = static_cast<std::int64_t>(ids.size());
+  const bool fits = list_fits(kMembers, n);
+  if (!fits) IFPMSG(kSetTooLarge, r.first, r.last);
+  if (!fits || !set_grow(m.words, n, 1, r)) {
+    if (wide) m.wide.pop_back();
+    return;
+  }
+  list_append(kMembers, ids);
+  m.any = true;
 }
 
 void member_card(Members& m) {
@@ -72,11 +101,55 @@ void member_card(Members& m) {
   }
 }
 
+// The elements the wide ranges of a definition name that neither the deck
+// defines nor its record holds, ascending without repeats: the first
+// kLeftOutKept go to the record's left-out entries with their places in the
+// record, and all of them are counted.
+void record_left_out(const Members& m, std::span<const word> kept, LeftOutRecorder& left) {
+  if (m.wide.empty()) return;
+  std::vector<RangeTerms> terms(m.wide.begin(), m.wide.end());
+  auto named = [&terms](word id) {
+    return std::any_of(terms.begin(), terms.end(), [id](const RangeTerms& t) { return t.place_of(id) >= 0; });
+  };
+  auto held = [&kept](word id) { return std::binary_search(kept.begin(), kept.end(), id); };
+  // All of them: the union of the ranges less its defined and held elements.
+  std::int64_t total = 0;
+  union_size(m.wide, total);
+  const auto defined = defined_ids(IdKind::Element);
+  const word low = std::min_element(terms.begin(), terms.end(), [](auto& a, auto& b) { return a.low() < b.low(); })->low();
+  const word high = std::max_element(terms.begin(), terms.end(), [](auto& a, auto& b) { return a.high() < b.high(); })->high();
+  for (auto it = std::lower_bound(defined.begin(), defined.end(), low); it != defined.end() && *it <= high; ++it)
+    if (named(*it)) --total;
+  for (const word id : kept)
+    if (!is_defined(IdKind::Element, id) && named(id)) --total;
+  // The first ones: the terms of every range in ascending order, merged.
+  std::vector<std::int64_t> next(terms.size(), 0);
+  auto ascending = [&terms](std::size_t r, std::int64_t j) {
+    const RangeTerms& t = terms[r];
+    return t.range().step > 0 ? t.at(j) : t.at(t.size() - 1 - j);
+  };
+  std::int64_t reported = 0;
+  while (reported < static_cast<std::int64_t>(kLeftOutKept)) {
+    std::int64_t least = std::int64_t{1} << 40;
+    for (std::size_t r = 0; r < terms.size(); ++r)
+      if (next[r] < terms[r].size()) least = std::min<std::int64_t>(least, ascending(r, next[r]));
+    if (least == std::int64_t{1} << 40) break;
+    const auto id = static_cast<word>(least);
+    for (std::size_t r = 0; r < terms.size(); ++r)
+      if (next[r] < terms[r].size() && ascending(r, next[r]) == id) ++next[r];
+    if (is_defined(IdKind::Element, id) || held(id)) continue;
+    left.add(id, std::lower_bound(kept.begin(), kept.end(), id) - kept.begin());
+    ++reported;
+  }
+  left.count(total - reported);
+}
+
 // Writes the definition's record [id, n, sorted members without repeats];
-// 2440 when it has no member. True when a record was written.
-bool end_definition(word id, Members& m, Groups& g) {
+// 2440 when it has no member. True when a record was written; `ordinal`
+// is its place among the records of its data group.
+bool end_definition(word id, Members& m, Groups& g, word kind, word ordinal) {
   const std::span<word> list = lst_words(kMembers);
-  const bool empty = list.empty();
+  const bool empty = !m.any;
   if (empty) {
     IFPMSG(2440, id);
   } else {
@@ -86,20 +159,24 @@ bool end_definition(word id, Members& m, Groups& g) {
     write_words(g.file, list.first(static_cast<std::size_t>(n)));
     end_record(g.file);
     g.longest = std::max(g.longest, n + 2);
+    LeftOutRecorder left(ELST, kind, ordinal);
+    record_left_out(m, list.first(static_cast<std::size_t>(n)), left);
   }
   clear_work_list(kMembers);
   m = Members{};
   return !empty;
 }
 
-// Decodes one data group; calls written(id) for every record written.
+// Decodes one data group; calls written(id) for every record written and
+// counts them.
 template <class Written>
-void decode_group(word group, Groups& g, Written&& written) {
+void decode_group(word group, word kind, Groups& g, Written&& written) {
   if (grptab().at(group).NCARD < 3) return;  // fewer than two cards after the header
   const CRDCOM& c = crdcom();
   open_lists({{20, 20}, {200, 400}}, c.IFREE, c.BUFOUT);
   GroupCards cards(group);
   Members m;
+  word records = 0;
   walk_sets(
       cards, kIds,
       [&m](GroupCards& at) {
@@ -107,7 +184,9 @@ void decode_group(word group, Groups& g, Written&& written) {
         at.next();
       },
       [&](word id) {
-        if (end_definition(id, m, g)) written(id);
+        if (!end_definition(id, m, g, kind, records)) return;
+        ++records;
+        written(id);
       });
 }
 
@@ -127,8 +206,8 @@ void DBELST() {
   if (!group_has_data(GRP_EGROUP) && !group_has_data(GRP_MGROUP)) return;
   Groups g;
   g.file = open_output_block("ELST");
-  decode_group(GRP_EGROUP, g, [&g](word) { ++g.egroups; });
-  decode_group(GRP_MGROUP, g, [&g](word id) { g.mgroups.push_back(id); });
+  decode_group(GRP_EGROUP, kEgroupRecords, g, [&g](word) { ++g.egroups; });
+  decode_group(GRP_MGROUP, kMgroupRecords, g, [&g](word id) { g.mgroups.push_back(id); });
   keep_mgroup_ids(g.mgroups);
   const auto mgroups = static_cast<word>(g.mgroups.size());
   if (g.egroups + mgroups == 0) {

@@ -8,11 +8,13 @@
 #include <span>
 
 #include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decsup.h"
+#include "zephsol/input/idrange.h"
 #include "zephsol/input/lststo.h"
 
 namespace zephsol {
@@ -70,9 +72,12 @@ struct SetRecord {
   word file = 0;
   word kind = 1;                 // third word of the record head
   const char* name = "";
+  IdKind ids = IdKind::Element;  // what the ranges name
+  word left_kind = kTemperatureSets;  // the sets' kind among the left-out entries
   bool head = false;
   std::int64_t record_words = 3;
-  std::int64_t entries = 0;      // of the current set
+  std::int64_t entries = 0;      // of the current set, as written
+  bool members = false;          // the current set has a good member
   word nsets = 0;
 
   void start_set(word id, std::initializer_list<word> more) {
@@ -84,6 +89,24 @@ struct SetRecord {
   void end_set() {
     clear_work_list(kMembers);
     entries = 0;
+    members = false;
+  }
+  // The range of a member and every term the set holds of it, in order:
+  // entry(term) for each; the terms a wide range leaves out are recorded.
+  template <class Entry>
+  void write_range(const StepRange& range, LeftOutRecorder& left, std::int64_t& written, Entry&& entry) {
+    std::int64_t told = 0;
+    const std::int64_t out = walk_range(
+        range, ids, static_cast<std::int64_t>(kLeftOutKept),
+        [&](word id) {
+          entry(id);
+          ++written;
+        },
+        [&](word id) {
+          left.add(id, written);
+          ++told;
+        });
+    left.count(out - told);
   }
   void finish() {
     if (head) end_record(file);
@@ -100,25 +123,28 @@ void temperature_member(SetRecord& r, GroupCards& cards) {
   bool ok = read_range(2, 2022, elems);
   RELFLD(5, value, 0.0f, sv);
   if (ok && sv != kFieldError) {
-    const std::int64_t terms = range_size(elems);
-    if (set_grow(r.record_words, terms, 2)) {
+    const std::int64_t terms = kept_terms(elems, r.ids);
+    if (set_grow(r.record_words, terms, 2, elems)) {
       append_words(kMembers, {elems.first, elems.last, elems.step, real_word(value)});
       r.entries += terms;
+      r.members = true;
     }
   }
   cards.next();
 }
 
 void end_temperature_set(SetRecord& r, word id) {
-  if (r.entries < 1) {
+  if (!r.members) {
     IFPMSG(2440, id);
   } else {
     r.start_set(id, {static_cast<word>(r.entries)});
+    LeftOutRecorder left(LOAD, r.left_kind, r.nsets);
+    std::int64_t written = 0;
     const auto m = lst_words(kMembers);
     for (std::size_t i = 0; i < m.size(); i += 4) {
       const word value = m[i + 3];
-      for_each_in_range({m[i], m[i + 1], m[i + 2]},
-                        [&](word element) { write_words(r.file, {element, value}); });
+      r.write_range({m[i], m[i + 1], m[i + 2]}, left, written,
+                    [&](word element) { write_words(r.file, {element, value}); });
     }
     ++r.nsets;
     r.record_words += 2;
@@ -224,39 +250,43 @@ void force_member(const ForceKind& k, SetRecord& r, GroupCards& cards) {
   const word n = d - c + 1;
   const word member_card = crdcom().CARDNO;
   if (!read_values(cards, k.value_field, n, values, faulty) || faulty) return;
-  const std::int64_t terms = range_size(range);
+  const std::int64_t terms = kept_terms(range, r.ids);
   const AboutCard about(member_card);
-  if (!set_grow(r.record_words, terms, k.width)) return;
+  if (!set_grow(r.record_words, terms, k.width, range)) return;
   append_words(kMembers, {range.first, range.last, range.step, third, c, d});
   LSTAPP(kMembers, values, n);
   r.entries += terms;
+  r.members = true;
   if (k.kind == 7) set_gravity(values);
 }
 
 // Writes the entries of one member: [node or element, d x 256 + c, field 5,
 // the values of components 1 to W - 3].
-void write_force_entries(const ForceKind& k, word file, std::span<const word> m) {
+void write_force_entries(const ForceKind& k, SetRecord& r, std::span<const word> m, LeftOutRecorder& left,
+                         std::int64_t& written) {
   const word c = m[4], d = m[5];
   std::array<word, 3 + kMaxValues> entry{};
   entry[1] = d * 256 + c;
   entry[2] = m[3];
   std::copy(m.begin() + kMemberHead, m.end(), entry.begin() + 2 + c);
   const std::span<const word> out(entry.data(), static_cast<std::size_t>(k.width));
-  for_each_in_range({m[0], m[1], m[2]}, [&](word id) {
+  r.write_range({m[0], m[1], m[2]}, left, written, [&](word id) {
     entry[0] = id;
-    write_words(file, out);
+    write_words(r.file, out);
   });
 }
 
 void end_force_set(const ForceKind& k, SetRecord& r, word id) {
-  if (r.entries < 1) {
+  if (!r.members) {
     IFPMSG(2440, id);
   } else {
     r.start_set(id, {1, static_cast<word>(r.entries * k.width + 1), k.kind});
+    LeftOutRecorder left(LOAD, k.kind, r.nsets);
+    std::int64_t written = 0;
     const auto m = lst_words(kMembers);
     for (std::size_t i = 0; i < m.size();) {
       const std::size_t len = kMemberHead + static_cast<std::size_t>(m[i + 5] - m[i + 4] + 1);
-      write_force_entries(k, r.file, m.subspan(i, len));
+      write_force_entries(k, r, m.subspan(i, len), left, written);
       i += len;
     }
     ++r.nsets;
@@ -291,7 +321,7 @@ void DBFORC(word file, word& nsets, word kind) {
     return;
   }
   init_work_lists({20, 1000}, 20);
-  SetRecord r{file, kind, "FORCE   "};
+  SetRecord r{file, kind, "FORCE   ", kind == 1 ? IdKind::Node : IdKind::Element, kind};
   GroupCards cards(k->group);
   auto member = [&](GroupCards& c) { force_member(*k, r, c); };
   auto end_set = [&](word id) { end_force_set(*k, r, id); };

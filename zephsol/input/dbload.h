@@ -5,7 +5,8 @@
 // DBPRST, and "NLOAD" (nodal loads, kind 1), "DLOAD" (distributed element
 // loads, kind 2), "BODY" (body forces, kind 7) and "INIT STR" (initial
 // stresses, kind 8: one set 0 without a set card) through DBFORC. Ranges of
-// nodes or elements are expanded into one entry per node or element.
+// nodes or elements are expanded into one entry per node or element; a wide
+// range only over those the deck defines (zephsol/input/idrange.h).
 //
 // LOAD (data block 204), each record only when it has a set: "TEMP" records
 // [name, 1] with per set [identifier, n] and n pairs [element, value
@@ -27,7 +28,7 @@
 // 2022 element, 2024 step, 2026 component outside 1-6, 2027 components
 // reversed (also in "DLOAD": a blank last component defaults to 3), 2106
 // coordinate system, 2193 load type word, 2871 component outside 1-8, 2440
-// set without data, 2518 continuation card missing, 2120 set too large,
+// set without data, 2518 continuation card missing, 2120 a range that cannot be expanded in its set,
 // 2876 "TEMPERAT" together with "PRESTRES" (the load module reads one
 // temperature record); fatal 201 through MSGPUT when LOAD is not a closed
 // data block.

@@ -2,10 +2,13 @@
 // "NODE". The elements are decoded first into the scratch data block, then
 // copied into STRC after the coordinate systems; every node an element uses
 // is marked, and when some node was marked the nodes no element uses are
-// left out (warning 2454).
+// left out (warning 2454). The identifiers of the elements and nodes
+// written are kept for the ranges of the later decoders.
 #include <array>
 #include <cstddef>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
@@ -16,6 +19,7 @@
 #include "zephsol/input/decoders.h"
 #include "zephsol/input/decsup.h"
 #include "zephsol/input/decwork.h"
+#include "zephsol/input/idrange.h"
 #include "zephsol/input/ifpmsg.h"
 #include "zephsol/input/lststo.h"
 
@@ -45,6 +49,8 @@ bool mark_nodes(std::span<word> table, word nnode, std::span<const word> ids) {
 bool copy_elements(word scratch, word nelem, word nnode) {
   const std::span<word> table = nnode > 0 ? lst_words(kNodeTable) : std::span<word>{};
   bool any = false;
+  std::vector<word> ids;
+  ids.reserve(static_cast<std::size_t>(nelem));
   DBOPEN(scratch, crdcom().BUFSCR, kRead);
   word header[3];
   DBREAD(scratch, header, 3, 0);
@@ -55,9 +61,11 @@ bool copy_elements(word scratch, word nelem, word nnode) {
     const word n = e[kElementHead - 1];
     DBREAD(scratch, e.data() + kElementHead, n, 0);
     DBWRIT(STRC, e.data(), kElementHead + n, k == nelem - 1 ? 1 : 0);
+    ids.push_back(e[0]);
     if (nnode > 0) any = mark_nodes(table, nnode, std::span<const word>(e.data() + kElementHead, n)) || any;
   }
   DBCLOS(scratch, kCloseUnload);
+  keep_defined_ids(IdKind::Element, std::move(ids));
   return any;
 }
 
@@ -67,6 +75,7 @@ word write_nodes(word nnode, bool connected) {
   const std::span<const word> table = lst_words(kNodeTable);
   write_head(STRC, "NODE    ", 3);
   word written = 0;
+  std::vector<word> ids;
   for (std::size_t at = 0; at < static_cast<std::size_t>(nnode) * kNodeWords; at += kNodeWords) {
     const std::span<const word> t = table.subspan(at, kNodeWords);
     if (connected && t[kConnected - 1] == 0) {
@@ -75,9 +84,11 @@ word write_nodes(word nnode, bool connected) {
       continue;
     }
     write_words(STRC, {t[0], 0, t[1], 0, 3, t[3], t[4], t[5]});
+    ids.push_back(t[0]);
     ++written;
   }
   end_record(STRC);
+  keep_defined_ids(IdKind::Node, std::move(ids));
   return written;
 }
 

@@ -26,10 +26,12 @@
 //   2081, 2082, 2141, 2518; fatal 3821 through MSGPUT for a 1001st property;
 //   fatal 201.
 // DBELST: "EGROUP" then "MGROUP" into ELST (207), one record [id, n, sorted
-//   members] per group; header [EGROUP records, MGROUP records, 0, 0, 0,
-//   longest record]; leaves the written "MGROUP" identifiers at the start of
-//   the work area (MGRLST, NMGRP; IFREE moves past them). Messages: 2000,
-//   2022, 2024, 2081, 2082, 2104, 2120, 2440; fatal 201.
+//   members] per group (a wide "F2" range gives only the elements the deck
+//   defines, zephsol/input/idrange.h); header [EGROUP records, MGROUP
+//   records, 0, 0, 0, longest record]; leaves the written "MGROUP"
+//   identifiers at the start of the work area (MGRLST, NMGRP; IFREE moves
+//   past them). Messages: 2000, 2022, 2024, 2081, 2082, 2104, 2120, 2440;
+//   fatal 201.
 #pragma once
 
 #include "zephsol/exec/words.h"

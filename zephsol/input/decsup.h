@@ -111,12 +111,6 @@ void for_each_in_range(word first, word last, word step, F&& f) {
 // positive). True when the step is good.
 bool range_step_ok(word first, word last, word step);
 
-// A stepped range of nodes or elements.
-struct StepRange {
-  word first = 0;
-  word last = 0;
-  word step = 1;
-};
 
 // Reads a range from fields k (first), k + 1 (last, default the first) and
 // k + 2 (step, default 1). False after a faulty field (already reported),

@@ -54,6 +54,16 @@ void widen_growth(word k) {
 
 }  // namespace
 
+bool list_fits(word k, std::int64_t n) {
+  const LSTCOM& s = input_state().lst;
+  const auto i = static_cast<std::size_t>(k - 1);
+  if (n <= std::int64_t{s.start[i + 1]} - s.end[i]) return true;
+  // The list grows by max(n, its growth), widened as list_append widens it.
+  const std::int64_t above = std::int64_t{s.limit} - s.start[static_cast<std::size_t>(s.count)];
+  const std::int64_t grow = std::max<std::int64_t>(s.grow[i], std::min<std::int64_t>(lst_length(k), above));
+  return std::max(n, grow) <= above;
+}
+
 void list_append(word k, std::span<const word> data) {
   widen_growth(k);
   LSTAPP(k, data, static_cast<word>(data.size()));

@@ -46,6 +46,8 @@ inline void open_lists(std::initializer_list<ListSpec> lists, word first, word e
 void list_append(word k, std::span<const word> data);
 // Appends n copies of value.
 void list_fill(word k, word value, word n);
+// Whether n more words can be appended to list k in one list_append.
+bool list_fits(word k, std::int64_t n);
 
 // Hash chains over a list of fixed-width entries whose word 1 is an
 // identifier: the bucket words (list `buckets`) hold the core position of

@@ -18,6 +18,7 @@
 #include "zephsol/input/dbincd.h"
 #include "zephsol/input/dbload.h"
 #include "zephsol/input/decoders.h"
+#include "zephsol/input/idrange.h"
 #include "zephsol/input/inmsg.h"
 
 namespace zephsol {
@@ -93,6 +94,7 @@ void IFP1() {
   crdcom().INPFIL = -found;
   lay_out_core();
   DBOPEN(INP1, crdcom().BUFINP, kRead);
+  forget_ranges();
   run_decoders();
   DBCLOS(INP1, kCloseUnload);
   print_totals();

@@ -46,7 +46,7 @@ constexpr CatalogueRow kCatalogue[] = {
     {2112, "", "'NUMBER OF DIVISION IS LESS THAN 1'"},
     {2115, "", "'ERROR IN THE CONTEXT OF EXTERNAL GENERATION LOOP'"},
     {2116, "1", "'NODE ',I8,' REFERS ITSELF'"},
-    {kSetTooLarge, "1", "'SET TOO LARGE AFTER RANGE EXPANSION -- MORE THAN ',I10,' WORDS IN ONE RECORD'"},
+    {kSetTooLarge, "12", "'RANGE ',I10,' THRU ',I10,' CANNOT BE EXPANDED IN ONE SET'"},
     {2124, "B", "'UNKNOWN ELEMENT TYPE NAME- ',A8"},
     {2127, "", "'PROPERTY ID IS MISSING OR NOT A POSITIVE INTEGER'"},
     {2128, "", "'PROPERTY ID IS NOT REQUIRED'"},
@@ -192,10 +192,10 @@ std::int64_t range_terms(word first, word last, word step) noexcept {
   return 0;
 }
 
-bool set_grow(std::int64_t& words, std::int64_t terms, word words_per_entry) {
+bool set_grow(std::int64_t& words, std::int64_t terms, word words_per_entry, const StepRange& range) {
   const std::int64_t sum = words + terms * words_per_entry;
   if (sum > kMaxRecordWords) {
-    IFPMSG(kSetTooLarge, static_cast<word>(kMaxRecordWords));
+    IFPMSG(kSetTooLarge, range.first, range.last);
     return false;
   }
   words = sum;

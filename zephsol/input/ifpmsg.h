@@ -12,9 +12,9 @@
 // held in two words; a text takes from a parameter only what it holds.
 //
 // The decoders also check the expanded size of a set (ranges of nodes or
-// elements times components) in 64 bits: a set that would not fit in one
-// record of the file system is fatal message 2120 on the card that passes
-// the limit.
+// elements times components) in 64 bits: a range whose set would not fit in
+// one record of the file system, or whose expansion does not fit in the
+// work area, is fatal message 2120 on its card, naming the range.
 #pragma once
 
 #include <array>
@@ -76,17 +76,26 @@ word ifp_card_number() noexcept;
 // ",  DATA GROUP NAME- " with the 24 characters of GRPNAM.
 std::string ifp_header(bool fatal, word number, bool with_card);
 
-// Message number of a set that does not fit in one record.
+// Message number of a range that cannot be expanded in its set (the set
+// would not fit in one record, or its expansion in the work area).
 inline constexpr word kSetTooLarge = 2120;
 // Words one record of the file system can hold (its count is one word).
 inline constexpr std::int64_t kMaxRecordWords = 2147483647;
+
+// A stepped range of nodes or elements.
+struct StepRange {
+  word first = 0;
+  word last = 0;
+  word step = 1;
+};
 
 // Terms of the stepped range first, first + step, ... up to last, by the rule
 // of RNGCNT, in 64 bits; 0 for a zero step (the decoders refuse it first).
 std::int64_t range_terms(word first, word last, word step) noexcept;
 // Adds terms entries of words_per_entry words to a set of `words` words. When
 // the sum would pass kMaxRecordWords, raises fatal 2120 for the current card
-// (p1 = the limit) and returns false with `words` unchanged.
-bool set_grow(std::int64_t& words, std::int64_t terms, word words_per_entry);
+// (the range that expands so far: first and last) and returns false with
+// `words` unchanged.
+bool set_grow(std::int64_t& words, std::int64_t terms, word words_per_entry, const StepRange& range);
 
 }  // namespace zephsol

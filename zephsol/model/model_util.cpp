@@ -42,6 +42,12 @@ void user_error(const std::string& line, bool always) {
   if (always || s.IERFLG <= kPrintLimit) print_both(line);
 }
 
+void user_errors_unprinted(std::int64_t n) {
+  if (n <= 0) return;
+  SYSWRD& s = sysw();
+  s.IERFLG = static_cast<word>(std::min<std::int64_t>(std::int64_t{std::max<word>(s.IERFLG, 0)} + n, 0x7FFFFFFF));
+}
+
 void user_warning(const std::string& line) { print_both(line); }
 
 void error_total() {

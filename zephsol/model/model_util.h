@@ -34,6 +34,10 @@ using Header = std::array<word, 6>;
 // The printed line of a user error; counted, printed while the count is at
 // most 100 (or always, with `always`).
 void user_error(const std::string& line, bool always = false);
+// n more user errors, counted without being printed (the print limit has
+// been passed): identifiers left out of a decoded block by a wide range
+// (zephsol/input/leftout.h). The count stays within a word.
+void user_errors_unprinted(std::int64_t n);
 // A warning line: printed on both units, not counted.
 void user_warning(const std::string& line);
 // The total line, when more than 100 errors were counted.

@@ -12,6 +12,7 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/util.h"
+#include "zephsol/input/leftout.h"
 #include "zephsol/model/model_util.h"
 
 namespace zephsol {
@@ -44,20 +45,27 @@ void read_elements(word CONE, const Groups& g, word buffer) {
 
 // Reads the next group record of ELST, maps its identifiers to sequence
 // numbers and marks the elements with the group; returns [group, count] and
-// leaves the sorted list at the front of g.list.
-std::array<word, 2> map_group(const Groups& g, const char* label) {
+// leaves the sorted list at the front of g.list. The elements that a wide
+// range of the group named and the decoder left out of the record (none are
+// defined) are reported in their places, as if the record held them.
+std::array<word, 2> map_group(const Groups& g, const char* label, const LeftOutSet& left_out) {
   std::array<word, 2> head{};
   DBREAD(g.ELST, head.data(), 2, 0);
   const word group = head[0], n = head[1];
   if (n < 0 || n > static_cast<word>(g.list.size())) model_fatal(-3825, name_word("ELST"), static_cast<word>(g.list.size()));
   DBREAD(g.ELST, g.list.data(), n, 1);
+  auto not_found = [&](word id) {
+    user_error(fline("('0*** USER FATAL MESSAGE 1704, ELEMENT',I6,' IN ',A6,I6,' NOT FOUND.')", {id, label, group}));
+  };
+  LeftOutWalk left(left_out);
   for (word i = 0; i < n; ++i) {
+    left.before(i, not_found);
     word& entry = g.list[static_cast<std::size_t>(i)];
     const word id = entry;
     const word at = BSRCH1(id, g.table, kRow, g.ne);
     if (at == 0) {
       entry = 0;
-      user_error(fline("('0*** USER FATAL MESSAGE 1704, ELEMENT',I6,' IN ',A6,I6,' NOT FOUND.')", {id, label, group}));
+      not_found(id);
       continue;
     }
     const std::span<word> row = g.table.subspan(static_cast<std::size_t>(at - 1), kRow);
@@ -67,6 +75,7 @@ std::array<word, 2> map_group(const Groups& g, const char* label) {
                          {id, label, group, label, row[2]}));
     row[2] = group;
   }
+  user_errors_unprinted(left.rest(not_found));
   const auto kept = sort_unique(g.list.first(static_cast<std::size_t>(n)), true);
   return {group, static_cast<word>(kept)};
 }
@@ -101,13 +110,13 @@ void TA2(word ELST, word CONE, word IELS) {
   DBOPEN(ELST, buf1, kRead);
   DBOPEN(IELS, buf2, kWrite);
   for (word k = 0; k < negroup; ++k) {
-    const auto head = map_group(g, "EGROUP");
+    const auto head = map_group(g, "EGROUP", left_out(ELST, kEgroupRecords, k));
     DBWRIT(IELS, head.data(), 2, head[1] == 0 ? 1 : 0);
     if (head[1] > 0) DBWRIT(IELS, g.list.data(), head[1], 1);
   }
   if (nmgroup > 0) {
     for (word e = 0; e < g.ne; ++e) g.table[static_cast<std::size_t>(kRow * e + 2)] = 0;
-    for (word k = 0; k < nmgroup; ++k) map_group(g, "MGROUP");
+    for (word k = 0; k < nmgroup; ++k) map_group(g, "MGROUP", left_out(ELST, kMgroupRecords, k));
     write_material_groups(g);
   }
   DBCLOS(ELST, kCloseRewind);
