@@ -12,6 +12,9 @@
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
 #include "zephsol/output/ofp1.h"
+#include "zephsol/solve/ema.h"
+#include "zephsol/solve/mce.h"
+#include "zephsol/solve/pgmdfy.h"
 #include "zephsol/solve/tria.h"
 
 namespace {
@@ -34,6 +37,9 @@ int main() {
   modules.TA1 = zephsol::TA1;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
+  modules.EMA = zephsol::EMA;
+  modules.MCE = zephsol::MCE;
+  modules.PGMDFY = zephsol::PGMDFY;
   modules.TRIA = zephsol::TRIA;
   modules.OFP1 = zephsol::OFP1;
   zephsol::ZEPH(modules);

@@ -211,7 +211,12 @@ std::array<word, 6> block_header(word number) {
 
 void write_block(word number, const std::vector<std::vector<word>>& records, std::array<word, 6> header) {
   DBOPEN(number, top_buffer(), kWrite);
-  for (const auto& r : records) DBWRIT(number, r.data(), static_cast<word>(r.size()), 1);
+  for (const auto& r : records) {
+    if (r.empty())
+      DBEOF(number);
+    else
+      DBWRIT(number, r.data(), static_cast<word>(r.size()), 1);
+  }
   DBCLOS(number, kCloseRewind);
   HDRPUT(number, header);
 }

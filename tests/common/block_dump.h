@@ -52,7 +52,8 @@ std::vector<std::vector<word>> block_records(word number);
 // The six header words.
 std::array<word, 6> block_header(word number);
 // Writes records (and the header) to a data block, for fixtures that a deck
-// cannot produce.
+// cannot produce. A record without words writes an end-of-file mark (the
+// files of a multi-file block); closing the block ends its last file.
 void write_block(word number, const std::vector<std::vector<word>>& records, std::array<word, 6> header);
 
 // The REAL stored in a word, and back.

@@ -27,6 +27,7 @@
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
 #include "zephsol/output/output_records.h"
+#include "zephsol/solve/solve_records.h"
 
 extern char** environ;
 
@@ -74,6 +75,7 @@ void reset_all_records() {
   reset_model_state();
   reset_iter_state();
   reset_output_state();
+  reset_solve_state();
   core_release();
 }
 

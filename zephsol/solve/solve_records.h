@@ -81,6 +81,16 @@ struct SdcPanel {
   std::vector<word> record;
 };
 
+// What the last stiffness assembly (EMA) did in one pass over its elements:
+// the first equations of its group's first and last nodes, and the ECT and
+// ESK records it read (an ESK record passed over unread is not counted).
+struct EmaPass {
+  word first = 0;
+  word last = 0;
+  std::int64_t ect_reads = 0;
+  std::int64_t esk_reads = 0;
+};
+
 struct SolveState {
   SDCBLK sdcblk;
   SOLBLK solblk;
@@ -91,6 +101,8 @@ struct SolveState {
   // Columns of the matrix being factored read ahead of the row loop.
   std::deque<KllColumn> ahead;
   SdcPanel panel;
+  // The passes of the last stiffness assembly.
+  std::vector<EmaPass> ema_passes;
 };
 
 SolveState& solve_state() noexcept;
