@@ -20,7 +20,6 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/testing.h"
-#include "zephsol/elem/emg.h"
 #include "zephsol/exec/packed.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/ema.h"
@@ -116,39 +115,10 @@ TEST(Assembly, TwoElementsEqualTheDenseSumTermForTerm) {
 
 // ---- A free block of HEX8 elements through the model modules and EMG ----
 
-constexpr int kNx = 3, kNy = 2, kNz = 2;
-
-int node_id(int i, int j, int k) { return 1 + i + (kNx + 1) * (j + (kNy + 1) * k); }
 // A distorted grid; every coordinate is exact in single precision.
-std::array<double, 3> position(int i, int j, int k) { return {1.5 * i + 0.25 * j, j + 0.125 * k, 0.75 * k + 0.125 * i}; }
-
-std::string hex_block_deck() {
-  std::string b = "ELEMENT\n" + test::card({"1", "HEX8"}) + "\nMATERIAL\n" + test::card({"1", "0"}) + "\n" +
-                  test::card({"", "E", "1.0E+4"}) + "\n" + test::card({"", "NU", "0.3"}) + "\nNODE\n";
-  const auto num = [](double v) {
-    std::string s = std::to_string(v);
-    return s.substr(0, 8);
-  };
-  for (int k = 0; k <= kNz; ++k)
-    for (int j = 0; j <= kNy; ++j)
-      for (int i = 0; i <= kNx; ++i) {
-        const auto p = position(i, j, k);
-        b += test::card({std::to_string(node_id(i, j, k)), "", num(p[0]), num(p[1]), num(p[2])}) + "\n";
-      }
-  b += "CONNECTI\n";
-  int e = 0;
-  for (int k = 0; k < kNz; ++k)
-    for (int j = 0; j < kNy; ++j)
-      for (int i = 0; i < kNx; ++i) {
-        const int n[8] = {node_id(i, j, k),         node_id(i + 1, j, k),         node_id(i + 1, j + 1, k),
-                          node_id(i, j + 1, k),     node_id(i, j, k + 1),         node_id(i + 1, j, k + 1),
-                          node_id(i + 1, j + 1, k + 1), node_id(i, j + 1, k + 1)};
-        b += test::card({std::to_string(++e), "1", "", "1", std::to_string(n[0]), std::to_string(n[1]),
-                         std::to_string(n[2]), std::to_string(n[3]), std::to_string(n[4]), std::to_string(n[5])}) +
-             "\n" + test::card({"", std::to_string(n[6]), std::to_string(n[7])}) + "\n";
-      }
-  return test::bulk_deck(b);
-}
+const test::HexGrid kBlock{3, 2, 2, [](int i, int j, int k) {
+                             return std::array<double, 3>{1.5 * i + 0.25 * j, j + 0.125 * k, 0.75 * k + 0.125 * i};
+                           }};
 
 // The rigid motions of the block: three translations and three rotations
 // u = w x p about the basic axes, as vectors over the equations.
@@ -157,12 +127,12 @@ std::vector<std::vector<double>> rigid_motions(word neq) {
   const auto eqix = test::block_records(EQIX);
   for (std::size_t p = 0; p < eqix[1].size(); p += 2) eqw[eqix[1][p]] = eqix[1][p + 1];
   std::vector<std::vector<double>> modes(6, std::vector<double>(static_cast<std::size_t>(neq), 0.0));
-  for (int k = 0; k <= kNz; ++k)
-    for (int j = 0; j <= kNy; ++j)
-      for (int i = 0; i <= kNx; ++i) {
-        const word w = eqw.at(node_id(i, j, k));
+  for (int k = 0; k <= kBlock.nz; ++k)
+    for (int j = 0; j <= kBlock.ny; ++j)
+      for (int i = 0; i <= kBlock.nx; ++i) {
+        const word w = eqw.at(kBlock.node(i, j, k));
         const auto first = static_cast<std::size_t>((w >> 10) - 1);
-        const auto x = position(i, j, k);
+        const auto x = kBlock.position(i, j, k);
         for (std::size_t a = 0; a < 3; ++a) {
           modes[a][first + a] = 1.0;
           // Rotation about axis a: u = e_a x p.
@@ -187,19 +157,16 @@ std::set<word> elements_of(word first, word last) {
 }
 
 TEST(Assembly, FreeHexBlockHasTheRigidMotionsAsNullSpaceInOneGroupOrMany) {
-  test::DeckRun run(hex_block_deck());
+  test::DeckRun run(test::hex_block_deck(kBlock));
   ASSERT_TRUE(run.model_phase());
   reset_solve_state();
-  STPCTR& s = stpctr();
-  s.NINTVL = s.NSTEP = 1;
-  s.NITER = 0;
-  EMG(EST, MATD, 0, 0, 0, 0, 0, ESK, 0, 0, 0);
+  test::first_pass_stiffness();
   ema();
   ASSERT_EQ(solve_state().ema_passes.size(), 1u);
 
   const Dense k = test::read_dense(KGG);
   const auto neq = static_cast<word>(k.size());
-  ASSERT_EQ(neq, 3 * (kNx + 1) * (kNy + 1) * (kNz + 1));
+  ASSERT_EQ(neq, 3 * (kBlock.nx + 1) * (kBlock.ny + 1) * (kBlock.nz + 1));
   double norm = 0.0;
   for (std::size_t i = 0; i < k.size(); ++i)
     for (std::size_t j = 0; j < k.size(); ++j) {

@@ -5,10 +5,13 @@
 #include <set>
 
 #include "common/block_dump.h"
+#include "common/deck.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/elem/emg.h"
 #include "zephsol/exec/packed.h"
+#include "zephsol/exec/records.h"
 
 namespace zephsol::test {
 
@@ -187,6 +190,35 @@ Dense rotated(const AsmModel& m, const Rotations& rotations, const Dense& k) {
     for (std::size_t j = 0; j < n; ++j)
       for (std::size_t q = 0; q < n; ++q) out[i][j] += tk[i][q] * t[j][q];
   return out;
+}
+
+std::string hex_block_deck(const HexGrid& g) {
+  std::string b = "ELEMENT\n" + card({"1", "HEX8"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
+                  card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.3"}) + "\nNODE\n";
+  const auto field = [](double v) { return std::to_string(v).substr(0, 8); };
+  for (int k = 0; k <= g.nz; ++k)
+    for (int j = 0; j <= g.ny; ++j)
+      for (int i = 0; i <= g.nx; ++i) {
+        const auto p = g.position(i, j, k);
+        b += card({std::to_string(g.node(i, j, k)), "", field(p[0]), field(p[1]), field(p[2])}) + "\n";
+      }
+  b += "CONNECTI\n";
+  int e = 0;
+  const auto id = [&](int i, int j, int k) { return std::to_string(g.node(i, j, k)); };
+  for (int k = 0; k < g.nz; ++k)
+    for (int j = 0; j < g.ny; ++j)
+      for (int i = 0; i < g.nx; ++i)
+        b += card({std::to_string(++e), "1", "", "1", id(i, j, k), id(i + 1, j, k), id(i + 1, j + 1, k), id(i, j + 1, k),
+                   id(i, j, k + 1), id(i + 1, j, k + 1)}) +
+             "\n" + card({"", id(i + 1, j + 1, k + 1), id(i, j + 1, k + 1)}) + "\n";
+  return bulk_deck(b);
+}
+
+void first_pass_stiffness() {
+  STPCTR& s = stpctr();
+  s.NINTVL = s.NSTEP = 1;
+  s.NITER = 0;
+  EMG(EST, MATD, 0, 0, 0, 0, 0, ESK, 0, 0, 0);
 }
 
 std::vector<std::vector<std::pair<word, double>>> stored_terms(word file) {

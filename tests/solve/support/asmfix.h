@@ -7,6 +7,7 @@
 
 #include <array>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "solvefix.h"
@@ -47,6 +48,21 @@ Dense dense_stiffness(const AsmModel& model);
 // of R on each whole pair for block size 4; the identity elsewhere. The
 // block size is that of the first element at the node.
 Dense rotated(const AsmModel& model, const Rotations& rotations, const Dense& k);
+
+// A block of nx x ny x nz HEX8 elements; node (i, j, k) has the identifier
+// 1 + i + (nx + 1)(j + (ny + 1) k) and lies at position(i, j, k), whose
+// coordinates must print exactly in eight characters.
+struct HexGrid {
+  int nx = 1, ny = 1, nz = 1;
+  std::array<double, 3> (*position)(int i, int j, int k) = nullptr;
+  int node(int i, int j, int k) const { return 1 + i + (nx + 1) * (j + (ny + 1) * k); }
+};
+// The deck of the block: one elastic material (E = 1.0E+4, nu = 0.3).
+std::string hex_block_deck(const HexGrid& grid);
+
+// ESK of the model tables in the data blocks, from the element matrix
+// generation as in the first pass of a run (fresh element states).
+void first_pass_stiffness();
 
 // The stored terms of every column of a matrix data block: (row, value).
 std::vector<std::vector<std::pair<word, double>>> stored_terms(word file);

@@ -12,6 +12,8 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
+#include "zephsol/solve/fwbsub.h"
+#include "zephsol/solve/solve_records.h"
 
 namespace zephsol::test {
 
@@ -54,6 +56,24 @@ std::vector<std::vector<double>> read_columns(word file, word buffer) {
   }
   DBCLOS(file, kCloseRewind);
   return out;
+}
+
+std::vector<std::vector<double>> substitute(word lll, const std::vector<std::vector<double>>& b, word rhs, word sol,
+                                            word sign) {
+  write_columns(rhs, b);
+  const auto control_block = [](word file) {
+    MCB m{file};
+    HDRGET(file, m.header());
+    return m;
+  };
+  SOLBLK& s = solblk();
+  s.factor = control_block(lll);
+  s.rhs = control_block(rhs);
+  s.solution = MCB{sol};
+  s.sign = sign;
+  FWBSUB(1, CORLFT(1));
+  HDRPUT(sol, s.solution.header());
+  return read_columns(sol);
 }
 
 std::vector<FactorColumn> read_factor(word file, word buffer) {

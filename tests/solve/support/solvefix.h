@@ -32,6 +32,12 @@ void write_columns(word file, const std::vector<std::vector<double>>& cols, word
 // Reads every column of a matrix data block back as full vectors.
 std::vector<std::vector<double>> read_columns(word file, word buffer = 2);
 
+// Solves with the factor in data block lll (its header stored) for the
+// right-hand-side columns b through FWBSUB, b written to data block rhs and
+// the solution to sol; returns the solution columns.
+std::vector<std::vector<double>> substitute(word lll, const std::vector<std::vector<double>>& b, word rhs, word sol,
+                                            word sign = 1);
+
 // One string of a factor column: its first row and its terms.
 struct FactorString {
   word row = 0;
