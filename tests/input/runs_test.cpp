@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -202,6 +203,39 @@ TEST(InputRuns, AnOldTapeThatLinksToItselfCannotBeOpened) {
   EXPECT_EQ(run.run_program(&console), 1);
   EXPECT_EQ(console, "0*** SYSTEM FATAL MESSAGE 530, COULD NOT OPEN FILE NAMED OPTP\n");
   EXPECT_EQ(first_line(run, kProgressFile), kErrorEnd);
+}
+
+TEST(InputRuns, ADecoderMessageNamesItsCard) {
+  // A "DISP" member card with components reversed, followed by a good one.
+  std::string deck = example_deck();
+  deck.insert(deck.find("HISTORY"), "DISP\n" + card({"1"}) + "\n" + card({"", "1", "", "", "", "3", "2"}) + "\n" +
+                                        card({"", "2", "", "", "", "1"}) + "\n");
+  DeckRun run(deck);
+  EXPECT_EQ(run.run_program(), 1);
+  // The bulk data cards are counted from "BEGIN BULK": the faulty card is
+  // the one after the set card that follows the example's own groups.
+  const auto bulk = deck.find("BEGIN BULK\n") + 11;
+  const auto at = deck.find(card({"", "1", "", "", "", "3", "2"}));
+  const auto number = std::count(deck.begin() + static_cast<std::ptrdiff_t>(bulk),
+                                 deck.begin() + static_cast<std::ptrdiff_t>(at), '\n') + 1;
+  EXPECT_TRUE(has_line(run.errors(), "0*** USER FATAL MESSAGE    2027,  CARD NUMBER" +
+                                         std::string(7 - std::to_string(number).size(), ' ') +
+                                         std::to_string(number) + ",  DATA GROUP NAME- DISP"));
+  EXPECT_EQ(first_line(run, kProgressFile), kErrorEnd);
+  EXPECT_EQ(run.files(), (Files{"SOLV.LST", kDeckFile, kErrorFile, kListingFile, kProgressFile}));
+}
+
+TEST(InputRuns, AWideRangeOverTheExampleRunsAtOnce) {
+  // "CONST" over nodes 1 to 99,999,999 of the nine-node example.
+  std::string deck = example_deck();
+  const auto from = deck.find("CONST\n") + 6;
+  deck.replace(from, deck.find("BODY\n") - from, card({"", "1", "99999999", "", "", "1", "2"}) + "\n");
+  DeckRun run(deck);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(run.run_program(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(first_line(run, kProgressFile), kNormalEnd);
+  EXPECT_EQ(run.files(), (Files{"SOLV.LST", kDeckFile, kErrorFile, kListingFile, kProgressFile}));
 }
 
 // An interrupt once the solver list is read: the deck is a pipe that the
