@@ -1,0 +1,88 @@
+// Dense kernels of the symmetric front elimination: the panel kernels that
+// choose 1x1 and 2x2 pivots (xdslpl, xdslpm), the kernels without pivoting
+// (xdslnl, xdslnm) with their pivot test (xdslpt), their step routines, and
+// the block update of the rest of the front by a panel (xdslul, xdslum).
+//
+// Panel: nrow x ncol doubles, panel row i being front row k+i-1 and panel
+// column j front column k+j-1 (k the panel's first front column); only the
+// lower trapezoid i >= j is used. Entry (i, j), 1-based, lies at
+//   row-oriented (names ending in l):    (i-1)*ncol + j
+//   column-oriented (names ending in m): (j-1)*nrow + i.
+// After a kernel the eliminated part holds D unscaled (a 1x1 pivot d at
+// (j, j); a 2x2 block at (j, j), (j+1, j), (j+1, j+1)) and the multipliers
+// L = A D^-1 below it; the columns not eliminated are updated by the pivots
+// taken within the panel only.
+//
+// Pivot-block array, one integer per panel column: 1 for a 1x1 pivot; a 2x2
+// pivot at i, i+1 has entry i = 2 and entry i+1 = -p, p being the position
+// of its d21 in the packed strictly lower triangle of the npiv pivot
+// columns (column j holding rows j+1..npiv).
+//
+// Pointers address element 1 of their 1-based arrays. pert is the
+// perturbation record (control words 177-181: size or small-pivot
+// threshold, count, first index, smallest and largest change), negrec the
+// negative-pivot record (words 189-193: mode, count, first index, smallest
+// and largest negative pivot), inertia three integers (positive, negative,
+// the driver's), ops1 and ops2 the operation counts of the factorisation and
+// of one solution. No kernel allocates storage.
+#pragma once
+
+#include "zephsol/sparse/work.h"
+
+namespace zephsol::sparse {
+
+// Threshold pivoting on a panel (row- / column-oriented): rotated candidate
+// search, each candidate tried first as a 2x2 partner of earlier ones, 1x1
+// accepted when tol*amax < |d|; at a root (root set, every front row fully
+// summed) with pert(1) != 0 an exhausted search perturbs the remaining
+// diagonal. rowidx (ncol) holds the global row index of each panel column
+// and is swapped with every interchange; ipiv(jj) receives koff + the panel
+// position moved to jj; cand (ncol) and dmax (ncol) are work vectors. npiv
+// is the number of pivots taken; the columns npiv+1..ncol are left for the
+// driver. ier is always 0.
+void xdslpl(double tol, double* pert, bool root, i32 nrow, i32 ncol, i32 koff, iword* rowidx,
+            double* panel, iword* pivblk, iword* cand, double* dmax, iword* ipiv, i32& npiv,
+            i32* inertia, double& ops1, double& ops2, i32& ier);
+void xdslpm(double tol, double* pert, bool root, i32 nrow, i32 ncol, i32 koff, iword* rowidx,
+            double* panel, iword* pivblk, iword* cand, double* dmax, iword* ipiv, i32& npiv,
+            i32* inertia, double& ops1, double& ops2, i32& ier);
+
+// Elimination of all ncol columns in order, 1x1 pivots, no interchange;
+// each pivot passes xdslpt. ier -1 (zero pivot) or -11 (negative pivot
+// under monitoring mode 2) stops at once.
+void xdslnl(double* pert, double* negrec, i32 ncol, i32 nrow, double* panel, iword* pivblk,
+            i32* inertia, double& ops1, double& ops2, i32& ier);
+void xdslnm(double* pert, double* negrec, i32 ncol, i32 nrow, double* panel, iword* pivblk,
+            i32* inertia, double& ops1, double& ops2, i32& ier);
+
+// Acceptance test of pivot d (in place) at panel position k; x(1), x(1+incx),
+// ... are the n entries of its column below the diagonal. With a threshold
+// t = pert(1) != 0 a pivot |d| < t becomes max(1, max|x|)*t; zero without
+// a threshold is ier -1; negative pivots are recorded in negrec.
+void xdslpt(i32 k, double& d, i32 n, const double* x, i32 incx, double* pert, double* negrec,
+            i32* inertia, i32& ier);
+
+// Symmetric interchange of panel positions i and j (rows, columns and the
+// multipliers already stored left of them).
+void xdslxl(i32 i, i32 j, double* panel, i32 nrow, i32 ncol);
+void xdslxm(i32 i, i32 j, double* panel, i32 nrow, i32 ncol);
+// 2x2 elimination step at positions jj, jj+1.
+void xdsldl(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
+void xdsldm(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
+// 1x1 elimination step at position jj.
+void xdslel(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
+void xdslem(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
+
+// Block update F22 := F22 - L2 D L2^T of the ntrail = nrow - ncol trailing
+// rows and columns by the npiv pivots of a panel; F22 is packed by columns,
+// lower part (column m holds rows m..ntrail and starts at
+// 1 + (m-1)*ntrail - (m-1)*(m-2)/2).
+// Row-oriented: groups of three columns and dot products; w holds 3*npiv.
+void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail,
+            double* f22, double* w, double& ops1);
+// Column-oriented: blocks of nbu columns, one DGEMM each then one DAXPY per
+// column; w1 holds npiv*nbu, w2 ntrail*nbu.
+void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk,
+            i32 ntrail, double* f22, double* w1, double* w2, double& ops1);
+
+}  // namespace zephsol::sparse
