@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 
+#include "support/jacobi.h"
 #include "support/ptfix.h"
 
 namespace zephsol::test {
@@ -17,37 +18,11 @@ namespace {
 
 using Tri = std::array<double, 3>;
 
-// Eigenvalues of the symmetric tensor (sx, sy, sz, txy, tyz, tzx) by cyclic
-// Jacobi rotations, ascending.
-Tri jacobi(const Vec6& t) {
-  double a[3][3] = {{t[0], t[3], t[5]}, {t[3], t[1], t[4]}, {t[5], t[4], t[2]}};
-  for (int sweep = 0; sweep < 50; ++sweep)
-    for (int p = 0; p < 2; ++p)
-      for (int q = p + 1; q < 3; ++q) {
-        if (std::fabs(a[p][q]) < 1e-300) continue;
-        const double th = 0.5 * std::atan2(2.0 * a[p][q], a[q][q] - a[p][p]);
-        const double c = std::cos(th), s = std::sin(th);
-        for (int k = 0; k < 3; ++k) {
-          const double kp = a[k][p], kq = a[k][q];
-          a[k][p] = c * kp - s * kq;
-          a[k][q] = s * kp + c * kq;
-        }
-        for (int k = 0; k < 3; ++k) {
-          const double pk = a[p][k], qk = a[q][k];
-          a[p][k] = c * pk - s * qk;
-          a[q][k] = s * pk + c * qk;
-        }
-      }
-  Tri e{a[0][0], a[1][1], a[2][2]};
-  std::sort(e.begin(), e.end());
-  return e;
-}
-
 // Compression-positive principal values as (largest, smallest, middle).
 Tri expected_prnsig(const Vec6& tensor) {
   Vec6 neg = tensor;
   for (double& x : neg) x = -x;
-  const Tri e = jacobi(neg);
+  const Tri e = jacobi(neg).value;
   return {e[2], e[0], e[1]};
 }
 
