@@ -9,6 +9,7 @@
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
 #include "zephsol/model/gp1.h"
+#include "zephsol/model/gp2.h"
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
 #include "zephsol/output/ofp1.h"
@@ -35,6 +36,7 @@ int main() {
   modules.GP1 = zephsol::GP1;
   modules.TA2 = zephsol::TA2;
   modules.TA1 = zephsol::TA1;
+  modules.GP2 = zephsol::GP2;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   modules.EMA = zephsol::EMA;

@@ -1,6 +1,7 @@
 // Shared records of the model modules: the registration of the sorted key
 // list that NODNUM searches, the shared record TA1COM of module TA1, the
-// structure table of the renumbering and the automatic-MPC summary table.
+// structure table of the renumbering, the shared record BNDCOM of module GP2
+// and the automatic-MPC summary table.
 // They live in one aggregate (model_state()); tests start afresh with
 // reset_model_state().
 #pragma once
@@ -44,6 +45,20 @@ struct STRUCT {
   std::array<std::array<word, 2>, kMax> entry{};
 };
 
+// Shared record of GP2 and its routines: the six data blocks, the model
+// sizes, the print limit, the free words of the entry area and the scratch
+// block in use (301, or 0 while none is open).
+struct BNDCOM {
+  word BOUN = 0, EQIX = 0, CSTM = 0, NODC = 0, CONE = 0, BCDT = 0;
+  word NN = 0;      // nodes (EQIX header word 1)
+  word NE = 0;      // elements (CONE header word 1), set for the automatic step
+  word NCSYS = 0;   // coordinate systems read (0 when CSTM was not read)
+  word NEQ = 0;     // equations (EQIX header word 2)
+  word LIMIT = 100; // error print limit
+  word NFREE = 0;   // free words of the entry area
+  word SCRTCH = 0;  // scratch block number, 0 while none is open
+};
+
 // The automatic-MPC summary table: the stray beam and rod nodes that the
 // automatic MPC generation tied to the elements containing them, read by the
 // reaction output (a tied node gets no value line in the reaction vectors).
@@ -65,6 +80,7 @@ struct ModelState {
   NODREG nodreg;
   TA1COM ta1com;
   STRUCT structures;
+  BNDCOM bndcom;
   AMPCTB ampctb;
 };
 
@@ -72,6 +88,7 @@ ModelState& model_state() noexcept;
 void reset_model_state();
 
 inline TA1COM& ta1com() noexcept { return model_state().ta1com; }
+inline BNDCOM& bndcom() noexcept { return model_state().bndcom; }
 inline AMPCTB& ampctb() noexcept { return model_state().ampctb; }
 
 }  // namespace zephsol

@@ -23,8 +23,9 @@ word clamp_word(std::int64_t v) {
   return static_cast<word>(std::clamp(v, lo, hi));
 }
 
+// A line of several records (a format with "/") takes one line each.
 void print_both(const std::string& line) {
-  LINCNT(2);
+  LINCNT(2 + static_cast<word>(std::count(line.begin(), line.end(), '\n')));
   unit_write_line(6, line);
   unit_write_line(999, line);
 }
