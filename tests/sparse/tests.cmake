@@ -7,3 +7,9 @@ foreach(_t sparse_order_test sparse_symbolic_test)
     target_include_directories(${_t} PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
   endif()
 endforeach()
+
+# The dense kernels' tests count inertia from LAPACK's eigenvalues.
+find_library(ZEPH_LAPACK_LIBRARY lapack)
+if(TARGET sparse_kernels_test)
+  target_link_libraries(sparse_kernels_test PRIVATE ${ZEPH_LAPACK_LIBRARY})
+endif()

@@ -31,6 +31,18 @@
 
 namespace zephsol::sparse {
 
+// A panel as a 1-based matrix of its orientation (Col: column-oriented).
+// rs steps down a column, cs along a row.
+template <bool Col, class T = double>
+struct PanelView {
+  T* a;
+  i64 nrow, ncol;
+  i64 rs() const { return Col ? 1 : ncol; }
+  i64 cs() const { return Col ? nrow : 1; }
+  T* at(i64 i, i64 j) const { return a + (i - 1) * rs() + (j - 1) * cs(); }
+  T& operator()(i64 i, i64 j) const { return *at(i, j); }
+};
+
 // Threshold pivoting on a panel (row- / column-oriented): rotated candidate
 // search, each candidate tried first as a 2x2 partner of earlier ones, 1x1
 // accepted when tol*amax < |d|; at a root (root set, every front row fully

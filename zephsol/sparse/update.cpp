@@ -1,0 +1,111 @@
+// Block update of the front by an eliminated panel:
+// F22 := F22 - L2 D L2^T on the packed lower triangle of the trailing rows
+// and columns (xdslul for row-oriented panels, xdslum for column-oriented).
+#include <algorithm>
+
+#include "zephsol/sparse/blas.h"
+#include "zephsol/sparse/kernels.h"
+
+namespace zephsol::sparse {
+namespace {
+
+bool has_2x2(i32 npiv, const iword* pivblk) {
+  return std::any_of(pivblk, pivblk + npiv, [](iword b) { return b == 2; });
+}
+
+// w(1..npiv) := D L2(r, 1..npiv)^T, the unscaled entries of panel row
+// `row`: d_l l(row, l) for a 1x1 pivot, the 2x2 block times the pair for a
+// 2x2 pivot.
+template <bool Col>
+void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk, bool two, i64 row,
+            double* w) {
+  const i64 cs = p.cs(), ds = p.rs() + p.cs();
+  const double* d = p.at(1, 1);
+  const double* l = p.at(row, 1);
+  if (!two) {
+    for (i64 k = 0; k < npiv; ++k) w[k] = d[k * ds] * l[k * cs];
+    return;
+  }
+  for (i64 k = 1; k <= npiv;) {
+    if (pivblk[k - 1] == 2) {
+      const double d11 = p(k, k), d21 = p(k + 1, k), d22 = p(k + 1, k + 1);
+      const double x1 = p(row, k), x2 = p(row, k + 1);
+      w[k - 1] = d11 * x1 + d21 * x2;
+      w[k] = d21 * x1 + d22 * x2;
+      k += 2;
+    } else {
+      w[k - 1] = p(k, k) * p(row, k);
+      ++k;
+    }
+  }
+}
+
+// Position (0-based) of the diagonal of column m in the packed triangle.
+i64 packed_diag(i64 m, i64 ntrail) { return (m - 1) * ntrail - (m - 1) * (m - 2) / 2; }
+
+double flops(i32 npiv, i32 ntrail) {
+  const double p = npiv, t = ntrail;
+  return p * t * (t + 1) + p * t;
+}
+
+}  // namespace
+
+void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, double* f22,
+            double* w, double& ops1) {
+  ops1 += flops(npiv, ntrail);
+  const PanelView<false, const double> p{panel, nrow, ncol};
+  const bool two = has_2x2(npiv, pivblk);
+  auto lrow = [&](i64 r) { return p.at(ncol + r, 1); };  // multipliers of trailing row r, contiguous
+  auto f = [&](i64 r, i64 m) -> double& { return f22[packed_diag(m, ntrail) + (r - m)]; };
+  for (i64 g = 1; g <= ntrail; g += 3) {
+    const i64 gc = std::min<i64>(3, ntrail - g + 1);
+    for (i64 c = 0; c < gc; ++c) form_w(p, npiv, pivblk, two, ncol + g + c, w + c * npiv);
+    const double* w0 = w;
+    const double* w1 = w + npiv;
+    const double* w2 = w + 2 * npiv;
+    f(g, g) -= ddot(npiv, w0, 1, lrow(g), 1);
+    if (gc == 1) break;
+    f(g + 1, g) -= ddot(npiv, w0, 1, lrow(g + 1), 1);
+    f(g + 1, g + 1) -= ddot(npiv, w1, 1, lrow(g + 1), 1);
+    if (gc == 2) break;
+    // Rows from the third column's diagonal down, three at a time: nine
+    // sums in one pass over the pivots.
+    i64 r = g + 2;
+    for (; r + 2 <= ntrail; r += 3) {
+      const double* l0 = lrow(r);
+      const double* l1 = lrow(r + 1);
+      const double* l2 = lrow(r + 2);
+      double s[3][3] = {};
+      for (i64 k = 0; k < npiv; ++k) {
+        const double a0 = w0[k], a1 = w1[k], a2 = w2[k];
+        s[0][0] += a0 * l0[k], s[0][1] += a0 * l1[k], s[0][2] += a0 * l2[k];
+        s[1][0] += a1 * l0[k], s[1][1] += a1 * l1[k], s[1][2] += a1 * l2[k];
+        s[2][0] += a2 * l0[k], s[2][1] += a2 * l1[k], s[2][2] += a2 * l2[k];
+      }
+      for (int c = 0; c < 3; ++c)
+        for (int q = 0; q < 3; ++q) f(r + q, g + c) -= s[c][q];
+    }
+    for (; r <= ntrail; ++r)
+      for (int c = 0; c < 3; ++c) f(r, g + c) -= ddot(npiv, w + c * npiv, 1, lrow(r), 1);
+  }
+}
+
+void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
+            double* f22, double* w1, double* w2, double& ops1) {
+  ops1 += flops(npiv, ntrail);
+  const PanelView<true, const double> p{panel, nrow, ncol};
+  const bool two = has_2x2(npiv, pivblk);
+  i64 pos = 0;  // packed position of the current column's diagonal
+  for (i32 b = 1; b <= ntrail; b += nbu) {
+    const i32 t = std::min(nbu, ntrail - b + 1), m = ntrail - b + 1;
+    for (i32 u = 0; u < t; ++u) form_w(p, npiv, pivblk, two, ncol + b + u, w1 + static_cast<i64>(u) * npiv);
+    // W2 = L2(rows b..ntrail) W1, the whole m x t rectangle.
+    dgemm('N', 'N', m, t, npiv, 1.0, p.at(ncol + b, 1), nrow, w1, npiv, 0.0, w2, ntrail);
+    for (i32 u = 0; u < t; ++u) {
+      daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * ntrail, 1, f22 + pos, 1);
+      pos += m - u;
+    }
+  }
+}
+
+}  // namespace zephsol::sparse
