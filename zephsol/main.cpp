@@ -10,6 +10,7 @@
 #include "zephsol/input/xinpt.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
+#include "zephsol/model/gp3.h"
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
 #include "zephsol/output/ofp1.h"
@@ -37,6 +38,7 @@ int main() {
   modules.TA2 = zephsol::TA2;
   modules.TA1 = zephsol::TA1;
   modules.GP2 = zephsol::GP2;
+  modules.GP3 = zephsol::GP3;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   modules.EMA = zephsol::EMA;
