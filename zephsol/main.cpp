@@ -17,6 +17,7 @@
 #include "zephsol/solve/ema.h"
 #include "zephsol/solve/mce.h"
 #include "zephsol/solve/pgmdfy.h"
+#include "zephsol/solve/solve.h"
 #include "zephsol/solve/tria.h"
 
 namespace {
@@ -45,6 +46,7 @@ int main() {
   modules.MCE = zephsol::MCE;
   modules.PGMDFY = zephsol::PGMDFY;
   modules.TRIA = zephsol::TRIA;
+  modules.SOLVE = zephsol::SOLVE;
   modules.OFP1 = zephsol::OFP1;
   zephsol::ZEPH(modules);
 }

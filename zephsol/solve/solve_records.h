@@ -1,7 +1,8 @@
 // Shared records of the equation solution: the decomposition control block
-// SDCBLK of the profile decomposition (TRIA, SDCOMP and its row kernels) and
-// the solve control block SOLBLK of the substitution (filled by SOLVE, read by
-// FWBSUB). They live in one aggregate (solve_state()); tests start afresh with
+// SDCBLK of the profile decomposition (TRIA, SDCOMP and its row kernels),
+// the solve control block SOLBLK of the solvers (filled by SOLVE, read by
+// FWBSUB and SPSOLV) and the sparse library's entry table. They live in one
+// aggregate (solve_state()); tests start afresh with
 // reset_solve_state().
 #pragma once
 
@@ -13,6 +14,7 @@
 
 #include "zephsol/dbio/columns.h"
 #include "zephsol/exec/words.h"
+#include "zephsol/solve/mfslib.h"
 
 namespace zephsol {
 
@@ -103,6 +105,10 @@ struct SolveState {
   SdcPanel panel;
   // The passes of the last stiffness assembly.
   std::vector<EmaPass> ema_passes;
+  // The sparse library's entries as the sparse solve driver calls them, and
+  // what the stand-in of its factorisation keeps (mfslib.h).
+  MfsLibrary mfslib = mfs_library();
+  MfsStandIn standin;
 };
 
 SolveState& solve_state() noexcept;

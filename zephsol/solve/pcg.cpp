@@ -1,0 +1,200 @@
+// Preconditioned conjugate gradients PCGSOL with the incomplete
+// factorisation PCGICF, the preconditioner PCGPRE and the product PCGMV.
+#include "zephsol/solve/pcg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "zephsol/exec/diag.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/input/inmsg.h"
+
+namespace zephsol {
+
+namespace {
+
+using Index = std::int64_t;
+
+// The stored terms of column j (1-based): positions begin .. end - 1, 0-based.
+struct Column {
+  Index begin, end;
+};
+Column column(std::span<const word> ia, word j) {
+  return {std::abs(Index{ia[static_cast<std::size_t>(j - 1)]}) - 1, Index{ia[static_cast<std::size_t>(j)]} - 1};
+}
+std::size_t at(Index p) { return static_cast<std::size_t>(p); }
+std::size_t row_of(std::span<const word> ja, Index p) { return static_cast<std::size_t>(ja[at(p)] - 1); }
+
+double norm(std::span<const double> v) {
+  double s = 0.0;
+  for (double e : v) s += e * e;
+  return std::sqrt(s);
+}
+double dot(std::span<const double> a, std::span<const double> b) {
+  double s = 0.0;
+  for (std::size_t i = 0; i < a.size(); ++i) s += a[i] * b[i];
+  return s;
+}
+
+constexpr const char* kIterationLine = "(1X,I4,1X,1PE16.5,1X,1PE16.5,1X,1PE16.5)";
+
+void print_heading(word n, float err) {
+  write_listing_and_log({fline("(' PRECONDITIONED CONJUGATE GRADIENT FOR N = ',I8)", {n}),
+                         fline("(' ITER',A,A,A)", {"   ERROR ESTIMATE", "            ALPHA", "             BETA"}),
+                         fline(kIterationLine, {0, err})});
+}
+
+void print_zero_pivot(word first) {
+  write_listing_and_log(
+      {fline("('0*** SYSTEM WARNING MESSAGE 1000, IC FACTORIZATION BROKE DOWN ON STEP',I8)", {first}),
+       fline("(10X,'DIAGONAL WAS SET TO UNITY AND FACTORIZATION PROCEEDED.')")});
+}
+
+// Restores the marked columns' pointers and clears their right-hand sides.
+void clear_zero_pivots(word n, std::span<word> ia, std::span<double> b) {
+  for (word j = 1; j <= n; ++j)
+    if (ia[static_cast<std::size_t>(j - 1)] < 0) {
+      ia[static_cast<std::size_t>(j - 1)] = -ia[static_cast<std::size_t>(j - 1)];
+      b[static_cast<std::size_t>(j - 1)] = 0.0;
+    }
+}
+
+}  // namespace
+
+void PCGICF(word n, std::span<const word> ja, std::span<word> ia, std::span<double> l, std::span<double> w,
+            word& first) {
+  first = 0;
+  std::fill(w.begin(), w.begin() + n, 0.0);
+  for (word j = 1; j <= n; ++j) {
+    const Column c = column(ia, j);
+    if (c.begin >= c.end) continue;
+    // Column j's current values, by row. Only these positions are set, and
+    // only these are cleared again below.
+    for (Index p = c.begin; p < c.end; ++p) w[row_of(ja, p)] = l[at(p)];
+    const std::size_t jj = static_cast<std::size_t>(j - 1);
+    if (w[jj] == 0.0) {
+      if (first == 0) first = j;
+      ia[jj] = -ia[jj];
+      w[jj] = 1.0;
+      l[at(c.begin)] = 1.0;
+    }
+    const double pivot = w[jj];
+    for (Index p = c.begin + 1; p < c.end; ++p) {
+      const std::size_t i = row_of(ja, p);
+      const double lij = w[i] / pivot;
+      l[at(p)] = lij;
+      const Column ci = column(ia, static_cast<word>(i + 1));
+      for (Index q = ci.begin; q < ci.end; ++q) l[at(q)] -= lij * w[row_of(ja, q)];
+    }
+    for (Index p = c.begin; p < c.end; ++p) w[row_of(ja, p)] = 0.0;
+  }
+}
+
+void PCGPRE(word n, std::span<const word> ja, std::span<const word> ia, std::span<const double> l,
+            std::span<const double> v, std::span<double> y) {
+  std::copy(v.begin(), v.begin() + n, y.begin());
+  for (word j = 1; j <= n; ++j) {
+    const Column c = column(ia, j);
+    const std::size_t jj = static_cast<std::size_t>(j - 1);
+    const double yj = y[jj];
+    for (Index p = c.begin + 1; p < c.end; ++p) y[row_of(ja, p)] -= l[at(p)] * yj;
+    y[jj] = yj / l[at(c.begin)];
+  }
+  for (word j = n; j >= 1; --j) {
+    const Column c = column(ia, j);
+    double s = 0.0;
+    for (Index p = c.begin + 1; p < c.end; ++p) s += l[at(p)] * y[row_of(ja, p)];
+    y[static_cast<std::size_t>(j - 1)] -= s;
+  }
+}
+
+// One pass over the lower triangle: column j adds A(i, j) x(j) to y(i) for
+// its terms and its sum of A(i, j) x(i) below the diagonal to y(j), after
+// the columns before it (the same sums as two passes).
+void PCGMV(word n, std::span<const double> x, std::span<double> y, std::span<const word> ja,
+           std::span<const word> ia, std::span<const double> a) {
+  std::fill(y.begin(), y.begin() + n, 0.0);
+  for (word j = 1; j <= n; ++j) {
+    const Column c = column(ia, j);
+    const std::size_t jj = static_cast<std::size_t>(j - 1);
+    const double xj = x[jj];
+    double s = 0.0;
+    for (Index p = c.begin; p < c.end; ++p) {
+      const std::size_t i = row_of(ja, p);
+      y[i] += a[at(p)] * xj;
+      if (i != jj) s += a[at(p)] * x[i];
+    }
+    y[jj] += s;
+  }
+}
+
+void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std::span<const double> a,
+            std::span<double> b, std::span<double> x, word maxit, float tol, std::span<double> l,
+            std::span<double> u, std::span<double> r, std::span<double> z, float& err, word& flag) {
+  flag = 0;
+  err = 0.0f;
+  const bool table = DIAGLV(14) != 0;
+  const auto N = static_cast<std::size_t>(n);
+  b = b.first(N);
+  x = x.first(N);
+  double beta = norm(b);
+  if (beta == 0.0) {
+    std::fill(x.begin(), x.end(), 0.0);
+    return;
+  }
+  std::copy(a.begin(), a.begin() + nnz, l.begin());
+  word first = 0;
+  PCGICF(n, ja, ia, l, u, first);
+  if (first != 0) {
+    print_zero_pivot(first);
+    sysw().IWRNFL = 1;
+    clear_zero_pivots(n, ia, b);
+    beta = norm(b);
+    // The whole load lay on equations without stiffness: nothing moves.
+    if (beta == 0.0) {
+      std::fill(x.begin(), x.end(), 0.0);
+      return;
+    }
+  }
+  r = r.first(N);
+  z = z.first(N);
+  u = u.first(N);
+  PCGPRE(n, ja, ia, l, b, x);
+  PCGMV(n, x, z, ja, ia, a);
+  for (std::size_t i = 0; i < N; ++i) r[i] = b[i] - z[i];
+  PCGPRE(n, ja, ia, l, r, z);
+  err = static_cast<float>(norm(r) / beta);
+  if (table) print_heading(n, err);
+  if (err < tol) return;
+
+  double rho_prev = 0.0;
+  for (word k = 1; k <= maxit; ++k) {
+    const double rho = dot(r, z);
+    double bk = 0.0;
+    if (k == 1) {
+      std::copy(z.begin(), z.end(), u.begin());
+    } else {
+      bk = rho / rho_prev;
+      for (std::size_t i = 0; i < N; ++i) u[i] = z[i] + bk * u[i];
+    }
+    rho_prev = rho;
+    PCGMV(n, u, z, ja, ia, a);
+    const double alpha = rho / dot(u, z);
+    for (std::size_t i = 0; i < N; ++i) {
+      x[i] += alpha * u[i];
+      r[i] -= alpha * z[i];
+    }
+    PCGPRE(n, ja, ia, l, r, z);
+    err = static_cast<float>(norm(r) / beta);
+    if (table) unit_write_line(kListing, fline(kIterationLine, {k, err, alpha, bk}));
+    if (err < tol) return;
+  }
+  flag = 1;
+}
+
+}  // namespace zephsol
