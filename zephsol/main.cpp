@@ -11,6 +11,7 @@
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
 #include "zephsol/model/gp3.h"
+#include "zephsol/model/iniset.h"
 #include "zephsol/model/ta1.h"
 #include "zephsol/model/ta2.h"
 #include "zephsol/output/ofp1.h"
@@ -40,6 +41,8 @@ int main() {
   modules.TA1 = zephsol::TA1;
   modules.GP2 = zephsol::GP2;
   modules.GP3 = zephsol::GP3;
+  modules.INISE2 = zephsol::INISE2;
+  modules.INISET = zephsol::INISET;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   modules.EMA = zephsol::EMA;

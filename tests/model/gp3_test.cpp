@@ -249,5 +249,30 @@ TEST(Gp3InitialStress, AnElementStressedTwiceIsRefused) {
   EXPECT_EQ(block_header(LDDT)[2], 2 + 8);
 }
 
+// Whole runs: load errors end the run after the model tables as an error,
+// with GP2's errors reported too; good loads let it go on.
+TEST(Gp3Run, LoadErrorsEndTheRunAfterTheModelTables) {
+  DeckRun run(element_deck("DISP\n" + card({"1"}) + "\n" + card({"", "98", "", "", "", "1", "", "1.0"}) + "\n" +
+                           "NLOAD\n" + card({"2"}) + "\n" + nload(97, 0, 1, 1, {"1.0"}) + "DLOAD\n" + card({"3"}) +
+                           "\n" + card({"", "20", "", "", "1", "1", "1", "5.0"}) + "\n" + card({"", "10", "", "", "1", "1", "1", "5.0"}) + "\n"));
+  EXPECT_EQ(run.run_program(), 1);
+  EXPECT_EQ(message_numbers(run.listing()), (std::vector<int>{2417, 2440, 2421, 2440, 2188}));
+  EXPECT_EQ(count_lines(run.errors(), "0*** USER FATAL MESSAGE"), 5);
+}
+
+TEST(Gp3Run, GoodLoadsLetTheRunGoOn) {
+  // A unit cube with a nodal load, a temperature and an initial stress.
+  const std::string cube = "NODE\n" + node_card(1, "0.0", "0.0", "0.0") + node_card(2, "1.0", "0.0", "0.0") +
+                           node_card(3, "1.0", "1.0", "0.0") + node_card(4, "0.0", "1.0", "0.0") +
+                           node_card(5, "0.0", "0.0", "1.0") + node_card(6, "1.0", "0.0", "1.0") +
+                           node_card(7, "1.0", "1.0", "1.0") + node_card(8, "0.0", "1.0", "1.0");
+  DeckRun run(bulk_deck("ELEMENT\n" + card({"1", "HEX8"}) + "\n" + material_cards() + cube + "CONNECTI\n" +
+                        element_card(10, 1, 0, kHex) + "NLOAD\n" + card({"5"}) + "\n" + nload(7, 0, 1, 1, {"10.0"}) +
+                        "TEMPERAT\n" + card({"4"}) + "\n" + card({"", "10", "", "", "15.0"}) + "\n" + "INIT STR\n" +
+                        card({"", "10", "", "", "1.0"}) + "\n" + card({"", "0.0"}) + "\n"));
+  EXPECT_EQ(run.run_program(), 0);
+  EXPECT_FALSE(has_line(run.errors(), "MESSAGE")) << run.text(kErrorFile);
+}
+
 }  // namespace
 }  // namespace zephsol::test
