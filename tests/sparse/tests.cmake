@@ -13,3 +13,9 @@ find_library(ZEPH_LAPACK_LIBRARY lapack)
 if(TARGET sparse_kernels_test)
   target_link_libraries(sparse_kernels_test PRIVATE ${ZEPH_LAPACK_LIBRARY})
 endif()
+
+# The factorisation's tests: CHOLMOD's solutions, LAPACK's condition numbers.
+if(TARGET sparse_factor_test)
+  target_link_libraries(sparse_factor_test PRIVATE ${ZEPH_CHOLMOD_LIBRARY} ${ZEPH_LAPACK_LIBRARY})
+  target_include_directories(sparse_factor_test PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
+endif()

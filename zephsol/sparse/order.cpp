@@ -39,6 +39,10 @@ void xdslcg(i64 n, i64 c, const Groups& g, IVec sptr, IVec slist, IVec xadj, IVe
 // Nested dissection of the compressed graph: perm new-to-old, iperm
 // old-to-new. A failure of the partitioning library stops the run.
 void xdslnd(i64 c, IVec xadj, IVec adjncy, IVec vwgt, IVec perm, IVec iperm) {
+  if (OrderHook hook = library_state().order_hook) {
+    hook(static_cast<i32>(c), xadj.data(), adjncy.data(), perm.data(), iperm.data());
+    return;
+  }
   const i32 options[1] = {0};
   const OrderStatus st = metis4_node_wnd(static_cast<i32>(c), xadj.data(), adjncy.data(), vwgt.data(), 1, options,
                                          perm.data(), iperm.data());

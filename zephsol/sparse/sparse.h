@@ -45,5 +45,10 @@ void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier);
 void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowind,
             std::span<const double> values, double* work, i32 lwork, i32& ier);
 void xdslvf(double* work, i32 lwork, i32& ier);
+// cond: one-norm condition estimate (0.0 when control word 174 is 0);
+// inertia: positive and negative pivots and 1 when stopped singular.
+void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier);
+// rhs: nrhs columns of ldrhs words, overwritten by the solutions.
+void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier);
 
 }  // namespace zephsol::sparse

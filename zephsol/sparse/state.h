@@ -26,12 +26,17 @@ struct TimerStart {
   double wall = 0.0;
 };
 
+// Tests: an ordering of the compressed graph given in place of the nested
+// dissection (1-based perm new-to-old and iperm old-to-new).
+using OrderHook = void (*)(i32 nvtxs, const iword* xadj, const iword* adjncy, iword* perm, iword* iperm);
+
 struct LibraryState {
   std::array<char, 55> banner{};
   HherrState hherr;
   TimerStart ordering, symbolic, factor, solve;
   i64 structure_figure = 0;  // xdslim: 8X + 2aux + 200 of the first call
   FileRegistry files;
+  OrderHook order_hook = nullptr;
 };
 
 LibraryState& library_state();

@@ -1,0 +1,149 @@
+// Assembly of a front in work (hdslfs) and the packed-storage routines it
+// uses: the in-place expansion of the top child's update matrix (xdslxp),
+// the extend-add of the other children (xdslea), the input-matrix entries
+// and diagonal (xdslao), the opening of the delayed variables (xdsla2) and
+// the move of the children's delayed columns into them (xdsldc).
+#include <algorithm>
+#include <cstring>
+
+#include "zephsol/sparse/factor.h"
+
+namespace zephsol::sparse {
+
+void xdslxp(i64 n, const iword* rel, i64 ld, double* src, double* dst) {
+  // Column j of the source holds rows j..n; its target column rel(j).
+  i64 q = tri(n);
+  for (i64 j = n; j >= 1; --j) {
+    const i64 cj = rel[j - 1];
+    const i64 base = (cj - 1) * ld - cj * (cj - 1) / 2;  // packed(ld, i, cj) = base + i
+    for (i64 i = n; i >= j; --i, --q) {
+      const double v = src[q - 1];
+      src[q - 1] = 0.0;
+      dst[base + rel[i - 1] - 1] = v;
+    }
+  }
+}
+
+void xdslea(i64 n, const iword* rel, const double* src, i64 ld, double* dst) {
+  i64 q = 0;
+  for (i64 j = 1; j <= n; ++j) {
+    const i64 cj = rel[j - 1];
+    double* col = dst + (cj - 1) * ld - cj * (cj - 1) / 2 - 1;  // col[i] = entry (i, cj)
+    for (i64 i = j; i <= n; ++i) col[rel[i - 1]] += src[q++];
+  }
+}
+
+void xdsla2(i64 ncol, i64 nd, i64 nrow, double* front) {
+  const i64 ld = ncol + nrow, nf = ncol + nd + nrow;
+  auto start_old = [&](i64 c) { return (c - 1) * ld - (c - 1) * (c - 2) / 2; };  // 0-based
+  auto start_new = [&](i64 c) { return (c - 1) * nf - (c - 1) * (c - 2) / 2; };
+  // The trailing triangle of the rows to the end, the delayed columns' part
+  // of the new trailing triangle cleared.
+  const i64 trail = tri(nrow);
+  std::memmove(front + start_new(ncol + nd + 1), front + start_old(ncol + 1), static_cast<std::size_t>(trail) * 8);
+  const i64 dz = nd * (nrow + nd) - nd * (nd - 1) / 2;
+  std::fill(front + start_new(ncol + 1), front + start_new(ncol + 1) + dz, 0.0);
+  // Own columns from the last: rows below, nd zeros, own rows.
+  for (i64 c = ncol; c >= 1; --c) {
+    const i64 own = ncol - c + 1, so = start_old(c), sn = start_new(c);
+    std::memmove(front + sn + own + nd, front + so + own, static_cast<std::size_t>(nrow) * 8);
+    std::memmove(front + sn, front + so, static_cast<std::size_t>(own) * 8);
+    std::fill(front + sn + own, front + sn + own + nd, 0.0);
+  }
+}
+
+namespace {
+
+// Input-matrix entries of the own columns and their diagonal values, added
+// into the structural front of order ld.
+void xdslao(const Work& w, const FactorArgs& a, const Front& f, i64 ld, double* front, double& ops) {
+  const IVec xrelin = w.ints(a.xrelin, a.n + 1);
+  const i64 b = xrelin(f.first), e = xrelin(f.first + f.ncol);
+  if (e > b) {
+    const iword* pos = w.ints(a.relent, e - 1).data();
+    const double* v = w.dbl(a.vals, e - 1).data();
+    for (i64 q = b; q < e; ++q) front[pos[q - 1] - 1] += v[q - 1];
+  }
+  const DVec diag = w.dbl(a.diag, a.n);
+  for (i64 c = 1; c <= f.ncol; ++c) front[packed(ld, c, c) - 1] += diag(f.first + c - 1);
+  ops += static_cast<double>(e - b + f.ncol);
+}
+
+// The delayed columns of the children, top child first, into front
+// columns ncol+1, ncol+2, ... of the opened front; their global columns
+// appended to the front's permutation entries from list(ncol+1) on.
+void xdsldc(const Work& w, const FactorArgs& a, const Front& f, i64 topidx, double* front, iword* list,
+            double& ops) {
+  const IVec sn = w.ints(a.stkpos, a.maxdepth), dir = w.ints(a.stkdir, 4 * a.maxdepth);
+  const IVec rel = w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1));
+  const i64 N = f.nf;
+  i64 c = f.ncol;  // last delayed column placed
+  for (i64 e = topidx; e > topidx - f.nch; --e) {
+    const i64 nr = dir(4 * e - 3), old = dir(4 * e - 2), nd = dir(4 * e - 1);
+    if (nd == 0) continue;
+    const i64 at = a.sa + sn(e) - 1;
+    const IVec head = w.ints(at, nd);
+    const DVec blk = w.dbl(at + nd, tri(nd + nr));
+    for (i64 j = 1; j <= nd; ++j) {
+      ++c;
+      list[c - 1] = head(j);
+      const double* col = blk.data() + (j - 1) * (nd + nr) - (j - 1) * (j - 2) / 2;
+      std::memcpy(front + packed(N, c, c) - 1, col, static_cast<std::size_t>(nd - j + 1) * 8);
+      for (i64 i = 1; i <= nr; ++i) {
+        i64 r = rel(old + i - 1);
+        if (r > f.ncol) r += f.nd;
+        front[packed(N, std::max(c, r), std::min(c, r)) - 1] = col[nd - j + i];
+      }
+    }
+    ops += static_cast<double>(tri(nd) + nd * nr);
+  }
+}
+
+}  // namespace
+
+i32 hdslfs(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest) {
+  const i64 ld = f.ncol + f.nrow;
+  const IVec pos = w.ints(a.stkpos, a.maxdepth), dir = w.ints(a.stkdir, 4 * a.maxdepth);
+  const IVec rel = w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1));
+  const i64 fs = a.sa + f.start - 1;          // region in work
+  const i64 fp = fs + xisl2d(f.nf);           // packed front
+  double* front = w.dbl(fp, tri(f.nf)).data();
+  const i64 topidx = depth;
+  lowest = 0;
+  i64 c = 0;
+  // 1. Over the top child's update triangle: expand it in place.
+  if (f.nch > 0 && pos(depth) > 0) {
+    const i64 r1 = dir(4 * depth - 3), old = dir(4 * depth - 2);
+    const i64 tend = fs + tri(r1);  // first word after the child's triangle
+    double* zero_from = w.dbl(tend, fp + tri(f.nf) - tend).data();
+    std::fill(zero_from, zero_from + (fp + tri(f.nf) - tend), 0.0);
+    if (r1 > 0) xdslxp(r1, rel.data() + old - 1, ld, w.dbl(fs, tri(r1)).data(), front);
+    a.st.ops1 += static_cast<double>(tri(r1));
+    lowest = pos(depth);
+    --depth;
+    c = 1;
+  } else {
+    std::fill(front, front + tri(f.nf), 0.0);
+  }
+  // 2. The other children added.
+  for (; c < f.nch; ++c) {
+    const i64 r1 = dir(4 * depth - 3), old = dir(4 * depth - 2), nd = dir(4 * depth - 1);
+    const i64 at = a.sa + pos(depth) - 1 + nd + tri(nd) + r1 * nd;
+    if (r1 > 0) xdslea(r1, rel.data() + old - 1, w.dbl(at, tri(r1)).data(), ld, front);
+    a.st.ops1 += static_cast<double>(tri(r1));
+    lowest = lowest == 0 ? pos(depth) : std::min<i64>(lowest, pos(depth));
+    --depth;
+  }
+  // 3-4. Matrix entries, diagonal, the own columns' permutation entries.
+  xdslao(w, a, f, ld, front, a.st.ops1);
+  iword* list = w.ints(a.fperm, a.n).data() + (f.np - 1);
+  for (i64 k = 0; k < f.ncol; ++k) list[k] = static_cast<i32>(f.first + k);
+  // 5. The delayed variables.
+  if (f.nd > 0) {
+    xdsla2(f.ncol, f.nd, f.nrow, front);
+    xdsldc(w, a, f, topidx, front, list, a.st.ops1);
+  }
+  return 0;
+}
+
+}  // namespace zephsol::sparse

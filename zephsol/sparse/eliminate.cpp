@@ -1,0 +1,287 @@
+// Elimination of a front in work (hdslfe): its fully summed columns are cut
+// into panels, each copied with all remaining rows into a dense panel
+// (xdslup), reduced by a panel kernel, the rest of the front updated, the
+// columns without a pivot put back (xdslrp) and retried at the head of the
+// next panel, and the panel's part of the factor stored (xdslsp). Later
+// interchanges are applied to the rows of the front's earlier panels at the
+// end (xdslri).
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "zephsol/sparse/blas.h"
+#include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/kernels.h"
+
+namespace zephsol::sparse {
+
+// Entry (i, j) of a panel of w columns and `rows` rows, 0-based offset.
+static inline i64 pidx(i64 orient, i64 w, i64 rows, i64 i, i64 j) {
+  return orient != 0 ? (j - 1) * rows + (i - 1) : (i - 1) * w + (j - 1);
+}
+
+void xdslup(i64 orient, i64 w, i64 rows, const double* front_col_k, i64 nf, i64 k, double* panel) {
+  std::fill(panel, panel + w * rows, 0.0);
+  const double* col = front_col_k;
+  for (i64 j = 1; j <= w; ++j) {
+    const i64 len = rows - j + 1;
+    if (orient != 0) {
+      std::memcpy(panel + pidx(1, w, rows, j, j), col, static_cast<std::size_t>(len) * 8);
+    } else {
+      for (i64 i = j; i <= rows; ++i) panel[pidx(0, w, rows, i, j)] = col[i - j];
+    }
+    col += nf - (k + j - 1) + 1;  // the next front column
+  }
+}
+
+void xdslrp(i64 orient, i64 p, i64 w, i64 rows, double* front_col_k, i64 nf, i64 k, const double* panel) {
+  double* col = front_col_k;
+  for (i64 j = 1; j <= w; ++j) {
+    if (j > p) {
+      if (orient != 0) {
+        std::memcpy(col, panel + pidx(1, w, rows, j, j), static_cast<std::size_t>(rows - j + 1) * 8);
+      } else {
+        for (i64 i = j; i <= rows; ++i) col[i - j] = panel[pidx(0, w, rows, i, j)];
+      }
+    }
+    col += nf - (k + j - 1) + 1;
+  }
+}
+
+void xdslri(i64 offset, i64 w, i64 rows, i64 count, const iword* record, double* part) {
+  for (i64 x = 1; x <= count; ++x) {
+    const i64 b = record[x - 1] - offset;
+    if (b == x) continue;
+    for (i64 j = 0; j < w; ++j) std::swap(part[j * rows + x - 1], part[j * rows + b - 1]);
+  }
+}
+
+namespace {
+
+// A panel's record in the factor: where it is and its shape.
+struct StoredPanel {
+  i64 k = 0, p = 0, rows = 0;
+  i64 at = 0;  // first word (in work, or address on the factor file)
+};
+
+// The factor record of the p pivots of a panel: the strictly lower triangle
+// of the pivot block, then the rows below it by columns; D apart. Stored in
+// work at `dst`, or written to the factor file through the i/o buffer.
+// Returns false on a write failure.
+bool xdslsp(const Work& w, FactorArgs& a, i64 orient, i64 p, i64 wd, i64 rows, const double* panel,
+            double* diag, i64 at) {
+  for (i64 j = 1; j <= p; ++j) diag[j - 1] = panel[pidx(orient, wd, rows, j, j)];
+  const i64 words = p * rows - tri(p);
+  auto put_columns = [&](auto&& sink) {
+    for (i64 j = 1; j < p; ++j)
+      for (i64 i = j + 1; i <= p; ++i) sink(panel[pidx(orient, wd, rows, i, j)]);
+    for (i64 j = 1; j <= p; ++j)
+      for (i64 i = p + 1; i <= rows; ++i) sink(panel[pidx(orient, wd, rows, i, j)]);
+  };
+  if (a.incore) {
+    double* dst = w.dbl(a.fa + at, words).data();
+    if (orient != 0) {
+      // Column by column: contiguous runs of the panel.
+      for (i64 j = 1; j < p; ++j) {
+        std::memcpy(dst, panel + pidx(1, wd, rows, j + 1, j), static_cast<std::size_t>(p - j) * 8);
+        dst += p - j;
+      }
+      for (i64 j = 1; j <= p; ++j) {
+        std::memcpy(dst, panel + pidx(1, wd, rows, p + 1, j), static_cast<std::size_t>(rows - p) * 8);
+        dst += rows - p;
+      }
+    } else {
+      put_columns([&](double v) { *dst++ = v; });
+    }
+    return true;
+  }
+  // Through the buffer to the factor file, from its next word.
+  double* buf = w.dbl(a.iobuf, a.dlen).data();
+  i64 fill = 0, addr = a.wafil1_next;
+  bool ok = true;
+  auto flush = [&] {
+    if (fill == 0 || !ok) return;
+    i32 e = 0;
+    xdslw6(a.lunit3, buf, (addr - 1) / kRecordEntries + 1, static_cast<i32>((addr - 1) % kRecordEntries + 1), fill,
+           e);
+    ok = e == 0;
+    addr += fill;
+    fill = 0;
+  };
+  put_columns([&](double v) {
+    buf[fill++] = v;
+    if (fill == a.dlen) flush();
+  });
+  flush();
+  a.wafil1_next = addr;
+  a.st.file1_words += words;
+  return ok;
+}
+
+// Reads (write = false) or writes back the rectangle of a stored panel on
+// the factor file; false on a failure.
+bool file_rect(const FactorArgs& a, const StoredPanel& q, double* part, bool write) {
+  const i64 addr = q.at + q.p * (q.p - 1) / 2, len = q.p * (q.rows - q.p);
+  if (len == 0) return true;
+  i32 e = 0;
+  const i64 rec = (addr - 1) / kRecordEntries + 1;
+  const i32 off = static_cast<i32>((addr - 1) % kRecordEntries + 1);
+  if (write) xdslw6(a.lunit3, part, rec, off, len, e);
+  else xdslw5(a.lunit3, part, rec, off, len, e);
+  return e == 0;
+}
+
+// Applies the interchanges of front positions lo..hi (record(x) is the
+// position moved to x) to the rows of every stored panel of the front that
+// lies before them: in work, or read, reordered and written back on the
+// factor file. False on a file failure.
+bool repair(const Work& w, const FactorArgs& a, const std::vector<StoredPanel>& stored, const iword* record, i64 lo,
+            i64 hi) {
+  std::vector<double> buf;
+  for (const StoredPanel& sp : stored) {
+    const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p, from = std::max(lo, off + 1);
+    if (from > hi || below == 0) continue;
+    bool moves = false;
+    for (i64 x = from; x <= hi && !moves; ++x) moves = record[x - 1] != x;
+    if (!moves) continue;
+    double* part = nullptr;
+    if (a.incore) {
+      part = w.dbl(a.fa + sp.at + sp.p * (sp.p - 1) / 2, sp.p * below).data();
+    } else {
+      buf.resize(static_cast<std::size_t>(sp.p * below));
+      part = buf.data();
+      if (!file_rect(a, sp, part, false)) return false;
+    }
+    xdslri(from - 1, sp.p, below, hi - from + 1, record + (from - 1), part + (from - 1 - off));
+    if (!a.incore && !file_rect(a, sp, part, true)) return false;
+  }
+  return true;
+}
+
+// Symmetric interchange of the live front variables i and j (columns from
+// k on): rows and columns, entry (j, i) staying in place.
+void swap_front(double* front, i64 nf, i64 k, i64 i, i64 j) {
+  auto at = [&](i64 r, i64 c) -> double& { return front[packed(nf, std::max(r, c), std::min(r, c)) - 1]; };
+  for (i64 r = k; r <= nf; ++r)
+    if (r != i && r != j) std::swap(at(r, i), at(r, j));
+  std::swap(at(i, i), at(j, j));
+}
+
+}  // namespace
+
+i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
+  const i64 nf = f.nf, npiv = f.npiv, offset = f.np - 1, orient = a.orient;
+  const i64 fs = a.sa + f.start - 1;
+  iword* record = w.ints(fs, nf).data();
+  double* front = w.dbl(fs + xisl2d(nf), tri(nf)).data();
+  double* panel = w.dbl(fs + xisl2d(nf) + tri(nf), nf * f.blk).data();
+  const i64 wbwords = std::max<i64>(f.upd, orient == 0 ? 3 : 2) * nf;
+  double* wblk = w.dbl(fs + xisl2d(nf) + tri(nf) + nf * f.blk, wbwords).data();
+  iword* fperm = w.ints(a.fperm, a.n).data() + offset;
+  iword* pivblk = w.ints(a.pivblk, a.n).data() + offset;
+  double* diag = w.dbl(a.diag, a.n).data() + offset;
+  const IVec panpart = w.ints(a.panpart, a.n + 1);
+  double* pert = &w.d(a.pert);
+  double* negrec = &w.d(a.negrec);
+  const bool root = npiv == nf;
+  // Conversion of a first perturbed or negative pivot's position to the
+  // front (the driver then names its equation).
+  const bool pert_fresh = pert[1] == 0.0, neg_fresh = negrec[1] == 0.0;
+  bool pert_seen = false, neg_seen = false;
+  for (i64 x = 1; x <= npiv; ++x) record[x - 1] = static_cast<i32>(x);
+  std::vector<StoredPanel> stored;
+  i64 k = 1, p = 0;
+  i64 repaired = 0;  // interchanges applied to the stored panels up to here
+  i64 failed = 0;    // columns at the end that a root panel could not pivot
+  for (;;) {
+    const i64 l = std::min(k + f.blk - 1, npiv), wd = l - k + 1, rows = nf - k + 1, rest = nf - l;
+    ++a.npanel;
+    panpart(a.npanel) = static_cast<i32>(offset + k);
+    double* colk = front + (packed(nf, k, k) - 1);
+    xdslup(orient, wd, rows, colk, nf, k, panel);
+    i32 ier = 0;
+    i32 taken = 0;
+    if (a.pvttol == 0.0) {
+      if (orient != 0) xdslnm(pert, negrec, static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk + (k - 1),
+                              a.inertia, a.st.ops1, a.st.ops2, ier);
+      else xdslnl(pert, negrec, static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk + (k - 1), a.inertia,
+                  a.st.ops1, a.st.ops2, ier);
+      taken = static_cast<i32>(wd);
+    } else {
+      iword* cand = reinterpret_cast<iword*>(wblk);
+      double* dmax = wblk + xisl2d(wd);
+      auto kernel = orient != 0 ? xdslpm : xdslpl;
+      kernel(a.pvttol, pert, root, static_cast<i32>(rows), static_cast<i32>(wd), static_cast<i32>(k - 1),
+             fperm + (k - 1), panel, pivblk + (k - 1), cand, dmax, record + (k - 1), taken, a.inertia, a.st.ops1,
+             a.st.ops2, ier);
+    }
+    p = taken;
+    // 5. First occurrences: panel-relative to front-relative.
+    if (pert_fresh && !pert_seen && pert[2] != 0.0) {
+      pert[2] += static_cast<double>(k - 1);
+      pert_seen = true;
+    }
+    if (neg_fresh && !neg_seen && negrec[2] != 0.0) {
+      negrec[2] += static_cast<double>(k - 1);
+      neg_seen = true;
+    }
+    if (ier != 0) return ier;
+    panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
+    if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {
+      // A root panel without a pivot: its columns change places with the
+      // last columns not tried yet, which are tried next.
+      if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
+      repaired = k - 1;
+      const i64 m = std::min(wd, npiv - failed - l);
+      for (i64 t = 0; t < m; ++t) {
+        const i64 i = k + t, j = npiv - failed - t;
+        swap_front(front, nf, k, i, j);
+        std::swap(fperm[i - 1], fperm[j - 1]);
+        for (const StoredPanel& sp : stored) {
+          const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p;
+          if (a.incore) {
+            double* part = w.dbl(a.fa + sp.at + sp.p * (sp.p - 1) / 2, sp.p * below).data();
+            for (i64 c = 0; c < sp.p; ++c) std::swap(part[c * below + i - off - 1], part[c * below + j - off - 1]);
+          } else {
+            std::vector<double> buf(static_cast<std::size_t>(sp.p * below));
+            if (!file_rect(a, sp, buf.data(), false)) return -2;
+            for (i64 c = 0; c < sp.p; ++c) std::swap(buf[c * below + i - off - 1], buf[c * below + j - off - 1]);
+            if (!file_rect(a, sp, buf.data(), true)) return -2;
+          }
+        }
+      }
+      failed += m;
+      --a.npanel;
+      continue;
+    }
+    if (p == 0) break;
+    failed = 0;
+    a.st.largest = std::max(a.st.largest, p * rows - tri(p));
+    if (rest > 0) {
+      double* f22 = front + (packed(nf, l + 1, l + 1) - 1);
+      if (orient != 0) {
+        const i64 nbu = f.upd;
+        xdslum(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(nbu), panel,
+               pivblk + (k - 1), static_cast<i32>(rest), f22, wblk, wblk + p * nbu, a.st.ops1);
+      } else {
+        xdslul(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk + (k - 1),
+               static_cast<i32>(rest), f22, wblk, a.st.ops1);
+      }
+    }
+    if (p < wd) xdslrp(orient, p, wd, rows, colk, nf, k, panel);
+    const i64 words = p * rows - tri(p);
+    StoredPanel sp{k, p, rows, a.incore ? static_cast<i64>(a.fwords) : a.wafil1_next};
+    if (!xdslsp(w, a, orient, p, wd, rows, panel, diag + (k - 1), sp.at)) return -2;
+    stored.push_back(sp);
+    a.fwords += static_cast<double>(words);
+    if (l == npiv) break;
+    k += p;
+  }
+  nelim = k + p - 1;
+  // 14. Rows of the earlier panels reordered by the later interchanges.
+  if (a.pvttol > 0.0 && !repair(w, a, stored, record, repaired + 1, nelim)) return -2;
+  return 0;
+}
+
+}  // namespace zephsol::sparse

@@ -1,0 +1,368 @@
+// xdslfa: the numerical factorisation phase. Lays out the fixed arrays of
+// the factorisation behind those of the earlier phases, shares the rest of
+// work between the new global index list, the update-matrix stack and the
+// factor, runs the multifrontal driver, moves the factor behind the fixed
+// arrays, and leaves the inverse factorisation permutation, the condition
+// estimate and the figures of the solution phase.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/units.h"
+#include "zephsol/sparse/entry.h"
+#include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/sorts.h"
+#include "zephsol/sparse/sparse.h"
+#include "zephsol/sparse/util.h"
+
+namespace zephsol::sparse {
+namespace {
+
+constexpr i64 h(i64 k) { return xisl2d(k); }
+
+struct Failure {
+  i32 ier = 0;
+  i64 extra = 0;  // words needed (-501) or the unit (-504 ... -512)
+};
+
+std::string unit_line(i64 unit) { return fline("('on word addressable i/o file no. ',I15)", {unit}); }
+
+void report(const Call& c, const Failure& f, i64 lwork) {
+  const std::string avail = fline("('words of workspace currenly available is ',I15,'.')", {lwork});
+  std::vector<std::string> text;
+  switch (f.ier) {
+    case -501: text = need_text("xdslfa", f.extra, lwork); break;
+    case -502: text = {" *** subroutine xdslfa aborted", "with storage allocation error."}; break;
+    case -503: text = {" *** subroutine xdslfa encountered", "a numerically singular matrix."}; break;
+    case -504: text = io_text("xdslfa", f.extra); break;
+    case -507:
+      text = {" *** subroutine xdslfa ran out of storage for nonzeroes of ", "factor with i/o file wafil1 disabled.",
+              avail};
+      break;
+    case -508:
+      text = {" *** subroutine xdslfa ran out of storage for computational ", "stack with i/o file wafil2 disabled.",
+              avail};
+      break;
+    case -509:
+      text = {" *** subroutine xdslfa exceed factorization fill limitation.",
+              fline("('allowed fill growth factor is ',F15.3,'.')", {c.w.ctl(cw::fillmax)})};
+      break;
+    case -510:
+      text = {" *** subroutine xdslfa negative pivot encounterd with ", "negative pivot monitoring activated.",
+              fline("('first such pivot encountered is ',I15,'.')", {c.w.ictl(191)})};
+      break;
+    default:  // -505, -506, -511, -512
+      text = {" *** subroutine xdslfa encountered i/o error", unit_line(f.extra)};
+      break;
+  }
+  fatal(c, f.ier, f.ier == -501 ? 2 : 3, f.ier == -501 ? f.extra : 0, text);
+}
+
+// The driver's code as the phase's error.
+Failure map_code(i32 code, const FactorArgs& a, const Work& w) {
+  switch (code) {
+    case -2: return {-503};
+    case -5: return {-505, a.lunit3};
+    case -6: return {-506, a.lunit4};
+    case -7: return {-507};
+    case -8: return {-508};
+    case -9: return {-504, w.ictl(cw::lunit1)};
+    case -10: return {-509};
+    case -11: return {-510};
+    case -13: return {-512, a.lunit6};
+    default: return {-502};
+  }
+}
+
+}  // namespace
+
+// The global index list relabelled from columns to factor positions.
+void xislrl(i64 count, iword* list, const iword* finv) {
+  for (i64 q = 0; q < count; ++q) list[q] = finv[list[q] - 1];
+}
+
+PanelSizes xdslmx(const FactorView& fv) {
+  PanelSizes ps;
+  for_each_panel(fv, true, [&](const PanelRef& p) {
+    ps.rows = std::max(ps.rows, p.h);
+    ps.tri = std::max(ps.tri, p.c * (p.c - 1) / 2);
+    ps.block = std::max(ps.block, panel_words(p.c, p.h));
+  });
+  return ps;
+}
+
+void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
+  ier = 0;
+  double cpu0 = 0, wall0 = 0;
+  xdsltb(cpu0, wall0);
+  Call c(work, lwork, "xdslfa");
+  const Work& w = c.w;
+  auto fail = [&](const Failure& f) {
+    ier = f.ier;
+    report(c, f, lwork);
+    if (f.ier == -502 || f.ier == -503) w.set(cw::stage, stage::failed);
+  };
+  const i64 st = c.stage();
+  if (st != stage::distributed) {
+    ier = -500;
+    fatal(c, ier, 3, 0, stage_text("xdslfa", st, "should be 40."));
+    return;
+  }
+  double pvttol = w.ctl(cw::pvttol);
+  if (pvttol < 0.0 || pvttol > 0.5) pvttol = static_cast<double>(0.01f);
+  const double fill_limit = w.ctl(cw::fillmax) > 0.0 ? w.ctl(30) * w.ctl(cw::fillmax) : 0.0;
+  banner(c, {std::string(46, '='), "= multifrontal numerical factorization phase =", std::string(46, '=')});
+  inertia[0] = inertia[1] = inertia[2] = -1;
+  const i64 n = w.ictl(cw::neqns), ns = w.ictl(31), nsnind = w.ictl(32), w36 = std::max<i64>(w.ictl(36), 1);
+  const i32 lunit1 = static_cast<i32>(w.ictl(cw::lunit1)), lunit2 = static_cast<i32>(w.ictl(cw::lunit2));
+  const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3)), lunit4 = static_cast<i32>(w.ictl(cw::lunit4));
+  const i32 lunit6 = static_cast<i32>(w.ictl(cw::lunit6));
+  const i64 ud = w.ictl(cw::vstore) % 10;
+  const bool condest = w.ctl(cw::condest) != 0.0;
+  const i64 w173 = count_option(w, cw::panel, 128), w183 = count_option(w, cw::updblk, 32);
+  const i64 w194 = count_option(w, cw::rhsblk, 8);
+  i32 e = 0;
+  if (lunit1 > 0) {
+    xdslrw(lunit1, e);
+    if (e != 0) return fail({-504, lunit1});
+  }
+  if (lunit2 > 0 && nsnind > 0) {
+    xdslrw(lunit2, e);
+    if (e != 0) return fail({-504, lunit2});
+  }
+  const i64 m = static_cast<i64>((std::sqrt(8.0 * w.ctl(39) + 1.0) - 1.0) * 0.5);
+  const i64 A = (w183 + w173) * m + w.ictl(37) + h(m), B = (w183 + w173) * m + h(m);
+  const i64 G = h(nsnind);
+  const double F = w.ctl(30);
+  const i64 dlen = std::max(m * w183, n);
+  // The relative indices of L: from lunit2 into new room (over the global
+  // indices without pivoting), or where the symbolic phase left them.
+  i64 last = w.ictl(cw::last);
+  i64 rel = w.ictl(67);
+  if (lunit2 > 0) {
+    rel = pvttol == 0.0 ? w.ictl(79) : last + 1;
+    if (pvttol != 0.0) last += G;
+    if (last > lwork) return fail({-501, last});
+    xislrd(lunit2, nsnind, w.ints(rel, nsnind).data(), e);
+    if (e != 0) return fail({-504, lunit2});
+    w.set(151, w.ctl(151) + static_cast<double>(G));
+  }
+  const i64 dcopy = condest ? last + 1 : w.ictl(76);
+  if (condest) last += n;
+  if (last > lwork) return fail({-501, last});
+  if (ud != 0) return fail({-502});  // matrix entries on the value file are not read here
+  // Fixed arrays.
+  WordLayout lay(last + 1);
+  const i64 fperm = lay.take(h(n)), pivblk = lay.take(h(n)), npart = lay.take(h(ns + 1)),
+            nptr = lay.take(h(ns + 1)), panpart = lay.take(h(n + 1)), stksn = lay.take(h(w36)),
+            stkpos = lay.take(h(w36)), stkdir = lay.take(4 * h(w36)), iobuf = lay.take(dlen);
+  const i64 nfix = lay.end(), V = nfix + 1;
+  if (lunit3 < 0 && F > static_cast<double>(std::numeric_limits<i32>::max())) return fail({-507});
+  const i64 Fi = static_cast<i64>(F);
+  const i64 minneed = nfix + (lunit4 < 0 ? A : B) + (pvttol > 0.0 ? G : 0) + (lunit3 < 0 ? Fi : 0);
+  if (minneed < 0 || minneed > lwork) return fail({-501, minneed});
+  // Shares of the variable area.
+  const i64 Gp = pvttol > 0.0 ? G : 0;
+  const i64 T = A + Fi + Gp;
+  const double ratio = T < 0 ? -1.0 : static_cast<double>(lwork - nfix - T) / static_cast<double>(T);
+  i64 gl = 0, slen = 0, flen = 0;
+  bool incore = true;
+  if (ratio <= 2.0 * pvttol && lunit3 >= 0) {
+    i64 S = A + Gp;
+    double r = static_cast<double>(lwork - nfix - S) / static_cast<double>(S);
+    if (r < 0.0 && lunit4 >= 0) {
+      S = B + Gp;
+      r = static_cast<double>(lwork - nfix - S) / static_cast<double>(S);
+    }
+    gl = pvttol != 0.0 ? static_cast<i64>(static_cast<double>(nsnind) * (r + 1.0)) : 0;
+    slen = lwork - nfix - h(gl);
+    incore = false;
+  } else {
+    double r = ratio;
+    i64 S = A;
+    if (lwork - nfix - T < 0 && lunit4 >= 0) {
+      S = B;
+      const i64 T2 = T - A + B;
+      r = static_cast<double>(lwork - nfix - T2) / static_cast<double>(T2);
+    }
+    gl = pvttol != 0.0 ? static_cast<i64>(static_cast<double>(nsnind) * (r + 1.0)) : 0;
+    slen = static_cast<i64>(static_cast<double>(S) * (r + 1.0));
+    flen = lwork - nfix - h(gl) - slen;
+  }
+  gl = std::max<i64>(gl, 0);
+  // Files: the factor file, the stack file, the front file.
+  if (lunit3 >= 0) {
+    xdslof(lunit3, e);
+    if (e != 0) return fail({-505, lunit3});
+  }
+  if (lunit4 >= 0) {
+    xdslop(lunit4, 2, e);
+    if (e != 0) return fail({-506, lunit4});
+  }
+  if (lunit6 >= 0) {
+    xdslop(lunit6, 2, e);
+    if (e != 0) return fail({-512, lunit6});
+  }
+  std::memcpy(w.ints(npart, ns + 1).data(), w.ints(w.ictl(64), ns + 1).data(), static_cast<std::size_t>(ns + 1) * 4);
+  std::memcpy(w.ints(nptr, ns + 1).data(), w.ints(w.ictl(66), ns + 1).data(), static_cast<std::size_t>(ns + 1) * 4);
+  if (condest) std::memcpy(w.dbl(dcopy, n).data(), w.dbl(w.ictl(76), n).data(), static_cast<std::size_t>(n) * 8);
+  // The driver.
+  FactorArgs a;
+  a.pvttol = pvttol;
+  a.ud = ud;
+  a.panel = w173;
+  a.updblk = w183;
+  a.orient = w.ictl(cw::orient);
+  a.n = n;
+  a.diag = dcopy;
+  a.xrelin = w.ictl(60);
+  a.relent = w.ictl(81);
+  a.vals = w.ictl(69);
+  a.fill_limit = fill_limit;
+  a.pert = cw::perturb + 1;
+  a.negrec = cw::monitor + 1;
+  a.perm = w.ictl(62);
+  a.nsuper = ns;
+  a.part = npart;
+  a.fperm = fperm;
+  a.nassem = w.ictl(65);
+  a.panpart = panpart;
+  a.ptr = nptr;
+  a.rel = rel;
+  a.gidx = w.ictl(79);
+  a.gl = gl;
+  a.varea = V;
+  a.sa = V + h(gl);
+  a.slen = slen;
+  a.fa = a.sa + slen;
+  a.flen = flen;
+  a.incore = incore;
+  a.maxdepth = w36;
+  a.stksn = stksn;
+  a.stkpos = stkpos;
+  a.stkdir = stkdir;
+  a.lunit1 = lunit1;
+  a.lunit3 = lunit3;
+  a.lunit4 = lunit4;
+  a.lunit6 = lunit6;
+  a.dlen = dlen;
+  a.iobuf = iobuf;
+  a.pivblk = pivblk;
+  const i32 code = hdslf2(w, a);
+  for (int k = 0; k < 3; ++k) inertia[k] = a.inertia[k];
+  if (code != 0) return fail(map_code(code, a, w));
+  const i64 Fs = static_cast<i64>(a.fwords);
+  const i64 glcount = pvttol > 0.0 ? a.glcount : 0;
+  const double peak = std::max(w.ctl(cw::peak), static_cast<double>(std::min<i64>(
+                                                     lwork, nfix + h(glcount) + a.slen + (ud == 0 ? Fs : 0))));
+  for (i32 u : {lunit4, lunit6}) {
+    if (u < 0) continue;
+    xdslcl(u, 2, e);
+    if (e != 0) return fail({u == lunit4 ? -506 : -512, u});
+  }
+  // The global index list behind the panel partition.
+  const i64 npanel = a.npanel;
+  i64 glpos = w.ictl(79);
+  i64 end = panpart + h(npanel + 1) - 1;
+  if (pvttol > 0.0) {
+    glpos = end + 1;
+    move_ints(w, V, glpos, glcount);
+    end = glpos + h(glcount) - 1;
+  } else if (lunit2 > 0) {
+    xislrd(lunit2, nsnind, w.ints(glpos, nsnind).data(), e);
+    if (e != 0) return fail({-504, lunit2});
+    w.set(151, w.ctl(151) + static_cast<double>(G));
+  }
+  // The factor behind them, when it fits with the inverse permutation and
+  // the scratch of the condition estimate.
+  const i64 scratch = condest ? n + 2 * m : 0;
+  const i64 need = Fs + end + h(n) + scratch;
+  if (need > lwork) return fail({-501, need});
+  const i64 fpos = end + 1;
+  if (a.incore) {
+    if (Fs > 0) std::memmove(w.dbl(fpos, Fs).data(), w.dbl(a.fa, Fs).data(), static_cast<std::size_t>(Fs) * 8);
+  } else if (Fs > 0) {
+    xdslw5(lunit3, w.dbl(fpos, Fs).data(), 1, 1, Fs, e);
+    if (e != 0) return fail({-505, lunit3});
+    w.set(155, w.ctl(155) + static_cast<double>(a.st.file1_words + Fs));
+    w.set(145, std::max(w.ctl(145), static_cast<double>(a.st.file1_words)));
+  }
+  if (lunit3 >= 0) {
+    xdslcf(lunit3, e);
+    if (e != 0) return fail({-505, lunit3});
+  }
+  // Inverse factorisation permutation; the index lists in factor positions.
+  const i64 finv = fpos + Fs;
+  xislin(n, w.ints(fperm, n).data(), w.ints(finv, n).data());
+  if (pvttol > 0.0) xislrl(glcount, w.ints(glpos, glcount).data(), w.ints(finv, n).data());
+  const i64 fend = finv + h(n) - 1;
+  FactorView fv;
+  fv.n = n;
+  fv.nsuper = ns;
+  fv.snpan = w.ints(npart, ns + 1).data();
+  fv.panpart = w.ints(panpart, npanel + 1).data();
+  fv.ptr = w.ints(nptr, ns + 1).data();
+  fv.gl = w.ints(glpos, std::max<i64>(fv.ptr[ns] - 1, 1)).data();
+  fv.pivblk = w.ints(pivblk, n).data();
+  fv.diag = w.dbl(dcopy, n).data();
+  fv.factor = Fs > 0 ? w.dbl(fpos, Fs).data() : w.dbl(fpos, 0).data();
+  fv.rhsblk = w194;
+  const PanelSizes ps = xdslmx(fv);
+  cond = 0.0;
+  if (condest) {
+    cond = xdslcn(fv, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, 2 * m).data());
+  }
+  const i64 solve_end = fend + std::max(n, w194 * ps.rows);
+  double cpu = 0, wall = 0;
+  xdslte(cpu0, wall0, cpu, wall);
+  if (c.msglvl >= 3) {
+    xdslpr("diag of the factor", n, fv.diag, c.msgunit);
+    xislpr("pivot block information", n, fv.pivblk, c.msgunit);
+    xislpr("factorization permutation", n, w.ints(fperm, n).data(), c.msgunit);
+    xislpr("factorization inverse permutation", n, w.ints(finv, n).data(), c.msgunit);
+    xislpr("new supernode partition", ns + 1, fv.snpan, c.msgunit);
+    xislpr("panel partition", npanel + 1, fv.panpart, c.msgunit);
+    xislpr("new index pointer", ns + 1, fv.ptr, c.msgunit);
+  }
+  if (c.msglvl >= 4) {
+    xislpa("new lindxg", ns, fv.ptr, fv.gl, c.msgunit);
+    xdslpr("lnz", Fs, fv.factor, c.msgunit);
+  }
+  if (c.msglvl > 0) {
+    unit_write_line(c.msgunit, "");
+    time_line(c, "cpu  time for numeric factorization    = ", cpu);
+    time_line(c, "wall time for numeric factorization    = ", wall);
+    unit_write_line(c.msgunit, fline("(5X,A,1PE15.4)", {"one norm condition number estimate     = ", cond}));
+  }
+  w.set(cw::stage, stage::factorised);
+  w.set(cw::last, static_cast<double>(fend));
+  w.set(cw::need, static_cast<double>(solve_end));
+  w.set(cw::peak, std::max({peak, static_cast<double>(fend + scratch), static_cast<double>(solve_end)}));
+  w.set(34, static_cast<double>(ps.rows));
+  w.set(39, static_cast<double>(ps.tri));
+  w.set(40, static_cast<double>(ps.block));
+  w.set(42, static_cast<double>(Fs));
+  w.set(43, static_cast<double>(glcount));
+  w.set(44, static_cast<double>(a.slen));
+  w.set(54, 0.0);
+  w.set(55, static_cast<double>(fend + 1));
+  w.set(68, static_cast<double>(dcopy));
+  w.set(78, static_cast<double>(pivblk));
+  w.set(80, static_cast<double>(glpos));
+  w.set(82, static_cast<double>(fpos));
+  w.set(83, static_cast<double>(npart));
+  w.set(84, static_cast<double>(nptr));
+  w.set(85, static_cast<double>(fperm));
+  w.set(86, static_cast<double>(finv));
+  w.set(95, cond);
+  w.set(104, cpu);
+  w.set(111, wall);
+  w.set(114, a.st.ops1);
+  w.set(115, a.st.ops2);
+  w.set(138, static_cast<double>(panpart));
+}
+
+}  // namespace zephsol::sparse
