@@ -66,6 +66,17 @@ void node_system_rows(word ids, std::span<const word> nodes, word rows, word j,
   }
 }
 
+void copy_record(word from, word to, word area) {
+  const word room = bndcom().NFREE;
+  for (;;) {
+    word nread = 0, status = 0;
+    DBRDST(from, &core().w(area), room, 0, nread, status);
+    if (status == 2) return;
+    DBWRIT(to, &core().w(area), status == 1 ? nread : room, status == 1 ? 1 : 0);
+    if (status == 1) return;
+  }
+}
+
 }  // namespace gp2
 
 namespace {

@@ -50,6 +50,10 @@ word node_system_count(std::span<const word> nodes);
 void node_system_rows(word ids, std::span<const word> nodes, word rows, word j,
                       const std::function<void(word node, word system)>& undefined);
 
+// Copies the rest of the current record of `from` onto `to` through the
+// entry area at `area`, in pieces of at most its free words (BNDCOM).
+void copy_record(word from, word to, word area);
+
 // The automatic step: reads CONE and NODC into the work areas from `base`
 // (below the buffer at b2), and calls GP2AMP with $301 open at b1.
 void automatic_step(word base, word b1, word b2);

@@ -64,19 +64,6 @@ word convert_equation(word area, word set, std::span<word> nodes, bool& local) {
   return t;
 }
 
-// Copies the rest of the current record of `from` onto `to` through the
-// entry area, in pieces of at most its free words.
-void copy_record(word from, word to, word area) {
-  const word room = bndcom().NFREE;
-  for (;;) {
-    word nread = 0, status = 0;
-    DBRDST(from, &core().w(area), room, 0, nread, status);
-    if (status == 2) return;
-    DBWRIT(to, &core().w(area), status == 1 ? nread : room, status == 1 ? 1 : 0);
-    if (status == 1) return;
-  }
-}
-
 // Moves the set staged on $301 to BCDT with the node count j in its head,
 // followed by its node record.
 void copy_staged_set(word ids, std::span<const word> nodes, word area, bool local, word set) {
@@ -87,7 +74,7 @@ void copy_staged_set(word ids, std::span<const word> nodes, word area, bool loca
   DBREAD(S301, head.data(), 5, 1);
   head[4] = j;
   DBWRIT(b.BCDT, head.data(), 5, 1);
-  copy_record(S301, b.BCDT, area);
+  gp2::copy_record(S301, b.BCDT, area);
   if (j > 0) {
     if (4 * std::int64_t{j} > b.NFREE) short_of_core(4 * std::int64_t{j}, b.NFREE);
     gp2::node_system_rows(ids, nodes, area, j, [set](word node, word s) {

@@ -76,12 +76,21 @@ struct AMPCTB {
   word node(int i, int j) const noexcept { return cols[static_cast<std::size_t>((j - 1) * kRows + (i - 1))]; }
 };
 
+// What the last point location left: the natural coordinates reached
+// (xi, eta, zeta; L1, L2, L3, zeta; L1 to L4; L1 to L3) and the shape values
+// there, one per node.
+struct PNTLOC {
+  std::array<double, 4> s{};
+  std::array<double, 20> N{};
+};
+
 struct ModelState {
   NODREG nodreg;
   TA1COM ta1com;
   STRUCT structures;
   BNDCOM bndcom;
   AMPCTB ampctb;
+  PNTLOC pntloc;
 };
 
 ModelState& model_state() noexcept;
