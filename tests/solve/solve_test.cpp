@@ -19,6 +19,7 @@
 #include "support/solvefix.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/ema.h"
 #include "zephsol/solve/mce.h"
@@ -199,6 +200,111 @@ TEST_F(Block, EndLoadStretchesTheBarByPLOverEA) {
   EXPECT_EQ(h[1], ng_);
   EXPECT_EQ(h[2], 2);
   EXPECT_EQ(h[3], 2);
+}
+
+}  // namespace
+}  // namespace zephsol
+
+namespace zephsol {
+namespace {
+
+// ---- Small systems written straight as the reduction's input ----
+
+constexpr word kDep = 16 + 1;
+constexpr word kOwnSystems = 1 << 30;
+constexpr word kNoElement = 512;
+
+class Constrained : public ::testing::Test {
+ protected:
+  Constrained() : fs_(4, 129) { reset_solve_state(); }
+
+  // KGG, USET (header word 6 with the extra flags), GST (n x o columns) and
+  // YS as given; MCE, TRIA and SOLVE with the load p.
+  void solve(const test::Dense& k, const std::vector<word>& sets, word flags, const std::vector<Vector>& gst,
+             const Vector& ys, const Vector& p, word rotb = 0) {
+    test::write_symmetric(KGG, k);
+    test::write_uset(USET, sets);
+    std::array<word, 6> h{};
+    HDRGET(USET, h);
+    h[5] |= flags;
+    if (!ys.empty()) h[5] |= kPrescribedValues;
+    HDRPUT(USET, h);
+    if (!gst.empty()) test::write_columns(GST, gst);
+    if (!ys.empty()) test::write_columns(YS, {ys});
+    MCE(USET, KGG, GST, KLL, KSS, GKFS);
+    TRIA(KLL, USET, 0, LLL);
+    ASSERT_EQ(sysw().IERFLG, 0);
+    test::write_columns(DPG, {p});
+    SOLVE(USET, LLL, DPG, ys.empty() ? 0 : YS, GST, KSS, GKFS, rotb, DUG, OQGV, 0, SolverWork{});
+    dug_ = test::read_columns(DUG);
+    oqgv_ = test::read_columns(OQGV);
+  }
+
+  zephsol::testing::FreshFileSystem fs_;
+  std::vector<Vector> dug_, oqgv_;
+};
+
+// Two springs k1 (DOFs 1-2) and k2 (DOFs 3-4) tied by u3 = u2, DOF 1 held,
+// F at DOF 4: the springs act in series as if DOFs 2 and 3 were one node;
+// the tie forces at DOFs 2 and 3 are equal and opposite (q_n = -G q_o) and
+// the support takes -F. DOF 5 lies on no active element: prescribed 0.3,
+// it stays zero in DUG and OQGV.
+TEST_F(Constrained, TieActsAsMergedNodes) {
+  constexpr double k1 = 200, k2 = 50, F = 3;
+  test::Dense k = test::zeros(5);
+  k[0][0] = k[1][1] = k1;
+  k[0][1] = k[1][0] = -k1;
+  k[2][2] = k[3][3] = k2;
+  k[2][3] = k[3][2] = -k2;
+  // o set: DOF 1 (prescribed), DOF 3 (dependent), DOF 5; n set: DOFs 2, 4.
+  const std::vector<word> sets{kFixed, kFree, kDep, kFree, kFixed + kNoElement};
+  solve(k, sets, 0, {{0, 0}, {1, 0}, {0, 0}}, {0.0, 0.0, 0.3}, {0, 0, 0, F, 0});
+  const Vector want{0, F / k1, F / k1, F / k1 + F / k2, 0};
+  for (std::size_t g = 0; g < want.size(); ++g) EXPECT_NEAR(dug_[0][g], want[g], 1e-15) << g + 1;
+  EXPECT_NEAR(oqgv_[0][0], -F, 1e-13);
+  EXPECT_NEAR(oqgv_[0][1] + oqgv_[0][2], 0.0, 1e-13);
+  EXPECT_NEAR(std::abs(oqgv_[0][2]), F, 1e-13);
+  EXPECT_EQ(oqgv_[0][4], 0.0);
+}
+
+// A node on an inclined roller (free along (c, s), held across it), in its
+// own system through ROTB, against the same node with the MPC
+// u_y = (s / c) u_x: the same global displacements; DUG holds the nodal
+// column, then its global twin; OQGV stays in the nodal axes.
+TEST_F(Constrained, InclinedRollerEqualsTheMpcAlongTheIncline) {
+  constexpr double kx = 100, ky = 40, F = 2;
+  const double c = 0.8, s = 0.6;
+  const Vector load{F, 0};
+
+  // By MPC: u_x free, u_y dependent with G = (s / c).
+  solve({{kx, 0}, {0, ky}}, {kFree, kDep}, 0, {{s / c}}, {}, load);
+  const Vector global = dug_[0];
+  ASSERT_EQ(dug_.size(), 1u);
+  EXPECT_NEAR(global[0], F / (kx + (s / c) * (s / c) * ky), 1e-15);
+
+  // In the node's system R = rows (c, s, 0), (-s, c, 0), (0, 0, 1): the
+  // stiffness R K R^T as the assembly turns it.
+  const double r[3][3] = {{c, s, 0}, {-s, c, 0}, {0, 0, 1}};
+  test::Dense kr = test::zeros(2);
+  const double kd[2] = {kx, ky};
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      for (int m = 0; m < 2; ++m) kr[i][j] += r[i][m] * kd[m] * r[j][m];
+  std::vector<word> entry{1 * 1024 + 2};
+  for (const auto& row : r)
+    for (double v : row) entry.push_back(real_word(static_cast<float>(v)));
+  test::write_block(ROTB, {entry}, {1, 1, 0, 0, 0, 0});
+  solve(kr, {kFree, kFixed}, kOwnSystems, {}, {}, load, ROTB);
+  ASSERT_EQ(dug_.size(), 2u);
+  EXPECT_NEAR(dug_[1][0], global[0], 1e-7 * global[0]);
+  EXPECT_NEAR(dug_[1][1], global[1], 1e-7 * global[0]);
+  EXPECT_EQ(dug_[0][1], 0.0);
+  EXPECT_NEAR(dug_[0][0], std::hypot(global[0], global[1]), 1e-7 * global[0]);
+  // The force across the incline in the nodal axes: (K' u')_2 - F'_2.
+  ASSERT_EQ(oqgv_.size(), 1u);
+  const double rf = static_cast<float>(-s) * F;
+  EXPECT_NEAR(oqgv_[0][1], kr[1][0] * dug_[0][0] - rf, 1e-12);
+  EXPECT_EQ(test::block_header(DUG)[0], 2);
 }
 
 }  // namespace

@@ -132,7 +132,17 @@ void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia,
   ia[static_cast<std::size_t>(L.n)] = static_cast<word>(count + 1);
 }
 
-float tolerance() {
+[[noreturn]] void not_converged(word flag) {
+  write_listing_and_log(
+      {fline("('0*** SYSTEM FATAL MESSAGE ',I6,', PRECONDITIONED CONGRUENT GRADIENT FAILED.')", {1000 + flag}),
+       fline("(10X,'CONVERGENSE CRITERIA WAS NOT SATISFIED.')")});
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
+}  // namespace
+
+float iteration_tolerance() {
   const float tol = sysw().PCGTOL;
   constexpr float kSmallest = 0x1p-47f;
   if (tol <= 0.0f || tol > 0.5f) return 1.0e-6f;
@@ -144,16 +154,6 @@ word iteration_limit(word n) {
   const word maxit = sysw().PCGMXI;
   return maxit >= 1 ? maxit : std::max<word>(n, 100);
 }
-
-[[noreturn]] void not_converged(word flag) {
-  write_listing_and_log(
-      {fline("('0*** SYSTEM FATAL MESSAGE ',I6,', PRECONDITIONED CONGRUENT GRADIENT FAILED.')", {1000 + flag}),
-       fline("(10X,'CONVERGENSE CRITERIA WAS NOT SATISFIED.')")});
-  sysw().IERFLG = 1;
-  RUNEND();
-}
-
-}  // namespace
 
 void SPSOLV(word first, word lwork, word method) {
   SOLBLK& sb = solblk();
@@ -207,7 +207,7 @@ void SPSOLV(word first, word lwork, word method) {
     const auto xs = c.doubles(at(L.x), n);
     float err = 0.0f;
     word flag = 0;
-    PCGSOL(n, nnz_stored, ja, ia, a, b, xs, iteration_limit(n), tolerance(), c.doubles(at(L.l), L.m),
+    PCGSOL(n, nnz_stored, ja, ia, a, b, xs, iteration_limit(n), iteration_tolerance(), c.doubles(at(L.l), L.m),
            c.doubles(at(L.u), n), c.doubles(at(L.r), n), c.doubles(at(L.z), n), err, flag);
     if (flag != 0) not_converged(flag);
     solution = xs;

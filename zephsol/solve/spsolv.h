@@ -37,4 +37,9 @@ namespace zephsol {
 // The work array: lwork words of the word space from the odd index first.
 void SPSOLV(word first, word lwork, word method);
 
+// The tolerance and the iteration limit of the conjugate gradients for n
+// equations, from PCGTOL and PCGMXI.
+float iteration_tolerance();
+word iteration_limit(word n);
+
 }  // namespace zephsol
