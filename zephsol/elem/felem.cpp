@@ -19,10 +19,11 @@ constexpr std::size_t kBlock8 = 7;  // switch index of block 8
 // The twelve stored end forces of point 1.
 std::span<const double, 12> end_forces() { return std::span<const double, 12>(eivwka().blk.b8.v.data() + 1, 12); }
 
-// Beam end forces in member axes turned into global DOFs, FE = T^T FL in
-// four blocks of three (forces and moments of each node).
-void beam_forces(std::span<double> fe) {
-  EIVGTA(1);
+// Beam end forces in member axes, kept in block 8 of the given point, turned
+// into global DOFs, FE = T^T FL in four blocks of three (forces and moments
+// of each node).
+void beam_forces(word point, std::span<double> fe) {
+  EIVGTA(point);
   if (eivwka().sw[kBlock8] == 0) return;
   std::array<double, 9> t{};
   double l = 0.0;
@@ -85,9 +86,11 @@ void FROD2(std::span<double> FE) {
   eu::axial_pair(FE, c, eivwka().vec[0][0] * eu::prop(1), 3);
 }
 
-void FBEAM2(std::span<double> FE) { beam_forces(FE); }
+void FBEAM2(std::span<double> FE) { beam_forces(1, FE); }
 
-void FSBEAM2(std::span<double> FE) { beam_forces(FE); }
+// The section beam keeps its end forces with the middle section point of its
+// middle station, one of its output points.
+void FSBEAM2(std::span<double> FE) { beam_forces(kSectionBeamForcePoint, FE); }
 
 void FSPG2(std::span<double> FE) {
   EIVGTA(1);

@@ -20,21 +20,6 @@ constexpr int kDof = 12;
 constexpr double kCoincident = 0.000001;
 constexpr word kOpen = 1, kInContact = 2;
 
-// Contact frame (column a = local axis a): local x from node 1 to node 2; for
-// nodes closer than 1e-6 the normal comes from the angles of property words
-// 7 and 8 (degrees, converted with the given pi).
-std::array<double, 9> contact_frame(double pi) {
-  std::array<double, 3> p1 = eu::node(1), p2 = eu::node(2);
-  const double dx = p2[0] - p1[0], dy = p2[1] - p1[1], dz = p2[2] - p1[2];
-  if (std::sqrt(dx * dx + dy * dy + dz * dz) <= kCoincident) {
-    const double a = prop(7) * pi / 180.0, b = prop(8) * pi / 180.0;
-    p1 = {0.0, 0.0, 0.0};
-    p2 = {std::cos(a) * std::cos(b), std::sin(a) * std::cos(b), std::sin(b)};
-  }
-  std::array<double, 9> dc{};
-  LAXL2(p1, p2, dc);
-  return dc;
-}
 
 // Branch number of the hysteresis set of component 2, 4, 5 or 6 (set 0..3):
 // the tenth of its first value, truncated.
@@ -62,6 +47,19 @@ std::array<double, 6> spring_constants() {
 }
 
 }  // namespace
+
+std::array<double, 9> contact_frame(double pi) {
+  std::array<double, 3> p1 = eu::node(1), p2 = eu::node(2);
+  const double dx = p2[0] - p1[0], dy = p2[1] - p1[1], dz = p2[2] - p1[2];
+  if (std::sqrt(dx * dx + dy * dy + dz * dz) <= kCoincident) {
+    const double a = prop(7) * pi / 180.0, b = prop(8) * pi / 180.0;
+    p1 = {0.0, 0.0, 0.0};
+    p2 = {std::cos(a) * std::cos(b), std::sin(a) * std::cos(b), std::sin(b)};
+  }
+  std::array<double, 9> dc{};
+  LAXL2(p1, p2, dc);
+  return dc;
+}
 
 void KCNT2(std::span<double> KE) {
   EIVGTA(1);

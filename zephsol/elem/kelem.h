@@ -35,7 +35,9 @@
 // the run ends.
 #pragma once
 
+#include <array>
 #include <span>
+#include <string_view>
 
 #include "zephsol/exec/words.h"
 
@@ -113,6 +115,13 @@ BeamSection beam_section();
 // takes the pinned-end form without clearing that end. Shared by the
 // stiffness and the stress routine of BEAM2.
 void beam_local_stiffness(const BeamSection& s, double L, std::span<double> KL);
+// A BEAM2 fatal message of two lines on the listing and on the error log:
+// text, then the element and material identifiers; IERFLG = 1 and the run
+// ends.
+[[noreturn]] void beam_fatal(std::string_view text);
+// Message 8204 through beam_fatal for a material whose moduli follow the
+// point state (kinds 2, 3, 5 and 7), which a BEAM2 cannot take.
+void beam_check_material();
 // LOCAL bit 0: leave KE in the member's local DOFs.
 void KBEAM2(std::span<double> KE, word LOCAL);
 void KROD2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH);
@@ -123,6 +132,11 @@ void KSPG2(std::span<double> KE);
 // node 2; MODE bit 0: in member axes, otherwise global.
 void BMTEMP(std::span<const float> TEMP, std::span<double> F, word MODE);
 void KCNT2(std::span<double> KE);
+// Triad of the contact frame (LAXL2 form: axis a's components at 3a..3a+2):
+// local x from node 1 to node 2; for nodes closer than 1e-6 from the origin
+// to (cos a cos b, sin a cos b, sin b), a and b property words 7 and 8 in
+// degrees converted with the given pi.
+std::array<double, 9> contact_frame(double pi);
 
 // ---- Internal-force routines (FE accumulated, n terms) ----------------------------------
 
@@ -146,6 +160,8 @@ void FJOINT16(std::span<double> FE);
 void FROD2(std::span<double> FE);
 void FBEAM2(std::span<double> FE);
 void FSBEAM2(std::span<double> FE);
+// The state point of an SBEAM2 whose block 8 holds the element's end forces.
+inline constexpr word kSectionBeamForcePoint = 63;
 void FSPG2(std::span<double> FE);
 void FCNT2(std::span<double> FE);
 

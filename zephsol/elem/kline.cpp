@@ -5,12 +5,11 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <string>
+#include <string_view>
 
 #include "zephsol/elem/eiv.h"
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/elem_util.h"
-#include "zephsol/exec/records.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/elem/laxes.h"
 #include "zephsol/elem/sbeam.h"
@@ -27,24 +26,6 @@ using eu::pk;
 using eu::prop;
 
 constexpr int kBeamDof = 12;
-
-// BEAM2 on a material whose moduli depend on the point state: the two lines
-// of message 8204 on the listing and the error log, then the run ends.
-[[noreturn]] void beam_material_not_applicable() {
-  const std::string head = "('0*** USER FATAL MESSAGE 8204, MATERIAL PROPERTY NOT APPLICABLE FOR THE ELEMENT.')";
-  const std::string body = "(10X,'ELEMENT =',I8,', MATERIAL ID =',I8)";
-  for (int unit : {6, 999}) {
-    fwrite_unit(unit, head);
-    fwrite_unit(unit, body, {estcom().IEXN, estcom().MATID});
-  }
-  sysw().NLINE += 2;
-  sysw().IERFLG = 1;
-  RUNEND();
-}
-
-bool beam_rejects_kind(word kind) {
-  return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE || kind == mkind::RATIO;
-}
 
 // One bending plane of the beam: translation t and rotation r DOFs of each
 // end, rigidity EI, shear factor f = 1/(1 + phi), and the sign s of the
@@ -103,6 +84,22 @@ double point_modulus(word point) {
 
 }  // namespace
 
+void beam_fatal(std::string_view text) {
+  for (int unit : {6, 999}) {
+    fwrite_unit(unit, "(A)", {text});
+    fwrite_unit(unit, "(10X,'ELEMENT =',I8,', MATERIAL ID =',I8)", {estcom().IEXN, estcom().MATID});
+  }
+  sysw().NLINE += 2;
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
+void beam_check_material() {
+  const word kind = matcom().MATKND;
+  if (kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE || kind == mkind::RATIO)
+    beam_fatal("0*** USER FATAL MESSAGE 8204, MATERIAL PROPERTY NOT APPLICABLE FOR THE ELEMENT.");
+}
+
 BeamSection beam_section() {
   const MATCOM& m = matcom();
   BeamSection s{m.w(mw::E), m.w(mw::NU), prop(1), prop(2), prop(3), prop(4), prop(5), prop(6),
@@ -141,7 +138,7 @@ void beam_local_stiffness(const BeamSection& s, double l, std::span<double> KL) 
 
 void KBEAM2(std::span<double> KE, word LOCAL) {
   EIVGTA(1);
-  if (beam_rejects_kind(matcom().MATKND)) beam_material_not_applicable();
+  beam_check_material();
   std::array<double, 78> kl{};
   std::array<double, 9> t{};
   double l = 0.0;
