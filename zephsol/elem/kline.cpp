@@ -212,20 +212,14 @@ void KSBEAM2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std
   SBMCOM& s = sbmcom();
   std::fill(KE.begin(), KE.begin() + 78, 0.0);
   double et = 0.0;
-  for (word st = 1; st <= kStations; ++st) {
-    BSBEAM2(s.XS[static_cast<std::size_t>(st - 1)]);
-    for (word iy = 1; iy <= kPoints; ++iy)
-      for (word iz = 1; iz <= kPoints; ++iz) {
-        word q = 0;
-        BSBMPT(1, st, iy, iz, kPoints, kPoints, q);
-        EIVGTA(q);
-        std::array<double, 21> d{};
-        STPMTX(d);
-        et = d[0];
-        for (std::size_t i = 0; i < 6; ++i) d[i] *= s.W;
-        BTDB(s.BP, d, kBeamDof, 3, KE);
-      }
-  }
+  each_section_point(1, kStations, kPoints, kPoints, [&](word q) {
+    EIVGTA(q);
+    std::array<double, 21> d{};
+    STPMTX(d);
+    et = d[0];
+    for (std::size_t i = 0; i < 6; ++i) d[i] *= s.W;
+    BTDB(s.BP, d, kBeamDof, 3, KE);
+  });
   if (LTHERM & 1) {
     const double tm = (static_cast<double>(TEMP[0]) + TEMP[1]) / 2.0;
     double l = 0.0;

@@ -64,4 +64,21 @@ void BSBEAM2(double xi);
 // 2j - 1, 2k - 1). ny, nz are accepted and not read.
 void BSBMPT(word mode, word i, word j, word k, word ny, word nz, word& ipt);
 
+// Calls f(ipt) for the section points of nsta stations and ny x nz positions
+// (BSBMPT's mode), station by station, then depth, width fastest; BP and W
+// of SBMCOM hold the point's B and weight during the call.
+template <class F>
+void each_section_point(word mode, word nsta, word ny, word nz, F&& f) {
+  SBMCOM& s = sbmcom();
+  for (word i = 1; i <= nsta; ++i) {
+    BSBEAM2(s.XS[static_cast<std::size_t>(i - 1)]);
+    for (word j = 1; j <= ny; ++j)
+      for (word k = 1; k <= nz; ++k) {
+        word ipt = 0;
+        BSBMPT(mode, i, j, k, ny, nz, ipt);
+        f(ipt);
+      }
+  }
+}
+
 }  // namespace zephsol

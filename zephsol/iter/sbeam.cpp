@@ -182,31 +182,25 @@ void SSBEAM2(word ITHERM, std::span<const float> TEMP, std::span<const double> U
   EIVWK& b = eivwkb();
   b.vec[2] = {};
   const double tm = ITHERM != 0 ? (static_cast<double>(TEMP[0]) + TEMP[1]) / 2.0 : 0.0;
-  for (word st = 1; st <= kStations; ++st) {
-    BSBEAM2(s.XS[static_cast<std::size_t>(st - 1)]);
-    for (word ia = 1; ia <= kPositions; ++ia)
-      for (word ib = 1; ib <= kPositions; ++ib) {
-        word p = 0;
-        BSBMPT(0, st, ia, ib, kPositions, kPositions, p);
-        EIVGTA(p);
-        // d eps = B u' (axial strain and the two shears of the section point).
-        for (std::size_t c = 0; c < 3; ++c) {
-          double d = 0.0;
-          for (std::size_t j = 0; j < 12; ++j) d += s.BP[12 * c + j] * ul[j];
-          b.vec[2][c] = d;
-        }
-        b.sw[2] = ITHERM != 0 ? 1 : 0;
-        if (ITHERM != 0) {
-          b.blk.b3.s = tm;
-          b.blk.b3.v = {static_cast<double>(matcom().w(mw::ALPHA)) * tm, 0.0, 0.0, 0.0, 0.0, 0.0};
-        }
-        ELMSIG();
-        std::array<double, 3> ws{};
-        for (std::size_t c = 0; c < 3; ++c) ws[c] = s.W * eivwka().vec[0][c];
-        kint::add_btv<3, 12>(s.BP, ws, fl);
-        EIVPTA();
-      }
-  }
+  each_section_point(0, kStations, kPositions, kPositions, [&](word p) {
+    EIVGTA(p);
+    // d eps = B u' (axial strain and the two shears of the section point).
+    for (std::size_t c = 0; c < 3; ++c) {
+      double d = 0.0;
+      for (std::size_t j = 0; j < 12; ++j) d += s.BP[12 * c + j] * ul[j];
+      b.vec[2][c] = d;
+    }
+    b.sw[2] = ITHERM != 0 ? 1 : 0;
+    if (ITHERM != 0) {
+      b.blk.b3.s = tm;
+      b.blk.b3.v = {static_cast<double>(matcom().w(mw::ALPHA)) * tm, 0.0, 0.0, 0.0, 0.0, 0.0};
+    }
+    ELMSIG();
+    std::array<double, 3> ws{};
+    for (std::size_t c = 0; c < 3; ++c) ws[c] = s.W * eivwka().vec[0][c];
+    kint::add_btv<3, 12>(s.BP, ws, fl);
+    EIVPTA();
+  });
   EIVGTA(kSectionBeamForcePoint);
   eivwka().sw[kBlock8] = 1;
   for (std::size_t i = 0; i < 12; ++i) eivwka().blk.b8.v[i + 1] = fl[i];
