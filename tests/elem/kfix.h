@@ -91,9 +91,10 @@ class StateRecord {
       EIVPTA();
     }
   }
-  // Sets the twelve end forces of point 1 (block 8, values 2-13).
+  // Sets the twelve end forces (block 8, values 2-13) of the point that keeps
+  // them: point 1, the section beam's force point for an SBEAM2.
   void set_end_forces(const std::vector<double>& f) {
-    EIVGTA(1);
+    EIVGTA(estcom().IECOD == 26 ? kSectionBeamForcePoint : 1);
     eivwka().sw[7] = 1;
     std::copy(f.begin(), f.end(), eivwka().blk.b8.v.begin() + 1);
     EIVPTA();
