@@ -8,6 +8,8 @@
 #include "zephsol/input/chksav.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
+#include "zephsol/iter/cnvtst.h"
+#include "zephsol/iter/modeiv.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
 #include "zephsol/model/gp3.h"
@@ -50,6 +52,8 @@ int main() {
   modules.PGMDFY = zephsol::PGMDFY;
   modules.TRIA = zephsol::TRIA;
   modules.SOLVE = zephsol::SOLVE;
+  modules.MODEIV = zephsol::MODEIV;
+  modules.CNVTST = zephsol::CNVTST;
   modules.OFP1 = zephsol::OFP1;
   zephsol::ZEPH(modules);
 }

@@ -371,6 +371,18 @@ void unit_rewind(int unit) {
   reposition(u, 0);
 }
 
+void unit_append(int unit) {
+  Unit& u = require(unit);
+  if (u.form == UnitForm::Formatted) flush_text(unit, u);
+  if (u.fd < 0 || is_stream_fd(u)) return;
+  struct stat st {};
+  if (::fstat(u.fd, &st) != 0) {
+    io_fatal(-3993, unit, 0);
+    return;
+  }
+  reposition(u, st.st_size);
+}
+
 void unit_write_record(int unit, std::span<const std::byte> data) {
   Unit& u = require(unit);
   if (u.fd < 0) return;

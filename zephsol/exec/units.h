@@ -59,6 +59,9 @@ void unit_flush_all();
 
 // Sequential units (either form): position at the start.
 void unit_rewind(int unit);
+// Sequential units: position at the end of the file, so that what is written
+// next follows what the file holds.
+void unit_append(int unit);
 
 // Unformatted sequential records.
 void unit_write_record(int unit, std::span<const std::byte> data);

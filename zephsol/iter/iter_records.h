@@ -42,6 +42,9 @@ enum RequestWord : int {
 
 struct IterState {
   OFPREQ ofpreq;
+  // The convergence log has been written in this run: later connections go
+  // on after its lines.
+  bool convergence_log_written = false;
 };
 
 IterState& iter_state() noexcept;
