@@ -124,7 +124,9 @@ TEST_F(Modeiv, PointRulesAndEveryOtherWordKept) {
     EIVGTA(p);
     EIVGTB(p);
     const EIVWK &got = eivwka(), &start = eivwkb();
-    if (k.a_plastic_block != 0) EXPECT_EQ(got.blk.b2.iv[0], k.plastic) << k.what;
+    if (k.a_plastic_block != 0) {
+      EXPECT_EQ(got.blk.b2.iv[0], k.plastic) << k.what;
+    }
     if (k.a_joint != 0) {
       EXPECT_EQ(got.blk.b11.iv[0], k.state) << k.what;
       EXPECT_EQ(got.blk.b11.iv[1], k.lock) << k.what;
