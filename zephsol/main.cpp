@@ -10,6 +10,7 @@
 #include "zephsol/input/xinpt.h"
 #include "zephsol/iter/cnvtst.h"
 #include "zephsol/iter/modeiv.h"
+#include "zephsol/iter/ubforc.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
 #include "zephsol/model/gp3.h"
@@ -52,6 +53,7 @@ int main() {
   modules.PGMDFY = zephsol::PGMDFY;
   modules.TRIA = zephsol::TRIA;
   modules.SOLVE = zephsol::SOLVE;
+  modules.UBFORC = zephsol::UBFORC;
   modules.MODEIV = zephsol::MODEIV;
   modules.CNVTST = zephsol::CNVTST;
   modules.OFP1 = zephsol::OFP1;
