@@ -10,6 +10,7 @@
 
 #include "support/fatal.h"
 #include "zephsol/dbio/columns.h"
+#include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/mtxadd.h"
@@ -281,6 +282,17 @@ TEST(Addvg, VectorsOfOneAndTwoColumns) {
 
   write_vectors(DPG, {{1, 2, 3}});
   EXPECT_RUN_ENDS_WITH(fs, ADDVG(DPG, PGM, UG, 1.0f), "NUMBER OF ROWS/COLUMNS INCOMPATIBLE.  P1,P2=     225,       3");
+}
+
+TEST(Addvg, OneColumnOfBServesBothColumnsBesideAWiderA) {
+  // B of one column, A of three: both columns of S start from f B, and only
+  // A's first two columns are added.
+  FreshFileSystem fs(1, 101);
+  write_vectors(PGM, {{1, 2, 3, 4}});
+  write_vectors(DPGM, {{10, 0, 0, 0}, {0, 20, 0, 0}, {0, 0, 30, 0}});
+  std::fill_n(core().doubles(1, 64).begin(), 64, 777.0);  // what an earlier module left in core
+  ADDVG(DPGM, PGM, UG, 2.0f);
+  EXPECT_EQ(read_vectors(UG), (Dense{{12, 4, 6, 8}, {2, 24, 6, 8}}));
 }
 
 }  // namespace

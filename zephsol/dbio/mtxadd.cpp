@@ -234,7 +234,7 @@ void ADDVG(word a, word b, word s, float f) {
   scaled(u);
   if (hb[0] >= 2)
     scaled(v);
-  else if (m == 2)
+  else if (m >= 2)
     std::copy(u, u + n, v);
   DBCLOS(b, kCloseRewind);
 
