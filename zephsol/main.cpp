@@ -11,6 +11,7 @@
 #include "zephsol/iter/cnvtst.h"
 #include "zephsol/iter/modeiv.h"
 #include "zephsol/iter/ubforc.h"
+#include "zephsol/model/accepd.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
 #include "zephsol/model/gp3.h"
@@ -46,6 +47,8 @@ int main() {
   modules.GP3 = zephsol::GP3;
   modules.INISE2 = zephsol::INISE2;
   modules.INISET = zephsol::INISET;
+  modules.ACCEPD = zephsol::ACCEPD;
+  modules.MODEPX = zephsol::MODEPX;
   modules.SINTVAL = sintval_list;
   modules.EMG = zephsol::EMG;
   modules.EMA = zephsol::EMA;
