@@ -4,8 +4,20 @@
 // condition numbers, and the same solutions in every work layout.
 #include <gtest/gtest.h>
 
+#include <cholmod.h>
+
 #include "support/matrix.h"
 #include "support/sparse_fixture.h"
+#include "zephsol/sparse/state.h"
+
+extern "C" {
+void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
+void dgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work, const int* lwork, int* info);
+void dsytrf_(const char* uplo, const int* n, double* a, const int* lda, int* ipiv, double* work, const int* lwork,
+             int* info, std::size_t);
+void dsycon_(const char* uplo, const int* n, const double* a, const int* lda, const int* ipiv, const double* anorm,
+             double* rcond, double* work, int* iwork, int* info, std::size_t);
+}
 
 namespace zephsol::sparse {
 namespace {
@@ -58,6 +70,168 @@ TEST_F(Factorisation, IndefiniteMatricesWithZeroDiagonals) {
     EXPECT_EQ(r.inertia[0] + r.inertia[1], a.n);
     const auto b = random_rhs(a.n, 1, 7);
     EXPECT_LT(a.residual(r.solve(b), b), 1e-10) << zeros;
+  }
+}
+
+// CHOLMOD's supernodal solution of a positive definite matrix.
+std::vector<double> cholmod_solve(const Sym& a, const std::vector<double>& b) {
+  cholmod_common cm;
+  cholmod_start(&cm);
+  cm.supernodal = CHOLMOD_SUPERNODAL;
+  std::vector<i32> colptr, rowind;
+  std::vector<double> vals;
+  a.columns(colptr, rowind, vals);
+  cholmod_sparse* A = cholmod_allocate_sparse(a.n, a.n, vals.size(), 1, 1, -1, CHOLMOD_REAL, &cm);
+  for (i32 j = 0; j <= a.n; ++j) static_cast<int*>(A->p)[j] = colptr[j] - 1;
+  for (std::size_t q = 0; q < vals.size(); ++q) {
+    static_cast<int*>(A->i)[q] = rowind[q] - 1;
+    static_cast<double*>(A->x)[q] = vals[q];
+  }
+  cholmod_factor* L = cholmod_analyze(A, &cm);
+  cholmod_factorize(A, L, &cm);
+  cholmod_dense* B = cholmod_zeros(a.n, 1, CHOLMOD_REAL, &cm);
+  std::copy(b.begin(), b.end(), static_cast<double*>(B->x));
+  cholmod_dense* X = cholmod_solve(CHOLMOD_A, L, B, &cm);
+  std::vector<double> x(static_cast<double*>(X->x), static_cast<double*>(X->x) + a.n);
+  cholmod_free_dense(&X, &cm);
+  cholmod_free_dense(&B, &cm);
+  cholmod_free_factor(&L, &cm);
+  cholmod_free_sparse(&A, &cm);
+  cholmod_finish(&cm);
+  return x;
+}
+
+double max_rel_diff(const std::vector<double>& x, const std::vector<double>& y) {
+  double d = 0, m = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    d = std::max(d, std::abs(x[i] - y[i]));
+    m = std::max(m, std::abs(y[i]));
+  }
+  return d / m;
+}
+
+TEST_F(Factorisation, HexahedralCouplingMatchesCholmod) {
+  const Sym a = hex_matrix(12, 12, 12, 3, 21);
+  SparseRun r(a, 5000000);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  EXPECT_EQ(r.inertia[0], a.n);
+  const auto b = random_rhs(a.n, 1, 9);
+  const auto x = r.solve(b);
+  EXPECT_LT(max_rel_diff(x, cholmod_solve(a, b)), 1e-10);
+  EXPECT_LT(a.residual(x, b), 1e-14);
+}
+
+// ||A||_1 ||A^-1||_1 from a dense inverse, and LAPACK's estimate.
+struct DenseCond {
+  double exact = 0, lapack = 0;
+};
+DenseCond dense_cond(const Sym& a) {
+  const int n = a.n;
+  std::vector<double> d = a.dense(), f = d;
+  double anorm = 0;
+  for (int j = 0; j < n; ++j) {
+    double s = 0;
+    for (int i = 0; i < n; ++i) s += std::abs(d[static_cast<std::size_t>(j) * n + i]);
+    anorm = std::max(anorm, s);
+  }
+  std::vector<int> ipiv(n), iwork(n);
+  int info = 0, lw = 64 * n;
+  std::vector<double> work(lw);
+  dgetrf_(&n, &n, d.data(), &n, ipiv.data(), &info);
+  dgetri_(&n, d.data(), &n, ipiv.data(), work.data(), &lw, &info);
+  double inorm = 0;
+  for (int j = 0; j < n; ++j) {
+    double s = 0;
+    for (int i = 0; i < n; ++i) s += std::abs(d[static_cast<std::size_t>(j) * n + i]);
+    inorm = std::max(inorm, s);
+  }
+  DenseCond c;
+  c.exact = anorm * inorm;
+  dsytrf_("L", &n, f.data(), &n, ipiv.data(), work.data(), &lw, &info, 1);
+  double rcond = 0;
+  dsycon_("L", &n, f.data(), &n, ipiv.data(), &anorm, &rcond, work.data(), iwork.data(), &info, 1);
+  c.lapack = 1.0 / rcond;
+  return c;
+}
+
+TEST_F(Factorisation, ConditionEstimateIsALowerBoundCloseToTheCondition) {
+  const std::vector<Sym> cases = {laplace3d(10), laplace3d(6, 2.3), indefinite(3, 2, 5, 0.3), hex_matrix(3, 3, 3, 3, 8)};
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    const Sym& a = cases[c];
+    SparseRun r(a, 2000000);
+    ASSERT_EQ(r.ier, 0) << r.failed;
+    const DenseCond d = dense_cond(a);
+    EXPECT_LE(r.cond, d.exact * (1 + 1e-12)) << c;
+    EXPECT_GE(r.cond, d.exact / 10) << c;
+    EXPECT_GE(r.cond, d.lapack / 10) << c;
+    EXPECT_EQ(r.word(95), r.cond);
+  }
+  // The identity and a 1x1 matrix are perfectly conditioned; without the
+  // estimate the figure is 0.
+  Sym one;
+  one.n = 1;
+  one.add(1, 1, -7.0);
+  SparseRun r1(one, 10000);
+  ASSERT_EQ(r1.ier, 0) << r1.failed;
+  EXPECT_EQ(r1.cond, 1.0);
+  EXPECT_EQ(r1.inertia[1], 1);
+  EXPECT_DOUBLE_EQ(r1.solve({14.0})[0], -2.0);
+  SparseRun r0(laplace3d(4), 200000, {{cw::condest, 0.0}});
+  ASSERT_EQ(r0.ier, 0) << r0.failed;
+  EXPECT_EQ(r0.cond, 0.0);
+  EXPECT_EQ(r0.word(95), 0.0);
+}
+
+TEST_F(Factorisation, SeveralRightHandSidesSolveAsOneByOne) {
+  const Sym a = indefinite(3, 3, 17, 0.2);
+  SparseRun r(a, 4000000);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  for (i32 nrhs : {1, 4, 5, 8, 13, 20}) {
+    const auto b = random_rhs(a.n, nrhs, 100 + nrhs);
+    const auto x = r.solve(b, nrhs);
+    for (i32 j = 0; j < nrhs; ++j) {
+      const std::vector<double> bj(b.begin() + j * a.n, b.begin() + (j + 1) * a.n);
+      const auto xj = r.solve(bj);
+      for (i32 i = 0; i < a.n; ++i) ASSERT_NEAR(x[j * a.n + i], xj[i], 1e-12 * (1 + std::abs(xj[i]))) << nrhs;
+      EXPECT_LT(a.residual(xj, bj), 1e-11);
+    }
+  }
+  // Right-hand sides with a leading dimension beyond n.
+  const auto b = random_rhs(a.n, 1, 3);
+  std::vector<double> wide(2 * (a.n + 3), 0.0);
+  std::copy(b.begin(), b.end(), wide.begin());
+  std::copy(b.begin(), b.end(), wide.begin() + a.n + 3);
+  i32 ier = 0;
+  xdslsl(2, wide.data(), a.n + 3, r.work.data(), r.lwork, ier);
+  ASSERT_EQ(ier, 0);
+  EXPECT_LT(a.residual(std::vector<double>(wide.begin() + a.n + 3, wide.begin() + 2 * a.n + 3), b), 1e-11);
+}
+
+TEST_F(Factorisation, ANewValueCycleRefactorises) {
+  const Sym a = laplace3d(5), s = laplace3d(5, 3.3);
+  SparseRun r(a, 400000);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  const auto b = random_rhs(a.n, 1, 1);
+  r.factorise(s);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  EXPECT_EQ(r.inertia[1], laplace3d_below(5, 3.3));
+  EXPECT_LT(s.residual(r.solve(b), b), 1e-12);
+  r.factorise(a);
+  ASSERT_EQ(r.ier, 0);
+  EXPECT_LT(a.residual(r.solve(b), b), 1e-14);
+}
+
+TEST_F(Factorisation, WorkExactlyTheFigureOfTheSymbolicPhase) {
+  for (const Sym& a : {hex_matrix(5, 4, 3, 3, 2), laplace3d(9), indefinite(3, 2, 4, 0.5)}) {
+    SparseRun big(a, 3000000);
+    ASSERT_EQ(big.ier, 0) << big.failed;
+    scratch_close_all();
+    SparseRun r(a, big.need);
+    ASSERT_EQ(r.ier, 0) << r.failed << " need " << big.need;
+    EXPECT_EQ(r.word(54), 0.0);
+    const auto b = random_rhs(a.n, 1, 2);
+    EXPECT_LT(a.residual(r.solve(b), b), 1e-11);
+    EXPECT_EQ(stray_files(), 0);
   }
 }
 
