@@ -105,10 +105,9 @@ struct SolveState {
   SdcPanel panel;
   // The passes of the last stiffness assembly.
   std::vector<EmaPass> ema_passes;
-  // The sparse library's entries as the sparse solve driver calls them, and
-  // what the stand-in of its factorisation keeps (mfslib.h).
+  // The sparse library's entries as the sparse solve driver calls them
+  // (mfslib.h).
   MfsLibrary mfslib = mfs_library();
-  MfsStandIn standin;
 };
 
 SolveState& solve_state() noexcept;
