@@ -235,5 +235,123 @@ TEST_F(Factorisation, WorkExactlyTheFigureOfTheSymbolicPhase) {
   }
 }
 
+// The compressed graph in its own order instead of the nested dissection.
+void natural_order(i32 nvtxs, const iword*, const iword*, iword* perm, iword* iperm) {
+  for (i32 k = 0; k < nvtxs; ++k) perm[k] = iperm[k] = k + 1;
+}
+
+// [[K, B^T], [B, 0]] with the nc constraint rows numbered first, each tying
+// three freedoms of K: eliminated in this order the constraints meet zero
+// pivots in the leaf fronts and travel up as delayed columns.
+Sym saddle(i32 nx, i32 nc, unsigned seed) {
+  const Sym k = hex_matrix(nx, nx, nx, 3, seed);
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(0.5, 1.5);
+  std::uniform_int_distribution<i32> pick(1, k.n);
+  Sym a;
+  a.n = k.n + nc;
+  for (const auto& [cr, v] : k.a) a.add(cr.second + nc, cr.first + nc, v);
+  for (i32 c = 1; c <= nc; ++c) {
+    a.add(c, c, 0.0);
+    for (int t = 0; t < 3; ++t) a.add(pick(rng) + nc, c, t == 1 ? -u(rng) : u(rng));
+  }
+  return a;
+}
+
+TEST_F(Factorisation, DelayedPivotsOfASaddlePoint) {
+  library_state().order_hook = natural_order;
+  const i32 nc = 40;
+  const Sym a = saddle(3, nc, 31);
+  for (double orient : {1.0, 0.0}) {
+    for (double panel : {128.0, 4.0}) {
+      SparseRun r(a, 3000000, {{cw::orient, orient}, {cw::panel, panel}});
+      ASSERT_EQ(r.ier, 0) << r.failed;
+      EXPECT_GT(r.word(43), r.word(32));  // delayed columns lengthen the index lists
+      EXPECT_EQ(r.inertia[0], a.n - nc);
+      EXPECT_EQ(r.inertia[1], nc);
+      const auto b = random_rhs(a.n, 3, 41);
+      const auto x = r.solve(b, 3);
+      for (i32 j = 0; j < 3; ++j)
+        EXPECT_LT(a.residual(std::vector<double>(x.begin() + j * a.n, x.begin() + (j + 1) * a.n),
+                             std::vector<double>(b.begin() + j * a.n, b.begin() + (j + 1) * a.n)),
+                  1e-10);
+      scratch_close_all();
+    }
+  }
+}
+
+TEST_F(Factorisation, AZeroRowIsASingularMatrix) {
+  Sym a = laplace3d(4);
+  for (auto& [cr, v] : a.a)
+    if (cr.first == 10 || cr.second == 10) v = 0.0;
+  SparseRun r(a, 400000, 1, kMsgUnit);
+  EXPECT_EQ(r.ier, -503);
+  EXPECT_EQ(r.inertia[2], 1);
+  EXPECT_EQ(r.word(cw::stage), -1.0);
+  const auto msg = messages();
+  ASSERT_GE(msg.size(), 3u);
+  EXPECT_EQ(msg[msg.size() - 2], "     *** fatal error no.  -503 *** subroutine xdslfa encountered");
+  EXPECT_EQ(msg.back(), "     a numerically singular matrix.");
+  // The same matrix without pivoting meets the zero pivot itself.
+  scratch_close_all();
+  SparseRun n0(a, 400000, {{cw::pvttol, 0.0}});
+  EXPECT_EQ(n0.ier, -503);
+  EXPECT_EQ(n0.inertia[2], 1);
+}
+
+TEST_F(Factorisation, WithoutPivotingThePositiveDefiniteSolveIsTheSame) {
+  const Sym a = hex_matrix(4, 3, 3, 3, 6);
+  SparseRun r(a, 2000000, {{cw::pvttol, 0.0}});
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  EXPECT_EQ(r.word(43), r.word(32));
+  const auto b = random_rhs(a.n, 1, 8);
+  EXPECT_LT(a.residual(r.solve(b), b), 1e-14);
+}
+
+TEST_F(Factorisation, StagesAndArgumentsOfTheFactorisationAndSolution) {
+  const Sym a = laplace3d(4);
+  SparseRun r(a, 400000, 1, kMsgUnit);
+  ASSERT_EQ(r.ier, 0);
+  std::vector<double> b = random_rhs(a.n, 2, 1);
+  i32 ier = 0;
+  xdslsl(0, b.data(), a.n, r.work.data(), r.lwork, ier);
+  EXPECT_EQ(ier, -602);
+  xdslsl(1, b.data(), a.n - 1, r.work.data(), r.lwork, ier);
+  EXPECT_EQ(ier, -603);
+  const i32 solve_end = static_cast<i32>(r.word(cw::need));
+  xdslsl(1, b.data(), a.n, r.work.data(), solve_end - 1, ier);
+  EXPECT_EQ(ier, -601);
+  xdslsl(1, b.data(), a.n, r.work.data(), solve_end, ier);
+  EXPECT_EQ(ier, 0);
+  EXPECT_EQ(r.word(cw::stage), 50.0);
+  // A new value cycle not ended: the factorisation refuses, the stage stays.
+  std::vector<i32> colptr, rowind;
+  std::vector<double> vals;
+  a.columns(colptr, rowind, vals);
+  xdslvm('A', colptr, rowind, vals, r.work.data(), r.lwork, ier);
+  ASSERT_EQ(ier, 0);
+  double cond = 0;
+  i32 inertia[3] = {};
+  xdslfa(r.work.data(), r.lwork, cond, inertia, ier);
+  EXPECT_EQ(ier, -500);
+  EXPECT_EQ(r.word(cw::stage), 31.0);
+  xdslsl(1, b.data(), a.n, r.work.data(), r.lwork, ier);
+  EXPECT_EQ(ier, -600);
+  const auto msg = messages();
+  EXPECT_EQ(msg[msg.size() - 1], "     incorrect sequence.  current stage =         31     should be 50.");
+  // Too little work for the factorisation: -501, the stage stays, and the
+  // work it names succeeds.
+  xdslvf(r.work.data(), r.lwork, ier);
+  ASSERT_EQ(ier, 0);
+  xdslfa(r.work.data(), static_cast<i32>(r.word(cw::last)) + 10, cond, inertia, ier);
+  EXPECT_EQ(ier, -501);
+  EXPECT_EQ(r.word(cw::stage), 40.0);
+  xdslfa(r.work.data(), r.lwork, cond, inertia, ier);
+  ASSERT_EQ(ier, 0);
+  EXPECT_LT(a.residual(r.solve(std::vector<double>(b.begin(), b.begin() + a.n)),
+                       std::vector<double>(b.begin(), b.begin() + a.n)),
+            1e-14);
+}
+
 }  // namespace
 }  // namespace zephsol::sparse

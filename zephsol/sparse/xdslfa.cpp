@@ -345,7 +345,7 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   w.set(39, static_cast<double>(ps.tri));
   w.set(40, static_cast<double>(ps.block));
   w.set(42, static_cast<double>(Fs));
-  w.set(43, static_cast<double>(glcount));
+  w.set(43, static_cast<double>(pvttol > 0.0 ? glcount : nsnind));
   w.set(44, static_cast<double>(a.slen));
   w.set(54, 0.0);
   w.set(55, static_cast<double>(fend + 1));
