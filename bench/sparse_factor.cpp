@@ -72,7 +72,7 @@ Matrix hex_cube(int k) {
 
 // Seconds of the numerical factorisation (and the whole run) in the work
 // the symbolic phase asks for.
-double library_factor(const Matrix& a, double& nzlf, double& total) {
+double library_time(const Matrix& a, double& nzlf, double& total) {
   using namespace zephsol::sparse;
   const auto t0 = Clock::now();
   std::size_t lwork = 2 * a.rowind.size() + 40 * static_cast<std::size_t>(a.n) + 100000;
@@ -105,7 +105,7 @@ double library_factor(const Matrix& a, double& nzlf, double& total) {
   return t;
 }
 
-double cholmod_factor(const Matrix& a, double& lnz) {
+double cholmod_time(const Matrix& a, double& lnz) {
   cholmod_common cm;
   cholmod_start(&cm);
   cm.nmethods = 1;
@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
   for (int k : sizes) {
     const Matrix a = hex_cube(k);
     double nzlf = 0, lnz = 0, total = 0;
-    const double tl = library_factor(a, nzlf, total);
-    const double tc = cholmod_factor(a, lnz);
+    const double tl = library_time(a, nzlf, total);
+    const double tc = cholmod_time(a, lnz);
     std::printf("%4d^3 %9d %11.3f %11.3f %11.3f %7.2f %12.4g %12.4g %7.3f\n", k, a.n, tl, total, tc, tl / tc, nzlf,
                 lnz, nzlf / lnz);
   }
