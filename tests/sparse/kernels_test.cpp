@@ -312,3 +312,197 @@ TEST(NoPivotKernel, ReproducesPositiveDefiniteFronts) {
 
 }  // namespace
 }  // namespace zephsol::sparse
+
+namespace zephsol::sparse {
+namespace {
+
+// Small panels whose pivot choices follow by hand from the tests of the
+// search. Entries are the lower triangle of F by columns (first ncol
+// columns down to row n).
+struct EdgeCase {
+  const char* what;
+  int n, ncol;
+  std::vector<double> lower;
+  double tol;
+  bool root;
+  double pert;
+  int npiv;
+  std::vector<i32> pivblk, ipiv;
+  std::array<i32, 3> inertia;
+  std::array<double, 5> record;  // perturbation record after the call
+  double d11_col, d11_row;       // pivot (1, 1) after the call, by orientation
+};
+
+Front from_lower(int n, int ncol, const std::vector<double>& lower) {
+  Front f{n, Mat(std::size_t(n) * n, 0.0)};
+  std::size_t k = 0;
+  for (int j = 1; j <= ncol; ++j)
+    for (int i = j; i <= n; ++i) f(i, j) = f(j, i) = lower.at(k++);
+  return f;
+}
+
+TEST(PivotKernel, EdgeCases) {
+  const double e = 1e-6;
+  const std::vector<EdgeCase> cases = {
+      {"diagonal panel: 2x2 blocks with d21 = 0, last column 1x1", 5, 5,
+       {1, 0, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 4, 0, 5}, 0.01, false, 0, 5, {2, -1, 2, -8, 1}, {1, 2, 3, 4, 5},
+       {5, 0, 0}, {}, 1, 1},
+      {"width 1: the 1x1 test alone", 2, 1, {2, 1}, 0.01, false, 0, 1, {1}, {1}, {1, 0, 0}, {}, 2, 2},
+      {"a zero column is never accepted", 3, 1, {0, 0, 0}, 0.01, false, 0, 0, {0}, {0}, {0, 0, 0}, {}, 0, 0},
+      {"a zero column among others is left behind", 4, 3, {4, 0, 1, 1, 0, 0, 0, 5, 1}, 0.01, false, 0, 2,
+       {2, -1, 0}, {1, 3, 0}, {2, 0, 0}, {}, 4, 4},
+      {"2x2 test at equality accepts", 2, 2, {4, 2, 4}, 0.5, false, 0, 2, {2, -1}, {1, 2}, {2, 0, 0}, {}, 4, 4},
+      {"2x2 test just over fails, 1x1 then taken", 2, 2, {4, 2, 4}, 0.5000001, false, 0, 2, {1, 1}, {1, 2},
+       {2, 0, 0}, {}, 4, 4},
+      {"1x1 test at equality fails", 2, 1, {1, 2}, 0.5, false, 0, 0, {0}, {0}, {0, 0, 0}, {}, 1, 1},
+      {"opposite signs: determinant of magnitudes 0, two 1x1", 2, 2, {1, 1, -1}, 0.01, false, 0, 2, {1, 1},
+       {1, 2}, {1, 1, 0}, {}, 1, 1},
+      {"2x2 with negative determinant: one of each", 2, 2, {1, 3, 2}, 0.01, false, 0, 2, {2, -1}, {1, 2},
+       {1, 1, 0}, {}, 1, 1},
+      {"2x2 with positive determinant and negative trace", 2, 2, {-4, 1, -3}, 0.01, false, 0, 2, {2, -1},
+       {1, 2}, {0, 2, 0}, {}, -4, -4},
+      {"root, search exhausted: perturbation scaled by the largest magnitude (column-oriented)", 3, 1,
+       {0, 4, 0}, 0.01, true, e, 1, {1}, {1}, {1, 0, 0}, {e, 1, 1, e, e}, 4 * e, e},
+      {"root, zero panel: all perturbed, then 1x1 and a 2x2", 3, 3, {0, 0, 0, 0, 0, 0}, 0.01, true, e, 3,
+       {1, 2, -3}, {1, 2, 3}, {3, 0, 0}, {e, 3, 1, e, e}, e, e},
+      {"not a root: no perturbation, everything left", 3, 3, {0, 0, 0, 0, 0, 0}, 0.01, false, e, 0, {0, 0, 0},
+       {0, 0, 0}, {0, 0, 0}, {e, 0, 0, 0, 0}, 0, 0},
+  };
+  for (const EdgeCase& c : cases)
+    for (bool col : {true, false}) {
+      SCOPED_TRACE(testing::Message() << c.what << (col ? ", column" : ", row") << "-oriented");
+      const Front f = from_lower(c.n, c.ncol, c.lower);
+      const Result r = eliminate(f, c.ncol, col, c.tol, c.root, c.pert);
+      EXPECT_EQ(r.npiv, c.npiv);
+      EXPECT_EQ(r.pivblk, c.pivblk);
+      EXPECT_EQ(r.ipiv, c.ipiv);
+      EXPECT_EQ(r.inertia, c.inertia);
+      std::array<double, 5> rec = c.record;
+      rec[0] = c.pert;
+      EXPECT_EQ(r.pert, rec);
+      EXPECT_EQ(r.at(1, 1), col ? c.d11_col : c.d11_row);
+      if (c.pert == 0.0) {
+        EXPECT_LE(check(f, r).factor, 1e-15);
+      }
+    }
+}
+
+struct PtCase {
+  const char* what;
+  double t, mode, d;
+  std::vector<double> x;
+  i32 ier;
+  double d_after;
+  std::array<i32, 3> inertia;
+  std::array<double, 5> pert, neg;
+};
+
+TEST(PivotTest, Table) {
+  const std::vector<PtCase> cases = {
+      {"no threshold, -0.0 is zero", 0, 0, -0.0, {1}, -1, -0.0, {0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}},
+      {"tiny pivot, small column: replaced by t", 1e-8, 0, 1e-12, {0.5, -0.25}, 0, 1e-8, {1, 0, 0},
+       {1e-8, 1, 4, 1e-8 - 1e-12, 1e-8 - 1e-12}, {0, 0, 0, 0, 0}},
+      {"tiny pivot, larger column: t times its largest entry", 1e-8, 0, 1e-12, {0.5, -3}, 0, 3 * 1e-8, {1, 0, 0},
+       {1e-8, 1, 4, 3 * 1e-8 - 1e-12, 3 * 1e-8 - 1e-12}, {0, 0, 0, 0, 0}},
+      {"tiny negative pivot, empty column: replaced positive", 1e-8, 1, -1e-12, {}, 0, 1e-8, {1, 0, 0},
+       {1e-8, 1, 4, 1e-8 + 1e-12, 1e-8 + 1e-12}, {1, 0, 0, 0, 0}},
+      {"negative pivot counted", 0, 1, -2, {1}, 0, -2, {0, 1, 0}, {0, 0, 0, 0, 0}, {1, 1, 4, -2, -2}},
+      {"negative pivot stops in mode 2", 0, 2, -2, {1}, -11, -2, {0, 0, 0}, {0, 0, 0, 0, 0}, {2, 1, 4, -2, -2}},
+      {"negative threshold never replaces: zero stays an error", -1, 0, 0, {1}, -1, 0, {0, 0, 0},
+       {-1, 0, 0, 0, 0}, {0, 0, 0, 0, 0}},
+  };
+  for (const PtCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::array<double, 5> pert{c.t}, neg{c.mode};
+    std::array<i32, 3> inertia{};
+    double d = c.d;
+    i32 ier = 7;
+    xdslpt(4, d, i32(c.x.size()), c.x.data(), 1, pert.data(), neg.data(), inertia.data(), ier);
+    EXPECT_EQ(ier, c.ier);
+    EXPECT_EQ(d, c.d_after);
+    EXPECT_EQ(std::signbit(d), std::signbit(c.d_after));
+    EXPECT_EQ(inertia, c.inertia);
+    for (int k = 0; k < 5; ++k) EXPECT_DOUBLE_EQ(pert[k], c.pert[k]) << k;
+    EXPECT_EQ(neg, c.neg);
+  }
+}
+
+TEST(PivotTest, RecordsAccumulateOverPivots) {
+  std::array<double, 5> pert{1e-8}, neg{1.0};
+  std::array<i32, 3> inertia{};
+  i32 ier = 0;
+  const double x[] = {2.0};
+  for (auto [k, d] : {std::pair{1, 1e-12}, {2, -3.0}, {3, 1e-10}, {4, -1.0}, {5, -5.0}}) {
+    xdslpt(k, d, k == 3 ? 1 : 0, x, 1, pert.data(), neg.data(), inertia.data(), ier);
+    EXPECT_EQ(ier, 0);
+  }
+  EXPECT_EQ(pert[1], 2);
+  EXPECT_EQ(pert[2], 1);
+  EXPECT_DOUBLE_EQ(pert[3], 1e-8 - 1e-12);  // smallest change: 1e-8 - 1e-12
+  EXPECT_DOUBLE_EQ(pert[4], 2e-8 - 1e-10);  // largest: 2e-8 - 1e-10
+  EXPECT_EQ(neg, (std::array<double, 5>{1, 3, 2, -5, -1}));
+  EXPECT_EQ(inertia, (std::array<i32, 3>{2, 3, 0}));
+}
+
+// The kernels without pivoting stop at a zero pivot, or replace it.
+TEST(NoPivotKernel, ZeroPivotStopsOrIsReplaced) {
+  const Front f = from_lower(3, 3, {1, 1, 2, 1, 3, 9});  // a(2,2) becomes exactly 0
+  for (bool col : {true, false}) {
+    Result r = eliminate(f, 3, col, 0.0);
+    EXPECT_EQ(r.ier, -1);
+    EXPECT_EQ(r.inertia, (std::array<i32, 3>{1, 0, 0}));
+    r = eliminate(f, 3, col, 0.0, false, 1e-8);
+    EXPECT_EQ(r.ier, 0);
+    EXPECT_EQ(r.at(2, 2), 3 * 1e-8);  // t times the column below, a(3, 2) = 3 before the group's update
+    EXPECT_EQ(r.pert[1], 1);
+    EXPECT_EQ(r.pert[2], 2);
+  }
+}
+
+// F22 - L2 D L2^T by both update routines, with and without 2x2 blocks,
+// against the dense product; rejected panel columns do not contribute.
+TEST(BlockUpdate, EqualsTheDenseProduct) {
+  std::mt19937_64 gen(42);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (bool two : {false, true})
+    for (int ntrail : {1, 2, 3, 4, 5, 7, 40})
+      for (int nbu : {1, 3, 32})
+        for (bool col : {true, false}) {
+          const int npiv = 7, ncol = 9, n = ncol + ntrail;
+          std::vector<i32> pivblk(ncol, 1);
+          if (two) pivblk[1] = 2, pivblk[2] = -1, pivblk[5] = 2, pivblk[6] = -2;
+          std::vector<double> panel(std::size_t(n) * ncol);
+          auto at = [&](int i, int j) -> double& {
+            return col ? panel[(j - 1) * std::size_t(n) + i - 1] : panel[(i - 1) * std::size_t(ncol) + j - 1];
+          };
+          for (int j = 1; j <= ncol; ++j)
+            for (int i = j; i <= n; ++i) at(i, j) = u(gen);
+          if (two) at(3, 2) = 0.3, at(7, 6) = -0.7;
+          std::vector<double> f22, want;
+          for (int j = 1; j <= ntrail; ++j)
+            for (int i = j; i <= ntrail; ++i) {
+              f22.push_back(u(gen));
+              double s = 0.0;
+              for (int k = 1; k <= npiv; ++k) {
+                const bool first = pivblk[k - 1] == 2, second = k > 1 && pivblk[k - 2] == 2;
+                // (D L^T)(k, j) for trailing row j
+                double w = at(k, k) * at(ncol + j, k);
+                if (first) w += at(k + 1, k) * at(ncol + j, k + 1);
+                if (second) w += at(k, k - 1) * at(ncol + j, k - 1);
+                s += at(ncol + i, k) * w;
+              }
+              want.push_back(f22.back() - s);
+            }
+          std::vector<double> w1(std::size_t(npiv) * std::max(nbu, 3)), w2(std::size_t(ntrail) * nbu);
+          double ops = 0.0;
+          if (col)
+            xdslum(npiv, ncol, n, nbu, panel.data(), pivblk.data(), ntrail, f22.data(), w1.data(), w2.data(), ops);
+          else
+            xdslul(npiv, ncol, n, panel.data(), pivblk.data(), ntrail, f22.data(), w1.data(), ops);
+          for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(f22[k], want[k], 1e-14) << k;
+          EXPECT_EQ(ops, double(npiv) * ntrail * (ntrail + 1) + double(npiv) * ntrail);
+        }
+}
+
+}  // namespace
+}  // namespace zephsol::sparse
