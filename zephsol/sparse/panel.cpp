@@ -16,7 +16,7 @@ namespace {
 // c(i) -= sum_k l_k(i) w(k, c), the terms subtracted one after the other.
 // Col: unit stride down a column; otherwise stride rs.
 template <bool Col, int K, int G>
-void rows_update(i64 n, i64 rs, const double* __restrict l0, const double* __restrict l1,
+__attribute__((target_clones("avx2", "default"))) void rows_update(i64 n, i64 rs, const double* __restrict l0, const double* __restrict l1,
                  const double* __restrict l2, double* __restrict c0, double* __restrict c1,
                  double* __restrict c2, const double (&w)[3][3]) {
   const i64 s = Col ? 1 : rs;
