@@ -466,7 +466,7 @@ TEST(BlockUpdate, EqualsTheDenseProduct) {
   std::uniform_real_distribution<double> u(-1.0, 1.0);
   for (bool two : {false, true})
     for (int ntrail : {1, 2, 3, 4, 5, 7, 40})
-      for (int nbu : {1, 3, 32})
+      for (int nbu : {1, 3, 32, 0})
         for (bool col : {true, false}) {
           const int npiv = 7, ncol = 9, n = ncol + ntrail;
           std::vector<i32> pivblk(ncol, 1);
@@ -493,7 +493,8 @@ TEST(BlockUpdate, EqualsTheDenseProduct) {
               }
               want.push_back(f22.back() - s);
             }
-          std::vector<double> w1(std::size_t(npiv) * std::max(nbu, 3)), w2(std::size_t(ntrail) * nbu);
+          const int width = std::max(nbu, 1);  // a width below 1 is taken as 1
+          std::vector<double> w1(std::size_t(npiv) * std::max(width, 3)), w2(std::size_t(ntrail) * width);
           double ops = 0.0;
           if (col)
             xdslum(npiv, ncol, n, nbu, panel.data(), pivblk.data(), ntrail, f22.data(), w1.data(), w2.data(), ops);

@@ -93,7 +93,7 @@ void xdslem(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
 void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail,
             double* f22, double* w, double& ops1);
 // Column-oriented: blocks of nbu columns, one DGEMM each then one DAXPY per
-// column; w1 holds npiv*nbu, w2 ntrail*nbu.
+// column; w1 holds npiv*nbu, w2 ntrail*nbu (nbu below 1 counts as 1).
 void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk,
             i32 ntrail, double* f22, double* w1, double* w2, double& ops1);
 

@@ -93,6 +93,7 @@ void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivb
 void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
             double* f22, double* w1, double* w2, double& ops1) {
   ops1 += flops(npiv, ntrail);
+  if (nbu < 1) nbu = 1;  // a width below 1 would never advance the blocks
   const PanelView<true, const double> p{panel, nrow, ncol};
   const bool two = has_2x2(npiv, pivblk);
   i64 pos = 0;  // packed position of the current column's diagonal
