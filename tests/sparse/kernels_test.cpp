@@ -387,6 +387,17 @@ TEST(PivotKernel, EdgeCases) {
     }
 }
 
+// Operation counts of the pivoting kernel, by hand for diag(1, ..., 5):
+// 2x2 steps at 1 (nr = nc = 5) and 3 (nr = nc = 3), a 1x1 step at 5.
+TEST(PivotKernel, OperationCounts) {
+  const Front f = from_lower(5, 5, {1, 0, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 4, 0, 5});
+  for (bool col : {true, false}) {
+    const Result r = eliminate(f, 5, col, 0.01, true);
+    EXPECT_EQ(r.ops1, (18 + 6 * 3 + 2 * 3 * 2) + (18 + 6 * 1 + 0) + 1);
+    EXPECT_EQ(r.ops2, (8 * 3 + 6) + (8 * 1 + 6) + 1);
+  }
+}
+
 struct PtCase {
   const char* what;
   double t, mode, d;
