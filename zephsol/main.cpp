@@ -14,6 +14,7 @@
 #include "zephsol/model/accepd.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
+#include "zephsol/model/gp4.h"
 #include "zephsol/model/gp3.h"
 #include "zephsol/model/iniset.h"
 #include "zephsol/model/ta1.h"
@@ -50,6 +51,7 @@ int main() {
   modules.ACCEPD = zephsol::ACCEPD;
   modules.MODEPX = zephsol::MODEPX;
   modules.SINTVAL = sintval_list;
+  modules.GP4 = zephsol::GP4;
   modules.EMG = zephsol::EMG;
   modules.EMA = zephsol::EMA;
   modules.MCE = zephsol::MCE;

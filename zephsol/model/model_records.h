@@ -76,6 +76,20 @@ struct AMPCTB {
   word node(int i, int j) const noexcept { return cols[static_cast<std::size_t>((j - 1) * kRows + (i - 1))]; }
 };
 
+// Shared record of GP4 and its passes: the seventeen data blocks of its
+// argument list, the scratch blocks, a header buffer, the first free word of
+// the work area, the three file buffers (B1 the highest) and the number of
+// repeated element numbers removed from the excluded list.
+struct GP4CTL {
+  word INCD = 0, BCDT = 0, LDDT = 0, TMPD = 0, ECT = 0, EQIX = 0, CSTM = 0, NODC = 0, IELS = 0;
+  word USET = 0, GST = 0, YS = 0, DPG0 = 0, EPD = 0, ENTD = 0, ROTB = 0, XCLD = 0;
+  word S301 = 301, S302 = 302, S303 = 303;
+  std::array<word, 6> HDR{};
+  word IFREE = 1;
+  word B1 = 0, B2 = 0, B3 = 0;
+  word NREPT = 0;
+};
+
 // What the last point location left: the natural coordinates reached
 // (xi, eta, zeta; L1, L2, L3, zeta; L1 to L4; L1 to L3) and the shape values
 // there, one per node.
@@ -91,6 +105,7 @@ struct ModelState {
   BNDCOM bndcom;
   AMPCTB ampctb;
   PNTLOC pntloc;
+  GP4CTL gp4ctl;
 };
 
 ModelState& model_state() noexcept;
@@ -99,5 +114,6 @@ void reset_model_state();
 inline TA1COM& ta1com() noexcept { return model_state().ta1com; }
 inline BNDCOM& bndcom() noexcept { return model_state().bndcom; }
 inline AMPCTB& ampctb() noexcept { return model_state().ampctb; }
+inline GP4CTL& gp4ctl() noexcept { return model_state().gp4ctl; }
 
 }  // namespace zephsol
