@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/bcdt.h"
 #include "support/modeldeck.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/dbops.h"
@@ -230,6 +232,51 @@ TEST_F(Gp4Run, UndefinedAndRepeatedReferences) {
   const auto listing = run_->listing();
   EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1757, INTERVAL REFERES BOUNDARY ID     7 MORE THAN ONCE"));
   EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1757, INTERVAL REFERES UNDEFINED BOUNDARY ID    44"));
+}
+
+
+// A cylindrical system (10: axis z through the origin) named by a "DISP" set
+// at nodes 3 (2, 0) and 6 (2, 1): their rows are (radial, tangential, axial)
+// in the basic system; element 2, which holds both, gets their upper-left
+// blocks at its node positions 2 and 4.
+TEST_F(Gp4Run, RotationsOfNodesInACylindricalSystem) {
+  // Origin 0, e1 toward (1, 0, 0), e3 = e1 x (0, 1, 0) = z.
+  const std::string cyl = "COORDINA\n" + card({"10", "2", "0.0", "0.0", "0.0", "1.0", "0.0", "0.0"}) + "\n" +
+                          card({"", "", "0.0", "1.0", "0.0"}) + "\n";
+  std::string deck = history_model(interval(1) + event("DISP", "5"),
+                                   card({"5"}) + "\n" + card({"", "6", "", "", "10", "1", "", "0.0"}) + "\n" +
+                                       card({"", "3", "", "", "10", "2", "", "0.0"}) + "\n");
+  deck.insert(deck.find("NODE\n"), cyl);
+  start(deck);
+  next_interval();
+  EXPECT_EQ(sysw().IERFLG, 0);
+  EXPECT_NE(block_header(USET)[5] & 1073741824, 0) << "a set with local systems";
+  const auto eqw = [](word node) {
+    const auto pairs = block_records(EQIX).at(1);
+    for (std::size_t k = 0; k < pairs.size(); k += 2)
+      if (pairs[k] == node) return pairs[k + 1];
+    return word{0};
+  };
+  const float a = 2.0f / std::sqrt(5.0f), b = 1.0f / std::sqrt(5.0f);
+  std::map<word, std::vector<float>> expected{{eqw(3), {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+                                              {eqw(6), {a, b, 0, -b, a, 0, 0, 0, 1}}};
+  const auto files = block_files(ROTB);
+  ASSERT_EQ(files.size(), 2u);
+  const auto& f1 = files[0].at(0);
+  ASSERT_EQ(f1.size(), 20u);
+  EXPECT_LT(f1[0], f1[10]) << "ascending by EQIX word";
+  for (std::size_t e = 0; e < 2; ++e) {
+    const auto& r = expected.at(f1[10 * e]);
+    for (std::size_t k = 0; k < 9; ++k) EXPECT_NEAR(real_of(f1[10 * e + 1 + k]), r[k], 1e-6) << "entry " << e << " word " << k;
+  }
+  const auto& rec = files[1].at(0);
+  ASSERT_EQ(rec.size(), 15u);
+  EXPECT_EQ(std::vector<word>(rec.begin(), rec.begin() + 7), (std::vector<word>{2, 8, 4, 4, 2, 2, 4}));
+  const std::vector<float> blocks{1, 0, 0, 1, a, b, -b, a};
+  for (std::size_t k = 0; k < 8; ++k) EXPECT_NEAR(real_of(rec[7 + k]), blocks[k], 1e-6);
+  EXPECT_EQ(files[1].at(1), (std::vector<word>{16777215, 0, 0, 0, 0}));
+  EXPECT_EQ(block_header(ROTB), (std::array<word, 6>{1, 2, 0, 0, 0, 15}));
+  EXPECT_FALSE(has_line(run_->listing(), "2347"));
 }
 
 }  // namespace
