@@ -62,5 +62,6 @@ int main() {
   modules.MODEIV = zephsol::MODEIV;
   modules.CNVTST = zephsol::CNVTST;
   modules.OFP1 = zephsol::OFP1;
+  modules.OFP1M = zephsol::OFP1M;
   zephsol::ZEPH(modules);
 }

@@ -23,7 +23,11 @@ void OFP1C(word eiv0, word nel, word group, word shells, word conditions, word r
 // ids: n words, forces: 17 x n words, kinds: n words (n = $302 records).
 void OFP1F(word ids, word forces, word kinds);
 void OFP1P();
-// w: first free open-core word, with room for nel words below the lowest buffer.
+// w: first free open-core word; the material table is loaded at the top of
+// the words from w up to two buffer spaces below the top buffer (three when
+// ENTD holds element temperatures), so that it meets nothing below w.
+// Writes vector 81000 while OFPREQ word 8 is positive and prints the change
+// report of the materials not reported before in the run.
 void OFPMCI(word est, word matd, word entd, word w);
 
 }  // namespace zephsol

@@ -7,6 +7,5 @@ namespace zephsol {
 void OFP1C(word, word, word, word, word, word, word, word, word, word, word, word& ngroup) { ngroup = 0; }
 void OFP1F(word, word, word) {}
 void OFP1P() {}
-void OFPMCI(word, word, word, word) {}
 
 }  // namespace zephsol

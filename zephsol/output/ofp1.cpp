@@ -12,6 +12,8 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/elem/eiv.h"
+#include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/util.h"
@@ -28,9 +30,9 @@ namespace zephsol {
 
 namespace {
 
-// The material loader of the material-change report writes the MATD header
-// into open-core words 1-6; the node list, which must reach the group block
-// unchanged, starts after them even when no request list lies there.
+// The node list, which must reach the group block unchanged, starts after
+// word 6 even when no request list lies there (the material-change report
+// loads its table above the lists it is given, never in words 1-6).
 constexpr word kFirstListWord = 7;
 
 constexpr word kInactiveDof = 512;  // USET: a DOF on no active element
@@ -213,22 +215,38 @@ word element_phase(word k0, word na, word eiv0) {
   return ngroup;
 }
 
+// The opening of an output call: requests resolved, the result file opened
+// by the first call of the run and the step's output set begun while the
+// result-file requests are on. Returns the first free open-core word.
+word begin_output(word ctrl, word ctrn) {
+  word next = 1;
+  if (input_state().NOUTFL == -1) OFPRQN(ctrn, next);
+  OFPRQP(ctrl, next);
+  SYSWRD& sys = sysw();
+  if (sys.NPOSTC == 0) post_open();
+  sys.NPOSTC += 1;
+  if (ofpreq()(kPostDisp) > 0) post_output_set();
+  return std::max(next, kFirstListWord);
+}
+
 }  // namespace
+
+void OFP1CC(word file, word nel, word list, word area, word lrec, word& count) {
+  count = 0;
+  const WordSpace& c = core();
+  const std::span<word> room = c.words(area, lrec);
+  for (word i = 0; i < nel; ++i) {
+    EIVRDA(file, room);
+    const EIVWK& w = eivwka();
+    if (w.head[5] == 0) c.w(std::int64_t{list} + count++) = w.head[0];
+  }
+}
 
 void OFP1(word ctrl, word ctrn, word uset, word eqix, word ug, word eiv0, word ugsv, word oqgv, word dpg,
           word /*excavf*/) {
   MODBGN("OFP1    ");
-  word next = 1;
-  if (input_state().NOUTFL == -1) OFPRQN(ctrn, next);
-  OFPRQP(ctrl, next);
-  const word k0 = std::max(next, kFirstListWord);
-
-  SYSWRD& sys = sysw();
-  if (sys.NPOSTC == 0) post_open();
-  sys.NPOSTC += 1;
+  const word k0 = begin_output(ctrl, ctrn);
   const bool post = ofpreq()(kPostDisp) > 0;
-  if (post) post_output_set();
-
   const word na = nodal_phase(k0, uset, eqix, ug, ugsv, oqgv, dpg);
   const word ngroup = element_phase(k0, na, eiv0);
 
@@ -236,6 +254,33 @@ void OFP1(word ctrl, word ctrn, word uset, word eqix, word ug, word eiv0, word u
     post_end_vectors();
     const WordSpace& c = core();
     post_group(c.words(k0, na), c.words(static_cast<std::int64_t>(k0) + na, ngroup));
+  }
+  post_flush();
+}
+
+void OFP1M(word ctrl, word ctrn, word eiv0, word excavf) {
+  MODBGN("OFP1M   ");
+  const word k0 = begin_output(ctrl, ctrn);
+  const bool post = ofpreq()(kPostDisp) > 0;
+  const std::array<word, 6> he = header(EQIX), hs = header(eiv0);
+  const word nn = std::max<word>(he[0], 0), nel = std::max<word>(hs[0], 0), lrec = std::max<word>(hs[1], 0);
+  const word buffer = sysw().COREND - sysw().NBUFSZ;
+  const std::int64_t r1 = std::int64_t{k0} + 2 * std::int64_t{nn}, r2 = r1 + nel, r3 = r2 + 95 * std::int64_t{nel};
+  check_core_plan(r3 + lrec, buffer);
+
+  if (nn > 0) read_record(EQIX, 1, k0, 2 * nn, buffer);
+  const WordSpace& c = core();
+  for (word i = 0; i < nn; ++i) c.w(std::int64_t{k0} + i) = c.w(std::int64_t{k0} + 2 * std::int64_t{i});
+
+  word active = 0;
+  DBOPEN(eiv0, buffer, kRead);
+  OFP1CC(eiv0, nel, static_cast<word>(r1), static_cast<word>(r3), lrec, active);
+  DBCLOS(eiv0, kCloseRewind);
+
+  OFPMCI(EST, MATD, ENTD, static_cast<word>(r2));
+  if (post) {
+    post_end_vectors();
+    if (excavf != 0) post_group(c.words(k0, nn), c.words(r1, active));
   }
   post_flush();
 }

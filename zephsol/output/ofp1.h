@@ -26,4 +26,17 @@ namespace zephsol {
 void OFP1(word ctrl, word ctrn, word uset, word eqix, word ug, word eiv0, word ugsv, word oqgv, word dpg,
           word excavf);
 
+// The output of an interval that changes materials, called in place of
+// OFP1: the requests and the result-file framing as in OFP1, then only the
+// material-change report and vector 81000 (OFPMCI), and, when the interval
+// adds or removes element groups (excavf not 0), the group of every node and
+// the active elements. Reads EQIX, EIV0, EST, MATD, ENTD.
+// Messages: -3 (words required, words available) when its plan does not fit.
+void OFP1M(word ctrl, word ctrn, word eiv0, word excavf);
+
+// The external numbers of the active elements (status word 0) of the nel
+// records of the state block file (open for reading), stored from open-core
+// word list; area: room of lrec words for one record. count: how many.
+void OFP1CC(word file, word nel, word list, word area, word lrec, word& count);
+
 }  // namespace zephsol

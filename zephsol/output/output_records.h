@@ -2,6 +2,8 @@
 // test starts afresh with reset_output_state().
 #pragma once
 
+#include <vector>
+
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -18,6 +20,8 @@ struct OFPSCR {
 
 struct OutputState {
   OFPSCR ofpscr;
+  // MCILST: the materials whose change report has been printed in this run.
+  std::vector<word> mcilst;
 };
 
 OutputState& output_state() noexcept;
