@@ -71,6 +71,14 @@ TEST_F(PlaneStep, OneOutputStepLineForLine) {
                                  "0,0,0,0,0,0,0,0,0,0,", "     1,     1,     1,     7,", "0,1,1,",
                                  "       1,  0.000000E+00,", "-1,0.,"});
   }
+  // The thermal vectors of the element output are written in every output
+  // step, here without elements.
+  const char* thermal[] = {"Normal X Thermal Strain  ", "Normal Y Thermal Strain  ", "Normal Z Thermal Strain  ",
+                           "Shear XY Thermal Strain  ", "Shear YZ Thermal Strain  ", "Shear ZX Thermal Strain  "};
+  for (int k = 0; k < 6; ++k)
+    expect.insert(expect.end(), {"     1,  " + std::to_string(7202 + k) + ",     1,", thermal[k],
+                                 "  1.000000E+37, -1.000000E+37,  1.000000E+37,", "0,0,0,0,0,0,0,0,0,0,",
+                                 "0,0,0,0,0,0,0,0,0,0,", "     0,     0,     5,     8,", "0,0,1,", "-1,0.,"});
   // The element material vector, with no element table in this fixture.
   expect.insert(expect.end(), {"     1, 81000,     1,", "Element Material IDs     ",
                                "  0.000000E+00,  0.000000E+00,  0.000000E+00,", "0,0,0,0,0,0,0,0,0,0,",
@@ -97,7 +105,7 @@ TEST_F(PlaneStep, OutputStepsOfTheOtimSetOnly) {
     const int set = i == 0 ? 1 : 3;
     EXPECT_EQ(s.set, set);
     EXPECT_EQ(s.title, i == 0 ? "Interval    1, Step    1" : "Interval    2, Step    1");
-    EXPECT_EQ(s.vector_ids(), (std::vector<int>{1, 2, 3, 52, 53, 54, 56, 57, 58, 81000}));
+    EXPECT_EQ(s.vector_ids(), (std::vector<int>{1, 2, 3, 52, 53, 54, 56, 57, 58, 7202, 7203, 7204, 7205, 7206, 7207, 81000}));
     for (const PostVector& v : s.vectors) EXPECT_EQ(v.set, set);
     EXPECT_TRUE(s.has_group);
     EXPECT_EQ(s.group, set + 10000);
@@ -328,7 +336,8 @@ TEST_F(StepTest, ReleaseForcesOfExcavatedElements) {
   ASSERT_TRUE(f.errors.empty()) << f.errors.front();
   EXPECT_EQ(f.steps[0].vector(41), nullptr);
   const PostStep& s = f.steps[1];
-  EXPECT_EQ(s.vector_ids(), (std::vector<int>{1, 2, 3, 52, 53, 54, 56, 57, 58, 41, 42, 43, 81000}));
+  EXPECT_EQ(s.vector_ids(),
+            (std::vector<int>{1, 2, 3, 52, 53, 54, 56, 57, 58, 41, 42, 43, 7202, 7203, 7204, 7205, 7206, 7207, 81000}));
   const PostVector& t = *s.vector(41);
   EXPECT_EQ(t.components, "42,43,0,0,0,0,0,0,0,0,");
   EXPECT_EQ(t.out_type, 3);

@@ -20,6 +20,10 @@ namespace zephsol {
 // receives the number of active elements listed at `group`.
 void OFP1C(word eiv0, word nel, word group, word shells, word conditions, word results, word plastic,
            word thermal, word work, word words, word noplas, word& ngroup);
+// The upper (point 45, block 2) or lower (point 5, block 3) surface block
+// of shell element j in the OFPELR and OFPPLR areas; sets both flags.
+void OFP1SL(word point, word iclass, word results, word j, bool& safety_present, bool& principal_present,
+            word plastic, word noplas);
 // ids: n words, forces: 17 x n words, kinds: n words (n = $302 records).
 void OFP1F(word ids, word forces, word kinds);
 void OFP1P();

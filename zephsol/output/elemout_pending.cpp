@@ -1,10 +1,9 @@
-// Entries of the element result output that are not written yet: they
-// produce no table, no vector and no group element.
+// Entries of the element output that are not written yet: they produce no
+// table and no vector.
 #include "zephsol/output/elemout.h"
 
 namespace zephsol {
 
-void OFP1C(word, word, word, word, word, word, word, word, word, word, word, word& ngroup) { ngroup = 0; }
 void OFP1F(word, word, word) {}
 void OFP1P() {}
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "zephsol/dbio/punits.h"
@@ -18,9 +19,22 @@ constexpr std::string_view kBlockEdge = "   -1";
 
 int unit() { return sysw().IPOSTU; }
 void put(std::string_view line) { unit_write_line(unit(), line); }
-void put_format(std::string_view format, std::initializer_list<FmtArg> args) { put(fline(format, args)); }
 
-constexpr std::string_view kIdLine = "(4(I6,','))";
+// An integer field of width w, right-justified; a number wider than its
+// field is written whole in the width it needs (the lines are
+// comma-delimited, so a wider field is read as well as a fitting one).
+std::string int_field(std::int64_t v, std::size_t w) {
+  std::string s = std::to_string(v);
+  if (s.size() < w) s.insert(0, w - s.size(), ' ');
+  return s;
+}
+
+// An identifier line: up to four integers, each an I6 field and a comma.
+void put_ids(std::initializer_list<std::int64_t> values) {
+  std::string line;
+  for (std::int64_t v : values) line += int_field(v, 6) + ",";
+  put(line);
+}
 
 }  // namespace
 
@@ -37,8 +51,8 @@ void post_output_set() {
   const STPCTR& s = stpctr();
   put(kBlockEdge);
   put("  450");
-  put_format("(I6,',')", {s.NSTEPC});
-  put_format("('Interval',I5,', Step',I5)", {s.NINTVL, s.NSTEP});
+  put(int_field(s.NSTEPC, 6) + ",");
+  put("Interval" + int_field(s.NINTVL, 5) + ", Step" + int_field(s.NSTEP, 5));
   put("4,1,");
   put("0.,");
   put("1,");
@@ -54,8 +68,8 @@ void post_group(std::span<const word> nodes, std::span<const word> elements) {
   const word g = stpctr().NSTEPC + 10000;
   put(kBlockEdge);
   put("  408");
-  put_format(kIdLine, {g, 1});
-  put_format("('EGroup',I5)", {g});
+  put_ids({g, 1});
+  put("EGroup" + int_field(g, 5));
   put("0,0,0,");
   put("0,0,0,0,0.,0.,");
   put("0,0,");
@@ -66,10 +80,10 @@ void post_group(std::span<const word> nodes, std::span<const word> elements) {
   }
   put("38,");
   put("17,");
-  for (word n : nodes) put_format(kIdLine, {n, 0, 1, 1});
+  for (word n : nodes) put_ids({n, 0, 1, 1});
   put("-1,-1,-1,-1,");
   put("21,");
-  for (word e : elements) put_format(kIdLine, {e, 0, 1, 1});
+  for (word e : elements) put_ids({e, 0, 1, 1});
   put("-1,-1,-1,-1,");
   put("-1,");
   put("15,");
@@ -83,18 +97,18 @@ void post_vector_head(const VectorHead& head, const Extremes& ext) {
   std::string title(head.title);
   title.resize(static_cast<std::size_t>(head.title_width), ' ');
   const float absmax = head.total ? ext.max : std::max(std::fabs(ext.min), std::fabs(ext.max));
-  put_format(kIdLine, {stpctr().NSTEPC, head.id, 1});
+  put_ids({stpctr().NSTEPC, head.id, 1});
   put(title);
-  put_format("(3(1P,E14.6,','))", {ext.min, ext.max, absmax});
+  put(fline("(3(1P,E14.6,','))", {ext.min, ext.max, absmax}));
   put(head.components);
   put("0,0,0,0,0,0,0,0,0,0,");
-  put_format(kIdLine, {ext.min_id, ext.max_id, head.out_type, head.entity});
+  put_ids({ext.min_id, ext.max_id, head.out_type, head.entity});
   put(head.flags);
 }
 
-void post_value(word id, float value) { put_format("(I8,',',1P,E14.6,',')", {id, value}); }
+void post_value(word id, float value) { put(int_field(id, 8) + "," + fline("(1P,E14.6,',')", {value})); }
 
-void post_int_value(word id, word value) { put_format("(I8,',',I14,',')", {id, value}); }
+void post_int_value(word id, word value) { put(int_field(id, 8) + "," + int_field(value, 14) + ","); }
 
 void post_vector_end() { put("-1,0.,"); }
 

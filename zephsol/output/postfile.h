@@ -10,7 +10,10 @@
 // vector record: set and vector identifiers, title, minimum, maximum and
 // absolute maximum, two component lines, the entities of the extremes with
 // the output and entity types, three flags, one value line per entity and
-// the terminator "-1,0.,".
+// the terminator "-1,0.,". Integer fields are those of the neutral layout
+// (I6 identifiers, I8 entities, I14 integer values, I5 in titles); a number
+// wider than its field is written whole in the width it needs, never as
+// asterisks.
 #pragma once
 
 #include <span>

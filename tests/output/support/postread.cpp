@@ -69,30 +69,30 @@ class Reader {
 
   bool output_set(PostStep& s) {
     if (!expect({"   -1", "  450"})) return false;
-    static const std::regex set(R"( {0,5}-?\d{1,6},)");
+    static const std::regex set(R"(( {0,5}-?\d{1,6}|-?\d{7,}),)");
     static const std::regex title(R"(Interval[ \d]{5}, Step[ \d]{5})");
     const auto a = match(set, "set identifier (I6,',')");
     if (!a) return false;
     s.set = std::stoi(l_[i_ - 1]);
-    if (l_[i_ - 1].size() != 7) fail("set identifier width");
+    if (l_[i_ - 1].size() < 7) fail("set identifier width");
     if (!match(title, "output set title")) return false;
     s.title = l_[i_ - 1];
     return expect({"4,1,", "0.,", "1,", "<NULL>", "   -1", "   -1", "  451"});
   }
 
   void vectors(PostStep& s) {
-    static const std::regex ids(R"(( {0,5}-?\d{1,6},){1,4})");
+    static const std::regex ids(R"((( {0,5}-?\d{1,6}|-?\d{7,}),){1,4})");
     static const std::regex reals(R"(( [ -]\d\.\d{6}E[+-]\d{2},){3})");
     static const std::regex comps(R"((\d+,){10})");
-    static const std::regex flags(R"((\d,\d,\d,)|(( {0,5}\d{1,6},){3}))");
-    static const std::regex real_value(R"([ \d-]{8}, [ -]\d\.\d{6}E[+-]\d{2},)");
-    static const std::regex int_value(R"([ \d-]{8},[ \d-]{14},)");
+    static const std::regex flags(R"((\d,\d,\d,)|((( {0,5}\d{1,6}|\d{7,}),){3}))");
+    static const std::regex real_value(R"(([ \d-]{8}|-?\d{9,}), [ -]\d\.\d{6}E[+-]\d{2},)");
+    static const std::regex int_value(R"(([ \d-]{8}|-?\d{9,}),([ \d-]{14}|-?\d{15,}),)");
     while (ok_ && !at_end() && l_[i_] != "   -1") {
       PostVector v;
       const std::size_t first = i_;
       if (!match(ids, "vector identifier line")) return;
       const auto h = ints(l_[i_ - 1]);
-      if (h.size() != 3 || h[2] != 1 || l_[i_ - 1].size() != 21) fail("vector identifier line: set, id, 1");
+      if (h.size() != 3 || h[2] != 1 || l_[i_ - 1].size() < 21) fail("vector identifier line: set, id, 1");
       v.set = h[0];
       v.id = h[1];
       if (at_end()) return fail("title");
@@ -109,7 +109,7 @@ class Reader {
       if (!expect({"0,0,0,0,0,0,0,0,0,0,"})) return;
       if (!match(ids, "extreme entities line")) return;
       const auto e = ints(l_[i_ - 1]);
-      if (e.size() != 4 || l_[i_ - 1].size() != 28) return fail("extreme entities line: four I6");
+      if (e.size() != 4 || l_[i_ - 1].size() < 28) return fail("extreme entities line: four I6");
       v.min_id = e[0];
       v.max_id = e[1];
       v.out_type = e[2];
@@ -118,7 +118,8 @@ class Reader {
       v.flags = l_[i_ - 1];
       while (!at_end() && l_[i_] != "-1,0.,") {
         if (std::regex_match(l_[i_], real_value) || std::regex_match(l_[i_], int_value)) {
-          v.values.emplace_back(std::stoi(l_[i_].substr(0, 8)), std::stod(l_[i_].substr(9)));
+          const std::size_t comma = l_[i_].find(',');
+          v.values.emplace_back(std::stoi(l_[i_].substr(0, comma)), std::stod(l_[i_].substr(comma + 1)));
           ++i_;
         } else {
           return fail("value line");
@@ -132,13 +133,13 @@ class Reader {
   }
 
   void group(PostStep& s) {
-    static const std::regex ids(R"(( {0,5}-?\d{1,6},){4})");
+    static const std::regex ids(R"((( {0,5}-?\d{1,6}|-?\d{7,}),){4})");
     expect({"   -1", "  408"});
-    static const std::regex head(R"( {0,5}\d{1,6},     1,)");
+    static const std::regex head(R"(( {0,5}\d{1,6}|\d{7,}),     1,)");
     if (!match(head, "group identifier line")) return;
     s.has_group = true;
     s.group = std::stoi(l_[i_ - 1]);
-    static const std::regex title(R"(EGroup[ \d]{5})");
+    static const std::regex title(R"(EGroup([ \d]{5}|\d{6,}))");
     if (!match(title, "group title")) return;
     if (std::stoi(l_[i_ - 1].substr(6)) != s.group) fail("group title number");
     expect({"0,0,0,", "0,0,0,0,0.,0.,", "0,0,"});

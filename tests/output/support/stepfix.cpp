@@ -9,6 +9,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/elem/eiv.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
@@ -91,6 +92,32 @@ void StepTest::write_columns(word file, const std::vector<std::vector<double>>& 
   for (const auto& c : columns) COLPUT(m, 2, c.data(), 1, rows);
   DBCLOS(file, kCloseRewind);
   HDRPUT(file, m.header());
+}
+
+void StepTest::write_states(const std::vector<StateDef>& elements) {
+  std::array<word, 6> trailer{static_cast<word>(elements.size()), 0, 0, 0, 0, 1};
+  std::vector<word> area(20000);
+  DBOPEN(EIV0, top_buffer(), kWrite);
+  for (const StateDef& e : elements) {
+    ESTCOM& c = estcom();
+    c.IEXN = e.iexn;
+    c.IECOD = e.iecod;
+    c.ICLASS = e.iclass;
+    c.NPTS = e.npts;
+    c.IOUTPT = e.outpt;
+    EIVRDA(0, area);
+    EIVOPA(EIV0);
+    for (word p = 1; p <= e.npts; ++p) {
+      EIVGTA(p);
+      if (e.fill) e.fill(p, eivwka());
+      EIVPTA();
+    }
+    eivwka().head[5] = e.status;
+    trailer[3] = std::max(trailer[3], e.npts);
+    EIVWRA(trailer);
+  }
+  DBCLOS(EIV0, kCloseRewind);
+  HDRPUT(EIV0, trailer);
 }
 
 void StepTest::output_step(word interval, word step, word cumulative) {

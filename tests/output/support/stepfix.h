@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "support/postread.h"
 #include "zephsol/dbio/testing.h"
+#include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol::test {
@@ -40,6 +42,16 @@ class StepTest : public ::testing::Test {
   void write_uset(const Words& words);
   // A matrix data block of double-precision columns.
   void write_columns(word file, const std::vector<std::vector<double>>& columns);
+
+  // The element state block EIV0: one record per element, written through
+  // the state store, each point filled by `fill` (block switches and values
+  // of EIVWKA); a status other than 0 marks an element inactive.
+  struct StateDef {
+    word iexn, iecod, iclass, npts, outpt;
+    std::function<void(word point, EIVWK& w)> fill;
+    word status = 0;
+  };
+  void write_states(const std::vector<StateDef>& elements);
 
   // OFP1 at interval / step / cumulative step.
   void output_step(word interval, word step, word cumulative);
