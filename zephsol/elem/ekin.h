@@ -22,6 +22,9 @@
 //                   false when the element's geometry is unusable (a deferred
 //                   -8001 is queued and the caller returns)
 //   points(f)       calls f(const Point&) for each integration point
+//   centre(f)       (HEX8, PENT6, the quadrilaterals, QMEM4, QFLA4) calls f for
+//                   the state points that carry a state but take no part in
+//                   the integration (weight 0), after the integration points
 //   values(pt, n)   shape-function values at pt for the temperature
 //   material(d)     the point's material matrix (packed; STPMTX or JNTMAT)
 //
@@ -141,6 +144,14 @@ class Hex8 : public Tangent, public Global {
           f(Point{p, g.w[k] * g.w[j] * g.w[i] * detj, b_, xi});
         }
   }
+  // Point 9 at the centre.
+  template <class F>
+  void centre(F&& f) {
+    const std::array<double, 4> xi{};
+    double detj = 0.0;
+    BHEX8(std::span<const double>(xi).first(3), sh_.r, sh_.ts, sh_.xl, b_, detj, ibbar_, ishear_);
+    f(Point{9, 0.0, b_, xi});
+  }
   static void values(const Point& pt, std::span<double> n) { SHPHEX(1, 0, std::span<const double>(pt.xi).first(3), n); }
 
  private:
@@ -200,6 +211,16 @@ class Pent : public Tangent, public Global {
         f(Point{p, g.w[k] * t.w[i] * detj, b_, x});
       }
   }
+  // PENT6: point 9 at the first triangle point, axial coordinate 0.
+  template <class F>
+    requires(Order == 1)
+  void centre(F&& f) {
+    const Triangle<4> t;
+    const std::array<double, 4> x{t.l[0], t.l[1], t.l[2], 0.0};
+    double detj = 0.0;
+    BPENT6(x, b_, detj);
+    f(Point{9, 0.0, b_, x});
+  }
   static void values(const Point& pt, std::span<double> n) { SHPPEN(Order, 0, pt.xi, n); }
 
  private:
@@ -246,23 +267,29 @@ class Quad4 : public Tangent, public Global {
     const Gauss<2> g;
     word p = 1;
     for (int j = 0; j < 2; ++j)
-      for (int i = 0; i < 2; ++i, ++p) {
-        const std::array<double, 4> xi{g.x[i], g.x[j], 0.0, 0.0};
-        const auto x = std::span<const double>(xi).first(2);
-        double detj = 0.0, w = g.w[j] * g.w[i];
-        if constexpr (Axi) {
-          double r = 0.0;
-          BQAX4(x, b_, r, detj, ibbar_, ishear_);
-          w *= kTwoPi * r;
-        } else {
-          BQPLAN4(x, b_, detj, ibbar_, ishear_);
-        }
-        f(Point{p, w * detj, b_, xi});
-      }
+      for (int i = 0; i < 2; ++i, ++p) f(at(p, {g.x[i], g.x[j], 0.0, 0.0}, g.w[j] * g.w[i]));
+  }
+  // Point 5 at the centre.
+  template <class F>
+  void centre(F&& f) {
+    f(at(5, {}, 0.0));
   }
   static void values(const Point& pt, std::span<double> n) { SHPQUA(1, 0, std::span<const double>(pt.xi).first(2), n); }
 
  private:
+  Point at(word p, const std::array<double, 4>& xi, double w) {
+    const auto x = std::span<const double>(xi).first(2);
+    double detj = 0.0;
+    if constexpr (Axi) {
+      double r = 0.0;
+      BQAX4(x, b_, r, detj, ibbar_, ishear_);
+      w *= kTwoPi * r;
+    } else {
+      BQPLAN4(x, b_, detj, ibbar_, ishear_);
+    }
+    return Point{p, w * detj, b_, xi};
+  }
+
   word ibbar_, ishear_;
   std::array<double, kNs * kDof> b_{};
 };
@@ -327,16 +354,22 @@ class Qmem4 : public Tangent, public Framed<2, 3, 4> {
     const Gauss<2> g;
     word p = 1;
     for (int j = 0; j < 2; ++j)
-      for (int i = 0; i < 2; ++i, ++p) {
-        const std::array<double, 4> xi{g.x[i], g.x[j], 0.0, 0.0};
-        double detj = 0.0;
-        BQMEM4(std::span<const double>(xi).first(2), xl_, b_, detj);
-        f(Point{p, g.w[j] * g.w[i] * detj * th_, b_, xi});
-      }
+      for (int i = 0; i < 2; ++i, ++p) f(at(p, {g.x[i], g.x[j], 0.0, 0.0}, g.w[j] * g.w[i]));
+  }
+  // Point 5 at the centre.
+  template <class F>
+  void centre(F&& f) {
+    f(at(5, {}, 0.0));
   }
   static void values(const Point& pt, std::span<double> n) { SHPQUA(1, 0, std::span<const double>(pt.xi).first(2), n); }
 
  private:
+  Point at(word p, const std::array<double, 4>& xi, double w) {
+    double detj = 0.0;
+    BQMEM4(std::span<const double>(xi).first(2), xl_, b_, detj);
+    return Point{p, w * detj * th_, b_, xi};
+  }
+
   double th_ = 0.0;
   std::array<double, 8> xl_{};
   std::array<double, kNs * kDof> b_{};
@@ -389,28 +422,37 @@ class Qfla4 : public Tangent, public Framed<3, 3, 8> {
   template <class F>
   void points(F&& f) {
     const Gauss<2> g;
-    std::array<double, 9> zeta{}, wz{};
-    NCOTPT(9, zeta, wz);
     word p = 1;
     for (int j = 0; j < 2; ++j)
-      for (int i = 0; i < 2; ++i, ++p) {
-        const std::array<double, 4> xi{g.x[i], g.x[j], 0.0, 0.0};
-        double detj = 0.0;
-        BQFLA4(std::span<const double>(xi).first(2), xl_, bm_, bb_, detj);
-        const double a = detj * th_ * g.w[j] * g.w[i];
-        volume_ += a;
-        for (int k = 0; k < 9; ++k) {
-          const double z = th_ * zeta[static_cast<std::size_t>(k)] / 2.0;
-          for (std::size_t c = 0; c < b_.size(); ++c) b_[c] = bm_[c] + z * bb_[c];
-          f(Point{static_cast<word>(p + 5 * k), a * wz[static_cast<std::size_t>(k)] / 2.0, b_, xi});
-        }
-      }
+      for (int i = 0; i < 2; ++i, ++p) volume_ += stack(p, {g.x[i], g.x[j], 0.0, 0.0}, g.w[j] * g.w[i], f);
+  }
+  // The nine levels of position 5, the centre: points 5, 10, ..., 45.
+  template <class F>
+  void centre(F&& f) {
+    stack(5, {}, 0.0, f);
   }
   static void values(const Point& pt, std::span<double> n) { SHPQUA(1, 0, std::span<const double>(pt.xi).first(2), n); }
   // The element volume integrated so far (the drilling stiffness scales with it).
   double volume() const { return volume_; }
 
  private:
+  // The nine levels through the thickness at in-plane position p (natural
+  // coordinates xi, in-plane weight w); returns the weighted area det J t w.
+  template <class F>
+  double stack(word p, const std::array<double, 4>& xi, double w, F& f) {
+    std::array<double, 9> zeta{}, wz{};
+    NCOTPT(9, zeta, wz);
+    double detj = 0.0;
+    BQFLA4(std::span<const double>(xi).first(2), xl_, bm_, bb_, detj);
+    const double a = detj * th_ * w;
+    for (int k = 0; k < 9; ++k) {
+      const double z = th_ * zeta[static_cast<std::size_t>(k)] / 2.0;
+      for (std::size_t c = 0; c < b_.size(); ++c) b_[c] = bm_[c] + z * bb_[c];
+      f(Point{static_cast<word>(p + 5 * k), a * wz[static_cast<std::size_t>(k)] / 2.0, b_, xi});
+    }
+    return a;
+  }
+
   double th_ = 0.0, volume_ = 0.0;
   std::array<double, 8> xl_{};
   std::array<double, kNs * kDof> bm_{}, bb_{}, b_{};

@@ -70,6 +70,19 @@ inline void turn_vector(int ildm, int igdm, int nblk, std::span<const double, 9>
     }
 }
 
+// FL(ildm b + a) = sum_m T(a, m) FE(igdm b + m) for the nblk blocks: a global
+// nodal vector turned into the local components of turn_vector (its transpose).
+inline void local_vector(int ildm, int igdm, int nblk, std::span<const double, 9> t, std::span<const double> fe,
+                         std::span<double> fl) {
+  assert(fl.size() >= static_cast<std::size_t>(ildm * nblk) && fe.size() >= static_cast<std::size_t>(igdm * nblk));
+  for (int b = 0; b < nblk; ++b)
+    for (int a = 0; a < ildm; ++a) {
+      double s = 0.0;
+      for (int m = 0; m < igdm; ++m) s += t[3 * m + a] * fe[igdm * b + m];
+      fl[ildm * b + a] = s;
+    }
+}
+
 // v(d) += s x(i) for the current element's equations d = IDOF(i), i over x;
 // an equation outside v ends the run (-8063 with the equation and v's length).
 inline void scatter_add(std::span<const double> x, double s, std::span<double> v) {

@@ -21,8 +21,9 @@
 //
 // Reads: ESTCOM, ETYCOM, MATCOM, the state store (channel A), IFPFLG words 3
 // and 5. Writes: the SIGCOM cache flag (-1 before the first point of an
-// element, and before a point with the tension cut-off mark under the
-// no-tension switch in the low-order solid, plane and axisymmetric routines).
+// element, and in the low-order solid, plane and axisymmetric routines
+// before a point whose tension cut-off mark under the no-tension switch
+// differs from the one the cached elastic matrix was built for).
 //
 // Messages: -8015 ("NDF ", NS) BTDB of an unsupported component count; -5000
 // (IECOD, IEXN) a type without element routines; -8001 (IEXN) deferred, a

@@ -50,13 +50,28 @@ void thermal_point(const ekin::Point& pt, std::span<const double> d, std::span<c
   add_btv<K::kNs, K::kDof>(pt.b, s, fl);
 }
 
-// Before the material matrix of a point: the elastic matrix is recomputed at
-// a point that carries the tension cut-off mark under the no-tension switch.
+// The elastic matrix cached for an element holds for one state of the
+// tension cut-off mark (the cracked moduli under the no-tension switch): a
+// point whose mark differs from the one the cached matrix was built for has
+// it recomputed, so that the result does not depend on the point order.
+// Called before the material matrix of each point of the types that test it.
 template <class K>
-void mark_test() {
-  if constexpr (K::kMarkTest)
-    if (ifpflg().IFPSGT != 0 && eivwka().blk.b1.v[3] < 0.0) sigcom().KDECHE = -1;
-}
+class MarkCache {
+ public:
+  void before_point() {
+    if constexpr (K::kMarkTest) {
+      const bool marked = ifpflg().IFPSGT != 0 && eivwka().blk.b1.v[3] < 0.0;
+      SIGCOM& s = sigcom();
+      if (s.KDECHE < 0 || marked != built_) {
+        s.KDECHE = -1;
+        built_ = marked;
+      }
+    }
+  }
+
+ private:
+  bool built_ = false;
+};
 
 // Element-specific terms set in the local matrix before it is turned (the
 // shell's drilling stiffness); nothing for the other types.
@@ -73,9 +88,10 @@ void stiffness(K& k, word ltherm, std::span<const float> temp, std::span<double>
   std::array<double, n> fl{};
   const bool thermal = K::kThermal > 0 && (ltherm & 1) != 0;
   if constexpr (K::kCache) sigcom().KDECHE = -1;
+  MarkCache<K> marks;
   k.points([&](const ekin::Point& pt) {
     EIVGTA(pt.point);
-    mark_test<K>();
+    marks.before_point();
     std::array<double, 21> d{};
     K::material(d);
     for (int i = 0; i < m; ++i) d[static_cast<std::size_t>(i)] *= pt.w;
