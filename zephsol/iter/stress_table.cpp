@@ -7,6 +7,7 @@
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/iter/scont.h"
+#include "zephsol/iter/sstruct.h"
 
 namespace zephsol {
 namespace {
@@ -16,10 +17,6 @@ using Disp = std::span<const double>;
 using Force = std::span<double>;
 
 void reject_type(word, Temps, Disp, Force) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
-
-// Beams, rods, springs, joints and contact: no stress routine is built for
-// them yet, so an element of these types ends the run as a type without one.
-void structural_pending(word, Temps, Disp, Force) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
 
 // Routines that take no temperatures: (UE, FE).
 template <void (*S)(Disp, Force)>
@@ -42,24 +39,24 @@ constexpr std::array<StressRoutine, kCodes> stress_table() {
   t[2] = SPENT6;
   t[3] = s_qax4<0, 1>;
   t[4] = STAX3;
-  t[5] = structural_pending;   // BEAM2
-  t[6] = structural_pending;   // ROD2
+  t[5] = SBEAM;
+  t[6] = SROD2;
   t[7] = SQFLA4;
   t[9] = SQMEM4;
   t[10] = STMEM3;
   t[11] = s_qplan4<0, 1>;
   t[12] = STPLAN3;
-  t[14] = structural_pending;  // JOINT4
+  t[14] = no_temperatures<SJOINT4>;
   t[15] = SHEX20;
   t[16] = SPENT15;
   t[17] = STET10;
-  t[18] = structural_pending;  // JOINT6
-  t[19] = structural_pending;  // JOINT8
-  t[20] = structural_pending;  // JOINT12
-  t[21] = structural_pending;  // JOINT16
-  t[22] = structural_pending;  // SPG2
-  t[23] = structural_pending;  // CNT2
-  t[26] = structural_pending;  // SBEAM2
+  t[18] = no_temperatures<SJOINT6>;
+  t[19] = no_temperatures<SJOINT8>;
+  t[20] = no_temperatures<SJOINT12>;
+  t[21] = no_temperatures<SJOINT16>;
+  t[22] = SSPG2;
+  t[23] = no_temperatures<SCNT2>;
+  t[26] = SSBEAM2;
   t[27] = s_hex8<1, 0>;
   t[28] = s_qax4<1, 0>;
   t[29] = s_qplan4<1, 0>;
