@@ -20,14 +20,6 @@ namespace zephsol {
 
 namespace {
 
-[[noreturn]] void bad_factor_column(word i) {
-  write_listing_and_log({fline(
-      "('0*** SYSTEM FATAL MESSAGE 3103, THE FIRST ELEMENT OF ',I6,'-TH COLUMN OF (L) IS NOT THE DIAGONAL "
-      "ELEMENET OR ZERO.')",
-      {i})});
-  solve_fatal(999, 0, 0);
-}
-
 void check_headers(SOLBLK& s) {
   const word prec = sysw().IPREC;
   MCB& f = s.factor;
@@ -79,12 +71,12 @@ void forward(const Batch& b, word factor, word n) {
     s.flag = 1;
     NXTSTR(s);
     if (s.flag < 0) {
-      if (sysw().IASPC != 1) bad_factor_column(i);
+      if (sysw().IASPC != 1) first_term_not_diagonal(3103, 'L', i);
       for (word j = 0; j < b.held; ++j) b.vec(j)[i - 1] = 0.0;
       continue;
     }
     const auto first = string_terms(s);
-    if (s.row != i || first[0] == 0.0) bad_factor_column(i);
+    if (s.row != i || first[0] == 0.0) first_term_not_diagonal(3103, 'L', i);
     const double d = first[0];
     forward_string(b, i, i + 1, first.subspan(1));
     for (NXTSTR(s); s.flag == 0; NXTSTR(s)) forward_string(b, i, s.row, string_terms(s));
@@ -101,7 +93,7 @@ void backward(const Batch& b, word n) {
     bool diagonal = false;
     for (PRVSTR(s); s.flag == 0; PRVSTR(s)) {
       const word first_row = s.row - s.room + 1;
-      if (diagonal || first_row < i) bad_factor_column(i);
+      if (diagonal || first_row < i) first_term_not_diagonal(3103, 'L', i);
       const auto l = core().doubles(2 * (s.slot - s.room + 1) - 1, s.room);
       if (first_row == i) {
         diagonal = true;

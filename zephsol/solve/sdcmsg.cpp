@@ -47,6 +47,13 @@ void wrong_input_file(word code, word file, std::span<const word, 6> h) {
   solve_fatal(999, 0, 0);
 }
 
+void first_term_not_diagonal(word code, char matrix, word column) {
+  write_listing_and_log({fline("('0*** SYSTEM FATAL MESSAGE ',I4,', THE FIRST ELEMENT OF ',I6,'-TH COLUMN OF (',A,"
+                               "') IS NOT THE DIAGONAL ELEMENET OR ZERO.')",
+                               {code, column, std::string(1, matrix)})});
+  solve_fatal(999, 0, 0);
+}
+
 void solve_fatal(word code, word p1, word p2) {
   MSGPUT(-code, p1, p2);
   RUNEND();

@@ -22,6 +22,10 @@ void print_limit_exceeded(word m, word row, word nc);
 // "0*** SYSTEM FATAL MESSAGE" code ", WRONG INPUT FILE" file, then the
 // header words, and the run ends with fatal 999 (0, 0).
 [[noreturn]] void wrong_input_file(word code, word file, std::span<const word, 6> header);
+// "0*** SYSTEM FATAL MESSAGE" code ", THE FIRST ELEMENT OF" column "-TH COLUMN
+// OF (" matrix ") IS NOT THE DIAGONAL ELEMENET OR ZERO.", then the run ends
+// with fatal 999 (0, 0).
+[[noreturn]] void first_term_not_diagonal(word code, char matrix, word column);
 
 // Fatal message code (given positive) with its two parameters: the run ends.
 [[noreturn]] void solve_fatal(word code, word p1, word p2);

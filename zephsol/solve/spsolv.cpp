@@ -35,14 +35,6 @@ void check_headers(SOLBLK& s) {
     wrong_input_file(3102, r.file, r.header());
 }
 
-[[noreturn]] void not_diagonal(word j) {
-  write_listing_and_log({fline(
-      "('0*** SYSTEM FATAL MESSAGE 3108, THE FIRST ELEMENT OF ',I6,'-TH COLUMN OF (K) IS NOT THE DIAGONAL "
-      "ELEMENET OR ZERO.')",
-      {j})});
-  solve_fatal(999, 0, 0);
-}
-
 // Calls f(column, first row, count, slot) for every string of every column
 // of the matrix (open for reading).
 template <class F>
@@ -119,14 +111,14 @@ void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia,
       for (word i = 0; i < s.room; ++i) {
         const word r = s.row + i;
         if (r < j) continue;
-        if (!started && r != j) not_diagonal(j);
+        if (!started && r != j) first_term_not_diagonal(3108, 'K', j);
         started = true;
         if (count >= L.m) solve_fatal(777, j, message_word(L.m));
         ja[static_cast<std::size_t>(count)] = r;
         a[static_cast<std::size_t>(count)] = string_term(k.type, s.slot, i);
         ++count;
       }
-    if (!started) not_diagonal(j);
+    if (!started) first_term_not_diagonal(3108, 'K', j);
   }
   DBCLOS(k.file, kCloseRewind);
   ia[static_cast<std::size_t>(L.n)] = static_cast<word>(count + 1);
