@@ -26,15 +26,13 @@
 #include <string>
 #include <vector>
 
-#include "element_fixture.h"
+#include "hex_cube.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
 #include "zephsol/dbio/testing.h"
-#include "zephsol/elem/eiv.h"
-#include "zephsol/elem/kelem.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/fwbsub.h"
 #include "zephsol/solve/sdcspl.h"
@@ -58,69 +56,27 @@ double thread_seconds() {
   return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
-// The stiffness of the unit HEX8, packed upper triangle by rows (24 DOFs).
-std::vector<double> unit_hex8() {
-  set_element(1, 0);
-  std::vector<word> area(100000);
-  EIVRDA(0, area);
-  std::vector<double> ke(1830), v(60);
-  KELEM(ke, {}, v, 0);
-  return ke;
-}
-
-double ke_term(const std::vector<double>& ke, int i, int j) {
-  if (i > j) std::swap(i, j);
-  return ke[static_cast<std::size_t>(i * (2 * 24 - i - 1) / 2 + j)];
-}
-
-struct Cube {
-  int n;
-  int side() const { return n + 1; }
-  word equations() const { return 3 * n * side() * side(); }
-  // First equation (1-based) of node (x, y, z), z >= 1.
-  word first(int x, int y, int z) const { return 3 * (((z - 1) * side() + y) * side() + x) + 1; }
-};
+using Cube = HexCube;
 
 // KLL of the cube, column by column (both triangles), and the load K 1.
 std::vector<double> write_stiffness(const Cube& c) {
-  const std::vector<double> ke = unit_hex8();
   const word neq = c.equations();
   std::vector<double> load(static_cast<std::size_t>(neq), 0.0);
   MCB m{kKll, 0, neq, 6, 2, 0, 0};
   DBOPEN(kKll, 2, kWrite);
   SCB& s = shared_scb(1);
-  std::array<double, 81> slot{};
-  for (int z = 1; z <= c.n; ++z)
-    for (int y = 0; y <= c.n; ++y)
-      for (int x = 0; x <= c.n; ++x)
-        for (int d = 0; d < 3; ++d) {
-          slot.fill(0.0);
-          for (int ez = z - 1; ez <= z; ++ez)
-            for (int ey = y - 1; ey <= y; ++ey)
-              for (int ex = x - 1; ex <= x; ++ex) {
-                if (ex < 0 || ey < 0 || ez < 0 || ex >= c.n || ey >= c.n || ez >= c.n) continue;
-                const int la = (x - ex) + 2 * (y - ey) + 4 * (z - ez);
-                for (int lb = 0; lb < 8; ++lb) {
-                  const int bx = ex + (lb & 1), by = ey + ((lb >> 1) & 1), bz = ez + (lb >> 2);
-                  if (bz == 0) continue;
-                  const int k = ((bz - z + 1) * 3 + (by - y + 1)) * 3 + (bx - x + 1);
-                  for (int db = 0; db < 3; ++db) slot[3 * k + db] += ke_term(ke, 3 * la + d, 3 * lb + db);
-                }
-              }
-          const word col = c.first(x, y, z) + d;
-          COLBEG(m, 2, s);
-          for (int k = 0; k < 27; ++k) {
-            const int bx = x + k % 3 - 1, by = y + (k / 3) % 3 - 1, bz = z + k / 9 - 1;
-            if (bx < 0 || by < 0 || bz < 1 || bx > c.n || by > c.n || bz > c.n) continue;
-            for (int db = 0; db < 3; ++db) {
-              const double v = slot[3 * k + db];
-              if (v == 0.0) continue;
-              COLTRM(v, c.first(bx, by, bz) + db, s);
-              load[static_cast<std::size_t>(col - 1)] += v;
-            }
-          }
-          COLEND(m, s);
-        }
+  word col = 0;
+  c.for_each_column(
+      [&](word j) {
+        if (col != 0) COLEND(m, s);
+        col = j;
+        COLBEG(m, 2, s);
+      },
+      [&](word row, double v) {
+        COLTRM(v, row, s);
+        load[static_cast<std::size_t>(col - 1)] += v;
+      });
+  if (col != 0) COLEND(m, s);
   DBCLOS(kKll, kCloseRewind);
   m.density = density_of(m.density, neq, neq);
   HDRPUT(kKll, m.header());

@@ -16,8 +16,10 @@
 #include "common/block_dump.h"
 #include "common/deck.h"
 #include "support/asmfix.h"
+#include "support/solvefatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/testing.h"
 #include "zephsol/exec/records.h"
@@ -305,6 +307,18 @@ TEST_F(Constrained, InclinedRollerEqualsTheMpcAlongTheIncline) {
   const double rf = static_cast<float>(-s) * F;
   EXPECT_NEAR(oqgv_[0][1], kr[1][0] * dug_[0][0] - rf, 1e-12);
   EXPECT_EQ(test::block_header(DUG)[0], 2);
+
+  // The rotation list must fit below the buffers as the vector area does:
+  // nG = 2 puts the vector area at words 3 to 6 and the list at 7 to 16;
+  // with the lowest buffer at word 10 the run ends with message 3.
+  const word lowest = 10;
+  const word corend = lowest - 1 + 3 * sysw().NBUFSZ + 1;
+  EXPECT_RUN_ENDS_WITH(fs_,
+                       {
+                         CORLIM(corend + 2);
+                         SOLVE(USET, LLL, DPG, 0, GST, KSS, GKFS, ROTB, DUG, OQGV, 0, SolverWork{});
+                       },
+                       "INSUFFICIENT MEMORY.  REQUIRED =     403, CURRENT =     396 WORDS");
 }
 
 }  // namespace
