@@ -19,3 +19,10 @@ if(TARGET sparse_factor_test)
   target_link_libraries(sparse_factor_test PRIVATE ${ZEPH_CHOLMOD_LIBRARY} ${ZEPH_LAPACK_LIBRARY})
   target_include_directories(sparse_factor_test PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
 endif()
+
+# The minimum-degree ordering's fill against AMD's (SuiteSparse).
+find_library(ZEPH_AMD_LIBRARY amd)
+if(TARGET sparse_mindeg_test)
+  target_link_libraries(sparse_mindeg_test PRIVATE ${ZEPH_AMD_LIBRARY} ${ZEPH_CHOLMOD_LIBRARY})
+  target_include_directories(sparse_mindeg_test PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
+endif()
