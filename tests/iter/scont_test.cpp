@@ -297,6 +297,108 @@ TEST_P(EveryContinuum, RigidMotionGivesNoStressAndNoForce) {
     for (double s : el.point(p).vec[0]) EXPECT_NEAR(s, 0.0, tol) << "point " << p;
 }
 
+// Free thermal expansion u = alpha T x at a uniform temperature rise T: no
+// stress at any point, no force; the points keep T and the thermal strain.
+TEST_P(EveryContinuum, FreeThermalExpansionGivesNoStress) {
+  const Case& c = GetParam();
+  if (c.kind == Kind::Plane) GTEST_SKIP() << "plane strain holds the out-of-plane expansion";
+  const double alpha = 1e-3, temp = 10.0;
+  Element el(c, {.e = kE, .nu = kNu, .alpha = alpha});
+  const double strain = static_cast<float>(alpha) * temp;
+  const M3 a{{{strain, 0, 0}, {0, strain, 0}, {0, 0, strain}}};
+  const Field f = field(c.kind, a, {0, 0, 0}, {0, 0, 0});
+  const std::vector<double> fe = el.run(f.u, std::vector<float>(static_cast<std::size_t>(nodes()), 10.0f));
+  const double tol = 1e-9 * kE * strain;
+  for (double v : fe) EXPECT_NEAR(v, 0.0, tol);
+  for (word p = 1; p <= estcom().NPTS; ++p) {
+    const EIVWK& pt = el.point(p);
+    for (double s : pt.vec[0]) EXPECT_NEAR(s, 0.0, 1e-6 * kE * strain) << "point " << p;
+    EXPECT_EQ(pt.sw[2], 1);
+    EXPECT_NEAR(pt.blk.b3.s, temp, 1e-5);
+    EXPECT_NEAR(pt.blk.b3.v[0], strain, 1e-9);
+    EXPECT_EQ(pt.blk.b3.v[c.kind == Kind::Membrane || c.kind == Kind::Shell ? 2 : 3], 0.0);
+  }
+}
+
+// A flat shell bent about its y axis, k_x = ry,x = kappa with w = -kappa
+// x^2 / 2 (no transverse shear): the face stresses are -+ E' kappa t / 2, so
+// the section forces of point 5 are r8 = (s_bottom - s_top) t^2 / 12 =
+// -D kappa, r9 = nu r8, and no membrane or shear forces.
+TEST(ShellSection, PureBendingGivesTheMomentAndNoMembraneForce) {
+  const float t = 0.2f;
+  Element el({"QFLA4", 7, {t}, coords(quad4(), true, [](const V3& x) { return x; }), Kind::Shell});
+  const double kappa = 0.01;
+  std::vector<double> u;
+  for (int k = 0; k < 4; ++k) {
+    const double x = node_xyz(k)[0];
+    const std::array<double, 6> uk{0, 0, -kappa * x * x / 2.0, 0, kappa * x, 0};
+    u.insert(u.end(), uk.begin(), uk.end());
+  }
+  el.run(u);
+  const EIVWK& p5 = el.point(5);
+  EXPECT_EQ(p5.sw[7], 1);
+  const auto& r = p5.blk.b8.v;  // r_k at r[k - 1]
+  const double d = e_r() * t * t * t / (12.0 * (1.0 - nu_r() * nu_r()));
+  EXPECT_NEAR(r[7], -d * kappa, 1e-6 * d * kappa);
+  EXPECT_NEAR(r[8], nu_r() * r[7], 1e-6 * d * kappa);
+  for (std::size_t k : {1, 2, 3, 9, 10, 11}) EXPECT_NEAR(r[k], 0.0, 1e-9 * d * kappa) << "r" << k + 1;
+}
+
+// Triangles whose corners run clockwise or lie on a line: message 8001 for
+// the element, no point touched, no force.
+TEST(TriangleArea, NonPositiveAreaLeavesTheStatesAndGivesNoForce) {
+  struct Tri {
+    const char* what;
+    word iecod;
+    std::vector<double> xyz;
+  };
+  const Tri cases[] = {
+      {"TPLAN3 clockwise", 12, {0, 0, 0, 1, 1, 0}},
+      {"TAX3 collinear", 4, {1, 0, 2, 0, 3, 0}},
+      {"TMEM3 collinear", 10, {0, 0, 0, 1, 1, 0, 2, 2, 0}},
+  };
+  for (const Tri& t : cases) {
+    SCOPED_TRACE(t.what);
+    Element el({t.what, t.iecod, {0.5f}, t.xyz, Kind::Plane});
+    const std::vector<double> fe = el.run(std::vector<double>(static_cast<std::size_t>(ndof()), 0.01));
+    for (double v : fe) EXPECT_EQ(v, 0.0);
+    const MSGQUE& q = exec_state().msgque;
+    ASSERT_GE(q.count, 1);
+    EXPECT_EQ(q.entry[0][0], -8001);
+    EXPECT_EQ(q.entry[0][1], 4711);
+    for (word p = 1; p <= estcom().NPTS; ++p) EXPECT_EQ(el.point(p).vec[2][0], 0.0);
+  }
+}
+
+// Under the no-tension switch a point cut off earlier (mark at point 2)
+// takes the cracked moduli (ENT = 2 E, NUNT = nu: twice the stress) and the
+// points after it the intact ones again, in the types that test the mark;
+// HEX20 keeps the matrix of its first point for every point.
+TEST(NoTensionMark, CrackedModuliOnlyAtTheMarkedPoint) {
+  struct MarkCase {
+    std::string name;
+    bool tests_mark;
+  };
+  for (const MarkCase& mc : {MarkCase{"HEX8", true}, MarkCase{"PENT6", true}, MarkCase{"QPLAN4", true},
+                             MarkCase{"TPLAN3", false}, MarkCase{"HEX20", false}}) {
+    SCOPED_TRACE(mc.name);
+    const auto all = cases();
+    const Case& c = *std::find_if(all.begin(), all.end(), [&](const Case& k) { return k.name == mc.name; });
+    Element el(c, {.e = kE, .nu = kNu, .extra = {{mw::ENT, 2000.0f}, {mw::NUNT, 0.25f}, {mw::SIGT, -1.0f}}});
+    ifpflg().IFPSGT = -1;
+    EIVGTA(2);
+    eivwka().sw[0] = 1;
+    eivwka().blk.b1.v[3] = -10.0;
+    EIVPTA();
+    const Field f = field(c.kind, {{{0.01, 0, 0}, {0, 0, 0}, {0, 0, 0}}}, {0, 0, 0}, {0, 0, 0});
+    el.run(f.u);
+    for (word p = 1; p <= etycom().NPTS; ++p) {
+      const double factor = p == 2 && mc.tests_mark ? 2.0 : 1.0;
+      EXPECT_NEAR(el.point(p).vec[0][0], factor * f.stress[0], 1e-5 * f.stress[0]) << "point " << p;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllTypes, EveryContinuum, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return info.param.name; });
 

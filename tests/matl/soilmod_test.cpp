@@ -39,7 +39,10 @@ class Hyperbolic : public SoilModel {
     select(3, {{mw::DCK, 500.f}, {mw::DCN, 0.5f}, {mw::DCRF, 0.9f}, {mw::DCKU, 1000.f}, {mw::DCG, 0.3f},
                {mw::DCF, 0.1f}, {mw::DCD, 5.f}, {mw::DCPA, 100.f}, {mw::DCDE, 0.01f}, {mw::C, 0.f},
                {mw::PHAI, 30.f}});
-    point.CV3 = {-100.0, -100.0, -100.0, 0, 0, 0};  // mean value p = 100
+    // The mean value p = 100 comes from the stresses; component vector 3
+    // holds something else.
+    point.SIG = {-100.0, -100.0, -100.0, 0, 0, 0};
+    point.CV3 = {-900.0, -900.0, -900.0, 0, 0, 0};
   }
 };
 

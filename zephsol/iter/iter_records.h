@@ -42,6 +42,10 @@ enum RequestWord : int {
 
 struct IterState {
   OFPREQ ofpreq;
+  // The result word of the last stress recovery of the current step; the
+  // step loop clears it at the start of every step, so that the nodal forces
+  // are printed on the first recovery of a step only.
+  word SDRLST = 0;
   // The convergence log has been written in this run: later connections go
   // on after its lines.
   bool convergence_log_written = false;

@@ -89,7 +89,7 @@ void MATDCH() {
   const double s1 = p.SW[0] != 0 ? p.B1[0] : pa;
   const double s3 = p.SW[0] != 0 ? p.B1[1] : pa;
   if (stpctr().NSTEPC == 1) *p.B9 = 0.0;
-  const double pmean = -(p.CV3[0] + p.CV3[1] + p.CV3[2]) / 3.0;
+  const double pmean = -(p.SIG[0] + p.SIG[1] + p.SIG[2]) / 3.0;
   const double f = hyperbolic_factor(strength(), s1, s3);
   double t = s3 / pa;
   double f2 = f * f;
