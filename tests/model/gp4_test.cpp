@@ -5,12 +5,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
+#include <iostream>
 #include <map>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "support/gp4deck.h"
+#include "zephsol/dbio/testing.h"
 #include "zephsol/matl/matrec.h"
 
 namespace zephsol::test {
@@ -145,15 +150,192 @@ TEST_F(Gp4Run, ConflictsEndTheSetUp) {
   EXPECT_TRUE(has_line(run_->listing(), "          IS ALSO DEFINED IN BOUNDARY SET."));
 }
 
+// A set referenced twice in one interval is told as such, not as an
+// undefined set; a set that does not exist is undefined.
 TEST_F(Gp4Run, UndefinedAndRepeatedReferences) {
   start(history_model(interval(1) + event("DISP", "7") + event("DISP", "7") + event("DISP", "44")));
   next_interval();
   EXPECT_EQ(sysw().IERFLG, 1);
-  const auto listing = run_->listing();
+  auto listing = run_->listing();
   EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1757, INTERVAL REFERES BOUNDARY ID     7 MORE THAN ONCE"));
   EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1757, INTERVAL REFERES UNDEFINED BOUNDARY ID    44"));
+  EXPECT_EQ(message_numbers(listing), (std::vector<int>{1757, 1757}));
+
+  start(history_model(interval(1) + event("DISP", "7") + event("MPC", "9") + event("MPC", "9")));
+  next_interval();
+  EXPECT_EQ(sysw().IERFLG, 1);
+  listing = run_->listing();
+  EXPECT_EQ(message_numbers(listing), std::vector<int>{1759});
+  EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1759, INTERVAL REFERES MPC ID     9 MORE THAN ONCE"));
 }
 
+// Words 21 and 22 of an interval record keep the release pair of an earlier
+// interval; an interval that releases nothing (an "INAC" only) must return
+// region 0 and fraction 0.0 all the same.
+TEST_F(Gp4Run, ReleaseOnlyInTheIntervalThatReleases) {
+  start(history_model(interval(1) + event("DISP", "7") + interval(1) + event("INAC", "1") + interval(1) +
+                      event("RELS", "2", "0.6") + interval(1) + event("ACTI", "1") + interval(1) + event("INAC", "1")));
+  const auto fifth = block_records(INCD).at(4);
+  ASSERT_EQ(fifth[5], 0) << "no release pair";
+  ASSERT_EQ(fifth[20], 2) << "the stale pair of the third interval";
+  struct Expected {
+    word EXCAVF, EXREGN;
+    float RELFAC;
+  };
+  const std::vector<Expected> by_interval{{0, 0, 0.0f}, {-1, 0, 0.0f}, {0, 2, 0.6f}, {1, 0, 0.0f}, {-1, 0, 0.0f}};
+  for (std::size_t k = 0; k < by_interval.size(); ++k) {
+    SCOPED_TRACE("interval " + std::to_string(k + 1));
+    const Outputs o = next_interval();
+    EXPECT_EQ(o.EXCAVF, by_interval[k].EXCAVF);
+    EXPECT_EQ(o.EXREGN, by_interval[k].EXREGN);
+    EXPECT_EQ(o.RELFAC, by_interval[k].RELFAC);
+  }
+  EXPECT_EQ(sysw().IERFLG, 0);
+}
+
+// A rod from node 11 (0.5, 0.5) to node 12 (1.5, 0.5) hangs in the two
+// quadrilaterals: each of its nodes follows the four corners of its element
+// with weight 0.25 in x and y. Node 11's y is also fixed (set 12), so that
+// component gets no equation; terms on fixed corners (nodes 1 and 4, and
+// node 3's x moved by 0.5) go into the slave's prescribed value.
+TEST_F(Gp4Run, AutomaticConstraintsOfStrayNodes) {
+  std::string deck = history_model(interval(1) + event("DISP", "7") + event("DISP", "12"),
+                                   card({"12"}) + "\n" + card({"", "11", "", "", "", "2", "", "0.0"}) + "\n");
+  deck.insert(deck.find("MATERIAL\n"), card({"3", "ROD2"}) + "\n");
+  deck.insert(deck.find("NODE\n"), "PROPERTY\n" + card({"6", "3", "1.0", "2.0", "3.0"}) + "\n");
+  deck.insert(deck.find("CONNECTI\n"), node_card(11, "0.5", "0.5", "0.0") + node_card(12, "1.5", "0.5", "0.0"));
+  deck.insert(deck.find("EGROUP\n"), element_card(21, 3, 6, {11, 12}));
+  start(deck, true);
+  ASSERT_EQ(block_header(BCDT)[2], 1) << "the automatic equations are there";
+  next_interval();
+  EXPECT_EQ(sysw().IERFLG, 0);
+  EXPECT_TRUE(message_numbers(run_->listing()).empty());
+
+  using Dof = std::pair<word, word>;
+  const std::map<Dof, word> special{
+      {{1, 1}, 18}, {{1, 2}, 18}, {{4, 1}, 18}, {{4, 2}, 18}, {{3, 1}, 18}, {{11, 2}, 18},  // prescribed
+      {{11, 1}, 17}, {{12, 1}, 17}, {{12, 2}, 17},                                          // slaves
+      {{2, 1}, 368}, {{5, 1}, 368}, {{6, 1}, 368}, {{2, 2}, 368}, {{3, 2}, 368}, {{5, 2}, 368}, {{6, 2}, 368}};
+  const auto u = uset_words();
+  for (const auto& [dof, w] : u) {
+    const auto it = special.find(dof);
+    EXPECT_EQ(w, it != special.end() ? it->second : 336) << "node " << dof.first << " component " << dof.second;
+  }
+  EXPECT_EQ(block_header(USET)[3], 9);
+
+  // The o and n sets in equation order.
+  const auto eq = equations();
+  std::vector<std::pair<word, Dof>> o_set, n_set;
+  for (const auto& [dof, w] : u) ((w & 3) != 0 ? o_set : n_set).emplace_back(eq.at(dof), dof);
+  std::sort(o_set.begin(), o_set.end());
+  std::sort(n_set.begin(), n_set.end());
+  const std::map<Dof, double> values{{{3, 1}, 0.5}, {{12, 1}, 0.25 * 0.5}};
+  const std::map<Dof, std::map<Dof, double>> terms{
+      {{11, 1}, {{{2, 1}, 0.25}, {{5, 1}, 0.25}}},
+      {{12, 1}, {{{2, 1}, 0.25}, {{5, 1}, 0.25}, {{6, 1}, 0.25}}},
+      {{12, 2}, {{{2, 2}, 0.25}, {{3, 2}, 0.25}, {{5, 2}, 0.25}, {{6, 2}, 0.25}}}};
+  const auto ys = dense_columns(YS);
+  const auto gst = dense_columns(GST);
+  ASSERT_EQ(ys.size(), 1u);
+  ASSERT_EQ(gst.size(), o_set.size());
+  for (std::size_t c = 0; c < o_set.size(); ++c) {
+    const Dof o = o_set[c].second;
+    SCOPED_TRACE("o-set freedom of node " + std::to_string(o.first) + " component " + std::to_string(o.second));
+    EXPECT_NEAR(ys[0][c], values.contains(o) ? values.at(o) : 0.0, 1e-7);
+    ASSERT_EQ(gst[c].size(), n_set.size());
+    for (std::size_t r = 0; r < n_set.size(); ++r) {
+      const Dof n = n_set[r].second;
+      const double expected = terms.contains(o) && terms.at(o).contains(n) ? terms.at(o).at(n) : 0.0;
+      EXPECT_NEAR(gst[c][r], expected, 1e-7) << "n-set freedom of node " << n.first << " component " << n.second;
+    }
+  }
+}
+
+
+// A block of the given records (and an end-of-file mark after them when
+// `eof`), then its header.
+void write_block(word number, const std::vector<std::vector<word>>& records, const std::array<word, 6>& h, bool eof = false) {
+  DBOPEN(number, 1, kWrite);
+  for (const auto& r : records) DBWRIT(number, r.data(), static_cast<word>(r.size()), 1);
+  if (eof) DBEOF(number);
+  DBCLOS(number, kCloseRewind);
+  HDRPUT(number, h);
+}
+
+// An excavation of 100,000 of the 120,000 quadrilaterals of a 400 x 300
+// grid: group 1 (the 90,000 elements of columns 1-300, listed backwards)
+// and group 2 (the 40,000 of rows 1-100, shuffled) overlap in 30,000. The
+// tables are written as the earlier modules leave them; the interval set-up
+// lists each excluded element once, ascending, in well under a second.
+TEST(Gp4Excavation, HundredThousandElements) {
+  zephsol::testing::FreshFileSystem fs(16, 1025);
+  constexpr word kColumns = 400, kRows = 300, kElements = kColumns * kRows;
+  constexpr word kNodes = (kColumns + 1) * (kRows + 1), kEquations = 2 * kNodes;
+  const auto node = [](word i, word j) { return 1 + i + (kColumns + 1) * j; };
+  const auto eqix = [](word n) { return ((2 * n - 1) << 10) | 2; };
+
+  std::vector<std::vector<word>> ect;
+  ect.reserve(kElements);
+  for (word j = 0; j < kRows; ++j)
+    for (word i = 0; i < kColumns; ++i)
+      ect.push_back({1 + i + kColumns * j, 1, 4, 0, 0, 0, eqix(node(i, j)), eqix(node(i + 1, j)),
+                     eqix(node(i, j + 1)), eqix(node(i + 1, j + 1))});
+  write_block(ECT, ect, std::array<word, 6>{kElements, 0, 0, 0, 0, 10});
+  std::vector<word> first{1, 0}, second{2, 0};
+  for (word e = kElements; e >= 1; --e)
+    if ((e - 1) % kColumns < 300) first.push_back(e);
+  for (word e = 1; e <= 100 * kColumns; ++e) second.push_back(e);
+  std::shuffle(second.begin() + 2, second.end(), std::mt19937(7));
+  first[1] = static_cast<word>(first.size() - 2);
+  second[1] = static_cast<word>(second.size() - 2);
+  write_block(IELS, {first, second}, std::array<word, 6>{2, 0, 0, 0, 0, 0});
+  // One interval of one step: boundary set 1 and the two groups removed.
+  std::vector<word> incd(46, 0);
+  incd[0] = 1;
+  incd[1] = 1;
+  incd[2] = 2;
+  incd[3] = incd[18] = -1;
+  incd[10] = 1;
+  incd[14] = 2;
+  incd[17] = 3;
+  incd[40] = 1;
+  incd[41] = real_word(1.0f);
+  incd[42] = 1;
+  incd[44] = 2;
+  write_block(INCD, {incd}, std::array<word, 6>{1, 1, 0, 0, 3, 46});
+  // Set 1 fixes both directions of the corner node 1.
+  write_block(BCDT, {{name_word("BOUN"), 1, 2, 0, 0}, {1, real_word(0.0f), 2, real_word(0.0f)}},
+              std::array<word, 6>{1, 0, 0, 0, 0, 0}, true);
+  HDRPUT(EQIX, std::array<word, 6>{kNodes, kEquations, 2, 0, 0, 0});
+  exec_state().intctl.NIVSET = 0;
+
+  // Processor time, so that other work on the machine does not count.
+  const std::clock_t t0 = std::clock();
+  const Outputs o = next_interval();
+  const double seconds = static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC;
+  EXPECT_LT(seconds, 2.0) << "the interval set-up took " << seconds << " s";
+  std::cerr << "interval with 100,000 excluded elements set up in " << seconds << " s\n";
+
+  EXPECT_EQ(sysw().IERFLG, 0);
+  EXPECT_EQ(o.EXCAVF, -1);
+  EXPECT_EQ(o.LSTGRP, 2);
+  std::set<word> expected(first.begin() + 2, first.end());
+  expected.insert(second.begin() + 2, second.end());
+  ASSERT_EQ(expected.size(), 100000u);
+  EXPECT_EQ(block_header(XCLD), (std::array<word, 6>{100000, 0, 0, 0, 0, 0}));
+  const auto xcld = block_records(XCLD);
+  ASSERT_EQ(xcld.size(), 1u);
+  EXPECT_TRUE(std::ranges::equal(xcld[0], expected));
+  // The active elements are those of columns 301-400 in rows 101-300; the
+  // 101 x 201 nodes they use are on an active element, the others not.
+  const auto u = block_records(USET).at(0);
+  ASSERT_EQ(u.size(), static_cast<std::size_t>(kEquations));
+  const auto off = std::ranges::count_if(u, [](word w) { return (w & 512) != 0; });
+  EXPECT_EQ(off, 2 * (kNodes - 101 * 201));
+  EXPECT_EQ(u[0], 16 + 2 + 512);
+  EXPECT_EQ(u[2], 16 + 64 + 8 + 512);
+  EXPECT_EQ(u.back(), 16 + 64 + 256);
+}
 
 }  // namespace
 }  // namespace zephsol::test

@@ -85,10 +85,13 @@ inline std::vector<std::vector<double>> dense_columns(word file) {
 
 class Gp4Run : public ::testing::Test {
  protected:
-  void start(const std::string& deck) {
+  // The deck through the model tables and GP2; `automatic` asks GP2 for
+  // the automatic MPC equations of stray nodes.
+  void start(const std::string& deck, bool automatic = false) {
     run_.reset();  // the previous run's directory goes first
     run_ = std::make_unique<DeckRun>(deck);
     ASSERT_TRUE(run_->model_phase());
+    if (automatic) sysw().IAMPC = 1;
     GP2(BOUN, EQIX, CSTM, NODC, CONE, BCDT);
     ASSERT_EQ(sysw().IERFLG, 0);
   }
