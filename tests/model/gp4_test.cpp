@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 #include <map>
@@ -252,14 +253,47 @@ TEST_F(Gp4Run, AutomaticConstraintsOfStrayNodes) {
 }
 
 
-// A block of the given records (and an end-of-file mark after them when
-// `eof`), then its header.
-void write_block(word number, const std::vector<std::vector<word>>& records, const std::array<word, 6>& h, bool eof = false) {
+// A data block of the given records, then its header; with `sets`, each
+// record list is a file of its own ended by an end-of-file mark.
+void write_files(word number, const std::vector<std::vector<std::vector<word>>>& files, const std::array<word, 6>& h,
+                 bool sets) {
   DBOPEN(number, 1, kWrite);
-  for (const auto& r : records) DBWRIT(number, r.data(), static_cast<word>(r.size()), 1);
-  if (eof) DBEOF(number);
+  for (const auto& records : files) {
+    for (const auto& r : records) DBWRIT(number, r.data(), static_cast<word>(r.size()), 1);
+    if (sets) DBEOF(number);
+  }
   DBCLOS(number, kCloseRewind);
   HDRPUT(number, h);
+}
+void write_block(word number, const std::vector<std::vector<word>>& records, const std::array<word, 6>& h) {
+  write_files(number, {records}, h, false);
+}
+
+// INCD of one interval of one step: its boundary and MPC references (factor
+// 1.0) and the groups it removes. Returns the words of the record.
+word write_history(const std::vector<word>& boundary, const std::vector<word>& mpc, const std::vector<word>& removed) {
+  std::vector<word> r(40, 0);
+  r[0] = r[1] = 1;
+  r[2] = removed.empty() ? 1 : 2;
+  r[3] = r[18] = -1;
+  r[10] = static_cast<word>(boundary.size());
+  r[11] = static_cast<word>(mpc.size());
+  r[14] = static_cast<word>(removed.size());
+  r[17] = r[10] + r[11] + r[14];
+  for (const auto& list : {boundary, mpc})
+    for (const word set : list) r.insert(r.end(), {set, real_word(1.0f)});
+  for (const word group : removed) r.insert(r.end(), {group, 0});
+  const auto n = static_cast<word>(r.size());
+  write_block(INCD, {r}, std::array<word, 6>{1, 1, 0, 0, r[17], n});
+  exec_state().intctl.NIVSET = 0;
+  return n;
+}
+
+// A boundary set fixing the freedoms `dofs` at 0.0.
+std::vector<std::vector<word>> boundary_file(word set, const std::vector<word>& dofs) {
+  std::vector<word> pairs;
+  for (const word d : dofs) pairs.insert(pairs.end(), {d, real_word(0.0f)});
+  return {{name_word("BOUN"), set, static_cast<word>(dofs.size()), 0, 0}, pairs};
 }
 
 // An excavation of 100,000 of the 120,000 quadrilaterals of a 400 x 300
@@ -289,25 +323,10 @@ TEST(Gp4Excavation, HundredThousandElements) {
   first[1] = static_cast<word>(first.size() - 2);
   second[1] = static_cast<word>(second.size() - 2);
   write_block(IELS, {first, second}, std::array<word, 6>{2, 0, 0, 0, 0, 0});
-  // One interval of one step: boundary set 1 and the two groups removed.
-  std::vector<word> incd(46, 0);
-  incd[0] = 1;
-  incd[1] = 1;
-  incd[2] = 2;
-  incd[3] = incd[18] = -1;
-  incd[10] = 1;
-  incd[14] = 2;
-  incd[17] = 3;
-  incd[40] = 1;
-  incd[41] = real_word(1.0f);
-  incd[42] = 1;
-  incd[44] = 2;
-  write_block(INCD, {incd}, std::array<word, 6>{1, 1, 0, 0, 3, 46});
+  write_history({1}, {}, {1, 2});
   // Set 1 fixes both directions of the corner node 1.
-  write_block(BCDT, {{name_word("BOUN"), 1, 2, 0, 0}, {1, real_word(0.0f), 2, real_word(0.0f)}},
-              std::array<word, 6>{1, 0, 0, 0, 0, 0}, true);
+  write_files(BCDT, {boundary_file(1, {1, 2})}, std::array<word, 6>{1, 0, 0, 0, 0, 0}, true);
   HDRPUT(EQIX, std::array<word, 6>{kNodes, kEquations, 2, 0, 0, 0});
-  exec_state().intctl.NIVSET = 0;
 
   // Processor time, so that other work on the machine does not count.
   const std::clock_t t0 = std::clock();
@@ -335,6 +354,62 @@ TEST(Gp4Excavation, HundredThousandElements) {
   EXPECT_EQ(u[0], 16 + 2 + 512);
   EXPECT_EQ(u[2], 16 + 64 + 8 + 512);
   EXPECT_EQ(u.back(), 16 + 64 + 256);
+}
+
+// The tables of the boundary pass are held within the open core: USET from
+// the first free word, then the constraint triples (3 words each) below the
+// lowest file buffer. Cut to leave `gap` words there, a model of nG
+// freedoms without elements ends the run when USET or the triples do not
+// fit, and sets up its interval when they just do.
+TEST(Gp4Core, TablesOfTheBoundaryPassWithinTheOpenCore) {
+  struct Case {
+    const char* what;
+    word neq, gap;
+    std::vector<word> fixed;  // freedoms of boundary set 1
+    word terms;               // of the one equation of MPC set 2 (none: 0)
+    const char* fatal;        // nullptr: the set-up completes
+  };
+  const std::vector<Case> cases{
+      {"USET longer than the area", 150, 120, {1}, 0, "INSUFFICIENT MEMORY.  REQUIRED =%8d, CURRENT =%8d WORDS"},
+      {"a 17th boundary triple", 100, 150, std::vector<word>(20), 0, "INSUFFICIENT MEMORY.  REQUIRED =%8d, CURRENT =%8d WORDS"},
+      {"twenty boundary triples in 60 words", 100, 160, std::vector<word>(20), 0, nullptr},
+      {"an equation of 14 terms after one triple", 100, 150, {50}, 14, "FAST TABLE TOO LARGE TO HOLD IN MEMORY, CORSIZE=%8d"},
+      {"the same equation with a word more", 100, 151, {50}, 14, nullptr},
+  };
+  for (Case c : cases) {
+    SCOPED_TRACE(c.what);
+    zephsol::testing::FreshFileSystem fs(1, 1025);
+    for (std::size_t k = 0; k < c.fixed.size(); ++k)
+      if (c.fixed[k] == 0) c.fixed[k] = static_cast<word>(k + 1);
+    std::vector<std::vector<std::vector<word>>> sets{boundary_file(1, c.fixed)};
+    if (c.terms > 0) {
+      std::vector<word> eq{c.terms, c.neq, real_word(0.0f)};
+      for (word e = 1; e <= c.terms; ++e) eq.insert(eq.end(), {e, real_word(1.0f)});
+      sets.push_back({{name_word("FAST"), 2, 1, 0, 0}, eq});
+    }
+    write_files(BCDT, sets, std::array<word, 6>{1, c.terms > 0 ? 1 : 0, 0, 0, 0, 0}, true);
+    HDRPUT(EQIX, std::array<word, 6>{c.neq / 2, c.neq, 2, 0, 0, 0});
+    const word first_free =
+        write_history({1}, c.terms > 0 ? std::vector<word>{2} : std::vector<word>{}, {}) + 1;
+    sysw().COREND = first_free + c.gap + 3 * sysw().NBUFSZ;
+    const word free = CORLFT(1);
+    if (c.fatal == nullptr) {
+      next_interval();
+      EXPECT_EQ(sysw().IERFLG, 0);
+      EXPECT_EQ(block_header(USET)[0], c.neq);
+      EXPECT_EQ(block_header(USET)[3], static_cast<word>(c.fixed.size()) + (c.terms > 0 ? 1 : 0));
+      continue;
+    }
+    EXPECT_EXIT(next_interval(), ::testing::ExitedWithCode(1), "");
+    // Fatal 3 asks for the words the area lacks above all free words.
+    const word short_by = c.neq > c.gap ? c.neq - c.gap : 1;
+    char text[100];
+    if (std::string(c.fatal).starts_with("INSUFF"))
+      std::snprintf(text, sizeof text, c.fatal, free + short_by, free);
+    else
+      std::snprintf(text, sizeof text, c.fatal, free);
+    EXPECT_NE(fs.read("errors").find(text), std::string::npos) << text << "\n" << fs.read("errors");
+  }
 }
 
 }  // namespace

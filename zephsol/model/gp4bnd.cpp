@@ -44,7 +44,21 @@ struct Pass {
   gp4::NodeEntries entries;   // node entries of sets naming systems
   word last_mpc = 0;          // set of the MPC header read last
   word last_boundary = 0;     // set of the boundary header read last
+  std::int64_t room = 0;      // open-core words after USET below the lowest buffer
 };
+
+// The tables of the pass are held as the open core would hold them: USET
+// from the first free word, then the triples (or the EQIX pairs, or the
+// node entries) below the lowest file buffer. `words` more than that room
+// end the run: fatal 3 without a tag, else fatal 4 with the tag and p2.
+void need(const Pass& p, std::int64_t words, const char* tag, word p2) {
+  if (words <= p.room) return;
+  if (tag == nullptr) short_of_core(std::int64_t{CORLFT(1)} - p.room + words, CORLFT(1));
+  model_fatal(-4, name_word(tag), p2);
+}
+void need_triples(const Pass& p, std::int64_t more, const char* tag) {
+  need(p, 3 * (static_cast<std::int64_t>(p.t.size()) + more), tag, CORLFT(1));
+}
 
 word& uset(Pass& p, word dof) { return p.uset[static_cast<std::size_t>(dof - 1)]; }
 
@@ -138,6 +152,7 @@ bool report_unused(const Refs& r, const char* kind) {
 // Reads the node record of m entries of a set into the gathered entries.
 void gather_nodes(Pass& p, word m, word set) {
   if (m <= 0) return;
+  need(p, 4 * (static_cast<std::int64_t>(p.entries.size()) + m), "ROTB", gp4ctl().B1);
   std::vector<word> rows(static_cast<std::size_t>(4 * m));
   DBREAD(gp4ctl().BCDT, rows.data(), 4 * m, 1);
   p.entries.add_set(rows, set);
@@ -155,6 +170,7 @@ bool boundary_pass(Pass& p, Refs& refs, word nsets, word& read) {
       std::vector<word> pairs(static_cast<std::size_t>(2 * h[2]));
       if (h[2] > 0) DBREAD(BCDT, pairs.data(), 2 * h[2], 1);
       for (std::size_t k = 0; k < pairs.size(); k += 2) {
+        need_triples(p, 1, nullptr);
         p.t.push_back({pairs[k], 0, refs.factor(i) * word_real(pairs[k + 1])});
         uset(p, pairs[k]) |= kPrescribed;
       }
@@ -194,9 +210,10 @@ void merge_boundary(Pass& p, word nb) {
 
 // The node and component of DOF `dof`, from EQIX record 2; fatal 912 when
 // no node holds it.
-std::array<word, 2> freedom_of(word dof) {
+std::array<word, 2> freedom_of(const Pass& p, word dof) {
   const GP4CTL& g = gp4ctl();
   const word nn = header_of(g.EQIX)[0];
+  need(p, 2 * std::int64_t{nn}, "EQIX", CORLFT(1));
   std::vector<word> pairs(static_cast<std::size_t>(2 * std::max<word>(nn, 0)));
   DBOPEN(g.EQIX, g.B3, kRead);
   DBREAD(g.EQIX, nullptr, 0, 1);
@@ -218,8 +235,8 @@ float prescribed(const Pass& p, word e) {
 }
 
 // The 1933 text for a DOF made dependent a second time.
-void dependent_again(word dof, word set) {
-  const auto [node, comp] = freedom_of(dof);
+void dependent_again(const Pass& p, word dof, word set) {
+  const auto [node, comp] = freedom_of(p, dof);
   ++sysw().IERFLG;
   print_both(3, fline("('0*** USER FATAL MESSAGE 1933, NODAL D.O.F.',I4,' OF NODE',I6/"
                       "10X,'IS DUPLICATELY DEFINED IN THE LEFT-HAND-SIDE OF FASTENING EQUATION.',4X,'MPC ID =',I6)",
@@ -230,7 +247,7 @@ void dependent_again(word dof, word set) {
 // d is dependent already.
 bool add_dependent(Pass& p, word d, float value, word set) {
   if ((uset(p, d) & kDependent) != 0) {
-    dependent_again(d, set);
+    dependent_again(p, d, set);
     return false;
   }
   uset(p, d) |= kDependent;
@@ -261,6 +278,7 @@ bool mpc_pass(Pass& p, Refs& refs, word nsets) {
         DBREAD(BCDT, eq.data(), 3, 0);
         std::vector<word> terms(static_cast<std::size_t>(2 * std::max<word>(eq[0], 0)));
         if (!terms.empty()) DBREAD(BCDT, terms.data(), static_cast<word>(terms.size()), 0);
+        need(p, 3 * static_cast<std::int64_t>(p.t.size()) + 3 * std::int64_t{eq[0]} + 6, "FAST", CORLFT(1));
         const word d = eq[1];
         if (d <= 0 || !add_dependent(p, d, refs.factor(i) * word_real(eq[2]), h[1])) continue;
         const std::size_t at = p.t.size() - 1;
@@ -289,6 +307,7 @@ void automatic_pass(Pass& p) {
     for (word j = 0; j < dofs; ++j) {
       const word x = first + j;
       if ((uset(p, x) & (kPrescribed | kNotActive)) != 0) continue;
+      need_triples(p, 1 + std::max<word>(eq[0], 0), "AMPC");
       if (!add_dependent(p, x, 0.0f, 0)) continue;
       const std::size_t at = p.t.size() - 1;
       for (std::size_t k = 0; k < masters.size(); k += 2) add_term(p, at, x, masters[k] + j, word_real(masters[k + 1]));
@@ -340,7 +359,7 @@ word finish_words(Pass& p, std::vector<std::pair<word, word>>& conflicts, word& 
 
 void report_conflicts(const Pass& p, const std::vector<std::pair<word, word>>& conflicts, word count) {
   for (const auto& [dof, w] : conflicts) {
-    const auto [node, comp] = freedom_of(dof);
+    const auto [node, comp] = freedom_of(p, dof);
     if ((w & kTerm) == 0)
       print_both(3, fline("('0*** USER FATAL MESSAGE 1934, NODAL D.O.F.',I4,' OF NODE',I6,' IN MPC EQUATIONS SET',I6/"
                           "10X,'IS ALSO DEFINED IN BOUNDARY SET.')",
@@ -434,7 +453,11 @@ void GP4BND(word nb, word bpairs, word nm, word mpairs, word& xpos) {
   if (g.BCDT <= 0 || bh[0] < 1) return stop(2, "0*** USER FATAL MESSAGE 1753, BOUNDARY DATA IS MISSING");
   if (nb < 1) return stop(2, "0*** USER FATAL MESSAGE 1755, NONE OF BOUNDARY CONDITION IS DEFINED IN INTERVAL DATA");
   const word neq = std::max(header_of(g.EQIX)[1], 0);
+  const std::int64_t uset_end = std::int64_t{g.IFREE} + neq;
+  const std::int64_t below = std::min(xpos, g.B3) - uset_end;
+  if (below < 0) short_of_core(std::int64_t{CORLFT(1)} - below, CORLFT(1));
   Pass p;
+  p.room = g.B3 - uset_end;  // the excluded list is read before anything is put there
   p.uset.assign(static_cast<std::size_t>(neq), kAll);
   mark_active(p, xpos);
 

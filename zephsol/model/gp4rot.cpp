@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -229,7 +230,9 @@ void rotations(NodeEntries& entries, word boundary) {
     for (word k = 0; k < 5; ++k) core().w(at + 5 * i + k) = entries[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
   GP4ROT(at, n, coords, systems);
 
-  // File 1 read back; file 2 written after it.
+  // File 1 read back (10 words a node below the lowest buffer); file 2
+  // written after it.
+  if (std::int64_t{at} + 10 * std::int64_t{n} > g.B3) model_fatal(-4, name_word("ROTB"), CORLFT(1));
   std::vector<std::array<word, 10>> rot(static_cast<std::size_t>(n));
   DBOPEN(g.ROTB, g.B3, kRead);
   for (auto& r : rot) DBREAD(g.ROTB, r.data(), 10, 0);
