@@ -149,6 +149,19 @@ TEST_F(Gp4Run, ConflictsEndTheSetUp) {
   EXPECT_EQ(sysw().IERFLG, 1);
   EXPECT_TRUE(has_line(run_->listing(), "0*** USER FATAL MESSAGE 1934, NODAL D.O.F.   2 OF NODE     6 IN MPC EQUATIONS SET     9"));
   EXPECT_TRUE(has_line(run_->listing(), "          IS ALSO DEFINED IN BOUNDARY SET."));
+
+  // MPC 10 makes (6, 2) dependent again: a user message naming the freedom
+  // and the second set, not a stop on the table it would have built.
+  std::string deck = history_model(interval(1) + event("MPC", "9") + event("MPC", "10"));
+  deck.insert(deck.find("HISTORY\n"), card({"10"}) + "\n" + card({"", "6", "2", "0.0", "1"}) + "\n" +
+                                           card({"", "5", "2", "1.0"}) + "\n");
+  start(deck);
+  next_interval();
+  EXPECT_EQ(sysw().IERFLG, 1);
+  const auto listing = run_->listing();
+  EXPECT_EQ(message_numbers(listing), std::vector<int>{1933});
+  EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1933, NODAL D.O.F.   2 OF NODE     6"));
+  EXPECT_TRUE(has_line(listing, "          IS DUPLICATELY DEFINED IN THE LEFT-HAND-SIDE OF FASTENING EQUATION.    MPC ID =    10"));
 }
 
 // A set referenced twice in one interval is told as such, not as an
