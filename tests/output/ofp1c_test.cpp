@@ -172,6 +172,9 @@ TEST_F(ElementStep, MixedModelPrintedAndWrittenAgainstHandValues) {
                                      ids({{60050, 60055}, {81001, 81001}, {60148, 60148}, {60056, 60057}}),
                                      ids({{60059, 60059}, {60116, 60117}, {81007, 81007}}), shell_words, lower,
                                      ids({{81003, 81003}, {5301, 5303}, {5401, 5403}, {60202, 60207}}),
+                                     // the force vectors of the beam and the shell
+                                     {3022, 3018, 3019, 3024, 3015, 3014, 3023, 3020, 3021, 3025, 3017, 3016},
+                                     ids({{5001, 5003}, {7006, 7008}, {7011, 7015}}),
                                      ids({{81000, 81000}})});  // the material vector last
   EXPECT_EQ(s.vector_ids(), want);
 

@@ -24,8 +24,17 @@ void OFP1C(word eiv0, word nel, word group, word shells, word conditions, word r
 // of shell element j in the OFPELR and OFPPLR areas; sets both flags.
 void OFP1SL(word point, word iclass, word results, word j, bool& safety_present, bool& principal_present,
             word plastic, word noplas);
-// ids: n words, forces: 17 x n words, kinds: n words (n = $302 records).
+// The element force output of the $302 records (n = OFPSCR's count, the
+// block rewound): the open-core lists ids (n words: element, negative for a
+// bar), forces (17 x n words: end-A forces negated, end-B forces, then the
+// moment-curvature words of a BEAM2; a shell's eight section forces) and
+// kinds (n words: -1 beams and bars, 0 springs, the contact state, 999
+// shells); prints the tables of the "ELFO" request and, while OFPREQ word 8
+// is positive, writes the force vectors.
 void OFP1F(word ids, word forces, word kinds);
+// The principal stress table ("PRSTRESS", narrowed by the set of
+// "PRSTRES2") and the principal strain table ("PRSTRAIN") of the $301
+// records.
 void OFP1P();
 // w: first free open-core word; the material table is loaded at the top of
 // the words from w up to two buffer spaces below the top buffer (three when

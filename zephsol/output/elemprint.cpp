@@ -33,11 +33,6 @@ constexpr int kListing = 6;
 constexpr word kJointClass = 10, kShellClass = 7, kBeamClass = 6;
 constexpr std::size_t kPlasticBlock = 1, kThermalBlock = 2;
 
-// Texts of the joint states 0-4, 24 characters.
-constexpr std::array<std::string_view, 5> kJointStates{
-    "                        ", "    OPEN                ", "    CLOSE,  FRICTIONAL  ",
-    "    CLOSE,  SLIDING     ", "    CLOSE,  SOFTENING   "};
-
 bool flag_set(word flag) { return BITAND(flag, 1) != 0; }
 
 // Types whose stress line carries the factor while a factor flag is set.
@@ -72,7 +67,7 @@ word print_joint_point(word i, word n) {
   const EIVWK& p = eivwka();
   const word state = p.blk.b11.iv[0];
   std::vector<FmtArg> args = line_head(i, p.vec[0], n);
-  args.emplace_back(state >= 0 && state < 5 ? kJointStates[static_cast<std::size_t>(state)] : kJointStates[0]);
+  args.emplace_back(state_text(state));
   write("(/,I7,' -',I3,2X,A8,1X," + components(n) + ",A24)", args);
   strain_line(n, "   DISP.", p.vec[2], nullptr);
   return state;
@@ -154,16 +149,25 @@ word select_points(const StressTable& table, std::vector<word>& mask) {
 
 }  // namespace
 
+std::string_view state_text(word state) {
+  // Texts of the states 0-4, 24 characters.
+  static constexpr std::array<std::string_view, 5> kStates{
+      "                        ", "    OPEN                ", "    CLOSE,  FRICTIONAL  ",
+      "    CLOSE,  SLIDING     ", "    CLOSE,  SOFTENING   "};
+  return state >= 0 && state < 5 ? kStates[static_cast<std::size_t>(state)] : kStates[0];
+}
+
+word status_code(word state) { return state == 1 ? 3 : state == 2 ? 1 : state == 3 ? 2 : state; }
+
 void stress_table_begin(StressTable& table) {
   table = StressTable{};
   table.request = ofpreq()(kPrintStre);
   if (table.request < 0) return;
   PAGHDR();
   OFPHDG(2, 1);
-  const WordSpace& c = core();
-  if (table.request > 0 && c.w(table.request) == 1 && c.w(static_cast<std::int64_t>(table.request) + 1) == 0) {
+  if (selects_every_element(table.request)) {
     table.single_all = true;
-    table.single_ipse = c.w(static_cast<std::int64_t>(table.request) + 2);
+    table.single_ipse = core().w(static_cast<std::int64_t>(table.request) + 2);
   }
 }
 

@@ -194,11 +194,8 @@ class VectorWriter {
   void joints() {
     const auto state = [&](word j) { return w_.elr(j)[kJointStateWord]; };
     const auto covered = [&](word j) { return state(j) > 0.0f; };
-    // Status codes: 3 open (state 1), 1 stick (2), 2 slip (3); the softening state 4 keeps its number.
-    fixed_head_vector(w_, {81003, "Joint Status"}, covered, [&](word j) {
-      const auto s = static_cast<word>(state(j));
-      post_int_value(w_.id(j), s == 1 ? 3 : s == 2 ? 1 : s == 3 ? 2 : s);
-    });
+    fixed_head_vector(w_, {81003, "Joint Status"}, covered,
+                      [&](word j) { post_int_value(w_.id(j), status_code(static_cast<word>(state(j)))); });
     for (std::size_t k = 0; k < kJoint.size(); ++k)
       fixed_head_vector(w_, kJoint[k], covered, [&](word j) { post_value(w_.id(j), elr(j, 0, kJointWords[k])); });
   }

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/exec/words.h"
@@ -68,6 +69,20 @@ void put_slots(std::span<float> slots, std::span<const double> c);
 // A principal-value scratch record ($301) of point `point` held in EIVWKA:
 // element, point, class, the six stresses and the six total strains.
 void write_principal_record(word point);
+
+// Whether the selection list of an element request at open-core position
+// `list` is the single-ALL case: exactly one selection, naming every element.
+inline bool selects_every_element(word list) {
+  const WordSpace& c = core();
+  return list > 0 && c.w(list) == 1 && c.w(static_cast<std::int64_t>(list) + 1) == 0;
+}
+
+// The 24-character text of a joint or contact state code (blanks for a
+// code without a text: 0, or outside 1-4).
+std::string_view state_text(word state);
+// The status code of a joint or contact state in the result file: 3 open
+// (state 1), 1 stick (2), 2 slip (3); other states keep their number.
+word status_code(word state);
 
 // The stress and strain table of one output step.
 struct StressTable {

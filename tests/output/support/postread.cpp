@@ -83,7 +83,8 @@ class Reader {
   void vectors(PostStep& s) {
     static const std::regex ids(R"((( {0,5}-?\d{1,6}|-?\d{7,}),){1,4})");
     static const std::regex reals(R"(( [ -]\d\.\d{6}E[+-]\d{2},){3})");
-    static const std::regex comps(R"((\d+,){10})");
+    // Component line 1: ten integers, the first two written (I4) by some vectors.
+    static const std::regex comps(R"((( {0,3}\d{1,4}|\d{5,}),){2}(\d+,){8})");
     static const std::regex flags(R"((\d,\d,\d,)|((( {0,5}\d{1,6}|\d{7,}),){3}))");
     static const std::regex real_value(R"(([ \d-]{8}|-?\d{9,}), [ -]\d\.\d{6}E[+-]\d{2},)");
     static const std::regex int_value(R"(([ \d-]{8}|-?\d{9,}),([ \d-]{14}|-?\d{15,}),)");
