@@ -36,18 +36,6 @@ TEST_F(Factorisation, LaplacianSolvesWithItsInertia) {
   EXPECT_LT(a.residual(x, b), 1e-14);
 }
 
-// A symmetric indefinite matrix with the coupling of a hexahedral mesh:
-// random entries, diagonal of either sign.
-Sym indefinite(i32 nx, i32 dof, unsigned seed, double zero_share = 0.0) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  Sym a;
-  a.n = (nx + 1) * (nx + 1) * (nx + 1) * dof;
-  for (auto [i, j] : hex_structure(nx, nx, nx, dof)) a.add(i, j, u(rng));
-  for (i32 i = 1; i <= a.n; ++i) a.add(i, i, u(rng) < 2 * zero_share - 1 ? 0.0 : 4.0 * u(rng));
-  return a;
-}
-
 TEST_F(Factorisation, ShiftedLaplacianCountsTheEigenvaluesBelowTheShift) {
   for (double sigma : {0.7, 2.3, 5.1}) {
     const i32 k = 8;

@@ -5,8 +5,9 @@
 // the move of the children's delayed columns into them (xdsldc).
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
-#include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 
@@ -56,93 +57,128 @@ namespace {
 
 // Input-matrix entries of the own columns and their diagonal values, added
 // into the structural front of order ld.
-void xdslao(const Work& w, const FactorArgs& a, const Front& f, i64 ld, double* front, double& ops) {
-  const IVec xrelin = w.ints(a.xrelin, a.n + 1);
-  const i64 b = xrelin(f.first), e = xrelin(f.first + f.ncol);
-  if (e > b) {
-    const iword* pos = w.ints(a.relent, e - 1).data();
-    const double* v = w.dbl(a.vals, e - 1).data();
-    for (i64 q = b; q < e; ++q) front[pos[q - 1] - 1] += v[q - 1];
-  }
+void xdslao(const Work& w, const FactorArgs& a, const Front& f, const FrontEntries& fe, i64 ld, double* front,
+            double& ops) {
+  for (i64 q = 0; q < fe.count; ++q) front[fe.pos[q] - 1] += fe.val[q];
   const DVec diag = w.dbl(a.diag, a.n);
   for (i64 c = 1; c <= f.ncol; ++c) front[packed(ld, c, c) - 1] += diag(f.first + c - 1);
-  ops += static_cast<double>(e - b + f.ncol);
+  ops += static_cast<double>(fe.count + f.ncol);
+}
+
+// Adds a child's update triangle on the stack file into the front of
+// order ld, as xdslea does from work. False on a read failure.
+bool xdslef(const Work& w, FactorArgs& a, const StackedChild& c, const iword* rel, i64 ld, double* front) {
+  ColumnReader rd(a.lunit4, c.addr + c.nd + tri(c.nd) + c.nr * c.nd, c.nr, c.nr, w.dbl(a.iobuf, a.dlen).data(),
+                  a.dlen, a.st.file2_words);
+  for (i64 j = 1; j <= c.nr; ++j) {
+    const double* src = rd.column(j);
+    if (src == nullptr) return false;
+    const i64 cj = rel[j - 1];
+    double* col = front + (cj - 1) * ld - cj * (cj - 1) / 2 - 1;  // col[i] = entry (i, cj)
+    for (i64 i = j; i <= c.nr; ++i) col[rel[i - 1]] += src[i - j];
+  }
+  return true;
 }
 
 // The delayed columns of the children, top child first, into front
 // columns ncol+1, ncol+2, ... of the opened front; their global columns
 // appended to the front's permutation entries from list(ncol+1) on.
-void xdsldc(const Work& w, const FactorArgs& a, const Front& f, i64 topidx, double* front, iword* list,
-            double& ops) {
-  const IVec sn = w.ints(a.stkpos, a.maxdepth), dir = w.ints(a.stkdir, 4 * a.maxdepth);
+// Children on the stack file are read in runs of whole columns. False on
+// a read failure.
+bool xdsldc(const Work& w, FactorArgs& a, const Front& f, i64 topidx, double* front, iword* list, double& ops) {
   const IVec rel = w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1));
   const i64 N = f.nf;
   i64 c = f.ncol;  // last delayed column placed
+  std::vector<double> head;
   for (i64 e = topidx; e > topidx - f.nch; --e) {
-    const i64 nr = dir(4 * e - 3), old = dir(4 * e - 2), nd = dir(4 * e - 1);
+    const StackedChild ch = stacked_child(w, a, e);
+    const i64 nr = ch.nr, nd = ch.nd;
     if (nd == 0) continue;
-    const i64 at = a.sa + sn(e) - 1;
-    const IVec head = w.ints(at, nd);
-    const DVec blk = w.dbl(at + nd, tri(nd + nr));
+    const iword* idx = nullptr;
+    const double* blk = nullptr;
+    ColumnReader rd(a.lunit4, ch.addr + nd, nd + nr, nd, w.dbl(a.iobuf, a.dlen).data(), a.dlen, a.st.file2_words);
+    if (ch.pos > 0) {
+      const i64 at = a.sa + ch.pos - 1;
+      idx = w.ints(at, nd).data();
+      blk = w.dbl(at + nd, tri(nd + nr)).data();
+    } else {
+      head.resize(static_cast<std::size_t>(nd));
+      if (!file_read(a.lunit4, ch.addr, nd, head.data())) return false;
+      a.st.file2_words += nd;
+      idx = reinterpret_cast<const iword*>(head.data());
+    }
     for (i64 j = 1; j <= nd; ++j) {
       ++c;
-      list[c - 1] = head(j);
-      const double* col = blk.data() + (j - 1) * (nd + nr) - (j - 1) * (j - 2) / 2;
+      list[c - 1] = idx[j - 1];
+      const double* col = blk ? blk + (j - 1) * (nd + nr) - (j - 1) * (j - 2) / 2 : rd.column(j);
+      if (col == nullptr) return false;
       std::memcpy(front + packed(N, c, c) - 1, col, static_cast<std::size_t>(nd - j + 1) * 8);
       for (i64 i = 1; i <= nr; ++i) {
-        i64 r = rel(old + i - 1);
+        i64 r = rel(ch.old + i - 1);
         if (r > f.ncol) r += f.nd;
         front[packed(N, std::max(c, r), std::min(c, r)) - 1] = col[nd - j + i];
       }
     }
     ops += static_cast<double>(tri(nd) + nd * nr);
   }
+  return true;
 }
 
 }  // namespace
 
 i32 hdslfs(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest) {
   const i64 ld = f.ncol + f.nrow;
-  const IVec pos = w.ints(a.stkpos, a.maxdepth), dir = w.ints(a.stkdir, 4 * a.maxdepth);
+  const IVec pos = w.ints(a.stkpos, a.maxdepth);
   const IVec rel = w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1));
   const i64 fs = a.sa + f.start - 1;          // region in work
   const i64 fp = fs + xisl2d(f.nf);           // packed front
   double* front = w.dbl(fp, tri(f.nf)).data();
   const i64 topidx = depth;
   lowest = 0;
+  i64 filelow = 0;  // lowest stack-file address of a popped child
   i64 c = 0;
   // 1. Over the top child's update triangle: expand it in place.
   if (f.nch > 0 && pos(depth) > 0) {
-    const i64 r1 = dir(4 * depth - 3), old = dir(4 * depth - 2);
+    const StackedChild ch = stacked_child(w, a, depth);
+    const i64 r1 = ch.nr;
     const i64 tend = fs + tri(r1);  // first word after the child's triangle
     double* zero_from = w.dbl(tend, fp + tri(f.nf) - tend).data();
     std::fill(zero_from, zero_from + (fp + tri(f.nf) - tend), 0.0);
-    if (r1 > 0) xdslxp(r1, rel.data() + old - 1, ld, w.dbl(fs, tri(r1)).data(), front);
+    if (r1 > 0) xdslxp(r1, rel.data() + ch.old - 1, ld, w.dbl(fs, tri(r1)).data(), front);
     a.st.ops1 += static_cast<double>(tri(r1));
-    lowest = pos(depth);
+    lowest = ch.pos;
     --depth;
     c = 1;
   } else {
     std::fill(front, front + tri(f.nf), 0.0);
   }
-  // 2. The other children added.
+  // 2. The other children added, from work or from the stack file.
   for (; c < f.nch; ++c) {
-    const i64 r1 = dir(4 * depth - 3), old = dir(4 * depth - 2), nd = dir(4 * depth - 1);
-    const i64 at = a.sa + pos(depth) - 1 + nd + tri(nd) + r1 * nd;
-    if (r1 > 0) xdslea(r1, rel.data() + old - 1, w.dbl(at, tri(r1)).data(), ld, front);
-    a.st.ops1 += static_cast<double>(tri(r1));
-    lowest = lowest == 0 ? pos(depth) : std::min<i64>(lowest, pos(depth));
+    const StackedChild ch = stacked_child(w, a, depth);
+    if (ch.pos > 0) {
+      const i64 at = a.sa + ch.pos - 1 + ch.nd + tri(ch.nd) + ch.nr * ch.nd;
+      if (ch.nr > 0) xdslea(ch.nr, rel.data() + ch.old - 1, w.dbl(at, tri(ch.nr)).data(), ld, front);
+      lowest = lowest == 0 ? ch.pos : std::min(lowest, ch.pos);
+    } else {
+      if (!xdslef(w, a, ch, rel.data() + ch.old - 1, ld, front)) return -1;
+      filelow = filelow == 0 ? ch.addr : std::min(filelow, ch.addr);
+    }
+    a.st.ops1 += static_cast<double>(tri(ch.nr));
     --depth;
   }
   // 3-4. Matrix entries, diagonal, the own columns' permutation entries.
-  xdslao(w, a, f, ld, front, a.st.ops1);
+  FrontEntries fe;
+  if (front_entries(w, a, f, fe) != 0) return -2;
+  xdslao(w, a, f, fe, ld, front, a.st.ops1);
   iword* list = w.ints(a.fperm, a.n).data() + (f.np - 1);
   for (i64 k = 0; k < f.ncol; ++k) list[k] = static_cast<i32>(f.first + k);
   // 5. The delayed variables.
   if (f.nd > 0) {
     xdsla2(f.ncol, f.nd, f.nrow, front);
-    xdsldc(w, a, f, topidx, front, list, a.st.ops1);
+    if (!xdsldc(w, a, f, topidx, front, list, a.st.ops1)) return -1;
   }
+  // The popped children's room on the stack file is free again.
+  if (filelow > 0) a.wafil2_next = filelow;
   return 0;
 }
 

@@ -1,21 +1,29 @@
-// xdslcn: the one-norm condition estimate with the factor in work. One
-// solve (L D) w = e whose right-hand side of +1/-1 entries is chosen entry
-// by entry to make w large, a solve with L^T, a full solve, and
-// cond = max(1, ||v||_1 ||A||_1), a lower bound of ||A||_1 ||A^-1||_1.
+// The one-norm condition estimate, with the factor in work (xdslcn) or
+// read from the factor file (the same walk over panels read through a
+// buffer). One solve (L D) w = e whose right-hand side of +1/-1 entries is
+// chosen entry by entry to make w large, a solve with L^T, a full solve,
+// and cond = max(1, ||v||_1 ||A||_1), a lower bound of ||A||_1 ||A^-1||_1.
+// The one-norms are summed in index order, so that the estimate does not
+// depend on where its vectors lie in work.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "zephsol/sparse/blas.h"
-#include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 namespace {
 
+double norm1(i64 n, const double* z) {
+  double s = 0.0;
+  for (i64 i = 0; i < n; ++i) s += std::abs(z[i]);
+  return s;
+}
+
 // Normalises z to unit one-norm.
 void normalise(i64 n, double* z) {
-  const double s = 1.0 / dasum(static_cast<i32>(n), z, 1);
-  dscal(static_cast<i32>(n), s, z, 1);
+  const double s = 1.0 / norm1(n, z);
+  for (i64 i = 0; i < n; ++i) z[i] *= s;
 }
 
 // The sign of e_k opposite to z_k (kept when z_k is 0), and t = e_k - z_k.
@@ -26,7 +34,7 @@ inline double step(double& ek, double zk) {
 
 }  // namespace
 
-double xdslcn(const FactorView& fv, double anorm, double* z, double* t) {
+bool condition_estimate(PanelSource& src, const FactorView& fv, double anorm, double* z, double* t, double& cond) {
   const i64 n = fv.n;
   for (i64 i = 0; i < n; ++i) z[i] = 0.0;
   double ek = 1.0;
@@ -40,7 +48,7 @@ double xdslcn(const FactorView& fv, double anorm, double* z, double* t) {
     for (i64 i = 0; i < p.r; ++i) zr[i] += tj * R[i];
     for (i64 i = 0; i < p.k; ++i) z[p.idx[i] - 1] += tj * R[p.r + i];
   };
-  for_each_panel(fv, true, [&](const PanelRef& p) {
+  const bool read = src.walk(true, [&](const PanelRef& p) {
     const iword* pb = fv.pivblk + (p.f - 1);
     const double* d = fv.diag + (p.f - 1);
     double* zp = z + (p.f - 1);
@@ -65,14 +73,23 @@ double xdslcn(const FactorView& fv, double anorm, double* z, double* t) {
       }
     }
   });
+  if (!read) return false;
   normalise(n, z);
-  for_each_panel(fv, false, [&](const PanelRef& p) { xdslbk(p, n, 1, fv.pivblk, z, 1, t); });
+  if (!src.walk(false, [&](const PanelRef& p) { xdslbk(p, n, 1, fv.pivblk, z, 1, t); })) return false;
   normalise(n, z);
   FactorView one = fv;
   one.rhsblk = 1;
-  xdslsi(one, 1, n, z, t);
-  const double v = dasum(static_cast<i32>(n), z, 1) * anorm;
-  return std::isfinite(v) ? std::max(1.0, v) : std::numeric_limits<double>::infinity();
+  if (!solve_passes(src, one, 1, n, z, t)) return false;
+  const double v = norm1(n, z) * anorm;
+  cond = std::isfinite(v) ? std::max(1.0, v) : std::numeric_limits<double>::infinity();
+  return true;
+}
+
+double xdslcn(const FactorView& fv, double anorm, double* z, double* t) {
+  CorePanels src(fv);
+  double cond = 0.0;
+  condition_estimate(src, fv, anorm, z, t, cond);
+  return cond;
 }
 
 }  // namespace zephsol::sparse

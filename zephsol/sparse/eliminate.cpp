@@ -13,6 +13,7 @@
 #include "zephsol/sparse/factor.h"
 #include "zephsol/sparse/files.h"
 #include "zephsol/sparse/kernels.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 
@@ -170,14 +171,13 @@ void swap_front(double* front, i64 nf, i64 k, i64 i, i64 j) {
 
 }  // namespace
 
-i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
+// The elimination loop over the panels of a front wherever the front is
+// held: `store` reads a panel, updates the columns behind it, and takes
+// back the columns without a pivot. record: the interchange record (nf
+// integers); panel: nf x blk doubles; wblk: the work block.
+i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, iword* record, double* panel,
+              double* wblk, i64& nelim) {
   const i64 nf = f.nf, npiv = f.npiv, offset = f.np - 1, orient = a.orient;
-  const i64 fs = a.sa + f.start - 1;
-  iword* record = w.ints(fs, nf).data();
-  double* front = w.dbl(fs + xisl2d(nf), tri(nf)).data();
-  double* panel = w.dbl(fs + xisl2d(nf) + tri(nf), nf * f.blk).data();
-  const i64 wbwords = std::max<i64>(f.upd, orient == 0 ? 3 : 2) * nf;
-  double* wblk = w.dbl(fs + xisl2d(nf) + tri(nf) + nf * f.blk, wbwords).data();
   iword* fperm = w.ints(a.fperm, a.n).data() + offset;
   iword* pivblk = w.ints(a.pivblk, a.n).data() + offset;
   double* diag = w.dbl(a.diag, a.n).data() + offset;
@@ -198,8 +198,7 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
     const i64 l = std::min(k + f.blk - 1, npiv), wd = l - k + 1, rows = nf - k + 1, rest = nf - l;
     ++a.npanel;
     panpart(a.npanel) = static_cast<i32>(offset + k);
-    double* colk = front + (packed(nf, k, k) - 1);
-    xdslup(orient, wd, rows, colk, nf, k, panel);
+    if (const i32 rc = store.load(k, wd, rows, panel); rc != 0) return rc;
     i32 ier = 0;
     i32 taken = 0;
     if (a.pvttol == 0.0) {
@@ -228,7 +227,7 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
     }
     if (ier != 0) return ier;
     panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
-    if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {
+    if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed && store.can_swap()) {
       // A root panel without a pivot: its columns change places with the
       // last columns not tried yet, which are tried next.
       if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
@@ -236,7 +235,7 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
       const i64 m = std::min(wd, npiv - failed - l);
       for (i64 t = 0; t < m; ++t) {
         const i64 i = k + t, j = npiv - failed - t;
-        swap_front(front, nf, k, i, j);
+        store.swap(k, i, j);
         std::swap(fperm[i - 1], fperm[j - 1]);
         for (const StoredPanel& sp : stored) {
           const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p;
@@ -258,18 +257,10 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
     if (p == 0) break;
     failed = 0;
     a.st.largest = std::max(a.st.largest, p * rows - tri(p));
-    if (rest > 0) {
-      double* f22 = front + (packed(nf, l + 1, l + 1) - 1);
-      if (orient != 0) {
-        const i64 nbu = f.upd;
-        xdslum(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(nbu), panel,
-               pivblk + (k - 1), static_cast<i32>(rest), f22, wblk, wblk + p * nbu, a.st.ops1);
-      } else {
-        xdslul(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk + (k - 1),
-               static_cast<i32>(rest), f22, wblk, a.st.ops1);
-      }
-    }
-    if (p < wd) xdslrp(orient, p, wd, rows, colk, nf, k, panel);
+    if (rest > 0)
+      if (const i32 rc = store.update(p, wd, rows, l, rest, panel, pivblk + (k - 1), wblk); rc != 0) return rc;
+    if (p < wd)
+      if (const i32 rc = store.put_back(p, k, wd, rows, panel); rc != 0) return rc;
     const i64 words = p * rows - tri(p);
     StoredPanel sp{k, p, rows, a.incore ? static_cast<i64>(a.fwords) : a.wafil1_next};
     if (!xdslsp(w, a, orient, p, wd, rows, panel, diag + (k - 1), sp.at)) return -2;
@@ -282,6 +273,56 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
   // 14. Rows of the earlier panels reordered by the later interchanges.
   if (a.pvttol > 0.0 && !repair(w, a, stored, record, repaired + 1, nelim)) return -2;
   return 0;
+}
+
+namespace {
+
+// A front packed in work.
+class CoreFront final : public FrontStore {
+ public:
+  CoreFront(const FactorArgs& a, const Front& f, double* front) : a_(a), f_(f), front_(front) {}
+  i32 load(i64 k, i64 wd, i64 rows, double* panel) override {
+    xdslup(a_.orient, wd, rows, col(k), f_.nf, k, panel);
+    return 0;
+  }
+  i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+             double* wblk) override {
+    double* f22 = col(l + 1);
+    double& ops = const_cast<FactorArgs&>(a_).st.ops1;
+    if (a_.orient != 0)
+      xdslum(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(f_.upd), panel,
+             pivblk, static_cast<i32>(rest), f22, wblk, wblk + p * f_.upd, ops);
+    else
+      xdslul(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk,
+             static_cast<i32>(rest), f22, wblk, ops);
+    return 0;
+  }
+  i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
+    xdslrp(a_.orient, p, wd, rows, col(k), f_.nf, k, panel);
+    return 0;
+  }
+  bool can_swap() const override { return true; }
+  void swap(i64 k, i64 i, i64 j) override { swap_front(front_, f_.nf, k, i, j); }
+
+ private:
+  double* col(i64 k) const { return front_ + (packed(f_.nf, k, k) - 1); }
+  const FactorArgs& a_;
+  const Front& f_;
+  double* front_;
+};
+
+}  // namespace
+
+i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
+  const i64 nf = f.nf;
+  const i64 fs = a.sa + f.start - 1;
+  iword* record = w.ints(fs, nf).data();
+  double* front = w.dbl(fs + xisl2d(nf), tri(nf)).data();
+  double* panel = w.dbl(fs + xisl2d(nf) + tri(nf), nf * f.blk).data();
+  const i64 wbwords = std::max<i64>(f.upd, a.orient == 0 ? 3 : 2) * nf;
+  double* wblk = w.dbl(fs + xisl2d(nf) + tri(nf) + nf * f.blk, wbwords).data();
+  CoreFront store(a, f, front);
+  return eliminate(w, a, f, store, record, panel, wblk, nelim);
 }
 
 }  // namespace zephsol::sparse

@@ -28,6 +28,8 @@
 // triangle) for a 2x2 block.
 #pragma once
 
+#include <vector>
+
 #include "zephsol/sparse/work.h"
 
 namespace zephsol::sparse {
@@ -42,6 +44,12 @@ struct FactorStats {
   double ops2 = 0.0;    // operations of one solution
   i64 largest = 0;      // largest panel record (words)
   i64 file1_words = 0;  // words written to the factor file
+  i64 file2_words = 0;  // words written to and read from the stack file
+  i64 file2_extent = 0; // largest word address used on the stack file
+  i64 front_words = 0;  // words written to and read from the front file
+  i64 front_max = 0;    // largest front built on the front file (T(nf))
+  i64 front_sum = 0;    // words of all fronts built on the front file
+  i64 value_words = 0;  // words read from the value file
 };
 
 // The driver's arguments: what the factorisation phase lays out for it
@@ -79,6 +87,10 @@ struct FactorArgs {
   i64 stksn = 0, stkpos = 0, stkdir = 0;
   i32 lunit1 = 0, lunit3 = 0, lunit4 = 0, lunit6 = 0;
   i64 dlen = 0, iobuf = 0;
+  // Value file (ud != 0): buffers of vcap integers and doubles, one row
+  // record besides the positions and values when rows were kept.
+  i64 vint = 0, vdbl = 0, vcap = 0;
+  bool keeprow = false;
   // Results.
   double fwords = 0.0;   // factor words
   i64 glcount = 0;       // length of the new global index list
@@ -86,6 +98,8 @@ struct FactorArgs {
   i64 pivblk = 0;        // pivot block information (n)
   FactorStats st;
   i64 wafil1_next = 1;   // next word of the factor file
+  i64 wafil2_next = 1;   // next word of the stack file
+  std::vector<i64> stkaddr;  // stack-file address of each entry (1-based)
 };
 
 // The multifrontal LDL^T driver. Returns 0 or a code: -1 a front's panel
@@ -196,7 +210,7 @@ void for_each_panel(const FactorView& fv, bool forward, Fn&& fn) {
     r.k = fv.ptr[s] - fv.ptr[s - 1];
     r.h = r.r + r.k;
     r.idx = fv.gl + (fv.ptr[s - 1] - 1);
-    r.blk = fv.factor + q;
+    r.blk = fv.factor != nullptr ? fv.factor + q : nullptr;
     return r;
   };
   if (forward) {

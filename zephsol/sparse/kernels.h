@@ -97,4 +97,26 @@ void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivb
 void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk,
             i32 ntrail, double* f22, double* w1, double* w2, double& ops1);
 
+// The trailing columns as the updates reach them: prepare(first, last)
+// makes columns first..last addressable (0, or a code that ends the
+// update), column(m) gives column m's diagonal; the columns of one call
+// of prepare are used before the next.
+class TrailColumns {
+ public:
+  virtual i32 prepare(i32 first, i32 last) = 0;
+  virtual double* column(i32 m) = 0;
+
+ protected:
+  ~TrailColumns() = default;
+};
+// The same updates on columns reached through `cols` (the row-oriented
+// update prepares groups of three, the column-oriented one each column);
+// a code from prepare is returned at once.
+i32 xdslul_on(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, TrailColumns& cols,
+              double* w);
+i32 xdslum_on(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
+              TrailColumns& cols, double* w1, double* w2);
+// Operations counted for one block update.
+double update_flops(i32 npiv, i32 ntrail);
+
 }  // namespace zephsol::sparse

@@ -10,6 +10,7 @@
 
 #include "zephsol/sparse/factor.h"
 #include "zephsol/sparse/files.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 namespace {
@@ -64,12 +65,12 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
   a.inertia[0] = a.inertia[1] = a.inertia[2] = 0;
   a.st = {};
   std::fill(stk.dir.data(), stk.dir.data() + stk.dir.size(), 0);
+  a.stkaddr.assign(static_cast<std::size_t>(a.maxdepth + 1), 0);
+  a.wafil2_next = 1;
   for (int k = 1; k <= 4; ++k) pert[k] = negrec[k] = 0.0;
   i64 top = 1, depth = 0, peak = 0, np = 1, glnext = 1;
   double fill = 0.0;
   bool pert_done = false, neg_done = false;
-  const i64 slen0 = a.slen;
-  (void)slen0;
 
   for (i64 s = 1; s <= ns; ++s) {
     // 1. Sizes.
@@ -111,20 +112,36 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
       if (a.lunit3 < 1) return -7;
       if (!factor_to_file(w, a)) return -5;
     }
-    // 6-7. Stack entries are not spilled to a file: a front that does not
-    // fit beside the live entries is a storage failure.
-    if (!fits || end > a.slen) return a.lunit4 < 1 ? -8 : -1;
+    // 6. The stack leaves work when the front does not fit beside it.
+    if (end > a.slen) {
+      if (a.lunit4 < 1) return -8;
+      if (!hdslfi(w, a, depth)) return -6;
+      top = start = 1;
+      end = need;
+    }
+    // 7. A front that does not fit even then is built and eliminated on
+    // the front file.
+    const bool ooc = end > a.slen;
+    if (ooc && a.lunit4 < 1) return -8;
+    if (ooc && (a.lunit3 < 1 || a.lunit6 < 1)) return -7;
     // 8. Assembly.
     f.start = start;
-    peak = std::max(peak, end);
     i64 lowest = 0;
-    i32 rc = hdslfs(w, a, f, depth, lowest);
-    if (rc != 0) return rc == -2 ? -9 : -6;
+    if (ooc) {
+      peak = std::max(peak, a.slen);
+      const i32 rc = hdslft(w, a, f, depth);
+      if (rc != 0) return rc == -2 ? -9 : rc == -3 ? -13 : rc == -1 ? -6 : -1;
+    } else {
+      peak = std::max(peak, end);
+      const i32 rc = hdslfs(w, a, f, depth, lowest);
+      if (rc != 0) return rc == -2 ? -9 : -6;
+    }
     // 9-10. Elimination.
     part(s) = static_cast<i32>(a.npanel + 1);
     i64 nelim = 0;
     const bool pert_zero = pert[1] == 0.0, neg_zero = negrec[1] == 0.0;
-    rc = hdslfe(w, a, f, nelim);
+    i64 ooc_addr = 0;
+    i32 rc = ooc ? hdslfo(w, a, f, nelim, ooc_addr) : hdslfe(w, a, f, nelim);
     // A first perturbed or negative pivot: its front position becomes an
     // equation number (the column pivoted there, in the caller's numbering).
     auto convert = [&](double* rec, bool was_zero, bool& done) {
@@ -135,16 +152,20 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
     };
     convert(pert, pert_zero, pert_done);
     convert(negrec, neg_zero, neg_done);
-    if (rc == -1) {
-      a.inertia[2] = 1;
-      return -2;
+    switch (rc) {
+      case 0: break;
+      case -1: a.inertia[2] = 1; return -2;
+      case -11: return -11;
+      case -3: return -6;
+      case -4: return -13;
+      case -2: return -5;
+      default: return -1;
     }
-    if (rc == -11) return -11;
-    if (rc != 0) return -5;
     const i64 ndel = f.npiv - nelim;
     // 11. The index list of the update: delayed columns, then the rows.
     ptr(s) = static_cast<i32>(glnext);
-    const i64 fend = f.start + xisl2d(f.nf) + tri(f.nf) - 1;  // end of the packed front
+    // End of the packed front in work (nothing of an out-of-core front).
+    const i64 fend = ooc ? 0 : f.start + xisl2d(f.nf) + tri(f.nf) - 1;
     if (a.pvttol == 0.0) {
       glnext += f.nrow;
     } else {
@@ -157,8 +178,9 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
         const i64 cap = a.gl + 2 * std::max<i64>(grow, 0);
         if (cap < last) return -1;
         if (grow > 0) {
-          std::memmove(w.dbl(a.sa + grow, fend).data(), w.dbl(a.sa, fend).data(),
-                       static_cast<std::size_t>(fend) * 8);
+          if (fend > 0)
+            std::memmove(w.dbl(a.sa + grow, fend).data(), w.dbl(a.sa, fend).data(),
+                         static_cast<std::size_t>(fend) * 8);
           a.sa += grow;
           a.slen -= grow;
         }
@@ -176,16 +198,22 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
     stk.old(depth) = static_cast<i32>(old);
     stk.ndel(depth) = static_cast<i32>(ndel);
     stk.addr(depth) = 0;
-    const i64 at = lowest > 0 ? lowest : f.start;
-    const i64 t = tri(f.nf - nelim);
-    if (t > 0) {
-      std::memmove(w.dbl(a.sa + at - 1 + ndel, t).data(), w.dbl(a.sa + fend - t, t).data(),
-                   static_cast<std::size_t>(t) * 8);
-      const IVec head = w.ints(a.sa + at - 1, ndel);
-      for (i64 q = 1; q <= ndel; ++q) head(q) = fperm(np + nelim + q - 1);
+    a.stkaddr[static_cast<std::size_t>(depth)] = ooc ? ooc_addr : 0;
+    if (ooc) {
+      stk.pos(depth) = 0;
+      top = 1;
+    } else {
+      const i64 at = lowest > 0 ? lowest : f.start;
+      const i64 t = tri(f.nf - nelim);
+      if (t > 0) {
+        std::memmove(w.dbl(a.sa + at - 1 + ndel, t).data(), w.dbl(a.sa + fend - t, t).data(),
+                     static_cast<std::size_t>(t) * 8);
+        const IVec head = w.ints(a.sa + at - 1, ndel);
+        for (i64 q = 1; q <= ndel; ++q) head(q) = fperm(np + nelim + q - 1);
+      }
+      stk.pos(depth) = static_cast<i32>(at);
+      top = at + (t > 0 ? ndel + t : 0);
     }
-    stk.pos(depth) = static_cast<i32>(at);
-    top = at + (t > 0 ? ndel + t : 0);
     // 13.
     np += nelim;
   }

@@ -8,7 +8,8 @@
 #include "zephsol/exec/units.h"
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/entry.h"
-#include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/outcore.h"
 #include "zephsol/sparse/sparse.h"
 #include "zephsol/sparse/util.h"
 
@@ -124,9 +125,14 @@ void xdslbk(const PanelRef& p, i64 ld, i64 nrhs, const iword* pivblk, double* rh
   }
 }
 
+bool solve_passes(PanelSource& src, const FactorView& fv, i64 nrhs, i64 ld, double* rhs, double* t) {
+  return src.walk(true, [&](const PanelRef& p) { xdslfw(p, ld, nrhs, fv.pivblk, fv.diag, rhs, fv.rhsblk, t); }) &&
+         src.walk(false, [&](const PanelRef& p) { xdslbk(p, ld, nrhs, fv.pivblk, rhs, fv.rhsblk, t); });
+}
+
 void xdslsi(const FactorView& fv, i64 nrhs, i64 ld, double* rhs, double* t) {
-  for_each_panel(fv, true, [&](const PanelRef& p) { xdslfw(p, ld, nrhs, fv.pivblk, fv.diag, rhs, fv.rhsblk, t); });
-  for_each_panel(fv, false, [&](const PanelRef& p) { xdslbk(p, ld, nrhs, fv.pivblk, rhs, fv.rhsblk, t); });
+  CorePanels src(fv);
+  solve_passes(src, fv, nrhs, ld, rhs, t);
 }
 
 // The factor of the control block as the solution walks it.
@@ -142,7 +148,7 @@ FactorView factor_view(const Work& w) {
   fv.gl = w.ints(w.ictl(80), std::max<i64>(fv.ptr[ns] - 1, 1)).data();
   fv.pivblk = w.ints(w.ictl(78), n).data();
   fv.diag = w.dbl(w.ictl(68), n).data();
-  fv.factor = w.dbl(w.ictl(82), w.ictl(42)).data();
+  fv.factor = w.ictl(54) == 0 ? w.dbl(w.ictl(82), w.ictl(42)).data() : nullptr;
   fv.rhsblk = count_option(w, cw::rhsblk, 8);
   return fv;
 }
@@ -176,7 +182,8 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
     return;
   }
   const i64 rhsblk = count_option(w, cw::rhsblk, 8);
-  const i64 tw = std::max(w.ictl(34) * rhsblk, n);
+  const bool on_file = w.ictl(54) != 0;
+  const i64 tw = std::max(w.ictl(34) * rhsblk + (on_file ? w.ictl(40) : 0), n);
   const i64 need = tw + w.ictl(55) - 1;
   if (lwork < need) {
     ier = -601;
@@ -195,7 +202,23 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
     xdslsc(n, t, finv, b);
     if (c.msglvl >= 4) xdslps("perm. rhs", n, b, c.msgunit);
   }
-  xdslsi(factor_view(w), nrhs, ldrhs, rhs, t);
+  const FactorView fv = factor_view(w);
+  if (!on_file) {
+    xdslsi(fv, nrhs, ldrhs, rhs, t);
+  } else {
+    // The factor file read through the rest of work behind T.
+    const i64 at = w.ictl(55) + w.ictl(34) * rhsblk;
+    i64 words = 0;
+    FilePanels src(fv, static_cast<i32>(w.ictl(cw::lunit3)), w.dbl(at, lwork - at + 1).data(), lwork - at + 1, words);
+    if (!solve_passes(src, fv, nrhs, ldrhs, rhs, t)) {
+      ier = -604;
+      fatal(c, ier, 3, 0,
+            {" *** i/o errorencountered in subroutine",
+             fline("('xdslsl on word addressable i/o file no. ',I10)", {w.ictl(cw::lunit3)})});
+      return;
+    }
+    w.set(155, w.ctl(155) + 2.0 * w.ctl(42));
+  }
   for (i64 j = 0; j < nrhs; ++j) {
     double* x = rhs + j * ldrhs;
     if (c.msglvl >= 4) xdslps("perm. sol", n, x, c.msgunit);

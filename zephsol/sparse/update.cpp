@@ -50,15 +50,32 @@ double flops(i32 npiv, i32 ntrail) {
 
 }  // namespace
 
-void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, double* f22,
-            double* w, double& ops1) {
-  ops1 += flops(npiv, ntrail);
+namespace {
+
+// The trailing columns of a front packed in memory.
+class PackedColumns : public TrailColumns {
+ public:
+  PackedColumns(double* f22, i32 ntrail) : f22_(f22), ntrail_(ntrail) {}
+  i32 prepare(i32, i32) override { return 0; }
+  double* column(i32 m) override { return f22_ + packed_diag(m, ntrail_); }
+
+ private:
+  double* f22_;
+  i32 ntrail_;
+};
+
+}  // namespace
+
+i32 xdslul_on(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, TrailColumns& cols,
+              double* w) {
   const PanelView<false, const double> p{panel, nrow, ncol};
   const bool two = has_2x2(npiv, pivblk);
   auto lrow = [&](i64 r) { return p.at(ncol + r, 1); };  // multipliers of trailing row r, contiguous
-  auto f = [&](i64 r, i64 m) -> double& { return f22[packed_diag(m, ntrail) + (r - m)]; };
-  for (i64 g = 1; g <= ntrail; g += 3) {
-    const i64 gc = std::min<i64>(3, ntrail - g + 1);
+  for (i32 g = 1; g <= ntrail; g += 3) {
+    const i32 gc = std::min<i32>(3, ntrail - g + 1);
+    if (const i32 rc = cols.prepare(g, g + gc - 1); rc != 0) return rc;
+    double* col[3] = {cols.column(g), gc > 1 ? cols.column(g + 1) : nullptr, gc > 2 ? cols.column(g + 2) : nullptr};
+    auto f = [&](i64 r, i64 m) -> double& { return col[m - g][r - m]; };
     for (i64 c = 0; c < gc; ++c) form_w(p, npiv, pivblk, two, ncol + g + c, w + c * npiv);
     const double* w0 = w;
     const double* w1 = w + npiv;
@@ -88,25 +105,42 @@ void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivb
     for (; r <= ntrail; ++r)
       for (int c = 0; c < 3; ++c) f(r, g + c) -= ddot(npiv, w + c * npiv, 1, lrow(r), 1);
   }
+  return 0;
 }
 
-void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
-            double* f22, double* w1, double* w2, double& ops1) {
-  ops1 += flops(npiv, ntrail);
+i32 xdslum_on(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
+              TrailColumns& cols, double* w1, double* w2) {
   if (nbu < 1) nbu = 1;  // a width below 1 would never advance the blocks
   const PanelView<true, const double> p{panel, nrow, ncol};
   const bool two = has_2x2(npiv, pivblk);
-  i64 pos = 0;  // packed position of the current column's diagonal
   for (i32 b = 1; b <= ntrail; b += nbu) {
     const i32 t = std::min(nbu, ntrail - b + 1), m = ntrail - b + 1;
     for (i32 u = 0; u < t; ++u) form_w(p, npiv, pivblk, two, ncol + b + u, w1 + static_cast<i64>(u) * npiv);
     // W2 = L2(rows b..ntrail) W1, the whole m x t rectangle.
     dgemm('N', 'N', m, t, npiv, 1.0, p.at(ncol + b, 1), nrow, w1, npiv, 0.0, w2, ntrail);
+    // Each column takes its own product, so a window of one column serves.
     for (i32 u = 0; u < t; ++u) {
-      daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * ntrail, 1, f22 + pos, 1);
-      pos += m - u;
+      if (const i32 rc = cols.prepare(b + u, b + u); rc != 0) return rc;
+      daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * ntrail, 1, cols.column(b + u), 1);
     }
   }
+  return 0;
 }
+
+void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, double* f22,
+            double* w, double& ops1) {
+  ops1 += flops(npiv, ntrail);
+  PackedColumns cols(f22, ntrail);
+  xdslul_on(npiv, ncol, nrow, panel, pivblk, ntrail, cols, w);
+}
+
+void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
+            double* f22, double* w1, double* w2, double& ops1) {
+  ops1 += flops(npiv, ntrail);
+  PackedColumns cols(f22, ntrail);
+  xdslum_on(npiv, ncol, nrow, nbu, panel, pivblk, ntrail, cols, w1, w2);
+}
+
+double update_flops(i32 npiv, i32 ntrail) { return flops(npiv, ntrail); }
 
 }  // namespace zephsol::sparse

@@ -12,8 +12,8 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/sparse/entry.h"
-#include "zephsol/sparse/factor.h"
 #include "zephsol/sparse/files.h"
+#include "zephsol/sparse/outcore.h"
 #include "zephsol/sparse/sorts.h"
 #include "zephsol/sparse/sparse.h"
 #include "zephsol/sparse/util.h"
@@ -153,12 +153,14 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   const i64 dcopy = condest ? last + 1 : w.ictl(76);
   if (condest) last += n;
   if (last > lwork) return fail({-501, last});
-  if (ud != 0) return fail({-502});  // matrix entries on the value file are not read here
   // Fixed arrays.
   WordLayout lay(last + 1);
   const i64 fperm = lay.take(h(n)), pivblk = lay.take(h(n)), npart = lay.take(h(ns + 1)),
             nptr = lay.take(h(ns + 1)), panpart = lay.take(h(n + 1)), stksn = lay.take(h(w36)),
             stkpos = lay.take(h(w36)), stkdir = lay.take(4 * h(w36)), iobuf = lay.take(dlen);
+  // Buffers of one supernode's entries read from the value file.
+  const i64 w97 = ud != 0 ? std::max<i64>(w.ictl(97), 1) : 0;
+  const i64 vdbl = lay.take(w97), vint = lay.take(h(w97));
   const i64 nfix = lay.end(), V = nfix + 1;
   if (lunit3 < 0 && F > static_cast<double>(std::numeric_limits<i32>::max())) return fail({-507});
   const i64 Fi = static_cast<i64>(F);
@@ -251,7 +253,17 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   a.dlen = dlen;
   a.iobuf = iobuf;
   a.pivblk = pivblk;
+  a.vint = vint;
+  a.vdbl = vdbl;
+  a.vcap = w97;
+  a.keeprow = w.ctl(cw::keeprow) != 0.0;
   const i32 code = hdslf2(w, a);
+  // Transfer statistics, kept over the factorisations of a problem.
+  w.set(146, std::max(w.ctl(146), static_cast<double>(a.st.file2_extent)));
+  w.set(149, std::max(w.ctl(149), static_cast<double>(a.st.front_max)));
+  w.set(150, w.ctl(150) + static_cast<double>(a.st.value_words));
+  w.set(156, w.ctl(156) + static_cast<double>(a.st.file2_words));
+  w.set(159, w.ctl(159) + static_cast<double>(a.st.front_words));
   for (int k = 0; k < 3; ++k) inertia[k] = a.inertia[k];
   if (code != 0) return fail(map_code(code, a, w));
   const i64 Fs = static_cast<i64>(a.fwords);
@@ -277,28 +289,8 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
     w.set(151, w.ctl(151) + static_cast<double>(G));
   }
   // The factor behind them, when it fits with the inverse permutation and
-  // the scratch of the condition estimate.
-  const i64 scratch = condest ? n + 2 * m : 0;
-  const i64 need = Fs + end + h(n) + scratch;
-  if (need > lwork) return fail({-501, need});
-  const i64 fpos = end + 1;
-  if (a.incore) {
-    if (Fs > 0) std::memmove(w.dbl(fpos, Fs).data(), w.dbl(a.fa, Fs).data(), static_cast<std::size_t>(Fs) * 8);
-  } else if (Fs > 0) {
-    xdslw5(lunit3, w.dbl(fpos, Fs).data(), 1, 1, Fs, e);
-    if (e != 0) return fail({-505, lunit3});
-    w.set(155, w.ctl(155) + static_cast<double>(a.st.file1_words + Fs));
-    w.set(145, std::max(w.ctl(145), static_cast<double>(a.st.file1_words)));
-  }
-  if (lunit3 >= 0) {
-    xdslcf(lunit3, e);
-    if (e != 0) return fail({-505, lunit3});
-  }
-  // Inverse factorisation permutation; the index lists in factor positions.
-  const i64 finv = fpos + Fs;
-  xislin(n, w.ints(fperm, n).data(), w.ints(finv, n).data());
-  if (pvttol > 0.0) xislrl(glcount, w.ints(glpos, glcount).data(), w.ints(finv, n).data());
-  const i64 fend = finv + h(n) - 1;
+  // the scratch of the condition estimate; otherwise it stays on (or goes
+  // to) the factor file.
   FactorView fv;
   fv.n = n;
   fv.nsuper = ns;
@@ -308,14 +300,54 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   fv.gl = w.ints(glpos, std::max<i64>(fv.ptr[ns] - 1, 1)).data();
   fv.pivblk = w.ints(pivblk, n).data();
   fv.diag = w.dbl(dcopy, n).data();
-  fv.factor = Fs > 0 ? w.dbl(fpos, Fs).data() : w.dbl(fpos, 0).data();
   fv.rhsblk = w194;
   const PanelSizes ps = xdslmx(fv);
-  cond = 0.0;
-  if (condest) {
-    cond = xdslcn(fv, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, 2 * m).data());
+  // The scratch of the condition estimate: z, and a column of the
+  // tallest panel (delayed pivots make panels taller than predicted).
+  const i64 scratch = condest ? n + std::max(2 * m, ps.rows) : 0;
+  // In work only when the solution phase's area fits behind it too.
+  const i64 need = Fs + end + h(n) + std::max(scratch, std::max(n, w194 * ps.rows));
+  const bool in_work = ud == 0 && need >= 0 && need <= lwork;
+  const i64 fpos = end + 1;
+  if (!in_work && a.incore) {
+    if (lunit3 < 0) return fail({-507});
+    if (!file_write(lunit3, 1, Fs, w.dbl(a.fa, Fs).data())) return fail({-505, lunit3});
+    a.st.file1_words += Fs;
   }
-  const i64 solve_end = fend + std::max(n, w194 * ps.rows);
+  if (in_work && a.incore) {
+    if (Fs > 0) std::memmove(w.dbl(fpos, Fs).data(), w.dbl(a.fa, Fs).data(), static_cast<std::size_t>(Fs) * 8);
+  } else if (in_work && Fs > 0) {
+    if (!file_read(lunit3, 1, Fs, w.dbl(fpos, Fs).data())) return fail({-505, lunit3});
+    w.set(155, w.ctl(155) + static_cast<double>(Fs));
+  }
+  w.set(155, w.ctl(155) + static_cast<double>(a.st.file1_words));
+  w.set(145, std::max(w.ctl(145), static_cast<double>(in_work && a.incore ? 0 : Fs)));
+  if (in_work && lunit3 >= 0) {
+    xdslcf(lunit3, e);
+    if (e != 0) return fail({-505, lunit3});
+  }
+  // Inverse factorisation permutation; the index lists in factor positions.
+  const i64 finv = in_work ? fpos + Fs : fpos;
+  xislin(n, w.ints(fperm, n).data(), w.ints(finv, n).data());
+  if (pvttol > 0.0) xislrl(glcount, w.ints(glpos, glcount).data(), w.ints(finv, n).data());
+  const i64 fend = finv + h(n) - 1;
+  fv.factor = !in_work ? nullptr : Fs > 0 ? w.dbl(fpos, Fs).data() : w.dbl(fpos, 0).data();
+  cond = 0.0;
+  i64 cond_end = fend + scratch;
+  if (condest && in_work) {
+    cond = xdslcn(fv, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, scratch - n).data());
+  } else if (condest) {
+    // The panels read through all of work behind the scratch.
+    const i64 at = fend + scratch + 1, len = lwork - at + 1;
+    if (len < ps.block) return fail({-501, ps.block + at - 1});
+    i64 words = 0;
+    FilePanels src(fv, lunit3, w.dbl(at, len).data(), len, words);
+    if (!condition_estimate(src, fv, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, scratch - n).data(), cond))
+      return fail({-505, lunit3});
+    w.set(155, w.ctl(155) + static_cast<double>(words));
+    cond_end = lwork;
+  }
+  const i64 solve_end = fend + std::max(n, w194 * ps.rows + (in_work ? 0 : ps.block));
   double cpu = 0, wall = 0;
   xdslte(cpu0, wall0, cpu, wall);
   if (c.msglvl >= 3) {
@@ -329,7 +361,7 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   }
   if (c.msglvl >= 4) {
     xislpa("new lindxg", ns, fv.ptr, fv.gl, c.msgunit);
-    xdslpr("lnz", Fs, fv.factor, c.msgunit);
+    if (in_work) xdslpr("lnz", Fs, fv.factor, c.msgunit);
   }
   if (c.msglvl > 0) {
     unit_write_line(c.msgunit, "");
@@ -340,19 +372,19 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   w.set(cw::stage, stage::factorised);
   w.set(cw::last, static_cast<double>(fend));
   w.set(cw::need, static_cast<double>(solve_end));
-  w.set(cw::peak, std::max({peak, static_cast<double>(fend + scratch), static_cast<double>(solve_end)}));
+  w.set(cw::peak, std::max({peak, static_cast<double>(cond_end), static_cast<double>(solve_end)}));
   w.set(34, static_cast<double>(ps.rows));
   w.set(39, static_cast<double>(ps.tri));
   w.set(40, static_cast<double>(ps.block));
   w.set(42, static_cast<double>(Fs));
   w.set(43, static_cast<double>(pvttol > 0.0 ? glcount : nsnind));
   w.set(44, static_cast<double>(a.slen));
-  w.set(54, 0.0);
+  w.set(54, in_work ? 0.0 : 1.0);
   w.set(55, static_cast<double>(fend + 1));
   w.set(68, static_cast<double>(dcopy));
   w.set(78, static_cast<double>(pivblk));
   w.set(80, static_cast<double>(glpos));
-  w.set(82, static_cast<double>(fpos));
+  w.set(82, in_work ? static_cast<double>(fpos) : 0.0);
   w.set(83, static_cast<double>(npart));
   w.set(84, static_cast<double>(nptr));
   w.set(85, static_cast<double>(fperm));

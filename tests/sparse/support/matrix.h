@@ -149,6 +149,19 @@ inline Sym hex_matrix(i32 nx, i32 ny, i32 nz, i32 dof, unsigned seed) {
   return s;
 }
 
+// A symmetric indefinite matrix with the coupling of a hexahedral mesh:
+// random entries, diagonal of either sign, a share of them zero (pivots
+// are then delayed from child to parent fronts).
+inline Sym indefinite(i32 nx, i32 dof, unsigned seed, double zero_share = 0.0) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  Sym a;
+  a.n = (nx + 1) * (nx + 1) * (nx + 1) * dof;
+  for (auto [i, j] : hex_structure(nx, nx, nx, dof)) a.add(i, j, u(rng));
+  for (i32 i = 1; i <= a.n; ++i) a.add(i, i, u(rng) < 2 * zero_share - 1 ? 0.0 : 4.0 * u(rng));
+  return a;
+}
+
 // Right-hand sides with entries in [-1, 1].
 inline std::vector<double> random_rhs(i32 n, i32 nrhs, unsigned seed) {
   std::mt19937 rng(seed);

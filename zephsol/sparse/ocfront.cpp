@@ -1,0 +1,292 @@
+// Fronts too large for work: built block of columns by block of columns on
+// the front file (hdslft) and eliminated there panel by panel (hdslfo),
+// the columns behind each panel updated through a window of the file that
+// only moves forward. The arithmetic of every entry is that of a front in
+// work: the same additions in the same order, the same kernels, the same
+// products column by column.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/kernels.h"
+#include "zephsol/sparse/outcore.h"
+
+namespace zephsol::sparse {
+namespace {
+
+// The storage code of a transfer buffer too short for what must be in it.
+constexpr i32 kNoRoom = -20;
+
+// Start (0-based word) of column m of a packed triangle of order n.
+constexpr i64 colstart(i64 n, i64 m) { return (m - 1) * n - (m - 1) * (m - 2) / 2; }
+
+// The trailing triangle of order ntrail on a file from word `base`, held
+// in a buffer window that moves forward: columns already passed are
+// written back, the words still valid moved to the buffer's head, and the
+// rest of the buffer filled from the file in one read.
+class FileWindow final : public TrailColumns {
+ public:
+  FileWindow(i32 unit, i64 base, i64 ntrail, double* buf, i64 len, i64& words)
+      : unit_(unit), base_(base), n_(ntrail), buf_(buf), len_(len), words_(words) {}
+
+  i32 prepare(i32 first, i32 last) override {
+    const i64 s = colstart(n_, first), e = colstart(n_, last) + (n_ - last + 1);
+    if (s >= lo_ && e <= lo_ + fill_) return 0;
+    if (e - s > len_) return kNoRoom;
+    const i64 done = std::min(s, lo_ + fill_) - lo_;  // words of finished columns
+    if (!file_write(unit_, base_ + lo_, done, buf_)) return -4;
+    words_ += done;
+    const i64 tail = fill_ - done;
+    if (tail > 0) std::memmove(buf_, buf_ + done, static_cast<std::size_t>(tail) * 8);
+    lo_ += done;
+    fill_ = tail;
+    if (lo_ < s) {  // nothing valid before s: start the window there
+      lo_ = s;
+      fill_ = 0;
+    }
+    const i64 more = std::min(tri(n_) - (lo_ + fill_), len_ - fill_);
+    if (!file_read(unit_, base_ + lo_ + fill_, more, buf_ + fill_)) return -4;
+    words_ += more;
+    fill_ += more;
+    return 0;
+  }
+  double* column(i32 m) override { return buf_ + (colstart(n_, m) - lo_); }
+  // The window's words back to the file.
+  i32 flush() {
+    if (!file_write(unit_, base_ + lo_, fill_, buf_)) return -4;
+    words_ += fill_;
+    return 0;
+  }
+
+ private:
+  i32 unit_;
+  i64 base_, n_;
+  double* buf_;
+  i64 len_;
+  i64& words_;
+  i64 lo_ = 0, fill_ = 0;
+};
+
+// Panel column j (rows j..rows) copied from or to a packed column.
+void column_in(i64 orient, i64 wd, i64 rows, i64 j, const double* col, double* panel) {
+  if (orient != 0) {
+    std::memcpy(panel + (j - 1) * rows + (j - 1), col, static_cast<std::size_t>(rows - j + 1) * 8);
+  } else {
+    for (i64 i = j; i <= rows; ++i) panel[(i - 1) * wd + (j - 1)] = col[i - j];
+  }
+}
+void column_out(i64 orient, i64 wd, i64 rows, i64 j, const double* panel, double* col) {
+  if (orient != 0) {
+    std::memcpy(col, panel + (j - 1) * rows + (j - 1), static_cast<std::size_t>(rows - j + 1) * 8);
+  } else {
+    for (i64 i = j; i <= rows; ++i) col[i - j] = panel[(i - 1) * wd + (j - 1)];
+  }
+}
+
+// A front packed on the front file from word 1.
+class FileFront final : public FrontStore {
+ public:
+  FileFront(FactorArgs& a, const Front& f, double* buf, i64 len) : a_(a), f_(f), buf_(buf), len_(len) {}
+
+  i32 load(i64 k, i64 wd, i64 rows, double* panel) override {
+    std::fill(panel, panel + wd * rows, 0.0);
+    ColumnReader rd(a_.lunit6, 1 + colstart(f_.nf, k), rows, wd, buf_, len_, a_.st.front_words);
+    for (i64 j = 1; j <= wd; ++j) {
+      const double* col = rd.column(j);
+      if (col == nullptr) return rd.failed() ? -4 : kNoRoom;
+      column_in(a_.orient, wd, rows, j, col, panel);
+    }
+    return 0;
+  }
+
+  i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+             double* wblk) override {
+    a_.st.ops1 += update_flops(static_cast<i32>(p), static_cast<i32>(rest));
+    FileWindow win(a_.lunit6, 1 + colstart(f_.nf, l + 1), rest, buf_, len_, a_.st.front_words);
+    const i32 rc = a_.orient != 0
+                       ? xdslum_on(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows),
+                                   static_cast<i32>(f_.upd), panel, pivblk, static_cast<i32>(rest), win, wblk,
+                                   wblk + p * f_.upd)
+                       : xdslul_on(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk,
+                                   static_cast<i32>(rest), win, wblk);
+    return rc != 0 ? rc : win.flush();
+  }
+
+  // Columns k+p..k+wd-1 back in runs of whole columns.
+  i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
+    i64 j = p + 1;
+    while (j <= wd) {
+      const i64 len = rows - j + 1;
+      const i64 c = columns_that_fit(len, len_, wd - j + 1);
+      if (c < 1) return kNoRoom;
+      i64 at = 0;
+      for (i64 q = 0; q < c; ++q) {
+        column_out(a_.orient, wd, rows, j + q, panel, buf_ + at);
+        at += len - q;
+      }
+      if (!file_write(a_.lunit6, 1 + colstart(f_.nf, k + j - 1), at, buf_)) return -4;
+      a_.st.front_words += at;
+      j += c;
+    }
+    return 0;
+  }
+
+ private:
+  FactorArgs& a_;
+  const Front& f_;
+  double* buf_;
+  i64 len_;
+};
+
+// Copies n words from one double file to another through a buffer.
+i32 file_copy(i32 from, i64 src, i32 to, i64 dst, i64 n, double* buf, i64 len, i64& read, i64& written) {
+  for (i64 done = 0; done < n;) {
+    const i64 k = std::min(len, n - done);
+    if (!file_read(from, src + done, k, buf)) return -4;
+    read += k;
+    if (!file_write(to, dst + done, k, buf)) return -3;
+    written += k;
+    done += k;
+  }
+  return 0;
+}
+
+}  // namespace
+
+i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) {
+  const i64 nf = f.nf, ncol = f.ncol, nd = f.nd, ld = ncol + f.nrow;
+  const IVec rel = w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1));
+  double* iobuf = w.dbl(a.iobuf, a.dlen).data();
+  iword* list = w.ints(a.fperm, a.n).data() + (f.np - 1);
+  for (i64 k = 0; k < ncol; ++k) list[k] = static_cast<i32>(f.first + k);
+  // The children, top first, with the first parent column of their
+  // delayed columns; their rows' indices in the parent front.
+  struct Child {
+    StackedChild c;
+    i64 dbase = 0;
+  };
+  std::vector<Child> kids;
+  i64 dnext = ncol;
+  for (i64 e = depth; e > depth - f.nch; --e) {
+    Child k{stacked_child(w, a, e), dnext};
+    if (k.c.pos != 0) return kNoRoom;  // the driver spills the stack first
+    dnext += k.c.nd;
+    kids.push_back(k);
+  }
+  auto map = [&](i64 r) { return r <= ncol ? r : r + nd; };
+  // The delayed columns' global columns from the entries' first words.
+  std::vector<double> head;
+  for (const Child& k : kids) {
+    if (k.c.nd == 0) continue;
+    head.resize(static_cast<std::size_t>(k.c.nd));
+    if (!file_read(a.lunit4, k.c.addr, k.c.nd, head.data())) return -1;
+    a.st.file2_words += k.c.nd;
+    const iword* idx = reinterpret_cast<const iword*>(head.data());
+    for (i64 j = 0; j < k.c.nd; ++j) list[k.dbase + j] = idx[j];
+  }
+  FrontEntries fe;
+  if (front_entries(w, a, f, fe) != 0) return -2;
+  const IVec xrelin = w.ints(a.xrelin, a.n + 1);
+  const DVec diag = w.dbl(a.diag, a.n);
+  double* area = w.dbl(a.sa, a.slen).data();
+  for (i64 lo = 1; lo <= nf;) {
+    const i64 E = nf - lo + 1;
+    const i64 nc = columns_that_fit(E, a.slen, E);
+    if (nc < 1) return kNoRoom;
+    const i64 hi = lo + nc - 1, words = nc * E - nc * (nc - 1) / 2;
+    std::fill(area, area + words, 0.0);
+    auto at = [&](i64 i, i64 c) -> double& { return area[colstart(E, c - lo + 1) + (i - c)]; };
+    // Children's update matrices: the columns that fall into the block.
+    for (const Child& k : kids) {
+      const StackedChild& c = k.c;
+      const iword* r = rel.data() + c.old - 1;
+      i64 j1 = 1;
+      while (j1 <= c.nr && map(r[j1 - 1]) < lo) ++j1;
+      ColumnReader rd(a.lunit4, c.addr + c.nd + tri(c.nd) + c.nr * c.nd, c.nr, c.nr, iobuf, a.dlen,
+                      a.st.file2_words);
+      for (i64 j = j1; j <= c.nr && map(r[j - 1]) <= hi; ++j) {
+        const double* src = rd.column(j);
+        if (src == nullptr) return rd.failed() ? -1 : kNoRoom;
+        const i64 cj = map(r[j - 1]);
+        for (i64 i = j; i <= c.nr; ++i) at(map(r[i - 1]), cj) += src[i - j];
+      }
+    }
+    // Matrix entries and the diagonal of the own columns in the block.
+    for (i64 c = lo; c <= std::min(hi, ncol); ++c) {
+      const i64 q0 = xrelin(f.first + c - 1) - fe.first, q1 = xrelin(f.first + c) - fe.first;
+      const i64 base = (c - 1) * ld - c * (c - 1) / 2;  // packed(ld, i, c) = base + i
+      for (i64 q = q0; q < q1; ++q) at(map(fe.pos[q] - base), c) += fe.val[q];
+    }
+    for (i64 c = lo; c <= std::min(hi, ncol); ++c) at(c, c) += diag(f.first + c - 1);
+    // Delayed columns: their own rows, and their rows among the own
+    // columns and below, stored at (max, min).
+    for (const Child& k : kids) {
+      const StackedChild& c = k.c;
+      if (c.nd == 0) continue;
+      const bool own = lo <= ncol, mine = lo <= k.dbase + c.nd && hi > k.dbase;
+      if (!own && !mine) continue;
+      ColumnReader rd(a.lunit4, c.addr + c.nd, c.nd + c.nr, c.nd, iobuf, a.dlen, a.st.file2_words);
+      for (i64 j = 1; j <= c.nd; ++j) {
+        const double* col = rd.column(j);
+        if (col == nullptr) return rd.failed() ? -1 : kNoRoom;
+        const i64 cp = k.dbase + j;
+        if (cp >= lo && cp <= hi)
+          for (i64 i = 0; i <= c.nd - j; ++i) at(cp + i, cp) = col[i];
+        for (i64 i = 1; i <= c.nr; ++i) {
+          const i64 r = map(rel(c.old + i - 1)), cmin = std::min(cp, r);
+          if (cmin >= lo && cmin <= hi) at(std::max(cp, r), cmin) = col[c.nd - j + i];
+        }
+      }
+    }
+    if (!file_write(a.lunit6, 1 + colstart(nf, lo), words, area)) return -3;
+    a.st.front_words += words;
+    lo = hi + 1;
+  }
+  // Operations as the assembly in work counts them; the children popped
+  // and their room on the stack file free again.
+  for (const Child& k : kids)
+    a.st.ops1 += static_cast<double>(tri(k.c.nr) + (k.c.nd > 0 ? tri(k.c.nd) + k.c.nd * k.c.nr : 0));
+  a.st.ops1 += static_cast<double>(fe.count + ncol);
+  if (!kids.empty())
+    a.wafil2_next = std::min_element(kids.begin(), kids.end(), [](const Child& x, const Child& y) {
+                      return x.c.addr < y.c.addr;
+                    })->c.addr;
+  depth -= f.nch;
+  a.st.front_max = std::max(a.st.front_max, tri(nf));
+  a.st.front_sum += tri(nf);
+  return 0;
+}
+
+i32 hdslfo(const Work& w, FactorArgs& a, const Front& f, i64& nelim, i64& addr) {
+  const i64 nf = f.nf;
+  const i64 wbwords = std::max<i64>(f.upd, a.orient == 0 ? 3 : 2) * nf;
+  WordLayout lay(a.sa + f.start - 1);
+  const i64 panel = lay.take(nf * f.blk), record = lay.take(xisl2d(nf)), wblk = lay.take(wbwords);
+  const i64 used = lay.end() - a.sa + 1;
+  if (used > a.slen) return kNoRoom;
+  const i64 rest = a.slen - used;
+  double* buf = rest > a.dlen ? w.dbl(lay.end() + 1, rest).data() : w.dbl(a.iobuf, a.dlen).data();
+  const i64 len = rest > a.dlen ? rest : a.dlen;
+  FileFront store(a, f, buf, len);
+  const i32 rc = eliminate(w, a, f, store, w.ints(record, nf).data(), w.dbl(panel, nf * f.blk).data(),
+                           w.dbl(wblk, wbwords).data(), nelim);
+  if (rc != 0) return rc;
+  // The update matrix to the stack file: the delayed columns' global
+  // columns, then the trailing triangle from the delayed columns on.
+  const i64 ndel = f.npiv - nelim, t = tri(nf - nelim);
+  addr = a.wafil2_next;
+  std::vector<double> head(static_cast<std::size_t>(ndel), 0.0);
+  const iword* fperm = w.ints(a.fperm, a.n).data() + (f.np - 1 + nelim);
+  std::memcpy(head.data(), fperm, static_cast<std::size_t>(ndel) * 4);
+  if (!file_write(a.lunit4, addr, ndel, head.data())) return -3;
+  const i32 cc = file_copy(a.lunit6, 1 + colstart(nf, nelim + 1), a.lunit4, addr + ndel, t, buf, len,
+                           a.st.front_words, a.st.file2_words);
+  if (cc != 0) return cc;
+  a.st.file2_words += ndel;
+  a.wafil2_next = addr + ndel + t;
+  a.st.file2_extent = std::max(a.st.file2_extent, a.wafil2_next - 1);
+  return 0;
+}
+
+}  // namespace zephsol::sparse

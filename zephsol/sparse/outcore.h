@@ -1,0 +1,156 @@
+// The file paths of the numerical factorisation and solution: the
+// update-matrix stack spilled to the stack file (wafil2), fronts built and
+// eliminated on the front file (lunit6), matrix entries read from the value
+// file (lunit1), and the solution and condition estimate with the factor on
+// the factor file (wafil1).
+//
+// Every file here is a double file of the library (records of 1024 double
+// words, addressed by word from 1). Transfers are runs of as many whole
+// columns, panels or words as the buffer holds.
+#pragma once
+
+#include <functional>
+
+#include "zephsol/sparse/factor.h"
+
+namespace zephsol::sparse {
+
+// Columns of a packed triangle on a double file, column j holding
+// len1 - j + 1 words from addr + (j-1) len1 - (j-1)(j-2)/2, read through a
+// buffer in runs of whole columns. Columns are asked for in increasing
+// order; columns skipped are not read. Words read are added to `words`.
+class ColumnReader {
+ public:
+  ColumnReader(i32 unit, i64 addr, i64 len1, i64 ncols, double* buf, i64 buflen, i64& words)
+      : unit_(unit), addr_(addr), len1_(len1), ncols_(ncols), buf_(buf), buflen_(buflen), words_(words) {}
+  // Column j, or nullptr on a read failure (failed() true) or when the
+  // column alone is longer than the buffer.
+  const double* column(i64 j);
+  bool failed() const { return failed_; }
+
+ private:
+  i64 start(i64 j) const { return (j - 1) * len1_ - (j - 1) * (j - 2) / 2; }
+  i32 unit_;
+  i64 addr_, len1_, ncols_;
+  double* buf_;
+  i64 buflen_;
+  i64& words_;
+  i64 first_ = 0, last_ = -1;  // columns in the buffer
+  bool failed_ = false;
+};
+
+// Whole columns of decreasing lengths e, e-1, ... that fit in r words
+// (at most `left`).
+i64 columns_that_fit(i64 e, i64 r, i64 left);
+
+// A double file's word address as the (record, offset) pair of the
+// transfer routines, and transfers at a word address.
+bool file_read(i32 unit, i64 addr, i64 n, double* v);
+bool file_write(i32 unit, i64 addr, i64 n, const double* v);
+
+// A stacked child of the current front: its directory entry and where
+// its words are (pos, a stack-area word, 0 when on the stack file at addr).
+struct StackedChild {
+  i64 nr = 0, old = 0, nd = 0, pos = 0, addr = 0;
+};
+StackedChild stacked_child(const Work& w, const FactorArgs& a, i64 e);
+
+// Writes every stack entry held in work to the stack file behind the
+// entries already there. False on a write failure.
+bool hdslfi(const Work& w, FactorArgs& a, i64 depth);
+
+// The input-matrix entries of the own columns of front f: their places
+// in the structural front (order ncol + nrow) and values, in work or read
+// from the value file into the value buffers. 0, or -2 on a read failure.
+struct FrontEntries {
+  const iword* pos = nullptr;
+  const double* val = nullptr;
+  i64 first = 0;  // entry number of the first (xrelin numbering)
+  i64 count = 0;
+};
+i32 front_entries(const Work& w, FactorArgs& a, const Front& f, FrontEntries& fe);
+
+// Where the elimination of a front finds it: load copies front columns
+// k..k+wd-1 with all their rows into the panel (zeros above the
+// diagonal), update applies the panel's p pivots to the columns behind it
+// (l+1..nf), put_back returns the panel columns without a pivot to the
+// front; a code other than 0 ends the elimination. Only a front in work
+// can exchange two of its variables.
+class FrontStore {
+ public:
+  virtual i32 load(i64 k, i64 wd, i64 rows, double* panel) = 0;
+  virtual i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+                     double* wblk) = 0;
+  virtual i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) = 0;
+  virtual bool can_swap() const { return false; }
+  virtual void swap(i64 /*k*/, i64 /*i*/, i64 /*j*/) {}
+
+ protected:
+  ~FrontStore() = default;
+};
+
+// The elimination of a front panel by panel (record: nf integers of the
+// interchange record; panel: nf blk doubles; wblk: the work block); nelim
+// returns the pivots taken. Codes: -1 zero pivot, -11 negative pivot under
+// monitoring, -2 factor file, or the store's code.
+i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, iword* record, double* panel,
+              double* wblk, i64& nelim);
+
+// Out-of-core assembly: the front of order nf built block of columns by
+// block of columns in the stack area and written to the front file from
+// word 1 (children all on the stack file). Pops the children; the stack
+// file's next word becomes the lowest of their addresses. Codes: -1 stack
+// file, -2 value file, -3 front file, -20 a column longer than the area.
+i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth);
+
+// Out-of-core elimination of the front on the front file; the update
+// matrix and the delayed columns' rows go to the stack file at its next
+// word (returned in `addr`). Codes as hdslfe's, and -3 stack file, -4
+// front file, -20 a group of columns longer than the transfer buffer.
+i32 hdslfo(const Work& w, FactorArgs& a, const Front& f, i64& nelim, i64& addr);
+
+// The panels of the factor in order or in reverse order, from work or
+// read through a buffer from the factor file. walk() returns false on a
+// read failure.
+class PanelSource {
+ public:
+  virtual bool walk(bool forward, const std::function<void(const PanelRef&)>& fn) = 0;
+
+ protected:
+  ~PanelSource() = default;
+};
+
+class CorePanels final : public PanelSource {
+ public:
+  explicit CorePanels(const FactorView& fv) : fv_(fv) {}
+  bool walk(bool forward, const std::function<void(const PanelRef&)>& fn) override {
+    for_each_panel(fv_, forward, fn);
+    return true;
+  }
+
+ private:
+  const FactorView& fv_;
+};
+
+// Forward: as many consecutive panels as the buffer holds per read, the
+// file read forwards; backward: likewise backwards from the end.
+class FilePanels final : public PanelSource {
+ public:
+  FilePanels(const FactorView& fv, i32 unit, double* buf, i64 buflen, i64& words)
+      : fv_(fv), unit_(unit), buf_(buf), buflen_(buflen), words_(words) {}
+  bool walk(bool forward, const std::function<void(const PanelRef&)>& fn) override;
+
+ private:
+  const FactorView& fv_;
+  i32 unit_;
+  double* buf_;
+  i64 buflen_;
+  i64& words_;
+};
+
+// Both passes of the solution and the condition estimate on panels of a
+// source; false on a read failure.
+bool solve_passes(PanelSource& src, const FactorView& fv, i64 nrhs, i64 ld, double* rhs, double* t);
+bool condition_estimate(PanelSource& src, const FactorView& fv, double anorm, double* z, double* t, double& cond);
+
+}  // namespace zephsol::sparse
