@@ -4,6 +4,8 @@
 // files left behind, and every file failure named by its unit.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "support/matrix.h"
 #include "support/sparse_fixture.h"
 #include "zephsol/sparse/files.h"
@@ -107,6 +109,98 @@ TEST_F(OutOfCore, TheFileRunsGiveTheFactorAndSolutionOfTheRunInWork) {
       scratch_close_all();
     }
   }
+}
+
+// The value phase of a run again, then a failure of the k-th operation on
+// a unit of the factorisation: its error, the unit its message names, and
+// the files it leaves.
+struct Fault {
+  const char* what;
+  int unit;
+  FileOp op;
+  int k;
+  i32 ier;
+  const char* line;  // last message line
+  bool value_file = false;
+};
+
+TEST_F(OutOfCore, EveryFileFailureNamesItsUnit) {
+  const Sym a = indefinite(4, 3, 9, 0.4);
+  SparseRun probe(a, 4000000);
+  ASSERT_EQ(probe.ier, 0);
+  const i32 needmn = probe.needmn;
+  scratch_close_all();
+  const char* io504 = "     on i/o file no.              %d";
+  const char* io5xx = "     on word addressable i/o file no.              %d";
+  const Fault faults[] = {
+      {"sequential rewind", 11, FileOp::Rewind, 1, -504, io504},
+      {"index record", 12, FileOp::Read, 1, -504, io504},
+      {"value file read", 11, FileOp::Read, 1, -504, io504, true},
+      {"factor file open", kFactorUnit, FileOp::Open, 1, -505, io5xx},
+      {"factor file write", kFactorUnit, FileOp::Write, 1, -505, io5xx},
+      {"factor file read", kFactorUnit, FileOp::Read, 1, -505, io5xx},
+      {"factor file close", kFactorUnit, FileOp::Close, 1, -505, io5xx},
+      {"stack file open", kStackUnit, FileOp::Open, 1, -506, io5xx},
+      {"stack file write", kStackUnit, FileOp::Write, 1, -506, io5xx},
+      {"stack file read", kStackUnit, FileOp::Read, 2, -506, io5xx},
+      {"stack file close", kStackUnit, FileOp::Close, 1, -506, io5xx},
+      {"front file open", kFrontUnit, FileOp::Open, 1, -512, io5xx},
+      {"front file write", kFrontUnit, FileOp::Write, 3, -512, io5xx},
+      {"front file read", kFrontUnit, FileOp::Read, 2, -512, io5xx},
+      {"front file close", kFrontUnit, FileOp::Close, 1, -512, io5xx},
+  };
+  for (const Fault& f : faults) {
+    SCOPED_TRACE(f.what);
+    std::map<int, double> opts;
+    if (f.value_file) opts[cw::vstore] = 1.0;
+    // The factor comes back into work from its file only with more work.
+    const i32 lw = f.op == FileOp::Close && f.unit == kFactorUnit ? 3 * needmn : needmn;
+    SparseRun r(a, lw, 1, kMsgUnit);
+    for (auto [k, v] : opts) r.work[static_cast<std::size_t>(k)] = v;
+    r.factorise(a);
+    ASSERT_EQ(r.ier, 0) << r.failed;
+    std::vector<i32> colptr, rowind;
+    std::vector<double> vals;
+    a.columns(colptr, rowind, vals);
+    i32 ier = 0;
+    xdslvm('A', colptr, rowind, vals, r.work.data(), r.lwork, ier);
+    xdslvf(r.work.data(), r.lwork, ier);
+    ASSERT_EQ(ier, 0);
+    scratch_fail(f.unit, f.op, f.k);
+    double cond = 0;
+    i32 inertia[3] = {};
+    xdslfa(r.work.data(), r.lwork, cond, inertia, ier);
+    EXPECT_EQ(ier, f.ier);
+    EXPECT_EQ(r.word(cw::stage), 40.0);
+    char expect[80];
+    std::snprintf(expect, sizeof expect, f.line, f.unit);
+    EXPECT_EQ(messages().back(), expect);
+    library_state().files.faults.clear();
+    scratch_close_all();
+  }
+}
+
+TEST_F(OutOfCore, AReadFailureOfTheSolutionNamesTheFactorFile) {
+  const Sym a = hex_matrix(5, 5, 4, 3, 3);
+  SparseRun probe(a, 4000000);
+  ASSERT_EQ(probe.ier, 0);
+  scratch_close_all();
+  SparseRun r(a, probe.needmn, 1, kMsgUnit);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  ASSERT_EQ(r.word(54), 1.0);
+  std::vector<double> b = random_rhs(a.n, 1, 4);
+  scratch_fail(kFactorUnit, FileOp::Read, 1);
+  i32 ier = 0;
+  xdslsl(1, b.data(), a.n, r.work.data(), r.lwork, ier);
+  EXPECT_EQ(ier, -604);
+  const auto msg = messages();
+  EXPECT_EQ(msg[msg.size() - 2], "     *** fatal error no.  -604 *** i/o errorencountered in subroutine");
+  EXPECT_EQ(msg.back(), "     xdslsl on word addressable i/o file no.         13");
+  EXPECT_EQ(r.word(cw::stage), 50.0);
+  // The factor is still there: the next solution succeeds.
+  b = random_rhs(a.n, 1, 4);
+  const auto x = r.solve(b);
+  EXPECT_LT(a.residual(x, b), 1e-13);
 }
 
 }  // namespace
