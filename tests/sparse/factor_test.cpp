@@ -223,29 +223,6 @@ TEST_F(Factorisation, WorkExactlyTheFigureOfTheSymbolicPhase) {
   }
 }
 
-// The compressed graph in its own order instead of the nested dissection.
-void natural_order(i32 nvtxs, const iword*, const iword*, iword* perm, iword* iperm) {
-  for (i32 k = 0; k < nvtxs; ++k) perm[k] = iperm[k] = k + 1;
-}
-
-// [[K, B^T], [B, 0]] with the nc constraint rows numbered first, each tying
-// three freedoms of K: eliminated in this order the constraints meet zero
-// pivots in the leaf fronts and travel up as delayed columns.
-Sym saddle(i32 nx, i32 nc, unsigned seed) {
-  const Sym k = hex_matrix(nx, nx, nx, 3, seed);
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<double> u(0.5, 1.5);
-  std::uniform_int_distribution<i32> pick(1, k.n);
-  Sym a;
-  a.n = k.n + nc;
-  for (const auto& [cr, v] : k.a) a.add(cr.second + nc, cr.first + nc, v);
-  for (i32 c = 1; c <= nc; ++c) {
-    a.add(c, c, 0.0);
-    for (int t = 0; t < 3; ++t) a.add(pick(rng) + nc, c, t == 1 ? -u(rng) : u(rng));
-  }
-  return a;
-}
-
 TEST_F(Factorisation, DelayedPivotsOfASaddlePoint) {
   library_state().order_hook = natural_order;
   const i32 nc = 40;

@@ -111,6 +111,57 @@ TEST_F(OutOfCore, TheFileRunsGiveTheFactorAndSolutionOfTheRunInWork) {
   }
 }
 
+// A saddle point in its own order: the constraints' zero pivots travel up
+// as delayed columns into fronts built and eliminated on the front file
+// (the largest of them larger than any front the analysis predicts).
+TEST_F(OutOfCore, DelayedPivotsInsideFrontsOnTheFrontFile) {
+  library_state().order_hook = natural_order;
+  const i32 nc = 60;
+  const Sym a = saddle(4, nc, 13);
+  for (double orient : {1.0, 0.0}) {
+    const std::map<int, double> opts{{cw::orient, orient}, {cw::panel, 16.0}};
+    const auto b = random_rhs(a.n, 2, 5);
+    SparseRun big(a, 6000000, opts);
+    ASSERT_EQ(big.ier, 0) << big.failed;
+    const Result in = result_of(big, b, 2);
+    scratch_close_all();
+    SparseRun r(a, big.needmn, opts);
+    ASSERT_EQ(r.ier, 0) << r.failed;
+    EXPECT_GT(r.word(149), r.front_tri);
+    EXPECT_EQ(r.inertia[1], nc);
+    expect_same(in, result_of(r, b, 2), "saddle");
+    scratch_close_all();
+  }
+}
+
+// The solution with the factor on file needs T and one buffer of the
+// largest panel: exactly that work solves, one word less does not.
+TEST_F(OutOfCore, TheSmallestSolutionBufferHoldsTheLargestPanel) {
+  const Sym a = hex_matrix(6, 5, 5, 3, 12);
+  SparseRun probe(a, 4000000);
+  ASSERT_EQ(probe.ier, 0);
+  scratch_close_all();
+  SparseRun r(a, probe.needmn);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  ASSERT_EQ(r.word(54), 1.0);
+  const i64 solve_need = static_cast<i64>(r.word(cw::need));
+  EXPECT_EQ(solve_need, static_cast<i64>(r.word(55)) - 1 +
+                            std::max<i64>(a.n, static_cast<i64>(r.word(34) * r.word(cw::rhsblk) + r.word(40))));
+  const auto b = random_rhs(a.n, 5, 21);
+  const auto x = r.solve(b, 5);
+  for (i32 lw : {static_cast<i32>(solve_need), static_cast<i32>(solve_need) - 1}) {
+    std::vector<double> y = b;
+    i32 ier = 0;
+    xdslsl(5, y.data(), a.n, r.work.data(), lw, ier);
+    if (lw == solve_need) {
+      EXPECT_EQ(ier, 0);
+      EXPECT_EQ(y, x);
+    } else {
+      EXPECT_EQ(ier, -601);
+    }
+  }
+}
+
 // The value phase of a run again, then a failure of the k-th operation on
 // a unit of the factorisation: its error, the unit its message names, and
 // the files it leaves.

@@ -162,6 +162,29 @@ inline Sym indefinite(i32 nx, i32 dof, unsigned seed, double zero_share = 0.0) {
   return a;
 }
 
+// The compressed graph in its own order instead of the nested dissection.
+inline void natural_order(i32 nvtxs, const iword*, const iword*, iword* perm, iword* iperm) {
+  for (i32 k = 0; k < nvtxs; ++k) perm[k] = iperm[k] = k + 1;
+}
+
+// [[K, B^T], [B, 0]] with the nc constraint rows numbered first, each tying
+// three freedoms of K: eliminated in this order the constraints meet zero
+// pivots in the leaf fronts and travel up as delayed columns.
+inline Sym saddle(i32 nx, i32 nc, unsigned seed) {
+  const Sym k = hex_matrix(nx, nx, nx, 3, seed);
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(0.5, 1.5);
+  std::uniform_int_distribution<i32> pick(1, k.n);
+  Sym a;
+  a.n = k.n + nc;
+  for (const auto& [cr, v] : k.a) a.add(cr.second + nc, cr.first + nc, v);
+  for (i32 c = 1; c <= nc; ++c) {
+    a.add(c, c, 0.0);
+    for (int t = 0; t < 3; ++t) a.add(pick(rng) + nc, c, t == 1 ? -u(rng) : u(rng));
+  }
+  return a;
+}
+
 // Right-hand sides with entries in [-1, 1].
 inline std::vector<double> random_rhs(i32 n, i32 nrhs, unsigned seed) {
   std::mt19937 rng(seed);
@@ -181,6 +204,7 @@ struct SparseRun {
   double cond = 0.0;
   i32 inertia[3] = {0, 0, 0};
   i32 need = 0, needmn = 0;
+  double front_tri = 0.0;  // largest front's packed triangle as the analysis predicts it
 
   SparseRun(const Sym& a, i32 lw, i32 msglvl = 0, i32 msgunit = 0) : n(a.n), lwork(lw), work(lw) {
     start(a, msglvl, msgunit);
@@ -202,6 +226,7 @@ struct SparseRun {
     if (ier == 0) xdslif(work.data(), lwork, scratch, ier);
     if (ier == 0) xdslom(work.data(), lwork, scratch, ier);
     if (ier == 0) xdslsf(work.data(), lwork, need, needmn, ier);
+    front_tri = work[39];
     if (ier != 0) {
       failed = "analysis";
       return;
