@@ -134,6 +134,33 @@ TEST_F(OutOfCore, DelayedPivotsInsideFrontsOnTheFrontFile) {
   }
 }
 
+// One dense front (a root) whose first columns are a zero block: their
+// panels find no pivot, so they change places with the last columns and
+// are tried again, on the front file as in work.
+TEST_F(OutOfCore, ARootFrontOnFileTriesItsColumnsWithoutPivotAgain) {
+  library_state().order_hook = natural_order;
+  const i32 nz = 8, nk = 32;
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  Sym a;
+  a.n = nz + nk;
+  for (i32 j = 1; j <= a.n; ++j)
+    for (i32 i = std::max(j, nz + 1); i <= a.n; ++i) a.add(i, j, i == j ? 40.0 + u(rng) : u(rng));
+  for (i32 j = 1; j <= nz; ++j) a.add(j, j, 0.0);
+  const std::map<int, double> opts{{cw::panel, 4.0}};
+  const auto b = random_rhs(a.n, 1, 8);
+  SparseRun big(a, 400000, opts);
+  ASSERT_EQ(big.ier, 0) << big.failed;
+  EXPECT_EQ(big.inertia[1], nz);
+  const Result in = result_of(big, b, 1);
+  EXPECT_LT(a.residual(in.x, b), 1e-13);
+  scratch_close_all();
+  SparseRun r(a, big.needmn, opts);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  EXPECT_EQ(r.word(149), static_cast<double>(a.n * (a.n + 1) / 2));
+  expect_same(in, result_of(r, b, 1), "root");
+}
+
 // The solution with the factor on file needs T and one buffer of the
 // largest panel: exactly that work solves, one word less does not.
 TEST_F(OutOfCore, TheSmallestSolutionBufferHoldsTheLargestPanel) {

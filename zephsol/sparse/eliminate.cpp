@@ -227,7 +227,7 @@ i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, i
     }
     if (ier != 0) return ier;
     panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
-    if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed && store.can_swap()) {
+    if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {
       // A root panel without a pivot: its columns change places with the
       // last columns not tried yet, which are tried next.
       if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
@@ -235,7 +235,7 @@ i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, i
       const i64 m = std::min(wd, npiv - failed - l);
       for (i64 t = 0; t < m; ++t) {
         const i64 i = k + t, j = npiv - failed - t;
-        store.swap(k, i, j);
+        if (const i32 rc = store.swap(k, i, j); rc != 0) return rc;
         std::swap(fperm[i - 1], fperm[j - 1]);
         for (const StoredPanel& sp : stored) {
           const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p;
@@ -301,8 +301,10 @@ class CoreFront final : public FrontStore {
     xdslrp(a_.orient, p, wd, rows, col(k), f_.nf, k, panel);
     return 0;
   }
-  bool can_swap() const override { return true; }
-  void swap(i64 k, i64 i, i64 j) override { swap_front(front_, f_.nf, k, i, j); }
+  i32 swap(i64 k, i64 i, i64 j) override {
+    swap_front(front_, f_.nf, k, i, j);
+    return 0;
+  }
 
  private:
   double* col(i64 k) const { return front_ + (packed(f_.nf, k, k) - 1); }

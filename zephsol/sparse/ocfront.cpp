@@ -132,6 +132,39 @@ class FileFront final : public FrontStore {
     return 0;
   }
 
+  // Variables i < j exchanged as in work: columns i and j held apart,
+  // the columns k..j-1 between streamed through the buffer (rows i and j
+  // of the columns before i, row j of those between against column i).
+  i32 swap(i64 k, i64 i, i64 j) override {
+    const i64 nf = f_.nf;
+    std::vector<double> ci(static_cast<std::size_t>(nf - i + 1)), cj(static_cast<std::size_t>(nf - j + 1));
+    if (!file_read(a_.lunit6, 1 + colstart(nf, i), nf - i + 1, ci.data()) ||
+        !file_read(a_.lunit6, 1 + colstart(nf, j), nf - j + 1, cj.data()))
+      return -4;
+    a_.st.front_words += 2 * nf - i - j + 2;
+    for (i64 c = k; c < j;) {
+      const i64 len = nf - c + 1, nc = columns_that_fit(len, len_, j - c);
+      if (nc < 1) return kNoRoom;
+      const i64 words = nc * len - nc * (nc - 1) / 2;
+      if (!file_read(a_.lunit6, 1 + colstart(nf, c), words, buf_)) return -4;
+      for (i64 q = c; q < c + nc; ++q) {
+        double* d = buf_ + (colstart(nf, q) - colstart(nf, c));  // d[r - q] = entry (r, q)
+        if (q < i) std::swap(d[i - q], d[j - q]);
+        else if (q > i) std::swap(ci[static_cast<std::size_t>(q - i)], d[j - q]);
+      }
+      if (!file_write(a_.lunit6, 1 + colstart(nf, c), words, buf_)) return -4;
+      a_.st.front_words += 2 * words;
+      c += nc;
+    }
+    std::swap(ci[0], cj[0]);
+    for (i64 r = j + 1; r <= nf; ++r) std::swap(ci[static_cast<std::size_t>(r - i)], cj[static_cast<std::size_t>(r - j)]);
+    if (!file_write(a_.lunit6, 1 + colstart(nf, i), nf - i + 1, ci.data()) ||
+        !file_write(a_.lunit6, 1 + colstart(nf, j), nf - j + 1, cj.data()))
+      return -4;
+    a_.st.front_words += 2 * nf - i - j + 2;
+    return 0;
+  }
+
  private:
   FactorArgs& a_;
   const Front& f_;

@@ -74,16 +74,16 @@ i32 front_entries(const Work& w, FactorArgs& a, const Front& f, FrontEntries& fe
 // k..k+wd-1 with all their rows into the panel (zeros above the
 // diagonal), update applies the panel's p pivots to the columns behind it
 // (l+1..nf), put_back returns the panel columns without a pivot to the
-// front; a code other than 0 ends the elimination. Only a front in work
-// can exchange two of its variables.
+// front, swap exchanges two variables of a root front; a code other than
+// 0 ends the elimination.
 class FrontStore {
  public:
   virtual i32 load(i64 k, i64 wd, i64 rows, double* panel) = 0;
   virtual i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
                      double* wblk) = 0;
   virtual i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) = 0;
-  virtual bool can_swap() const { return false; }
-  virtual void swap(i64 /*k*/, i64 /*i*/, i64 /*j*/) {}
+  // Exchanges the live variables i < j (columns from k on): 0 or a code.
+  virtual i32 swap(i64 k, i64 i, i64 j) = 0;
 
  protected:
   ~FrontStore() = default;
