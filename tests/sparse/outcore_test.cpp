@@ -90,7 +90,7 @@ TEST_F(OutOfCore, TheFileRunsGiveTheFactorAndSolutionOfTheRunInWork) {
     const i32 need = big.need, needmn = big.needmn;
     scratch_close_all();
     ASSERT_LT(needmn, need) << c.name;
-    for (i32 lw : {needmn, std::max(needmn, need / 10), (need + needmn) / 2}) {
+    for (i32 lw : {needmn, std::max(needmn, need / 10), (need + needmn) / 2, need - need / 50}) {
       SparseRun r(c.a, lw, c.options);
       ASSERT_EQ(r.ier, 0) << r.failed << " " << c.name << " lwork " << lw;
       // The stack and front files are gone; the factor file holds the
@@ -100,6 +100,12 @@ TEST_F(OutOfCore, TheFileRunsGiveTheFactorAndSolutionOfTheRunInWork) {
       EXPECT_EQ(scratch_open(kFactorUnit), r.word(54) == 1.0) << c.name;
       const Result out = result_of(r, b, nrhs);
       expect_same(in, out, c.name);
+      // Just below the in-core need the factor goes to its file from the
+      // start and comes back into work after the run.
+      if (lw == need - need / 50 && !c.options.count(cw::vstore)) {
+        EXPECT_EQ(r.word(54), 0.0) << c.name;
+        EXPECT_GT(r.word(145), 0.0) << c.name;
+      }
       if (lw == needmn && !c.options.count(cw::vstore)) {
         EXPECT_EQ(r.word(54), 1.0) << c.name;
         EXPECT_GT(r.word(146), 0.0) << c.name;  // the stack went to its file
