@@ -35,7 +35,7 @@ class FileWindow final : public TrailColumns {
     if (s >= lo_ && e <= lo_ + fill_) return 0;
     if (e - s > len_) return kNoRoom;
     const i64 done = std::min(s, lo_ + fill_) - lo_;  // words of finished columns
-    if (!file_write(unit_, base_ + lo_, done, buf_)) return -4;
+    if (!file_write(unit_, base_ + lo_, done, buf_)) return -2;
     words_ += done;
     const i64 tail = fill_ - done;
     if (tail > 0) std::memmove(buf_, buf_ + done, static_cast<std::size_t>(tail) * 8);
@@ -46,7 +46,7 @@ class FileWindow final : public TrailColumns {
       fill_ = 0;
     }
     const i64 more = std::min(tri(n_) - (lo_ + fill_), len_ - fill_);
-    if (!file_read(unit_, base_ + lo_ + fill_, more, buf_ + fill_)) return -4;
+    if (!file_read(unit_, base_ + lo_ + fill_, more, buf_ + fill_)) return -3;
     words_ += more;
     fill_ += more;
     return 0;
@@ -54,7 +54,7 @@ class FileWindow final : public TrailColumns {
   double* column(i32 m) override { return buf_ + (colstart(n_, m) - lo_); }
   // The window's words back to the file.
   i32 flush() {
-    if (!file_write(unit_, base_ + lo_, fill_, buf_)) return -4;
+    if (!file_write(unit_, base_ + lo_, fill_, buf_)) return -2;
     words_ += fill_;
     return 0;
   }
@@ -102,15 +102,15 @@ class FileFront final : public FrontStore {
 
   i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
              double* wblk) override {
-    a_.st.ops1 += update_flops(static_cast<i32>(p), static_cast<i32>(rest));
-    FileWindow win(a_.lunit6, 1 + colstart(f_.nf, l + 1), rest, buf_, len_, a_.st.front_words);
+    const i64 addr = 1 + colstart(f_.nf, l + 1);
     const i32 rc = a_.orient != 0
-                       ? xdslum_on(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows),
-                                   static_cast<i32>(f_.upd), panel, pivblk, static_cast<i32>(rest), win, wblk,
-                                   wblk + p * f_.upd)
-                       : xdslul_on(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk,
-                                   static_cast<i32>(rest), win, wblk);
-    return rc != 0 ? rc : win.flush();
+                       ? xdslun(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows),
+                                static_cast<i32>(f_.upd), panel, pivblk, static_cast<i32>(rest), len_, buf_, addr,
+                                a_.lunit6, a_.st.front_words, wblk, wblk + p * f_.upd, a_.st.ops1)
+                       : xdslej(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk,
+                                static_cast<i32>(rest), len_, buf_, addr, a_.lunit6, a_.st.front_words, wblk,
+                                a_.st.ops1);
+    return rc == kNoRoom || rc == 0 ? rc : -4;
   }
 
   // Columns k+p..k+wd-1 back in runs of whole columns.
@@ -186,6 +186,22 @@ i32 file_copy(i32 from, i64 src, i32 to, i64 dst, i64 n, double* buf, i64 len, i
 }
 
 }  // namespace
+
+i32 xdslej(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, i64 bfrlen,
+           double* buffer, i64 addr, i32 lunit6, i64& transfers, double* w, double& ops1) {
+  ops1 += update_flops(npiv, ntrail);
+  FileWindow win(lunit6, addr, ntrail, buffer, bfrlen, transfers);
+  const i32 rc = xdslul_on(npiv, ncol, nrow, panel, pivblk, ntrail, win, w);
+  return rc != 0 ? rc : win.flush();
+}
+
+i32 xdslun(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail, i64 bfrlen,
+           double* buffer, i64 addr, i32 lunit6, i64& transfers, double* w1, double* w2, double& ops1) {
+  ops1 += update_flops(npiv, ntrail);
+  FileWindow win(lunit6, addr, ntrail, buffer, bfrlen, transfers);
+  const i32 rc = xdslum_on(npiv, ncol, nrow, nbu, panel, pivblk, ntrail, win, w1, w2);
+  return rc != 0 ? rc : win.flush();
+}
 
 i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) {
   const i64 nf = f.nf, ncol = f.ncol, nd = f.nd, ld = ncol + f.nrow;

@@ -96,6 +96,19 @@ class FrontStore {
 i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, iword* record, double* panel,
               double* wblk, i64& nelim);
 
+// The block updates of xdslul (row-oriented) and xdslum (column-oriented)
+// on a trailing triangle of order ntrail packed on a double file from word
+// addr, through a buffer of bfrlen words: a window that moves forward,
+// each refill reading as much of the rest as fits after the words still
+// valid, finished columns written back first. The column-oriented update
+// needs one column in the buffer at a time, the row-oriented one a group
+// of three. Codes: 0, -2 write, -3 read, -20 a group longer than the
+// buffer (nothing is written past it). transfers counts the words moved.
+i32 xdslej(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, i64 bfrlen,
+           double* buffer, i64 addr, i32 lunit6, i64& transfers, double* w, double& ops1);
+i32 xdslun(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail, i64 bfrlen,
+           double* buffer, i64 addr, i32 lunit6, i64& transfers, double* w1, double* w2, double& ops1);
+
 // Out-of-core assembly: the front of order nf built block of columns by
 // block of columns in the stack area and written to the front file from
 // word 1 (children all on the stack file). Pops the children; the stack
