@@ -34,18 +34,6 @@ word read_load_record(word file, std::span<word> area, const char* name) {
   return got;
 }
 
-// Positions (from 0) of the entries of a record of `length` words, found by
-// walking them: entry = [ELDTYP, n, code word, n - 1 values].
-template <class Visit>
-void walk_entries(std::span<const word> rec, word length, Visit&& visit) {
-  for (word at = 2; at + 1 < length;) {
-    const word n = rec[static_cast<std::size_t>(at + 1)];
-    if (n < 1 || at + n + 2 > length) model_fatal(-3520, length, at + n + 2);
-    visit(at);
-    at += n + 2;
-  }
-}
-
 // The work area of a module: open core from word 1 below its lowest buffer.
 struct Buffers {
   std::array<word, 3> at{};
@@ -74,17 +62,27 @@ void copy_step_loads(word EPD, word EPY) {
   HDRPUT(EPY, header_of(EPD));
 }
 
+// Whether the entries at x of rec and at a of add are the same load: equal
+// ELDTYP and code word; an entry without words has no code word and is the
+// same load as another without words of its ELDTYP.
+bool same_load(std::span<const word> rec, word x, std::span<const word> add, word a) {
+  const auto at = [](std::span<const word> r, word k) { return r[static_cast<std::size_t>(k)]; };
+  if (at(rec, x) != at(add, a)) return false;
+  const bool words = at(rec, x + 1) > 0, add_words = at(add, a + 1) > 0;
+  if (!words || !add_words) return words == add_words;
+  return at(rec, x + 2) == at(add, a + 2);
+}
+
 // Adds the entries of the step record `add` (of `length` words) into the
 // total record held in `merge` (of `used` words, `entries` entries);
 // returns the new length.
 word add_entries(std::span<word> merge, word used, word& entries, std::span<const word> add, word length) {
   const word original = used;
-  walk_entries(add, length, [&](word a) {
-    const word type = add[static_cast<std::size_t>(a)], n = add[static_cast<std::size_t>(a + 1)],
-               code = add[static_cast<std::size_t>(a + 2)];
+  walk_load_entries(add, length, [&](word a) {
+    const word n = add[static_cast<std::size_t>(a + 1)];
     word found = -1;
-    walk_entries(merge, original, [&](word x) {
-      if (found < 0 && merge[static_cast<std::size_t>(x)] == type && merge[static_cast<std::size_t>(x + 2)] == code) found = x;
+    walk_load_entries(merge, original, [&](word x) {
+      if (found < 0 && same_load(merge, x, add, a)) found = x;
     });
     if (found >= 0) {
       const word m = merge[static_cast<std::size_t>(found + 1)];
@@ -133,7 +131,7 @@ void ACCEPD(word EPX, word EPD, word EPY) {
   for (word j = 0; j < hx[0]; ++j) {
     word used = read_load_record(EPX, merge.first(static_cast<std::size_t>(total_room)), "EP0 ");
     word entries = 0;
-    walk_entries(merge, used, [&entries](word) { ++entries; });
+    walk_load_entries(merge, used, [&entries](word) { ++entries; });
     used = std::max<word>(used, 2);  // entries of a [0] record go after [L, count]
     if (step) {
       const word length = read_load_record(EPD, step_rec, "EPD ");

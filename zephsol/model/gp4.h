@@ -20,11 +20,16 @@
 // Messages (user errors, the run ends after GP4): 1751 no history, 1752 a
 // group inactivated twice, 1754 a group activated that is active, 1756 an
 // undefined group; GP4BND: 1753, 1755, 1757, 1759, 2461, 1932, 1933, 1934;
-// GP4ROT: 1758, warning 2347. Fatal: -3 short of core, -4 a table overflow
+// GP4ROT: 1758, warning 2347; GP4TMP: 2375 an undefined temperature set,
+// 2435 kinds of temperature combined; GP4FRC: 2377 an undefined force set
+// (a set named twice in one interval is reported so by each pass). Fatal: -3 short of core, -4 a table overflow
 // ("XCLD", "MATC", "MATG", "PROC", "PROG", "FAST", "AMPC", "EQIX", "ROTB"),
 // -711 ("BCDT") a set file out of order, -3821 ("RBIX") more than 100 sets
 // with systems, -3825 / -2 / -4008 malformed ECT, -901..-905, -908, -911,
-// -912 inconsistencies of the tables.
+// -912 inconsistencies of the tables; GP4TMP and GP4FRC: -711 ("TMPD",
+// "LDDT") a set file out of shape, -4008 a temperature record of the wrong
+// length, -3520 a record longer than its area, -2 ("LDDT") a missing nodal
+// record, -901 / -902 a set kind the load table's flags deny.
 #pragma once
 
 #include "zephsol/exec/records.h"
@@ -50,10 +55,15 @@ void GP4BND(word nb, word bpairs, word nm, word mpairs, word& xpos);
 // words a node at `coords` and of 15 words a system at `systems`.
 void GP4ROT(word entries, word n, word coords, word systems);
 // GP4TMP: the element temperatures of the nt temperature references at
-// `pairs` into ENTD.
+// `pairs` into ENTD: per element [L, n x 16 + k, n values], the referred
+// sets summed (factor x value), [0] for an element without any; header
+// [records, longest, 1, 1, 0, 0], all zero without a reference.
 void GP4TMP(word nt, word pairs);
-// GP4FRC: the interval loads of the nf force references at `pairs` into
-// DPG0 and EPD.
+// GP4FRC: the interval loads of the nf force references at `pairs`: DPG0,
+// one column of the nodal loads (sum of factor x loads; empty without
+// any), and EPD, per element [L, entries, entries] with the entries of the
+// referred sets in load-table order, [0] for an unloaded element; header
+// [records, longest, 0, 1, 0, 0], all zero without element loads.
 void GP4FRC(word nf, word pairs);
 
 }  // namespace zephsol

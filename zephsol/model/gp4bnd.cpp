@@ -109,33 +109,12 @@ std::array<word, 5> file_head(const char* kind, word pass) {
   return h;
 }
 
-// References (set, factor) with a used mark each.
-struct Refs {
-  std::span<word> pairs;
-  std::vector<char> used;
-  Refs(word n, word pos) : pairs(core().words(pos, 2 * std::int64_t{n})), used(static_cast<std::size_t>(n), 0) {}
-  std::size_t size() const { return used.size(); }
-  word id(std::size_t i) const { return pairs[2 * i]; }
-  float factor(std::size_t i) const { return word_real(pairs[2 * i + 1]); }
-  // The first reference of set `id` not yet used, or size().
-  std::size_t take(word set) {
-    for (std::size_t i = 0; i < size(); ++i)
-      if (used[i] == 0 && id(i) == set) {
-        used[i] = 1;
-        return i;
-      }
-    return size();
-  }
-  bool all_used() const { return std::ranges::all_of(used, [](char u) { return u != 0; }); }
-};
-
 // The references left unused: a set named twice, or one BCDT does not hold.
-bool report_unused(const Refs& r, const char* kind) {
+bool report_unused(const gp4::Refs& r, const char* kind) {
   bool any = false;
   for (std::size_t i = 0; i < r.size(); ++i) {
     if (r.used[i] != 0) continue;
-    bool twice = false;
-    for (std::size_t j = 0; j < r.size(); ++j) twice = twice || (r.used[j] != 0 && r.id(j) == r.id(i));
+    const bool twice = r.named_twice(i);
     const std::string number = kind[0] == 'B' ? "1757" : "1759";
     print_both(2, twice ? fline("('0*** USER FATAL MESSAGE " + number + ", INTERVAL REFERES " + kind + " ID',I6,"
                                  "' MORE THAN ONCE')",
@@ -159,7 +138,7 @@ void gather_nodes(Pass& p, word m, word set) {
 }
 
 // Boundary pass: the triples [eq, 0, factor x value] of the referenced sets.
-bool boundary_pass(Pass& p, Refs& refs, word nsets, word& read) {
+bool boundary_pass(Pass& p, gp4::Refs& refs, word nsets, word& read) {
   const word BCDT = gp4ctl().BCDT;
   for (read = 0; read < nsets && !refs.all_used();) {
     const auto h = file_head("BOUN", 1);
@@ -266,7 +245,7 @@ void add_term(Pass& p, std::size_t at, word d, word e, float a) {
   uset(p, e) |= kTerm;
 }
 
-bool mpc_pass(Pass& p, Refs& refs, word nsets) {
+bool mpc_pass(Pass& p, gp4::Refs& refs, word nsets) {
   const word BCDT = gp4ctl().BCDT;
   for (word f = 0; f < nsets && !refs.all_used(); ++f) {
     const auto h = file_head("FAST", 2);
@@ -462,13 +441,13 @@ void GP4BND(word nb, word bpairs, word nm, word mpairs, word& xpos) {
   mark_active(p, xpos);
 
   DBOPEN(g.BCDT, g.B1, kRead);
-  Refs brefs(nb, bpairs);
+  gp4::Refs brefs(nb, bpairs);
   word read = 0;
   bool ok = boundary_pass(p, brefs, bh[0], read);
   if (ok) merge_boundary(p, nb);
   if (ok && nm > 0) {
     if (bh[0] - read > 0) DBSKPF(g.BCDT, bh[0] - read);
-    Refs mrefs(nm, mpairs);
+    gp4::Refs mrefs(nm, mpairs);
     ok = mpc_pass(p, mrefs, bh[1]);
   }
   if (ok && bh[2] > 0) {

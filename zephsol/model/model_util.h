@@ -63,6 +63,21 @@ void sort_rows(std::span<word> table, std::size_t n, std::size_t k1, std::size_t
   for (std::size_t i = 0; i < n; ++i) std::copy_n(rows[i].begin(), W, table.begin() + static_cast<std::ptrdiff_t>(W * i));
 }
 
+// Visits the positions (from 0) of the entries of an element load record
+// of `length` words, found by walking them from word 3: entry = [ELDTYP, n,
+// code word, n - 1 values], or [ELDTYP, 0] for a load without words (a body
+// force on an element that takes none). An entry running past the record
+// is fatal -3520 (length, its end).
+template <class Visit>
+void walk_load_entries(std::span<const word> rec, word length, Visit&& visit) {
+  for (word at = 2; at + 1 < length;) {
+    const word n = rec[static_cast<std::size_t>(at + 1)];
+    if (n < 0 || at + n + 2 > length) model_fatal(-3520, length, at + n + 2);
+    visit(at);
+    at += n + 2;
+  }
+}
+
 // Sorts list ascending and drops repeated values (and zeros with
 // drop_zero); returns the count kept at the front.
 std::size_t sort_unique(std::span<word> list, bool drop_zero = false);
