@@ -26,3 +26,10 @@ if(TARGET sparse_mindeg_test)
   target_link_libraries(sparse_mindeg_test PRIVATE ${ZEPH_AMD_LIBRARY} ${ZEPH_CHOLMOD_LIBRARY})
   target_include_directories(sparse_mindeg_test PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
 endif()
+
+# The LU path's solutions against UMFPACK's (SuiteSparse).
+find_library(ZEPH_UMFPACK_LIBRARY umfpack)
+if(TARGET sparse_lu_test)
+  target_link_libraries(sparse_lu_test PRIVATE ${ZEPH_UMFPACK_LIBRARY})
+  target_include_directories(sparse_lu_test PRIVATE ${ZEPH_SUITESPARSE_INCLUDE})
+endif()

@@ -53,8 +53,6 @@ void xdsla2(i64 ncol, i64 nd, i64 nrow, double* front) {
   }
 }
 
-namespace {
-
 // Input-matrix entries of the own columns and their diagonal values, added
 // into the structural front of order ld.
 void xdslao(const Work& w, const FactorArgs& a, const Front& f, const FrontEntries& fe, i64 ld, double* front,
@@ -79,6 +77,8 @@ bool xdslef(const Work& w, FactorArgs& a, const StackedChild& c, const iword* re
   }
   return true;
 }
+
+namespace {
 
 // The delayed columns of the children, top child first, into front
 // columns ncol+1, ncol+2, ... of the opened front; their global columns

@@ -85,7 +85,7 @@ struct FactorArgs {
   bool incore = true;    // the factor is in work
   i64 maxdepth = 0;      // w36
   i64 stksn = 0, stkpos = 0, stkdir = 0;
-  i32 lunit1 = 0, lunit3 = 0, lunit4 = 0, lunit6 = 0;
+  i32 lunit1 = 0, lunit3 = 0, lunit4 = 0, lunit5 = 0, lunit6 = 0;
   i64 dlen = 0, iobuf = 0;
   // Value file (ud != 0): buffers of vcap integers and doubles, one row
   // record besides the positions and values when rows were kept.
@@ -141,6 +141,10 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim);
 void xdslxp(i64 n, const iword* rel, i64 ld, double* src, double* dst);
 // Adds the packed triangle of order n at src into the one of order ld.
 void xdslea(i64 n, const iword* rel, const double* src, i64 ld, double* dst);
+// Adds the input-matrix entries of the front's own columns (by their places
+// in the structural front of order ld, the entries above the diagonal of an
+// unsymmetric matrix in the U triangle that follows) and their diagonal.
+void xdslao(const Work& w, const FactorArgs& a, const Front& f, i64 ld, double* front, double& ops);
 // Opens nd zero variables after the ncol own columns of a packed front of
 // order ncol + nrow, in place (the area holds the larger front).
 void xdsla2(i64 ncol, i64 nd, i64 nrow, double* front);
@@ -164,6 +168,7 @@ struct FactorView {
   const double* diag = nullptr;   // D (n)
   const double* factor = nullptr; // first word of the factor
   i64 rhsblk = 8;                 // right-hand sides handled together
+  bool unsym = false;             // L U: each panel's L block followed by its U block
 };
 
 // One panel: pivots f..f+c-1, r later pivots of its supernode, k index
@@ -181,7 +186,8 @@ void xdslfw(const PanelRef& p, i64 ld, i64 nrhs, const iword* pivblk, const doub
 void xdslbk(const PanelRef& p, i64 ld, i64 nrhs, const iword* pivblk, double* rhs, i64 rhsblk, double* t);
 // Both passes with the factor in work.
 void xdslsi(const FactorView& fv, i64 nrhs, i64 ld, double* rhs, double* t);
-// Visits the panels in order (forward) or in reverse order.
+// Visits the panels in order (forward, their L blocks) or in reverse order
+// (their U blocks on the LU path, else their L blocks).
 template <class Fn>
 void for_each_panel(const FactorView& fv, bool forward, Fn&& fn);
 
@@ -201,8 +207,8 @@ constexpr i64 panel_words(i64 c, i64 h) noexcept { return c * (c - 1) / 2 + c * 
 
 template <class Fn>
 void for_each_panel(const FactorView& fv, bool forward, Fn&& fn) {
-  // Offsets of the panels' blocks in order.
-  auto ref = [&](i64 s, i64 p, i64 q) {
+  const i64 parts = fv.unsym ? 2 : 1;
+  auto shape = [&](i64 s, i64 p) {
     PanelRef r;
     r.f = fv.panpart[p - 1];
     r.c = fv.panpart[p] - r.f;
@@ -210,31 +216,31 @@ void for_each_panel(const FactorView& fv, bool forward, Fn&& fn) {
     r.k = fv.ptr[s] - fv.ptr[s - 1];
     r.h = r.r + r.k;
     r.idx = fv.gl + (fv.ptr[s - 1] - 1);
-    r.blk = fv.factor != nullptr ? fv.factor + q : nullptr;
     return r;
   };
   if (forward) {
     i64 q = 0;
     for (i64 s = 1; s <= fv.nsuper; ++s)
       for (i64 p = fv.snpan[s - 1]; p < fv.snpan[s]; ++p) {
-        const PanelRef r = ref(s, p, q);
+        PanelRef r = shape(s, p);
+        r.blk = fv.factor != nullptr ? fv.factor + q : nullptr;
         fn(r);
-        q += panel_words(r.c, r.h);
+        q += parts * panel_words(r.c, r.h);
       }
   } else {
     i64 q = 0;
     for (i64 s = 1; s <= fv.nsuper; ++s)
       for (i64 p = fv.snpan[s - 1]; p < fv.snpan[s]; ++p) {
-        const i64 c = fv.panpart[p] - fv.panpart[p - 1];
-        const i64 h = fv.panpart[fv.snpan[s] - 1] - fv.panpart[p] + fv.ptr[s] - fv.ptr[s - 1];
-        q += panel_words(c, h);
+        const PanelRef r = shape(s, p);
+        q += parts * panel_words(r.c, r.h);
       }
     for (i64 s = fv.nsuper; s >= 1; --s)
       for (i64 p = fv.snpan[s] - 1; p >= fv.snpan[s - 1]; --p) {
-        const i64 c = fv.panpart[p] - fv.panpart[p - 1];
-        const i64 h = fv.panpart[fv.snpan[s] - 1] - fv.panpart[p] + fv.ptr[s] - fv.ptr[s - 1];
-        q -= panel_words(c, h);
-        fn(ref(s, p, q));
+        PanelRef r = shape(s, p);
+        const i64 words = panel_words(r.c, r.h);
+        q -= parts * words;
+        r.blk = fv.factor != nullptr ? fv.factor + q + (parts - 1) * words : nullptr;
+        fn(r);
       }
   }
 }

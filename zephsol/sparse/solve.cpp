@@ -148,7 +148,8 @@ FactorView factor_view(const Work& w) {
   fv.gl = w.ints(w.ictl(80), std::max<i64>(fv.ptr[ns] - 1, 1)).data();
   fv.pivblk = w.ints(w.ictl(78), n).data();
   fv.diag = w.dbl(w.ictl(68), n).data();
-  fv.factor = w.ictl(54) == 0 ? w.dbl(w.ictl(82), w.ictl(42)).data() : nullptr;
+  fv.unsym = w.ctl(cw::mtype) == 2.0;
+  fv.factor = w.ictl(54) == 0 ? w.dbl(w.ictl(82), (fv.unsym ? 2 : 1) * w.ictl(42)).data() : nullptr;
   fv.rhsblk = count_option(w, cw::rhsblk, 8);
   return fv;
 }

@@ -14,6 +14,7 @@
 #include "zephsol/sparse/entry.h"
 #include "zephsol/sparse/files.h"
 #include "zephsol/sparse/outcore.h"
+#include "zephsol/sparse/lu.h"
 #include "zephsol/sparse/sorts.h"
 #include "zephsol/sparse/sparse.h"
 #include "zephsol/sparse/util.h"
@@ -72,6 +73,7 @@ Failure map_code(i32 code, const FactorArgs& a, const Work& w) {
     case -9: return {-504, w.ictl(cw::lunit1)};
     case -10: return {-509};
     case -11: return {-510};
+    case -12: return {-511, a.lunit5};
     case -13: return {-512, a.lunit6};
     default: return {-502};
   }
@@ -119,7 +121,9 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   const i64 n = w.ictl(cw::neqns), ns = w.ictl(31), nsnind = w.ictl(32), w36 = std::max<i64>(w.ictl(36), 1);
   const i32 lunit1 = static_cast<i32>(w.ictl(cw::lunit1)), lunit2 = static_cast<i32>(w.ictl(cw::lunit2));
   const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3)), lunit4 = static_cast<i32>(w.ictl(cw::lunit4));
-  const i32 lunit6 = static_cast<i32>(w.ictl(cw::lunit6));
+  const i32 lunit5 = static_cast<i32>(w.ictl(cw::lunit5)), lunit6 = static_cast<i32>(w.ictl(cw::lunit6));
+  const bool unsym = w.ctl(cw::mtype) == 2.0;
+  const i64 two = unsym ? 2 : 1;  // the LU path keeps two triangles and two factor parts
   const i64 ud = w.ictl(cw::vstore) % 10;
   const bool condest = w.ctl(cw::condest) != 0.0;
   const i64 w173 = count_option(w, cw::panel, 128), w183 = count_option(w, cw::updblk, 32);
@@ -134,9 +138,9 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
     if (e != 0) return fail({-504, lunit2});
   }
   const i64 m = static_cast<i64>((std::sqrt(8.0 * w.ctl(39) + 1.0) - 1.0) * 0.5);
-  const i64 A = (w183 + w173) * m + w.ictl(37) + h(m), B = (w183 + w173) * m + h(m);
+  const i64 A = two * ((w183 + w173) * m + w.ictl(37) + h(m)), B = two * ((w183 + w173) * m + h(m));
   const i64 G = h(nsnind);
-  const double F = w.ctl(30);
+  const double F = static_cast<double>(two) * w.ctl(30);
   const i64 dlen = std::max(m * w183, n);
   // The relative indices of L: from lunit2 into new room (over the global
   // indices without pivoting), or where the symbolic phase left them.
@@ -153,6 +157,7 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   const i64 dcopy = condest ? last + 1 : w.ictl(76);
   if (condest) last += n;
   if (last > lwork) return fail({-501, last});
+  if (unsym && ud != 0) return fail({-502});  // the LU fronts take their entries from work only
   // Fixed arrays.
   WordLayout lay(last + 1);
   const i64 fperm = lay.take(h(n)), pivblk = lay.take(h(n)), npart = lay.take(h(ns + 1)),
@@ -199,6 +204,12 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   if (lunit3 >= 0) {
     xdslof(lunit3, e);
     if (e != 0) return fail({-505, lunit3});
+    if (unsym) {
+      // The U parts of the factor go to a second factor file.
+      if (lunit5 <= 0) return fail({-505, lunit3});
+      xdslof(lunit5, e);
+      if (e != 0) return fail({-511, lunit5});
+    }
   }
   if (lunit4 >= 0) {
     xdslop(lunit4, 2, e);
@@ -249,6 +260,7 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   a.lunit1 = lunit1;
   a.lunit3 = lunit3;
   a.lunit4 = lunit4;
+  a.lunit5 = lunit5;
   a.lunit6 = lunit6;
   a.dlen = dlen;
   a.iobuf = iobuf;
@@ -257,16 +269,16 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   a.vdbl = vdbl;
   a.vcap = w97;
   a.keeprow = w.ctl(cw::keeprow) != 0.0;
-  const i32 code = hdslf2(w, a);
+  const i32 code = unsym ? hdslu2(w, a) : hdslf2(w, a);
   // Transfer statistics, kept over the factorisations of a problem.
   w.set(146, std::max(w.ctl(146), static_cast<double>(a.st.file2_extent)));
   w.set(149, std::max(w.ctl(149), static_cast<double>(a.st.front_max)));
   w.set(150, w.ctl(150) + static_cast<double>(a.st.value_words));
   w.set(156, w.ctl(156) + static_cast<double>(a.st.file2_words));
   w.set(159, w.ctl(159) + static_cast<double>(a.st.front_words));
-  for (int k = 0; k < 3; ++k) inertia[k] = a.inertia[k];
+  for (int k = 0; k < 3; ++k) inertia[k] = unsym ? -1 : a.inertia[k];
   if (code != 0) return fail(map_code(code, a, w));
-  const i64 Fs = static_cast<i64>(a.fwords);
+  const i64 Fs = two * static_cast<i64>(a.fwords);
   const i64 glcount = pvttol > 0.0 ? a.glcount : 0;
   const double peak = std::max(w.ctl(cw::peak), static_cast<double>(std::min<i64>(
                                                      lwork, nfix + h(glcount) + a.slen + (ud == 0 ? Fs : 0))));
@@ -301,6 +313,7 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   fv.pivblk = w.ints(pivblk, n).data();
   fv.diag = w.dbl(dcopy, n).data();
   fv.rhsblk = w194;
+  fv.unsym = unsym;
   const PanelSizes ps = xdslmx(fv);
   // The scratch of the condition estimate: z, and a column of the
   // tallest panel (delayed pivots make panels taller than predicted).
@@ -308,6 +321,8 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   // In work only when the solution phase's area fits behind it too.
   const i64 need = Fs + end + h(n) + std::max(scratch, std::max(n, w194 * ps.rows));
   const bool in_work = ud == 0 && need >= 0 && need <= lwork;
+  // An LU factor is solved with in work only.
+  if (unsym && !in_work) return fail({-501, need});
   const i64 fpos = end + 1;
   if (!in_work && a.incore) {
     if (lunit3 < 0) return fail({-507});
@@ -316,15 +331,28 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   }
   if (in_work && a.incore) {
     if (Fs > 0) std::memmove(w.dbl(fpos, Fs).data(), w.dbl(a.fa, Fs).data(), static_cast<std::size_t>(Fs) * 8);
+  } else if (in_work && Fs > 0 && unsym) {
+    const i32 rb = xdslrb(ns, w.ints(npart, ns + 1).data(), w.ints(nptr, ns + 1).data(),
+                          w.ints(panpart, npanel + 1).data(), lunit3, lunit5, w.dbl(fpos, Fs).data());
+    if (rb != 0) return fail(rb == 1 ? Failure{-505, lunit3} : Failure{-511, lunit5});
+    w.set(155, w.ctl(155) + static_cast<double>(Fs / 2));
+    w.set(158, w.ctl(158) + static_cast<double>(Fs / 2 + a.st.file1_words));
   } else if (in_work && Fs > 0) {
     if (!file_read(lunit3, 1, Fs, w.dbl(fpos, Fs).data())) return fail({-505, lunit3});
     w.set(155, w.ctl(155) + static_cast<double>(Fs));
   }
+  // Words on each factor file (one part of an LU factor on each).
+  const i64 on_file = in_work && a.incore ? 0 : Fs / two;
   w.set(155, w.ctl(155) + static_cast<double>(a.st.file1_words));
-  w.set(145, std::max(w.ctl(145), static_cast<double>(in_work && a.incore ? 0 : Fs)));
+  w.set(145, std::max(w.ctl(145), static_cast<double>(on_file)));
+  if (unsym) w.set(148, std::max(w.ctl(148), static_cast<double>(on_file)));
   if (in_work && lunit3 >= 0) {
     xdslcf(lunit3, e);
     if (e != 0) return fail({-505, lunit3});
+    if (unsym) {
+      xdslcf(lunit5, e);
+      if (e != 0) return fail({-511, lunit5});
+    }
   }
   // Inverse factorisation permutation; the index lists in factor positions.
   const i64 finv = in_work ? fpos + Fs : fpos;
@@ -376,7 +404,7 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   w.set(34, static_cast<double>(ps.rows));
   w.set(39, static_cast<double>(ps.tri));
   w.set(40, static_cast<double>(ps.block));
-  w.set(42, static_cast<double>(Fs));
+  w.set(42, static_cast<double>(Fs / two));
   w.set(43, static_cast<double>(pvttol > 0.0 ? glcount : nsnind));
   w.set(44, static_cast<double>(a.slen));
   w.set(54, in_work ? 0.0 : 1.0);

@@ -1,0 +1,77 @@
+// The numerical factorisation P A P^T = L D U of a matrix declared
+// unsymmetric (symmetric structure, unsymmetric values): the multifrontal
+// driver (hdslu2), the assembly of a front (hdslus), its elimination panel
+// by panel (hdslue) and the dense kernels (xdslpv, xdslpu and their step
+// routines, xdslbu).
+//
+// Every front is held as two packed lower triangles of its order nf, by
+// columns: the L triangle holds a(i, j), i >= j, the U triangle a(j, i),
+// i >= j (row j of the upper part stored as its column j; its diagonal is
+// carried along but never read). Front positions: the supernode's own
+// columns, the delayed columns of its children, then its index rows. Pivots
+// are diagonal entries only (1x1); a candidate is accepted when its
+// magnitude exceeds pvttol times the largest other entry of its column.
+//
+// Update-matrix stack entry of order u = ndel + nrow: ndel words holding
+// the equations of the delayed columns (integers, two to a word), the L
+// triangle and the U triangle of the update (T(u) words each), the delayed
+// columns first in both.
+//
+// Factor: the panels of the symmetric path, each twice: its L part (the
+// strictly lower triangle of the pivot block and the rows below it, by
+// columns, multipliers a(i, j)/d_j) and its U part of the same shape
+// holding a(j, i)/d_j. In work each L part is followed by its U part; on
+// file the L parts go to the factor file (lunit3) and the U parts to the
+// second factor file (lunit5) at the same word addresses.
+#pragma once
+
+#include "zephsol/sparse/factor.h"
+
+namespace zephsol::sparse {
+
+// The LU driver: the symmetric driver's codes, and -12 for a write failure
+// on the second factor file while the factor leaves work. fwords returns the
+// words of one part.
+i32 hdslu2(const Work& w, FactorArgs& a);
+
+// Assembly of a front in work: t is the first word of its L triangle (the U
+// triangle follows T(nf) words later once opened).
+i32 hdslus(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest);
+
+// Elimination of a front in work; nelim returns the pivots taken. Codes:
+// -1 zero pivot, -11 negative pivot under monitoring, -2 factor files.
+i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim);
+
+// Reads a factor on the factor files back into work at dst, panel after
+// panel, each L part followed by its U part: 0, or 1 / 2 for a read
+// failure on lunit3 / lunit5.
+i32 xdslrb(i64 nsuper, const iword* snpan, const iword* ptr, const iword* panpart, i32 lunit3, i32 lunit5,
+           double* dst);
+
+// Kernels on an L panel and a U panel of m rows and n columns (leading
+// dimension m, lower trapezoid used).
+// All n columns in order, no interchange; each pivot passes xdslpt. ier -1
+// (zero pivot) or -11 (negative pivot under monitoring mode 2).
+void xdslpv(double* pert, double* negrec, i32 n, i32 m, double* lp, double* up, iword* pivblk, double& ops1,
+            double& ops2, i32& ier);
+// Threshold pivoting on diagonal entries, left-looking inside the panel,
+// the remaining columns updated two pivots at a time. rowidx (n) is swapped
+// with every interchange; ipiv(k) := koff + the panel position moved to k;
+// wv holds m doubles. nelim: the pivots taken; at a root (root set) with
+// pert(1) != 0 an exhausted search perturbs the remaining diagonal.
+void xdslpu(double u, double* pert, bool root, i32 m, i32 n, i32 koff, iword* rowidx, double* lp, double* up,
+            iword* pivblk, double* wv, iword* ipiv, i32& nelim, double& ops1, double& ops2, i32& ier);
+// Largest |x(i)| of n entries spaced |incx| apart; 0.0 when n < 1.
+double xdslvx(i32 n, const double* x, i32 incx);
+// Symmetric interchange of panel positions k and c, wv (the updated
+// candidate column of c) installed as the new column k.
+void xdslxu(i32 k, i32 c, const double* wv, double* lp, double* up, i32 m, i32 n);
+// Columns je+1..n of both panels updated by the pending pivots jb..je.
+void xdslr2(i32 jb, i32 je, i32 m, i32 n, double* lp, double* up);
+// The r trailing columns of both packed triangles (lt, ut: order r)
+// updated by the nelim pivots of a panel of n columns, in blocks of cb
+// columns; w1 holds nelim cb, w2 r cb doubles.
+void xdslbu(i32 nelim, i32 n, i32 m, i32 cb, const double* lp, const double* up, i32 r, double* lt, double* ut,
+            double* w1, double* w2, double& ops1);
+
+}  // namespace zephsol::sparse

@@ -1,0 +1,264 @@
+// Elimination of an LU front in work (hdslue): its fully summed columns
+// cut into panels, each copied from both triangles into an L panel and a U
+// panel, reduced by a kernel, the rest of the front updated by the panel's
+// pivots, the columns without a pivot put back and retried at the head of
+// the next panel, and the panel's factor stored (xdslpk). Later
+// interchanges are applied to the rows of the front's earlier panels at the
+// end, in both parts.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/kernels.h"
+#include "zephsol/sparse/lu.h"
+
+namespace zephsol::sparse {
+namespace {
+
+// A stored panel: first front position, pivots, rows, its first word (in
+// the factor area, or its address on the factor files).
+struct StoredPanel {
+  i64 k = 0, p = 0, rows = 0, at = 0;
+  i64 words() const { return tri(p - 1) + p * (rows - p); }
+};
+
+// The runs of one part of a panel's factor record: the strictly lower
+// triangle of the pivot block, then the rows below it, by columns.
+template <class Sink>
+void part_runs(const double* pan, i64 p, i64 rows, Sink&& sink) {
+  for (i64 j = 1; j < p; ++j) sink(pan + (j - 1) * rows + j, p - j);
+  for (i64 j = 1; j <= p; ++j) sink(pan + (j - 1) * rows + p, rows - p);
+}
+
+// Stores the factor record of the p pivots of a panel: the pivots into
+// the diagonal, the L part then the U part into the factor area at `at`,
+// or the L part to lunit3 and the U part to lunit5 at the files' next word
+// through the i/o buffer. 0, -2 (lunit3) or -3 (lunit5).
+i32 xdslpk(const Work& w, FactorArgs& a, i64 p, i64 rows, const double* lp, const double* up, double* diag,
+           i64 at) {
+  for (i64 j = 1; j <= p; ++j) diag[j - 1] = lp[(j - 1) * rows + j - 1];
+  const i64 words = tri(p - 1) + p * (rows - p);
+  if (a.incore) {
+    double* dst = w.dbl(a.fa + at, 2 * words).data();
+    auto copy = [&](const double* src, i64 len) {
+      std::memcpy(dst, src, static_cast<std::size_t>(len) * 8);
+      dst += len;
+    };
+    part_runs(lp, p, rows, copy);
+    part_runs(up, p, rows, copy);
+    return 0;
+  }
+  double* buf = w.dbl(a.iobuf, a.dlen).data();
+  auto to_file = [&](i32 unit, const double* pan) {
+    i64 fill = 0, addr = a.wafil1_next;
+    bool ok = true;
+    auto flush = [&] {
+      if (fill == 0 || !ok) return;
+      i32 e = 0;
+      xdslw6(unit, buf, (addr - 1) / kRecordEntries + 1, static_cast<i32>((addr - 1) % kRecordEntries + 1), fill,
+             e);
+      ok = e == 0;
+      addr += fill;
+      fill = 0;
+    };
+    part_runs(pan, p, rows, [&](const double* src, i64 len) {
+      while (len > 0) {
+        const i64 take = std::min(len, a.dlen - fill);
+        std::memcpy(buf + fill, src, static_cast<std::size_t>(take) * 8);
+        fill += take;
+        src += take;
+        len -= take;
+        if (fill == a.dlen) flush();
+      }
+    });
+    flush();
+    return ok;
+  };
+  if (!to_file(a.lunit3, lp)) return -2;
+  if (!to_file(a.lunit5, up)) return -3;
+  a.wafil1_next += words;
+  a.st.file1_words += words;
+  return 0;
+}
+
+// Reads (write = false) or writes back the rows below the pivot block of
+// one part of a stored panel on a factor file.
+bool file_rect(i32 unit, const StoredPanel& q, double* part, bool write) {
+  const i64 addr = q.at + tri(q.p - 1), len = q.p * (q.rows - q.p);
+  if (len == 0) return true;
+  i32 e = 0;
+  const i64 rec = (addr - 1) / kRecordEntries + 1;
+  const i32 off = static_cast<i32>((addr - 1) % kRecordEntries + 1);
+  if (write) xdslw6(unit, part, rec, off, len, e);
+  else xdslw5(unit, part, rec, off, len, e);
+  return e == 0;
+}
+
+// Changes the rows below the pivot block of both parts of a stored panel
+// with fn(part): in the factor area, or read from the factor files and
+// written back. False on a file failure.
+template <class Fn>
+bool each_part(const Work& w, const FactorArgs& a, const StoredPanel& sp, std::vector<double>& buf, Fn&& fn) {
+  const i64 below = sp.rows - sp.p;
+  for (int side = 0; side < 2; ++side) {
+    const i32 unit = side == 0 ? a.lunit3 : a.lunit5;
+    double* part = nullptr;
+    if (a.incore) {
+      part = w.dbl(a.fa + sp.at + side * sp.words() + tri(sp.p - 1), sp.p * below).data();
+    } else {
+      buf.resize(static_cast<std::size_t>(sp.p * below));
+      part = buf.data();
+      if (!file_rect(unit, sp, part, false)) return false;
+    }
+    fn(part);
+    if (!a.incore && !file_rect(unit, sp, part, true)) return false;
+  }
+  return true;
+}
+
+// Applies the interchanges of front positions lo..hi (record(x) is the
+// position moved to x) to the rows of both parts of every stored panel of
+// the front that lies before them. False on a file failure.
+bool repair(const Work& w, const FactorArgs& a, const std::vector<StoredPanel>& stored, const iword* record,
+            i64 lo, i64 hi) {
+  std::vector<double> buf;
+  for (const StoredPanel& sp : stored) {
+    const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p, from = std::max(lo, off + 1);
+    if (from > hi || below == 0) continue;
+    bool moves = false;
+    for (i64 x = from; x <= hi && !moves; ++x) moves = record[x - 1] != x;
+    if (!moves) continue;
+    const bool ok = each_part(w, a, sp, buf, [&](double* part) {
+      xdslri(from - 1, sp.p, below, hi - from + 1, record + (from - 1), part + (from - 1 - off));
+    });
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// Exchanges front variables i and j (live columns from k on) in both
+// triangles: rows and columns.
+void swap_front(double* lt, double* ut, i64 nf, i64 k, i64 i, i64 j) {
+  auto at = [&](i64 r, i64 c) -> double& { return r >= c ? lt[packed(nf, r, c) - 1] : ut[packed(nf, c, r) - 1]; };
+  for (i64 r = k; r <= nf; ++r) {
+    if (r == i || r == j) continue;
+    std::swap(at(r, i), at(r, j));
+    std::swap(at(i, r), at(j, r));
+  }
+  std::swap(at(i, i), at(j, j));
+  std::swap(at(i, j), at(j, i));
+}
+
+// Swaps the rows of front positions i and j in both parts of every stored
+// panel of the front. False on a file failure.
+bool swap_rows(const Work& w, const FactorArgs& a, const std::vector<StoredPanel>& stored, i64 i, i64 j) {
+  std::vector<double> buf;
+  for (const StoredPanel& sp : stored) {
+    const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p;
+    const bool ok = each_part(w, a, sp, buf, [&](double* part) {
+      for (i64 c = 0; c < sp.p; ++c) std::swap(part[c * below + i - off - 1], part[c * below + j - off - 1]);
+    });
+    if (!ok) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
+  const i64 nf = f.nf, npiv = f.npiv, offset = f.np - 1, T = tri(nf), pb = f.blk, cb = f.upd;
+  const i64 fs = a.sa + f.start - 1;
+  iword* record = w.ints(fs, nf).data();
+  double* lt = w.dbl(fs + xisl2d(nf), 2 * T + 2 * nf * pb + std::max<i64>(cb, 2) * nf).data();
+  double* ut = lt + T;
+  double* lp = ut + T;
+  double* up = lp + nf * pb;
+  double* wk = up + nf * pb;
+  iword* fperm = w.ints(a.fperm, a.n).data() + offset;
+  iword* pivblk = w.ints(a.pivblk, a.n).data() + offset;
+  double* diag = w.dbl(a.diag, a.n).data() + offset;
+  const IVec panpart = w.ints(a.panpart, a.n + 1);
+  double* pert = &w.d(a.pert);
+  double* negrec = &w.d(a.negrec);
+  const bool root = npiv == nf;
+  const bool pert_fresh = pert[1] == 0.0, neg_fresh = negrec[1] == 0.0;
+  bool pert_seen = false, neg_seen = false;
+  for (i64 x = 1; x <= npiv; ++x) record[x - 1] = static_cast<i32>(x);
+  std::vector<StoredPanel> stored;
+  i64 k = 1, p = 0;
+  i64 repaired = 0;  // interchanges applied to the stored panels up to here
+  i64 failed = 0;    // columns at the end that a root panel could not pivot
+  for (;;) {
+    const i64 l = std::min(k + pb - 1, npiv), wd = l - k + 1, rows = nf - k + 1, rest = nf - l;
+    ++a.npanel;
+    panpart(a.npanel) = static_cast<i32>(offset + k);
+    double* lk = lt + (packed(nf, k, k) - 1);
+    double* uk = ut + (packed(nf, k, k) - 1);
+    xdslup(1, wd, rows, lk, nf, k, lp);
+    xdslup(1, wd, rows, uk, nf, k, up);
+    for (i64 j = 1; j <= wd; ++j) up[(j - 1) * rows + j - 1] = 0.0;
+    i32 ier = 0, taken = 0;
+    if (a.pvttol == 0.0) {
+      xdslpv(pert, negrec, static_cast<i32>(wd), static_cast<i32>(rows), lp, up, pivblk + (k - 1), a.st.ops1,
+             a.st.ops2, ier);
+      taken = static_cast<i32>(wd);
+    } else {
+      xdslpu(a.pvttol, pert, root, static_cast<i32>(rows), static_cast<i32>(wd), static_cast<i32>(k - 1),
+             fperm + (k - 1), lp, up, pivblk + (k - 1), wk + nf, record + (k - 1), taken, a.st.ops1, a.st.ops2,
+             ier);
+    }
+    p = taken;
+    // 5. First occurrences: panel-relative to front-relative.
+    if (pert_fresh && !pert_seen && pert[2] != 0.0) {
+      pert[2] += static_cast<double>(k - 1);
+      pert_seen = true;
+    }
+    if (neg_fresh && !neg_seen && negrec[2] != 0.0) {
+      negrec[2] += static_cast<double>(k - 1);
+      neg_seen = true;
+    }
+    if (ier != 0) return ier;
+    panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
+    if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {
+      // A root panel without a pivot: its columns change places with the
+      // last columns not tried yet, which are tried next.
+      if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
+      repaired = k - 1;
+      const i64 moved = std::min(wd, npiv - failed - l);
+      for (i64 t = 0; t < moved; ++t) {
+        const i64 i = k + t, j = npiv - failed - t;
+        swap_front(lt, ut, nf, k, i, j);
+        std::swap(fperm[i - 1], fperm[j - 1]);
+        if (!swap_rows(w, a, stored, i, j)) return -2;
+      }
+      failed += moved;
+      --a.npanel;
+      continue;
+    }
+    if (p == 0) break;
+    failed = 0;
+    a.st.largest = std::max(a.st.largest, p * rows - tri(p));
+    if (rest > 0) {
+      const i64 tail = packed(nf, l + 1, l + 1) - 1;
+      xdslbu(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(cb), lp, up,
+             static_cast<i32>(rest), lt + tail, ut + tail, wk, wk + cb * p, a.st.ops1);
+    }
+    if (p < wd) {
+      xdslrp(1, p, wd, rows, lk, nf, k, lp);
+      xdslrp(1, p, wd, rows, uk, nf, k, up);
+    }
+    StoredPanel sp{k, p, rows, a.incore ? static_cast<i64>(a.fwords) : a.wafil1_next};
+    if (xdslpk(w, a, p, rows, lp, up, diag + (k - 1), sp.at) != 0) return -2;
+    stored.push_back(sp);
+    a.fwords += static_cast<double>(2 * sp.words());
+    if (l == npiv) break;
+    k += p;
+  }
+  nelim = k + p - 1;
+  // 13. Rows of the earlier panels reordered by the later interchanges.
+  if (a.pvttol > 0.0 && !repair(w, a, stored, record, repaired + 1, nelim)) return -2;
+  return 0;
+}
+
+}  // namespace zephsol::sparse

@@ -1,0 +1,286 @@
+// hdslu2: the multifrontal LU driver. Supernodes in the order of the
+// symbolic phase (a post-order); each front is sized, placed over its top
+// child's update matrix (behind the child's delayed columns when it has
+// some), assembled, eliminated, and what remains (the update matrix with the
+// delayed columns, two triangles) is pushed over its popped children. When
+// the factor kept in work would outgrow its area it moves to the two factor
+// files for good.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "zephsol/sparse/files.h"
+#include "zephsol/sparse/lu.h"
+
+namespace zephsol::sparse {
+namespace {
+
+constexpr i64 h(i64 k) { return xisl2d(k); }
+
+// The stack directory: four integers per entry.
+struct Stack {
+  IVec sn, pos, dir;
+  i32& nrow(i64 e) const { return dir(4 * e - 3); }
+  i32& old(i64 e) const { return dir(4 * e - 2); }
+  i32& ndel(i64 e) const { return dir(4 * e - 1); }
+  i32& addr(i64 e) const { return dir(4 * e); }
+};
+
+// Words of panel records: for supernode s (its index list rows, its panels
+// in the panel partition) fn(words) per panel, in order.
+template <class Fn>
+void panel_records(const IVec& snpan, const IVec& ptr, const IVec& panpart, i64 s, Fn&& fn) {
+  const i64 rows = ptr(s + 1) - ptr(s);
+  i64 left = panpart(snpan(s + 1)) - panpart(snpan(s));
+  for (i64 p = snpan(s); p < snpan(s + 1); ++p) {
+    const i64 k = panpart(p + 1) - panpart(p);
+    left -= k;
+    fn(tri(k - 1) + (rows + left) * k);
+  }
+}
+
+// Writes the factor of supernodes 1..s-1 kept in work to the factor files
+// (L parts to lunit3, U parts to lunit5, at the same addresses) and gives
+// the factor area to the stack. Returns 0, -5 or -12.
+i32 factor_to_files(const Work& w, FactorArgs& a, i64 s, const IVec& snpan, const IVec& ptr, const IVec& panpart) {
+  const double* src = w.dbl(a.fa, std::max<i64>(a.flen, 0)).data();
+  i64 addr = a.wafil1_next, off = 0;
+  for (i64 t = 1; t < s; ++t) {
+    i32 rc = 0;
+    panel_records(snpan, ptr, panpart, t, [&](i64 words) {
+      if (rc != 0 || words == 0) return;
+      const i64 rec = (addr - 1) / kRecordEntries + 1;
+      const i32 at = static_cast<i32>((addr - 1) % kRecordEntries + 1);
+      i32 e = 0;
+      xdslw6(a.lunit3, src + off, rec, at, words, e);
+      if (e != 0) {
+        rc = -5;
+        return;
+      }
+      xdslw6(a.lunit5, src + off + words, rec, at, words, e);
+      if (e != 0) {
+        rc = -12;
+        return;
+      }
+      addr += words;
+      off += 2 * words;
+    });
+    if (rc != 0) return rc;
+  }
+  a.st.file1_words += addr - a.wafil1_next;
+  a.wafil1_next = addr;
+  a.slen += a.flen;
+  a.fa = 0;
+  a.flen = 0;
+  a.incore = false;
+  return 0;
+}
+
+}  // namespace
+
+i32 xdslrb(i64 nsuper, const iword* snpan, const iword* ptr, const iword* panpart, i32 lunit3, i32 lunit5,
+           double* dst) {
+  const IVec sp(const_cast<iword*>(snpan), nsuper + 1), pt(const_cast<iword*>(ptr), nsuper + 1);
+  const IVec pp(const_cast<iword*>(panpart), snpan[nsuper]);
+  i64 record = 1;
+  i32 offset = 1;
+  i32 ier = 0;
+  for (i64 s = 1; s <= nsuper && ier == 0; ++s) {
+    panel_records(sp, pt, pp, s, [&](i64 words) {
+      if (ier != 0 || words == 0) return;
+      i32 e = 0;
+      xdslw5(lunit3, dst, record, offset, words, e);
+      if (e != 0) {
+        ier = 1;
+        return;
+      }
+      xdslw5(lunit5, dst + words, record, offset, words, e);
+      if (e != 0) {
+        ier = 2;
+        return;
+      }
+      dst += 2 * words;
+      xdslwn(record, offset, words);
+    });
+  }
+  return ier;
+}
+
+i32 hdslu2(const Work& w, FactorArgs& a) {
+  const i64 n = a.n, ns = a.nsuper;
+  const IVec part = w.ints(a.part, ns + 1), ptr = w.ints(a.ptr, ns + 1), nassem = w.ints(a.nassem, ns);
+  const IVec fperm = w.ints(a.fperm, n), panpart = w.ints(a.panpart, n + 1);
+  const Stack stk{w.ints(a.stksn, a.maxdepth), w.ints(a.stkpos, a.maxdepth), w.ints(a.stkdir, 4 * a.maxdepth)};
+  const IVec gidx = w.ints(a.gidx, std::max<i64>(ptr(ns + 1) - 1, 0));
+  double* pert = &w.d(a.pert);
+  double* negrec = &w.d(a.negrec);
+  // 1. A fresh start.
+  a.fwords = 0.0;
+  a.npanel = 0;
+  panpart(1) = 1;
+  a.wafil1_next = 1;
+  a.inertia[0] = a.inertia[1] = a.inertia[2] = 0;
+  a.st = {};
+  std::fill(stk.dir.data(), stk.dir.data() + stk.dir.size(), 0);
+  for (int k = 1; k <= 4; ++k) pert[k] = negrec[k] = 0.0;
+  i64 top = 1, depth = 0, peak = 0, np = 1, glnext = 1;
+  double fill = 0.0;
+  bool pert_done = false, neg_done = false;
+
+  for (i64 s = 1; s <= ns; ++s) {
+    // 2. Sizes.
+    Front f;
+    f.s = s;
+    f.first = part(s);
+    f.ncol = part(s + 1) - part(s);
+    f.nrow = ptr(s + 1) - ptr(s);
+    f.nch = nassem(s);
+    if (f.nch > depth) return -4;
+    for (i64 c = 0; c < f.nch; ++c) f.nd += stk.ndel(depth - c);
+    f.npiv = f.ncol + f.nd;
+    f.nf = f.npiv + f.nrow;
+    f.blk = std::min(a.panel, f.npiv);
+    f.upd = std::min(a.updblk, f.ncol + f.nrow);
+    f.np = np;
+    const i64 old = ptr(s), T = tri(f.nf);
+    // 3. Fill limit.
+    if (a.fill_limit > 0.0) {
+      for (i64 c = 0; c < f.nch; ++c) {
+        const i64 e = depth - c;
+        fill += static_cast<double>(f.nf - (stk.nrow(e) + stk.ndel(e))) * static_cast<double>(stk.ndel(e));
+      }
+      if (s < ns && fill > 1000.0 && fill > a.fill_limit) return -10;
+    }
+    // 4-5. The front's region and its start: over the top child, behind
+    // the child's delayed columns when it has some.
+    const i64 need = 2 * ((f.blk + f.upd) * f.nf + T + h(f.nf));
+    const bool fits = need <= a.slen + a.flen;
+    i64 start = top;
+    if (fits && f.nch > 0) {
+      const i64 q = stk.pos(depth), nd = stk.ndel(depth), len = stk.nrow(depth);
+      start = q == 0 ? 1 : nd == 0 ? q : q + nd + 2 * (tri(nd) + nd * len) + tri(len);
+    }
+    const i64 end = start + need - 1;
+    // 6. The factor leaves work when this front, its factor or the stack
+    // would outgrow their areas.
+    if (a.incore) {
+      const i64 fnext = static_cast<i64>(a.fwords) + 2 * (f.nf * f.npiv - tri(f.npiv));
+      const bool over = fnext > std::numeric_limits<i32>::max() || fnext > a.flen;
+      if (!fits || over || end > a.slen) {
+        if (a.lunit3 < 1 || a.lunit5 < 1) {
+          if (a.lunit4 < 1 || over) return -7;
+        } else {
+          part(s) = static_cast<i32>(a.npanel + 1);
+          const i32 keep = ptr(s);
+          ptr(s) = static_cast<i32>(glnext);
+          const i32 rc = factor_to_files(w, a, s, part, ptr, panpart);
+          ptr(s) = keep;
+          if (rc != 0) return rc;
+        }
+      }
+    }
+    // 7-8. Update matrices are not spilled to a file, nor fronts built on
+    // one: a front that does not fit beside the live entries is a storage
+    // failure (and one that would need the front file without it cannot be
+    // built at all).
+    if (!fits || end > a.slen) {
+      if (a.lunit4 < 1) return -8;
+      if (a.lunit3 < 1 || a.lunit5 < 1 || a.lunit6 < 1) return -7;
+      return -1;
+    }
+    // 9. Assembly and elimination in work.
+    f.start = start;
+    peak = std::max(peak, end);
+    i64 lowest = 0;
+    i32 rc = hdslus(w, a, f, depth, lowest);
+    if (rc != 0) return rc == -2 ? -9 : -6;
+    part(s) = static_cast<i32>(a.npanel + 1);
+    i64 nelim = 0;
+    const bool pert_zero = pert[1] == 0.0, neg_zero = negrec[1] == 0.0;
+    rc = hdslue(w, a, f, nelim);
+    // 11. A first perturbed or negative pivot: its front position becomes
+    // an equation number in the caller's numbering.
+    auto convert = [&](double* rec, bool was_zero, bool& done) {
+      if (done || !was_zero || rec[2] == 0.0) return;
+      const i64 v = static_cast<i64>(rec[2]);
+      rec[2] = static_cast<double>(w.ints(a.perm, n)(fperm(np - 1 + v)));
+      done = true;
+    };
+    convert(pert, pert_zero, pert_done);
+    convert(negrec, neg_zero, neg_done);
+    if (rc == -1) return -2;
+    if (rc == -2) return -5;
+    if (rc != 0) return rc;
+    const i64 ndel = f.npiv - nelim;
+    // 12. The index list of the update: delayed columns, then the rows.
+    ptr(s) = static_cast<i32>(glnext);
+    const i64 fend = f.start + h(f.nf) + 2 * T - 1;  // end of the front's U triangle
+    if (a.pvttol == 0.0) {
+      glnext += f.nrow;
+    } else {
+      const i64 last = glnext + ndel + f.nrow - 1;
+      if (last > a.gl) {
+        // Grow the list into the stack area's free words.
+        const i64 want = static_cast<i64>(std::max(static_cast<float>(last), 1.2f * static_cast<float>(a.gl)));
+        const i64 room = a.slen - fend;
+        const i64 grow = std::min(h(want) - h(a.gl), room);
+        const i64 cap = a.gl + 2 * std::max<i64>(grow, 0);
+        if (cap < last) return -1;
+        if (grow > 0) {
+          std::memmove(w.dbl(a.sa + grow, fend).data(), w.dbl(a.sa, fend).data(),
+                       static_cast<std::size_t>(fend) * 8);
+          a.sa += grow;
+          a.slen -= grow;
+        }
+        a.gl = cap;
+      }
+      const IVec gnew = w.ints(a.varea, a.gl);
+      for (i64 q = 0; q < ndel; ++q) gnew(glnext + q) = fperm(np + nelim + q);
+      for (i64 q = 0; q < f.nrow; ++q) gnew(glnext + ndel + q) = gidx(old + q);
+      glnext += ndel + f.nrow;
+    }
+    // 13. Push the update matrix over the popped children.
+    if (++depth > a.maxdepth) return -4;
+    stk.sn(depth) = static_cast<i32>(s);
+    stk.nrow(depth) = static_cast<i32>(f.nrow);
+    stk.old(depth) = static_cast<i32>(old);
+    stk.ndel(depth) = static_cast<i32>(ndel);
+    stk.addr(depth) = 0;
+    const i64 at = f.nch > 0 && lowest > 0 ? lowest : f.start;
+    const i64 tu = tri(f.nf - nelim);
+    if (tu > 0) {
+      const i64 lsrc = a.sa + f.start - 1 + h(f.nf) + T - tu, usrc = lsrc + T;
+      const i64 ldst = a.sa + at - 1 + ndel, udst = ldst + tu;
+      auto move = [&](i64 from, i64 to) {
+        std::memmove(w.dbl(to, tu).data(), w.dbl(from, tu).data(), static_cast<std::size_t>(tu) * 8);
+      };
+      // The L tail first unless its new place reaches the U tail; then the
+      // U tail's new place lies clear of the L tail.
+      if (ldst + tu <= usrc) {
+        move(lsrc, ldst);
+        move(usrc, udst);
+      } else {
+        move(usrc, udst);
+        move(lsrc, ldst);
+      }
+      const IVec head = w.ints(a.sa + at - 1, ndel);
+      for (i64 q = 1; q <= ndel; ++q) head(q) = fperm(np + nelim + q - 1);
+      stk.pos(depth) = static_cast<i32>(at);
+      top = at + ndel + 2 * tu;
+    } else {
+      stk.pos(depth) = static_cast<i32>(at);
+      if (f.nch > 0 && lowest > 0) top = lowest;
+    }
+    np += nelim;
+  }
+  // 14-16.
+  a.glcount = glnext - 1;
+  a.slen = peak;
+  part(ns + 1) = static_cast<i32>(a.npanel + 1);
+  panpart(a.npanel + 1) = static_cast<i32>(np);
+  ptr(ns + 1) = static_cast<i32>(glnext);
+  a.fwords /= 2.0;
+  return np - 1 == n ? 0 : -2;
+}
+
+}  // namespace zephsol::sparse
