@@ -141,10 +141,6 @@ i32 hdslfe(const Work& w, FactorArgs& a, const Front& f, i64& nelim);
 void xdslxp(i64 n, const iword* rel, i64 ld, double* src, double* dst);
 // Adds the packed triangle of order n at src into the one of order ld.
 void xdslea(i64 n, const iword* rel, const double* src, i64 ld, double* dst);
-// Adds the input-matrix entries of the front's own columns (by their places
-// in the structural front of order ld, the entries above the diagonal of an
-// unsymmetric matrix in the U triangle that follows) and their diagonal.
-void xdslao(const Work& w, const FactorArgs& a, const Front& f, i64 ld, double* front, double& ops);
 // Opens nd zero variables after the ncol own columns of a packed front of
 // order ncol + nrow, in place (the area holds the larger front).
 void xdsla2(i64 ncol, i64 nd, i64 nrow, double* front);

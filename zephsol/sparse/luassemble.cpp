@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "zephsol/sparse/lu.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 namespace {
@@ -107,7 +108,9 @@ i32 hdslus(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest
   }
   // 3-4. Matrix entries over both triangles, the diagonal, the own
   // columns' permutation entries.
-  xdslao(w, a, f, nown, lt, a.st.ops1);
+  FrontEntries fe;
+  if (front_entries(w, a, f, fe) != 0) return -2;
+  xdslao(w, a, f, fe, nown, lt, a.st.ops1);
   iword* list = w.ints(a.fperm, a.n).data() + (f.np - 1);
   for (i64 k = 0; k < f.ncol; ++k) list[k] = static_cast<i32>(f.first + k);
   // 5. The delayed variables.

@@ -69,6 +69,11 @@ struct FrontEntries {
   i64 count = 0;
 };
 i32 front_entries(const Work& w, FactorArgs& a, const Front& f, FrontEntries& fe);
+// Adds them (by their places in the structural front of order ld; on the
+// LU path the entries above the diagonal lie in the U triangle that
+// follows) and the own columns' diagonal into the structural front.
+void xdslao(const Work& w, const FactorArgs& a, const Front& f, const FrontEntries& fe, i64 ld, double* front,
+            double& ops);
 
 // Where the elimination of a front finds it: load copies front columns
 // k..k+wd-1 with all their rows into the panel (zeros above the
