@@ -113,6 +113,12 @@ TEST_F(OutOfCore, TheFileRunsGiveTheFactorAndSolutionOfTheRunInWork) {
         EXPECT_GT(r.word(146), 0.0) << c.name;  // the stack went to its file
         EXPECT_GT(r.word(149), 0.0) << c.name;  // fronts were built on the front file
         EXPECT_GT(r.word(159), 0.0) << c.name;
+        // A new value cycle factorises again over the files of the first.
+        const double front_io = r.word(159);
+        r.factorise(c.a);
+        ASSERT_EQ(r.ier, 0) << c.name;
+        EXPECT_EQ(r.word(159), 2 * front_io) << c.name;
+        expect_same(in, result_of(r, b, nrhs), c.name);
       }
       scratch_close_all();
     }

@@ -79,6 +79,14 @@ Failure map_code(i32 code, const FactorArgs& a, const Work& w) {
   }
 }
 
+// Columns plus index rows of the largest supernode's front.
+i64 largest_front(const Work& w, i64 ns) {
+  const IVec part = w.ints(w.ictl(64), ns + 1), ptr = w.ints(w.ictl(66), ns + 1);
+  i64 m = 0;
+  for (i64 s = 1; s <= ns; ++s) m = std::max<i64>(m, part(s + 1) - part(s) + ptr(s + 1) - ptr(s));
+  return m;
+}
+
 }  // namespace
 
 // The global index list relabelled from columns to factor positions.
@@ -137,7 +145,10 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
     xdslrw(lunit2, e);
     if (e != 0) return fail({-504, lunit2});
   }
-  const i64 m = static_cast<i64>((std::sqrt(8.0 * w.ctl(39) + 1.0) - 1.0) * 0.5);
+  // Order of the largest front: from word 39 as the analysis leaves it,
+  // and from the supernodes themselves, since a factorisation replaces
+  // word 39 with its largest panel triangle before the next one reads it.
+  const i64 m = std::max(static_cast<i64>((std::sqrt(8.0 * w.ctl(39) + 1.0) - 1.0) * 0.5), largest_front(w, ns));
   const i64 A = two * ((w183 + w173) * m + w.ictl(37) + h(m)), B = two * ((w183 + w173) * m + h(m));
   const i64 G = h(nsnind);
   const double F = static_cast<double>(two) * w.ctl(30);
