@@ -340,5 +340,31 @@ TEST(IntervalLoadsMerge, RandomTablesGiveTheRecordsOfAMergeInMemory) {
   EXPECT_GT(sum_copied, 0);
 }
 
+TEST(IntervalLoadsMerge, ALongNodalRecordLeavesTheElementSumWhole) {
+  // An element set of 60 records, then a nodal set of 3200 words read into
+  // the merge area's place while the element set's sum waits on a scratch
+  // block in lent core (a pool of blocks of 100 words, its link words first).
+  testing::FreshFileSystem fs(1, 101);
+  Fixture f;
+  f.elements = 60;
+  f.neq = 2400;
+  LoadSet element;
+  element.id = 12;
+  Records expected;
+  for (word e = 1; e <= f.elements; ++e) {
+    element.byel[e] = {entry(2, e, {4, 6})};
+    expected.push_back(loads({entry(2, e, {2, 3})}));
+  }
+  LoadSet nodal;
+  nodal.id = 21;
+  for (word node = 0; node < f.neq / 3; ++node)
+    nodal.nodal.insert(nodal.nodal.end(), {(3 * node + 1) * 1024 + 3, word_of(1), word_of(2), word_of(3)});
+  f.sets = {element, nodal};
+  write_fixture(f);
+  GP4FRC(2, place_references({{12, 0.5f}, {21, 1.0f}}));
+  EXPECT_EQ(block_records(EPD), expected);
+  EXPECT_EQ(dense_columns(DPG0).at(0).at(2399), 3.0);
+}
+
 }  // namespace
 }  // namespace zephsol::test

@@ -136,7 +136,10 @@ void GP4FRC(word nf, word pairs) {
   const std::span<word> v = core().words(at, vsize);
   std::ranges::fill(v, real_word(0.0f));
 
-  gp4::SetMerge merge(g.EPD, elements ? core().words(m_at, msize) : std::span<word>{}, {}, static_cast<word>(end),
+  // The pool starts above the nodal record's place too, so that no nodal
+  // record can reach the buffers of the scratch blocks.
+  const std::int64_t pool = std::max(end, nodal ? m_at + nsize : end);
+  gp4::SetMerge merge(g.EPD, elements ? core().words(m_at, msize) : std::span<word>{}, {}, static_cast<word>(pool),
                       nf > 1 && elements ? 2 : 0);
   DBOPEN(g.LDDT, g.B1, kRead);
   for (word k = 1; k <= h[0] && !refs.all_used(); ++k) {
