@@ -227,7 +227,7 @@ TEST_F(OutOfCore, WindowedUpdatesGiveTheWordsOfTheUpdateInWork) {
     const i32 ncol = 5, npiv = 5, nrow = ncol + c.ntrail;
     std::vector<double> panel(static_cast<std::size_t>(nrow * ncol));
     for (double& v : panel) v = u(rng);
-    const std::vector<iword> pivblk = {1, 2, -3, 1, 1};
+    const std::vector<i32> pivblk = {1, 2, -3, 1, 1};
     const i64 t = c.ntrail * (c.ntrail + 1) / 2;
     std::vector<double> f22(static_cast<std::size_t>(t));
     for (double& v : f22) v = u(rng);
@@ -257,7 +257,9 @@ TEST_F(OutOfCore, WindowedUpdatesGiveTheWordsOfTheUpdateInWork) {
     EXPECT_EQ(head, f22);  // words before the triangle untouched
     if (c.rc == 0) {
       EXPECT_EQ(back, mem);
-      if (c.bfrlen == 0) EXPECT_EQ(moved, 2 * t);
+      if (c.bfrlen == 0) {
+        EXPECT_EQ(moved, 2 * t);
+      }
     } else {
       EXPECT_EQ(back, f22);
     }

@@ -203,30 +203,115 @@ i32 xdslun(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iwo
   return rc != 0 ? rc : win.flush();
 }
 
+namespace {
+
+// A block of front columns lo..hi (order nf) in the stack area, the first
+// column holding rows lo..nf.
+struct Block {
+  double* area;
+  i64 lo, hi, E;
+  double& at(i64 i, i64 c) const { return area[colstart(E, c - lo + 1) + (i - c)]; }
+};
+
+// A child of a front built on the front file: its stack entry and the
+// first parent column of its delayed columns.
+struct FileChild {
+  StackedChild c;
+  i64 dbase = 0;
+};
+
+// What the block routines of one front share.
+struct FileAssembly {
+  const Work& w;
+  FactorArgs& a;
+  const Front& f;
+  IVec rel;
+  std::vector<FileChild> kids;
+  FrontEntries fe;
+  // A row of a child's index list (counted without the delayed columns)
+  // as a row of the front.
+  i64 map(i64 r) const { return r <= f.ncol ? r : r + f.nd; }
+  double* iobuf() const { return w.dbl(a.iobuf, a.dlen).data(); }
+};
+
+// The children's update matrices added into the block: of each child only
+// the columns that fall into the block are read. 0, -1 read failure.
+i32 xdslbf(FileAssembly& x, const Block& b) {
+  for (const FileChild& k : x.kids) {
+    const StackedChild& c = k.c;
+    const iword* r = x.rel.data() + c.old - 1;
+    i64 j1 = 1;
+    while (j1 <= c.nr && x.map(r[j1 - 1]) < b.lo) ++j1;
+    ColumnReader rd(x.a.lunit4, c.addr + c.nd + tri(c.nd) + c.nr * c.nd, c.nr, c.nr, x.iobuf(), x.a.dlen,
+                    x.a.st.file2_words);
+    for (i64 j = j1; j <= c.nr && x.map(r[j - 1]) <= b.hi; ++j) {
+      const double* src = rd.column(j);
+      if (src == nullptr) return rd.failed() ? -1 : kNoRoom;
+      const i64 cj = x.map(r[j - 1]);
+      for (i64 i = j; i <= c.nr; ++i) b.at(x.map(r[i - 1]), cj) += src[i - j];
+    }
+  }
+  return 0;
+}
+
+// The matrix entries and the diagonal of the own columns in the block.
+void xdslob(const FileAssembly& x, const Block& b) {
+  const Front& f = x.f;
+  const IVec xrelin = x.w.ints(x.a.xrelin, x.a.n + 1);
+  const DVec diag = x.w.dbl(x.a.diag, x.a.n);
+  const i64 ld = f.ncol + f.nrow, last = std::min(b.hi, f.ncol);
+  for (i64 c = b.lo; c <= last; ++c) {
+    const i64 q0 = xrelin(f.first + c - 1) - x.fe.first, q1 = xrelin(f.first + c) - x.fe.first;
+    const i64 base = (c - 1) * ld - c * (c - 1) / 2;  // packed(ld, i, c) = base + i
+    for (i64 q = q0; q < q1; ++q) b.at(x.map(x.fe.pos[q] - base), c) += x.fe.val[q];
+  }
+  for (i64 c = b.lo; c <= last; ++c) b.at(c, c) += diag(f.first + c - 1);
+}
+
+// The children's delayed columns: their own rows into the delayed columns
+// of the block, their rows among the own columns and below stored at
+// (max, min) when that column lies in the block. 0, -1 read failure.
+i32 xdsldb(FileAssembly& x, const Block& b) {
+  for (const FileChild& k : x.kids) {
+    const StackedChild& c = k.c;
+    if (c.nd == 0) continue;
+    const bool own = b.lo <= x.f.ncol, mine = b.lo <= k.dbase + c.nd && b.hi > k.dbase;
+    if (!own && !mine) continue;
+    ColumnReader rd(x.a.lunit4, c.addr + c.nd, c.nd + c.nr, c.nd, x.iobuf(), x.a.dlen, x.a.st.file2_words);
+    for (i64 j = 1; j <= c.nd; ++j) {
+      const double* col = rd.column(j);
+      if (col == nullptr) return rd.failed() ? -1 : kNoRoom;
+      const i64 cp = k.dbase + j;
+      if (cp >= b.lo && cp <= b.hi)
+        for (i64 i = 0; i <= c.nd - j; ++i) b.at(cp + i, cp) = col[i];
+      for (i64 i = 1; i <= c.nr; ++i) {
+        const i64 r = x.map(x.rel(c.old + i - 1)), cmin = std::min(cp, r);
+        if (cmin >= b.lo && cmin <= b.hi) b.at(std::max(cp, r), cmin) = col[c.nd - j + i];
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
 i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) {
-  const i64 nf = f.nf, ncol = f.ncol, nd = f.nd, ld = ncol + f.nrow;
-  const IVec rel = w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1));
-  double* iobuf = w.dbl(a.iobuf, a.dlen).data();
+  const i64 nf = f.nf, ncol = f.ncol;
+  FileAssembly x{w, a, f, w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1)), {}, {}};
   iword* list = w.ints(a.fperm, a.n).data() + (f.np - 1);
   for (i64 k = 0; k < ncol; ++k) list[k] = static_cast<i32>(f.first + k);
   // The children, top first, with the first parent column of their
-  // delayed columns; their rows' indices in the parent front.
-  struct Child {
-    StackedChild c;
-    i64 dbase = 0;
-  };
-  std::vector<Child> kids;
+  // delayed columns.
   i64 dnext = ncol;
   for (i64 e = depth; e > depth - f.nch; --e) {
-    Child k{stacked_child(w, a, e), dnext};
+    FileChild k{stacked_child(w, a, e), dnext};
     if (k.c.pos != 0) return kNoRoom;  // the driver spills the stack first
     dnext += k.c.nd;
-    kids.push_back(k);
+    x.kids.push_back(k);
   }
-  auto map = [&](i64 r) { return r <= ncol ? r : r + nd; };
   // The delayed columns' global columns from the entries' first words.
   std::vector<double> head;
-  for (const Child& k : kids) {
+  for (const FileChild& k : x.kids) {
     if (k.c.nd == 0) continue;
     head.resize(static_cast<std::size_t>(k.c.nd));
     if (!file_read(a.lunit4, k.c.addr, k.c.nd, head.data())) return -1;
@@ -234,72 +319,30 @@ i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) {
     const iword* idx = reinterpret_cast<const iword*>(head.data());
     for (i64 j = 0; j < k.c.nd; ++j) list[k.dbase + j] = idx[j];
   }
-  FrontEntries fe;
-  if (front_entries(w, a, f, fe) != 0) return -2;
-  const IVec xrelin = w.ints(a.xrelin, a.n + 1);
-  const DVec diag = w.dbl(a.diag, a.n);
+  if (front_entries(w, a, f, x.fe) != 0) return -2;
   double* area = w.dbl(a.sa, a.slen).data();
   for (i64 lo = 1; lo <= nf;) {
     const i64 E = nf - lo + 1;
     const i64 nc = columns_that_fit(E, a.slen, E);
     if (nc < 1) return kNoRoom;
-    const i64 hi = lo + nc - 1, words = nc * E - nc * (nc - 1) / 2;
+    const Block b{area, lo, lo + nc - 1, E};
+    const i64 words = nc * E - nc * (nc - 1) / 2;
     std::fill(area, area + words, 0.0);
-    auto at = [&](i64 i, i64 c) -> double& { return area[colstart(E, c - lo + 1) + (i - c)]; };
-    // Children's update matrices: the columns that fall into the block.
-    for (const Child& k : kids) {
-      const StackedChild& c = k.c;
-      const iword* r = rel.data() + c.old - 1;
-      i64 j1 = 1;
-      while (j1 <= c.nr && map(r[j1 - 1]) < lo) ++j1;
-      ColumnReader rd(a.lunit4, c.addr + c.nd + tri(c.nd) + c.nr * c.nd, c.nr, c.nr, iobuf, a.dlen,
-                      a.st.file2_words);
-      for (i64 j = j1; j <= c.nr && map(r[j - 1]) <= hi; ++j) {
-        const double* src = rd.column(j);
-        if (src == nullptr) return rd.failed() ? -1 : kNoRoom;
-        const i64 cj = map(r[j - 1]);
-        for (i64 i = j; i <= c.nr; ++i) at(map(r[i - 1]), cj) += src[i - j];
-      }
-    }
-    // Matrix entries and the diagonal of the own columns in the block.
-    for (i64 c = lo; c <= std::min(hi, ncol); ++c) {
-      const i64 q0 = xrelin(f.first + c - 1) - fe.first, q1 = xrelin(f.first + c) - fe.first;
-      const i64 base = (c - 1) * ld - c * (c - 1) / 2;  // packed(ld, i, c) = base + i
-      for (i64 q = q0; q < q1; ++q) at(map(fe.pos[q] - base), c) += fe.val[q];
-    }
-    for (i64 c = lo; c <= std::min(hi, ncol); ++c) at(c, c) += diag(f.first + c - 1);
-    // Delayed columns: their own rows, and their rows among the own
-    // columns and below, stored at (max, min).
-    for (const Child& k : kids) {
-      const StackedChild& c = k.c;
-      if (c.nd == 0) continue;
-      const bool own = lo <= ncol, mine = lo <= k.dbase + c.nd && hi > k.dbase;
-      if (!own && !mine) continue;
-      ColumnReader rd(a.lunit4, c.addr + c.nd, c.nd + c.nr, c.nd, iobuf, a.dlen, a.st.file2_words);
-      for (i64 j = 1; j <= c.nd; ++j) {
-        const double* col = rd.column(j);
-        if (col == nullptr) return rd.failed() ? -1 : kNoRoom;
-        const i64 cp = k.dbase + j;
-        if (cp >= lo && cp <= hi)
-          for (i64 i = 0; i <= c.nd - j; ++i) at(cp + i, cp) = col[i];
-        for (i64 i = 1; i <= c.nr; ++i) {
-          const i64 r = map(rel(c.old + i - 1)), cmin = std::min(cp, r);
-          if (cmin >= lo && cmin <= hi) at(std::max(cp, r), cmin) = col[c.nd - j + i];
-        }
-      }
-    }
+    if (const i32 rc = xdslbf(x, b); rc != 0) return rc;
+    xdslob(x, b);
+    if (const i32 rc = xdsldb(x, b); rc != 0) return rc;
     if (!file_write(a.lunit6, 1 + colstart(nf, lo), words, area)) return -3;
     a.st.front_words += words;
-    lo = hi + 1;
+    lo = b.hi + 1;
   }
   // Operations as the assembly in work counts them; the children popped
   // and their room on the stack file free again.
-  for (const Child& k : kids)
+  for (const FileChild& k : x.kids)
     a.st.ops1 += static_cast<double>(tri(k.c.nr) + (k.c.nd > 0 ? tri(k.c.nd) + k.c.nd * k.c.nr : 0));
-  a.st.ops1 += static_cast<double>(fe.count + ncol);
-  if (!kids.empty())
-    a.wafil2_next = std::min_element(kids.begin(), kids.end(), [](const Child& x, const Child& y) {
-                      return x.c.addr < y.c.addr;
+  a.st.ops1 += static_cast<double>(x.fe.count + ncol);
+  if (!x.kids.empty())
+    a.wafil2_next = std::min_element(x.kids.begin(), x.kids.end(), [](const FileChild& p, const FileChild& q) {
+                      return p.c.addr < q.c.addr;
                     })->c.addr;
   depth -= f.nch;
   a.st.front_max = std::max(a.st.front_max, tri(nf));

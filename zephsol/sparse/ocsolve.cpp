@@ -54,4 +54,16 @@ bool FilePanels::walk(bool forward, const std::function<void(const PanelRef&)>& 
   return true;
 }
 
+i32 xdslsx(const FactorView& fv, i32 lunit3, i64 nrhs, i64 ld, double* rhs, double* t, double* buf, i64 len,
+           i64& words) {
+  FilePanels src(fv, lunit3, buf, len, words);
+  return solve_passes(src, fv, nrhs, ld, rhs, t) ? 0 : -1;
+}
+
+i32 xdslcx(const FactorView& fv, i32 lunit3, double anorm, double* z, double* t, double* buf, i64 len, i64& words,
+           double& cond) {
+  FilePanels src(fv, lunit3, buf, len, words);
+  return condition_estimate(src, fv, anorm, z, t, cond) ? 0 : -1;
+}
+
 }  // namespace zephsol::sparse

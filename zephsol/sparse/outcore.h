@@ -171,4 +171,12 @@ class FilePanels final : public PanelSource {
 bool solve_passes(PanelSource& src, const FactorView& fv, i64 nrhs, i64 ld, double* rhs, double* t);
 bool condition_estimate(PanelSource& src, const FactorView& fv, double anorm, double* z, double* t, double& cond);
 
+// Both passes, and the condition estimate, with the factor on the factor
+// file (lunit3) read through buf (len words, at least the largest panel);
+// words counts the words read. 0, or -1 on a read failure.
+i32 xdslsx(const FactorView& fv, i32 lunit3, i64 nrhs, i64 ld, double* rhs, double* t, double* buf, i64 len,
+           i64& words);
+i32 xdslcx(const FactorView& fv, i32 lunit3, double anorm, double* z, double* t, double* buf, i64 len, i64& words,
+           double& cond);
+
 }  // namespace zephsol::sparse

@@ -210,8 +210,8 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
     // The factor file read through the rest of work behind T.
     const i64 at = w.ictl(55) + w.ictl(34) * rhsblk;
     i64 words = 0;
-    FilePanels src(fv, static_cast<i32>(w.ictl(cw::lunit3)), w.dbl(at, lwork - at + 1).data(), lwork - at + 1, words);
-    if (!solve_passes(src, fv, nrhs, ldrhs, rhs, t)) {
+    if (xdslsx(fv, static_cast<i32>(w.ictl(cw::lunit3)), nrhs, ldrhs, rhs, t, w.dbl(at, lwork - at + 1).data(),
+               lwork - at + 1, words) != 0) {
       ier = -604;
       fatal(c, ier, 3, 0,
             {" *** i/o errorencountered in subroutine",

@@ -380,8 +380,8 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
     const i64 at = fend + scratch + 1, len = lwork - at + 1;
     if (len < ps.block) return fail({-501, ps.block + at - 1});
     i64 words = 0;
-    FilePanels src(fv, lunit3, w.dbl(at, len).data(), len, words);
-    if (!condition_estimate(src, fv, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, scratch - n).data(), cond))
+    if (xdslcx(fv, lunit3, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, scratch - n).data(),
+               w.dbl(at, len).data(), len, words, cond) != 0)
       return fail({-505, lunit3});
     w.set(155, w.ctl(155) + static_cast<double>(words));
     cond_end = lwork;
