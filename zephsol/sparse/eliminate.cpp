@@ -11,6 +11,7 @@
 
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/fronts.h"
 #include "zephsol/sparse/files.h"
 #include "zephsol/sparse/kernels.h"
 #include "zephsol/sparse/outcore.h"
@@ -178,17 +179,11 @@ void swap_front(double* front, i64 nf, i64 k, i64 i, i64 j) {
 i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, iword* record, double* panel,
               double* wblk, i64& nelim) {
   const i64 nf = f.nf, npiv = f.npiv, offset = f.np - 1, orient = a.orient;
-  iword* fperm = w.ints(a.fperm, a.n).data() + offset;
-  iword* pivblk = w.ints(a.pivblk, a.n).data() + offset;
-  double* diag = w.dbl(a.diag, a.n).data() + offset;
-  const IVec panpart = w.ints(a.panpart, a.n + 1);
-  double* pert = &w.d(a.pert);
-  double* negrec = &w.d(a.negrec);
-  const bool root = npiv == nf;
+  const auto [fperm, pivblk, diag, panpart, pert, negrec, root] = FrontArrays(w, a, f);
   // Conversion of a first perturbed or negative pivot's position to the
   // front (the driver then names its equation).
-  const bool pert_fresh = pert[1] == 0.0, neg_fresh = negrec[1] == 0.0;
-  bool pert_seen = false, neg_seen = false;
+  FirstPivots first(pert, negrec);
+  first.start_front();
   for (i64 x = 1; x <= npiv; ++x) record[x - 1] = static_cast<i32>(x);
   std::vector<StoredPanel> stored;
   i64 k = 1, p = 0;
@@ -216,15 +211,7 @@ i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, i
              a.st.ops2, ier);
     }
     p = taken;
-    // 5. First occurrences: panel-relative to front-relative.
-    if (pert_fresh && !pert_seen && pert[2] != 0.0) {
-      pert[2] += static_cast<double>(k - 1);
-      pert_seen = true;
-    }
-    if (neg_fresh && !neg_seen && negrec[2] != 0.0) {
-      negrec[2] += static_cast<double>(k - 1);
-      neg_seen = true;
-    }
+    first.panel(k);
     if (ier != 0) return ier;
     panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
     if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "zephsol/sparse/files.h"
+#include "zephsol/sparse/fronts.h"
 #include "zephsol/sparse/kernels.h"
 #include "zephsol/sparse/lu.h"
 
@@ -175,15 +176,9 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
   double* lp = ut + T;
   double* up = lp + nf * pb;
   double* wk = up + nf * pb;
-  iword* fperm = w.ints(a.fperm, a.n).data() + offset;
-  iword* pivblk = w.ints(a.pivblk, a.n).data() + offset;
-  double* diag = w.dbl(a.diag, a.n).data() + offset;
-  const IVec panpart = w.ints(a.panpart, a.n + 1);
-  double* pert = &w.d(a.pert);
-  double* negrec = &w.d(a.negrec);
-  const bool root = npiv == nf;
-  const bool pert_fresh = pert[1] == 0.0, neg_fresh = negrec[1] == 0.0;
-  bool pert_seen = false, neg_seen = false;
+  const auto [fperm, pivblk, diag, panpart, pert, negrec, root] = FrontArrays(w, a, f);
+  FirstPivots first(pert, negrec);
+  first.start_front();
   for (i64 x = 1; x <= npiv; ++x) record[x - 1] = static_cast<i32>(x);
   std::vector<StoredPanel> stored;
   i64 k = 1, p = 0;
@@ -209,15 +204,7 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
              ier);
     }
     p = taken;
-    // 5. First occurrences: panel-relative to front-relative.
-    if (pert_fresh && !pert_seen && pert[2] != 0.0) {
-      pert[2] += static_cast<double>(k - 1);
-      pert_seen = true;
-    }
-    if (neg_fresh && !neg_seen && negrec[2] != 0.0) {
-      negrec[2] += static_cast<double>(k - 1);
-      neg_seen = true;
-    }
+    first.panel(k);
     if (ier != 0) return ier;
     panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
     if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {

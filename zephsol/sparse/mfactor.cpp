@@ -10,24 +10,11 @@
 
 #include "zephsol/sparse/factor.h"
 #include "zephsol/sparse/files.h"
+#include "zephsol/sparse/fronts.h"
 #include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 namespace {
-
-// The stack directory: four integers per entry.
-struct Stack {
-  IVec sn, pos, dir;
-  i32& nrow(i64 e) const { return dir(4 * e - 3); }
-  i32& old(i64 e) const { return dir(4 * e - 2); }
-  i32& ndel(i64 e) const { return dir(4 * e - 1); }
-  i32& addr(i64 e) const { return dir(4 * e); }
-  // First word (stack area) of the update triangle of entry e in work.
-  i64 triangle(i64 e) const {
-    const i64 nd = ndel(e), nr = nrow(e);
-    return pos(e) + nd + tri(nd) + nr * nd;
-  }
-};
 
 // Writes the factor kept in work so far to the factor file and gives the
 // factor area to the stack. Returns false on a write failure.
@@ -52,50 +39,22 @@ bool factor_to_file(const Work& w, FactorArgs& a) {
 
 i32 hdslf2(const Work& w, FactorArgs& a) {
   const i64 n = a.n, ns = a.nsuper;
-  const IVec part = w.ints(a.part, ns + 1), ptr = w.ints(a.ptr, ns + 1), nassem = w.ints(a.nassem, ns);
+  const IVec part = w.ints(a.part, ns + 1), ptr = w.ints(a.ptr, ns + 1);
   const IVec fperm = w.ints(a.fperm, n), panpart = w.ints(a.panpart, n + 1);
-  const Stack stk{w.ints(a.stksn, a.maxdepth), w.ints(a.stkpos, a.maxdepth), w.ints(a.stkdir, 4 * a.maxdepth)};
-  const IVec gidx = w.ints(a.gidx, std::max<i64>(ptr(ns + 1) - 1, 0));
+  const Stack stk(w, a);
   double* pert = &w.d(a.pert);
   double* negrec = &w.d(a.negrec);
-  a.fwords = 0.0;
-  a.npanel = 0;
-  panpart(1) = 1;
-  a.wafil1_next = 1;
-  a.inertia[0] = a.inertia[1] = a.inertia[2] = 0;
-  a.st = {};
-  std::fill(stk.dir.data(), stk.dir.data() + stk.dir.size(), 0);
-  a.stkaddr.assign(static_cast<std::size_t>(a.maxdepth + 1), 0);
-  a.wafil2_next = 1;
-  for (int k = 1; k <= 4; ++k) pert[k] = negrec[k] = 0.0;
+  start_factorisation(w, a, stk);
   i64 top = 1, depth = 0, peak = 0, np = 1, glnext = 1;
   double fill = 0.0;
-  bool pert_done = false, neg_done = false;
+  FirstPivots first(pert, negrec);
 
   for (i64 s = 1; s <= ns; ++s) {
-    // 1. Sizes.
+    // 1-2. Sizes, fill check.
     Front f;
-    f.s = s;
-    f.first = part(s);
-    f.ncol = part(s + 1) - part(s);
-    f.nrow = ptr(s + 1) - ptr(s);
-    f.nch = nassem(s);
-    if (f.nch > depth) return -4;
-    for (i64 c = 0; c < f.nch; ++c) f.nd += stk.ndel(depth - c);
-    f.npiv = f.ncol + f.nd;
-    f.nf = f.npiv + f.nrow;
-    f.blk = std::min(a.panel, f.npiv);
-    f.upd = std::min(a.updblk, f.ncol + f.nrow);
-    f.np = np;
+    if (!front_sizes(w, a, stk, s, depth, np, f)) return -4;
     const i64 old = ptr(s);
-    // 2. Fill check.
-    if (a.fill_limit > 0.0 && f.nch >= 1) {
-      for (i64 c = 0; c < f.nch; ++c) {
-        const i64 e = depth - c;
-        fill += static_cast<double>(f.nf - (stk.nrow(e) + stk.ndel(e))) * static_cast<double>(stk.ndel(e));
-      }
-      if (s != ns && fill > 1000.0 && fill > a.fill_limit) return -10;
-    }
+    if (fill_exceeded(a, stk, f, depth, fill)) return -10;
     // 3. The front's region: record, packed front, panel, work block
     // (three columns at least for the row-oriented update).
     const i64 wblk = std::max<i64>(f.upd, a.orient == 0 ? 3 : 2) * f.nf;
@@ -139,19 +98,10 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
     // 9-10. Elimination.
     part(s) = static_cast<i32>(a.npanel + 1);
     i64 nelim = 0;
-    const bool pert_zero = pert[1] == 0.0, neg_zero = negrec[1] == 0.0;
+    first.start_front();
     i64 ooc_addr = 0;
     i32 rc = ooc ? hdslfo(w, a, f, nelim, ooc_addr) : hdslfe(w, a, f, nelim);
-    // A first perturbed or negative pivot: its front position becomes an
-    // equation number (the column pivoted there, in the caller's numbering).
-    auto convert = [&](double* rec, bool was_zero, bool& done) {
-      if (done || !was_zero || rec[2] == 0.0) return;
-      const i64 v = static_cast<i64>(rec[2]);
-      rec[2] = static_cast<double>(w.ints(a.perm, n)(fperm(np - 1 + v)));
-      done = true;
-    };
-    convert(pert, pert_zero, pert_done);
-    convert(negrec, neg_zero, neg_done);
+    first.name(w, a, fperm, np);
     switch (rc) {
       case 0: break;
       case -1: a.inertia[2] = 1; return -2;
@@ -163,34 +113,9 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
     }
     const i64 ndel = f.npiv - nelim;
     // 11. The index list of the update: delayed columns, then the rows.
-    ptr(s) = static_cast<i32>(glnext);
     // End of the packed front in work (nothing of an out-of-core front).
     const i64 fend = ooc ? 0 : f.start + xisl2d(f.nf) + tri(f.nf) - 1;
-    if (a.pvttol == 0.0) {
-      glnext += f.nrow;
-    } else {
-      const i64 last = glnext + ndel + f.nrow - 1;
-      if (last > a.gl) {
-        // Grow the list into the stack area's free words.
-        const i64 want = static_cast<i64>(std::max(static_cast<float>(last), 1.2f * static_cast<float>(a.gl)));
-        const i64 room = a.slen - fend;
-        const i64 grow = std::min(xisl2d(want) - xisl2d(a.gl), room);
-        const i64 cap = a.gl + 2 * std::max<i64>(grow, 0);
-        if (cap < last) return -1;
-        if (grow > 0) {
-          if (fend > 0)
-            std::memmove(w.dbl(a.sa + grow, fend).data(), w.dbl(a.sa, fend).data(),
-                         static_cast<std::size_t>(fend) * 8);
-          a.sa += grow;
-          a.slen -= grow;
-        }
-        a.gl = cap;
-      }
-      const IVec gnew = w.ints(a.varea, a.gl);
-      for (i64 q = 0; q < ndel; ++q) gnew(glnext + q) = fperm(np + nelim + q);
-      for (i64 q = 0; q < f.nrow; ++q) gnew(glnext + ndel + q) = gidx(old + q);
-      glnext += ndel + f.nrow;
-    }
+    if (!extend_index_list(w, a, f, nelim, fend, glnext)) return -1;
     // 12. Push the update matrix over the popped children.
     if (++depth > a.maxdepth) return -4;
     stk.sn(depth) = static_cast<i32>(s);
