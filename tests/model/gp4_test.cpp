@@ -141,27 +141,84 @@ TEST_F(Gp4Run, OnlyTheConstSetIsReferenced) {
   EXPECT_EQ(block_header(USET)[5] & 536870912, 0);
 }
 
+// Conflicting constraints of one interval, each a user message naming the
+// freedom and the set (boundary set 8 or MPC set 10 is added to the model's
+// groups for the case).
 TEST_F(Gp4Run, ConflictsEndTheSetUp) {
-  // MPC 9's dependent (6, 2) also fixed by DISP 8: 1934.
-  start(history_model(interval(1) + event("DISP", "8") + event("MPC", "9"),
-                      card({"8"}) + "\n" + card({"", "6", "", "", "", "2", "", "0.0"}) + "\n"));
-  next_interval();
-  EXPECT_EQ(sysw().IERFLG, 1);
-  EXPECT_TRUE(has_line(run_->listing(), "0*** USER FATAL MESSAGE 1934, NODAL D.O.F.   2 OF NODE     6 IN MPC EQUATIONS SET     9"));
-  EXPECT_TRUE(has_line(run_->listing(), "          IS ALSO DEFINED IN BOUNDARY SET."));
+  struct Case {
+    const char* what;
+    std::string history, disp, mpc;
+    std::vector<int> numbers;
+    std::vector<std::string> lines;
+    bool uset;  // the set-up goes on and writes USET
+  };
+  const std::string disp8 = card({"8"}) + "\n";
+  const std::vector<Case> cases{
+      {"MPC 9's dependent (6, 2) also fixed by DISP 8",
+       interval(1) + event("DISP", "8") + event("MPC", "9"),
+       disp8 + card({"", "6", "", "", "", "2", "", "0.0"}) + "\n",
+       "",
+       {1934},
+       {"0*** USER FATAL MESSAGE 1934, NODAL D.O.F.   2 OF NODE     6 IN MPC EQUATIONS SET     9",
+        "          IS ALSO DEFINED IN BOUNDARY SET."},
+       false},
+      {"MPC 10 makes (6, 2) dependent again, not a stop on the table it would build",
+       interval(1) + event("MPC", "9") + event("MPC", "10"),
+       "",
+       card({"10"}) + "\n" + card({"", "6", "2", "0.0", "1"}) + "\n" + card({"", "5", "2", "1.0"}) + "\n",
+       {1933},
+       {"0*** USER FATAL MESSAGE 1933, NODAL D.O.F.   2 OF NODE     6",
+        "          IS DUPLICATELY DEFINED IN THE LEFT-HAND-SIDE OF FASTENING EQUATION.    MPC ID =    10"},
+       false},
+      {"MPC 10 takes (6, 2), the dependent of MPC 9, as a term",
+       interval(1) + event("MPC", "9") + event("MPC", "10"),
+       "",
+       card({"10"}) + "\n" + card({"", "5", "2", "0.0", "1"}) + "\n" + card({"", "6", "2", "1.0"}) + "\n",
+       {1932},
+       {"0*** USER FATAL MESSAGE 1932, NODAL D.O.F.   2 OF NODE     6 IN THE RIGHT-HAND-SIDE OF MPC EQUATION",
+        "          HAS BEEN APPEARED IN THE LEFT-HAND-SIDE.  MPC ID=    10"},
+       false},
+      {"DISP 8 moves node 3 by 0.25 where DISP 7 moves it by 0.5; node 1 alike twice is no conflict",
+       interval(1) + event("DISP", "7") + event("DISP", "8"),
+       disp8 + card({"", "3", "", "", "", "1", "", "0.25"}) + "\n" + card({"", "1", "", "", "", "1", "", "0.0"}) + "\n",
+       "",
+       {2461},
+       {"0*** USER FATAL MESSAGE 2461, BOUNDARY COMBINATION RESULS IN CONFLICT OF PRESCRIBED DISPLACEMENTS"},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string deck = history_model(c.history, c.disp);
+    deck.insert(deck.find("HISTORY\n"), c.mpc);
+    start(deck);
+    next_interval();
+    const auto listing = run_->listing();
+    EXPECT_EQ(message_numbers(listing), c.numbers);
+    EXPECT_EQ(sysw().IERFLG, 1);
+    for (const auto& line : c.lines) EXPECT_TRUE(has_line(listing, line)) << line;
+    EXPECT_EQ(block_header(USET)[0] != 0, c.uset);
+  }
+}
 
-  // MPC 10 makes (6, 2) dependent again: a user message naming the freedom
-  // and the second set, not a stop on the table it would have built.
-  std::string deck = history_model(interval(1) + event("MPC", "9") + event("MPC", "10"));
-  deck.insert(deck.find("HISTORY\n"), card({"10"}) + "\n" + card({"", "6", "2", "0.0", "1"}) + "\n" +
-                                           card({"", "5", "2", "1.0"}) + "\n");
-  start(deck);
-  next_interval();
-  EXPECT_EQ(sysw().IERFLG, 1);
-  const auto listing = run_->listing();
-  EXPECT_EQ(message_numbers(listing), std::vector<int>{1933});
-  EXPECT_TRUE(has_line(listing, "0*** USER FATAL MESSAGE 1933, NODAL D.O.F.   2 OF NODE     6"));
-  EXPECT_TRUE(has_line(listing, "          IS DUPLICATELY DEFINED IN THE LEFT-HAND-SIDE OF FASTENING EQUATION.    MPC ID =    10"));
+// A key changed in intervals 2 and 5 holds at interval 3 the new identifier
+// of interval 2, and at interval 6 that of interval 5.
+TEST_F(Gp4Run, LatestChangeOfAKey) {
+  start(history_model(interval(1) + event("DISP", "7") + interval(1) + event("MATC", "1", "2") + interval(1) +
+                      interval(1) + interval(1) + event("MATC", "1", "3") + interval(1)));
+  for (word k = 1; k <= 6; ++k) {
+    next_interval();
+    const MTCLST& m = matl_state().MTCMID;
+    if (k == 1) {
+      EXPECT_EQ(m.count, 0);
+      continue;
+    }
+    SCOPED_TRACE("interval " + std::to_string(k));
+    ASSERT_EQ(m.count, 1);
+    EXPECT_EQ(m.entry[0].key, 1);
+    EXPECT_EQ(m.entry[0].mid, k < 5 ? 2 : 3);
+    EXPECT_EQ(m.entry[0].order, k < 5 ? 2 : 5);
+  }
+  EXPECT_EQ(sysw().IERFLG, 0);
 }
 
 // A set referenced twice in one interval is told as such, not as an

@@ -44,6 +44,7 @@ struct Pass {
   gp4::NodeEntries entries;   // node entries of sets naming systems
   word last_mpc = 0;          // set of the MPC header read last
   word last_boundary = 0;     // set of the boundary header read last
+  bool dependent_twice = false;  // a DOF made dependent by two equations
   std::int64_t room = 0;      // open-core words after USET below the lowest buffer
 };
 
@@ -214,7 +215,8 @@ float prescribed(const Pass& p, word e) {
 }
 
 // The 1933 text for a DOF made dependent a second time.
-void dependent_again(const Pass& p, word dof, word set) {
+void dependent_again(Pass& p, word dof, word set) {
+  p.dependent_twice = true;
   const auto [node, comp] = freedom_of(p, dof);
   ++sysw().IERFLG;
   print_both(3, fline("('0*** USER FATAL MESSAGE 1933, NODAL D.O.F.',I4,' OF NODE',I6/"
@@ -468,7 +470,7 @@ void GP4BND(word nb, word bpairs, word nm, word mpairs, word& xpos) {
     DBCLOS(g.BCDT, kCloseRewind);
     return;
   }
-  if (sysw().IERFLG != 0) {  // a DOF made dependent twice
+  if (p.dependent_twice) {  // 1933 told: the tables would hold two equations of one DOF
     DBCLOS(g.BCDT, kCloseRewind);
     return;
   }
