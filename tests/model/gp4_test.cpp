@@ -339,22 +339,40 @@ void write_block(word number, const std::vector<std::vector<word>>& records, con
   write_files(number, {records}, h, false);
 }
 
-// INCD of one interval of one step: its boundary and MPC references (factor
-// 1.0) and the groups it removes. Returns the words of the record.
-word write_history(const std::vector<word>& boundary, const std::vector<word>& mpc, const std::vector<word>& removed) {
+// The one interval of a history written as INCD: its steps, its boundary
+// and MPC references (factor 1.0), the groups it removes and adds, and the
+// groups removed ahead of the first interval.
+struct History {
+  std::vector<word> boundary, mpc, removed, added, before;
+  word steps = 1;
+};
+
+// Writes INCD; returns the words of the interval record.
+word write_history(const History& h) {
+  std::vector<std::vector<word>> records;
+  if (!h.before.empty()) {
+    std::vector<word> first(40, 0);
+    first[14] = first[17] = static_cast<word>(h.before.size());
+    for (const word group : h.before) first.insert(first.end(), {group, 0});
+    records.push_back(first);
+  }
   std::vector<word> r(40, 0);
-  r[0] = r[1] = 1;
-  r[2] = removed.empty() ? 1 : 2;
+  r[0] = 1;
+  r[1] = h.steps;
+  r[2] = h.removed.empty() ? 1 : 2;
   r[3] = r[18] = -1;
-  r[10] = static_cast<word>(boundary.size());
-  r[11] = static_cast<word>(mpc.size());
-  r[14] = static_cast<word>(removed.size());
-  r[17] = r[10] + r[11] + r[14];
-  for (const auto& list : {boundary, mpc})
+  r[10] = static_cast<word>(h.boundary.size());
+  r[11] = static_cast<word>(h.mpc.size());
+  r[14] = static_cast<word>(h.removed.size());
+  r[15] = static_cast<word>(h.added.size());
+  r[17] = r[10] + r[11] + r[14] + r[15];
+  for (const auto& list : {h.boundary, h.mpc})
     for (const word set : list) r.insert(r.end(), {set, real_word(1.0f)});
-  for (const word group : removed) r.insert(r.end(), {group, 0});
+  for (const auto& list : {h.removed, h.added})
+    for (const word group : list) r.insert(r.end(), {group, 0});
+  records.push_back(r);
   const auto n = static_cast<word>(r.size());
-  write_block(INCD, {r}, std::array<word, 6>{1, 1, 0, 0, r[17], n});
+  write_block(INCD, records, std::array<word, 6>{1, h.steps, static_cast<word>(h.before.size()), 0, r[17], n});
   exec_state().intctl.NIVSET = 0;
   return n;
 }
@@ -393,7 +411,7 @@ TEST(Gp4Excavation, HundredThousandElements) {
   first[1] = static_cast<word>(first.size() - 2);
   second[1] = static_cast<word>(second.size() - 2);
   write_block(IELS, {first, second}, std::array<word, 6>{2, 0, 0, 0, 0, 0});
-  write_history({1}, {}, {1, 2});
+  write_history({.boundary = {1}, .removed = {1, 2}});
   // Set 1 fixes both directions of the corner node 1.
   write_files(BCDT, {boundary_file(1, {1, 2})}, std::array<word, 6>{1, 0, 0, 0, 0, 0}, true);
   HDRPUT(EQIX, std::array<word, 6>{kNodes, kEquations, 2, 0, 0, 0});
@@ -424,6 +442,32 @@ TEST(Gp4Excavation, HundredThousandElements) {
   EXPECT_EQ(u[0], 16 + 2 + 512);
   EXPECT_EQ(u[2], 16 + 64 + 8 + 512);
   EXPECT_EQ(u.back(), 16 + 64 + 256);
+}
+
+// Two quadrilaterals over nodes 1-2-5-4 and 2-3-6-5, group 1 = element 2
+// removed ahead of the first interval. An interval that adds group 1 and
+// removes it again leaves it removed (additions are replayed first), and an
+// interval of 0 steps is set up as one step while its count stays 0.
+TEST(Gp4Replay, GroupAddedAndRemovedInAnIntervalOfNoSteps) {
+  zephsol::testing::FreshFileSystem fs(1, 1025);
+  const auto eqix = [](word n) { return ((2 * n - 1) << 10) | 2; };
+  write_block(ECT, {{1, 1, 4, 0, 0, 0, eqix(1), eqix(2), eqix(4), eqix(5)}, {2, 1, 4, 0, 0, 0, eqix(2), eqix(3), eqix(5), eqix(6)}},
+              std::array<word, 6>{2, 0, 0, 0, 0, 10});
+  write_block(IELS, {{1, 1, 2}}, std::array<word, 6>{1, 0, 0, 0, 0, 0});
+  write_files(BCDT, {boundary_file(1, {1, 2})}, std::array<word, 6>{1, 0, 0, 0, 0, 0}, true);
+  HDRPUT(EQIX, std::array<word, 6>{6, 12, 2, 0, 0, 0});
+  write_history({.boundary = {1}, .removed = {1}, .added = {1}, .before = {1}, .steps = 0});
+  const Outputs o = next_interval();
+  EXPECT_EQ(sysw().IERFLG, 0);
+  EXPECT_EQ(o.EXCAVF, -1);
+  EXPECT_EQ(o.NSTEPS, 1);
+  EXPECT_EQ(o.LASTIV, -1);
+  EXPECT_EQ(exec_state().NSTPIV[0], 1);
+  EXPECT_EQ(exec_state().NSTPIV[1], 0);
+  EXPECT_EQ(block_records(XCLD), (std::vector<std::vector<word>>{{2}}));
+  // Nodes 3 and 6 lie on the removed element only.
+  const auto u = block_records(USET).at(0);
+  EXPECT_EQ(u, (std::vector<word>{18, 18, 336, 336, 600, 600, 336, 336, 336, 336, 600, 600}));
 }
 
 // The tables of the boundary pass are held within the open core: USET from
@@ -460,7 +504,7 @@ TEST(Gp4Core, TablesOfTheBoundaryPassWithinTheOpenCore) {
     write_files(BCDT, sets, std::array<word, 6>{1, c.terms > 0 ? 1 : 0, 0, 0, 0, 0}, true);
     HDRPUT(EQIX, std::array<word, 6>{c.neq / 2, c.neq, 2, 0, 0, 0});
     const word first_free =
-        write_history({1}, c.terms > 0 ? std::vector<word>{2} : std::vector<word>{}, {}) + 1;
+        write_history({.boundary = {1}, .mpc = c.terms > 0 ? std::vector<word>{2} : std::vector<word>{}}) + 1;
     sysw().COREND = first_free + c.gap + 3 * sysw().NBUFSZ;
     const word free = CORLFT(1);
     if (c.fatal == nullptr) {
