@@ -189,7 +189,9 @@ TEST_F(OutOfCore, TheSmallestSolutionBufferHoldsTheLargestPanel) {
   EXPECT_EQ(solve_need, static_cast<i64>(r.word(55)) - 1 +
                             std::max<i64>(a.n, static_cast<i64>(r.word(34) * r.word(cw::rhsblk) + r.word(40))));
   const auto b = random_rhs(a.n, 5, 21);
+  const double moved = r.word(155);
   const auto x = r.solve(b, 5);
+  EXPECT_EQ(r.word(155) - moved, 2 * r.word(42));  // the factor read once per pass
   for (i32 lw : {static_cast<i32>(solve_need), static_cast<i32>(solve_need) - 1}) {
     std::vector<double> y = b;
     i32 ier = 0;
