@@ -63,8 +63,6 @@ void xdslao(const Work& w, const FactorArgs& a, const Front& f, const FrontEntri
   ops += static_cast<double>(fe.count + f.ncol);
 }
 
-// Adds a child's update triangle on the stack file into the front of
-// order ld, as xdslea does from work. False on a read failure.
 bool xdslef(const Work& w, FactorArgs& a, const StackedChild& c, const iword* rel, i64 ld, double* front) {
   ColumnReader rd(a.lunit4, c.addr + c.nd + tri(c.nd) + c.nr * c.nd, c.nr, c.nr, w.dbl(a.iobuf, a.dlen).data(),
                   a.dlen, a.st.file2_words);

@@ -26,6 +26,7 @@
 #pragma once
 
 #include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 
@@ -34,6 +35,10 @@ namespace zephsol::sparse {
 // words of one part.
 i32 hdslu2(const Work& w, FactorArgs& a);
 
+// Writes every update matrix held in work to the stack file (lunit4)
+// behind the entries there. False on a write failure.
+bool hdslui(const Work& w, FactorArgs& a, i64 depth);
+
 // Assembly of a front in work: t is the first word of its L triangle (the U
 // triangle follows T(nf) words later once opened).
 i32 hdslus(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest);
@@ -41,6 +46,30 @@ i32 hdslus(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest
 // Elimination of a front in work; nelim returns the pivots taken. Codes:
 // -1 zero pivot, -11 negative pivot under monitoring, -2 factor files.
 i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim);
+
+// Writes the factor of supernodes 1..upto-1 held in the factor area to the
+// factor files from their next word (L parts to lunit3, U parts to lunit5)
+// and gives the area to the stack: 0, -5 (lunit3) or -12 (lunit5).
+i32 lu_factor_to_files(const Work& w, FactorArgs& a, i64 upto);
+
+// The panels of an LU factor on its two files, through one buffer: forwards
+// their L parts from lunit3, backwards their U parts from lunit5.
+class LuFilePanels final : public PanelSource {
+ public:
+  LuFilePanels(const FactorView& fv, i32 lunit3, i32 lunit5, double* buf, i64 buflen, i64& words)
+      : l_(fv, lunit3, buf, buflen, words), u_(fv, lunit5, buf, buflen, words) {}
+  bool walk(bool forward, const std::function<void(const PanelRef&)>& fn) override {
+    const bool ok = forward ? l_.walk(true, fn) : u_.walk(false, fn);
+    if (!ok) u_failed_ = !forward;
+    return ok;
+  }
+  // The read that failed was one of lunit5.
+  bool u_failed() const { return u_failed_; }
+
+ private:
+  FilePanels l_, u_;
+  bool u_failed_ = false;
+};
 
 // Reads a factor on the factor files back into work at dst, panel after
 // panel, each L part followed by its U part: 0, or 1 / 2 for a read

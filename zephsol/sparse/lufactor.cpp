@@ -12,6 +12,7 @@
 #include "zephsol/sparse/files.h"
 #include "zephsol/sparse/fronts.h"
 #include "zephsol/sparse/lu.h"
+#include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
 namespace {
@@ -31,13 +32,14 @@ void panel_records(const IVec& snpan, const IVec& ptr, const IVec& panpart, i64 
   }
 }
 
-// Writes the factor of supernodes 1..s-1 kept in work to the factor files
-// (L parts to lunit3, U parts to lunit5, at the same addresses) and gives
-// the factor area to the stack. Returns 0, -5 or -12.
-i32 factor_to_files(const Work& w, FactorArgs& a, i64 s, const IVec& snpan, const IVec& ptr, const IVec& panpart) {
+}  // namespace
+
+i32 lu_factor_to_files(const Work& w, FactorArgs& a, i64 upto) {
+  const IVec snpan = w.ints(a.part, a.nsuper + 1), ptr = w.ints(a.ptr, a.nsuper + 1);
+  const IVec panpart = w.ints(a.panpart, a.n + 1);
   const double* src = w.dbl(a.fa, std::max<i64>(a.flen, 0)).data();
   i64 addr = a.wafil1_next, off = 0;
-  for (i64 t = 1; t < s; ++t) {
+  for (i64 t = 1; t < upto; ++t) {
     i32 rc = 0;
     panel_records(snpan, ptr, panpart, t, [&](i64 words) {
       if (rc != 0 || words == 0) return;
@@ -68,8 +70,6 @@ i32 factor_to_files(const Work& w, FactorArgs& a, i64 s, const IVec& snpan, cons
   return 0;
 }
 
-}  // namespace
-
 i32 xdslrb(i64 nsuper, const iword* snpan, const iword* ptr, const iword* panpart, i32 lunit3, i32 lunit5,
            double* dst) {
   const IVec sp(const_cast<iword*>(snpan), nsuper + 1), pt(const_cast<iword*>(ptr), nsuper + 1);
@@ -98,6 +98,8 @@ i32 xdslrb(i64 nsuper, const iword* snpan, const iword* ptr, const iword* panpar
   return ier;
 }
 
+bool hdslui(const Work& w, FactorArgs& a, i64 depth) { return hdslfi(w, a, depth, 2); }
+
 i32 hdslu2(const Work& w, FactorArgs& a) {
   const i64 n = a.n, ns = a.nsuper;
   const IVec part = w.ints(a.part, ns + 1), ptr = w.ints(a.ptr, ns + 1);
@@ -125,7 +127,7 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
       const i64 q = stk.pos(depth), nd = stk.ndel(depth), len = stk.nrow(depth);
       start = q == 0 ? 1 : nd == 0 ? q : q + nd + 2 * (tri(nd) + nd * len) + tri(len);
     }
-    const i64 end = start + need - 1;
+    i64 end = start + need - 1;
     // 6. The factor leaves work when this front, its factor or the stack
     // would outgrow their areas.
     if (a.incore) {
@@ -138,18 +140,24 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
           part(s) = static_cast<i32>(a.npanel + 1);
           const i32 keep = ptr(s);
           ptr(s) = static_cast<i32>(glnext);
-          const i32 rc = factor_to_files(w, a, s, part, ptr, panpart);
+          const i32 rc = lu_factor_to_files(w, a, s);
           ptr(s) = keep;
           if (rc != 0) return rc;
         }
       }
     }
-    // 7-8. Update matrices are not spilled to a file, nor fronts built on
-    // one: a front that does not fit beside the live entries is a storage
-    // failure (and one that would need the front file without it cannot be
-    // built at all).
+    // 7. The stack leaves work for the stack file when the front does not
+    // fit beside it.
     if (!fits || end > a.slen) {
       if (a.lunit4 < 1) return -8;
+      if (!hdslui(w, a, depth)) return -6;
+      top = start = 1;
+      end = need;
+    }
+    // 8. LU fronts are not built on the front file: one that does not fit
+    // even then is a storage failure (and one that would need the front
+    // file without it or a factor file cannot be built at all).
+    if (end > a.slen) {
       if (a.lunit3 < 1 || a.lunit5 < 1 || a.lunit6 < 1) return -7;
       return -1;
     }
@@ -179,6 +187,7 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
     stk.old(depth) = static_cast<i32>(old);
     stk.ndel(depth) = static_cast<i32>(ndel);
     stk.addr(depth) = 0;
+    a.stkaddr[static_cast<std::size_t>(depth)] = 0;
     const i64 at = f.nch > 0 && lowest > 0 ? lowest : f.start;
     const i64 tu = tri(f.nf - nelim);
     if (tu > 0) {

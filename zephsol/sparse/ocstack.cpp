@@ -62,12 +62,12 @@ StackedChild stacked_child(const Work& w, const FactorArgs& a, i64 e) {
   return c;
 }
 
-bool hdslfi(const Work& w, FactorArgs& a, i64 depth) {
+bool hdslfi(const Work& w, FactorArgs& a, i64 depth, i64 triangles) {
   const IVec pos = w.ints(a.stkpos, a.maxdepth);
   for (i64 e = 1; e <= depth; ++e) {
     if (pos(e) == 0) continue;
     const StackedChild c = stacked_child(w, a, e);
-    const i64 words = c.nd + tri(c.nd + c.nr);
+    const i64 words = c.nd + triangles * tri(c.nd + c.nr);
     if (!file_write(a.lunit4, a.wafil2_next, words, w.dbl(a.sa + c.pos - 1, words).data())) return false;
     a.stkaddr[static_cast<std::size_t>(e)] = a.wafil2_next;
     a.wafil2_next += words;

@@ -56,8 +56,13 @@ struct StackedChild {
 StackedChild stacked_child(const Work& w, const FactorArgs& a, i64 e);
 
 // Writes every stack entry held in work to the stack file behind the
-// entries already there. False on a write failure.
-bool hdslfi(const Work& w, FactorArgs& a, i64 depth);
+// entries already there (entries of `triangles` update triangles: 2 on the
+// LU path). False on a write failure.
+bool hdslfi(const Work& w, FactorArgs& a, i64 depth, i64 triangles = 1);
+
+// Adds a child's triangle of its index rows on the stack file into the
+// front of order ld, as xdslea does from work. False on a read failure.
+bool xdslef(const Work& w, FactorArgs& a, const StackedChild& c, const iword* rel, i64 ld, double* front);
 
 // The input-matrix entries of the own columns of front f: their places
 // in the structural front (order ncol + nrow) and values, in work or read

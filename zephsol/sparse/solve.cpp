@@ -9,6 +9,7 @@
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/entry.h"
 #include "zephsol/sparse/files.h"
+#include "zephsol/sparse/lu.h"
 #include "zephsol/sparse/outcore.h"
 #include "zephsol/sparse/sparse.h"
 #include "zephsol/sparse/util.h"
@@ -207,18 +208,31 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
   if (!on_file) {
     xdslsi(fv, nrhs, ldrhs, rhs, t);
   } else {
-    // The factor file read through the rest of work behind T.
-    const i64 at = w.ictl(55) + w.ictl(34) * rhsblk;
+    // The factor file read through the rest of work behind T (the L parts
+    // and the U parts of an LU factor from their two files).
+    const i64 at = w.ictl(55) + w.ictl(34) * rhsblk, len = lwork - at + 1;
+    const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3)), lunit5 = static_cast<i32>(w.ictl(cw::lunit5));
     i64 words = 0;
-    if (xdslsx(fv, static_cast<i32>(w.ictl(cw::lunit3)), nrhs, ldrhs, rhs, t, w.dbl(at, lwork - at + 1).data(),
-               lwork - at + 1, words) != 0) {
-      ier = -604;
+    i32 failed = 0;
+    if (fv.unsym) {
+      LuFilePanels src(fv, lunit3, lunit5, w.dbl(at, len).data(), len, words);
+      if (!solve_passes(src, fv, nrhs, ldrhs, rhs, t)) failed = src.u_failed() ? lunit5 : lunit3;
+    } else if (xdslsx(fv, lunit3, nrhs, ldrhs, rhs, t, w.dbl(at, len).data(), len, words) != 0) {
+      failed = lunit3;
+    }
+    if (failed != 0) {
+      ier = fv.unsym && failed == lunit5 ? -605 : -604;
       fatal(c, ier, 3, 0,
             {" *** i/o errorencountered in subroutine",
-             fline("('xdslsl on word addressable i/o file no. ',I10)", {w.ictl(cw::lunit3)})});
+             fline("('xdslsl on word addressable i/o file no. ',I10)", {failed})});
       return;
     }
-    w.set(155, w.ctl(155) + 2.0 * w.ctl(42));
+    if (fv.unsym) {
+      w.set(155, w.ctl(155) + w.ctl(42));
+      w.set(158, w.ctl(158) + w.ctl(42));
+    } else {
+      w.set(155, w.ctl(155) + 2.0 * w.ctl(42));
+    }
   }
   for (i64 j = 0; j < nrhs; ++j) {
     double* x = rhs + j * ldrhs;

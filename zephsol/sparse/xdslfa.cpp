@@ -332,13 +332,16 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   // In work only when the solution phase's area fits behind it too.
   const i64 need = Fs + end + h(n) + std::max(scratch, std::max(n, w194 * ps.rows));
   const bool in_work = ud == 0 && need >= 0 && need <= lwork;
-  // An LU factor is solved with in work only.
-  if (unsym && !in_work) return fail({-501, need});
   const i64 fpos = end + 1;
   if (!in_work && a.incore) {
     if (lunit3 < 0) return fail({-507});
-    if (!file_write(lunit3, 1, Fs, w.dbl(a.fa, Fs).data())) return fail({-505, lunit3});
-    a.st.file1_words += Fs;
+    if (unsym) {
+      const i32 rc = lu_factor_to_files(w, a, ns + 1);
+      if (rc != 0) return fail(map_code(rc, a, w));
+    } else {
+      if (!file_write(lunit3, 1, Fs, w.dbl(a.fa, Fs).data())) return fail({-505, lunit3});
+      a.st.file1_words += Fs;
+    }
   }
   if (in_work && a.incore) {
     if (Fs > 0) std::memmove(w.dbl(fpos, Fs).data(), w.dbl(a.fa, Fs).data(), static_cast<std::size_t>(Fs) * 8);
@@ -380,9 +383,17 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
     const i64 at = fend + scratch + 1, len = lwork - at + 1;
     if (len < ps.block) return fail({-501, ps.block + at - 1});
     i64 words = 0;
-    if (xdslcx(fv, lunit3, w.ctl(95), w.dbl(fend + 1, n).data(), w.dbl(fend + 1 + n, scratch - n).data(),
-               w.dbl(at, len).data(), len, words, cond) != 0)
+    double* z = w.dbl(fend + 1, n).data();
+    double* t = w.dbl(fend + 1 + n, scratch - n).data();
+    if (unsym) {
+      LuFilePanels src(fv, lunit3, lunit5, w.dbl(at, len).data(), len, words);
+      if (!condition_estimate(src, fv, w.ctl(95), z, t, cond))
+        return fail(src.u_failed() ? Failure{-511, lunit5} : Failure{-505, lunit3});
+      w.set(158, w.ctl(158) + static_cast<double>(words / 2));
+      words -= words / 2;
+    } else if (xdslcx(fv, lunit3, w.ctl(95), z, t, w.dbl(at, len).data(), len, words, cond) != 0) {
       return fail({-505, lunit3});
+    }
     w.set(155, w.ctl(155) + static_cast<double>(words));
     cond_end = lwork;
   }
