@@ -13,7 +13,9 @@
 #include "support/matrix.h"
 #include "support/sparse_fixture.h"
 #include "support/structure.h"
+#include "zephsol/sparse/files.h"
 #include "zephsol/sparse/sparse.h"
+#include "zephsol/sparse/state.h"
 
 namespace zephsol::sparse {
 namespace {
@@ -285,6 +287,32 @@ TEST_F(LuFactorisation, LessWorkGivesTheSameSolution) {
   EXPECT_TRUE(moved);
   EXPECT_TRUE(spilled);
   EXPECT_TRUE(left);
+}
+
+TEST_F(LuFactorisation, FailuresOfTheSecondFactorFileNameIt) {
+  const double c3[3] = {5.0, -2.0, 1.0};
+  const Unsym m = convection(9, 3, c3);
+  LuRun big(m, 6000000, {{171, 0.3}});
+  ASSERT_EQ(big.ier, 0) << big.failed;
+  const auto lw = static_cast<i32>(0.9 * big.word(4));  // the factor stays on its files
+  const std::string line = "     on word addressable i/o file no. " + std::string(13, ' ') + "15";
+  for (FileOp op : {FileOp::Open, FileOp::Write}) {
+    scratch_fail(15, op, 1);
+    LuRun r(m, lw, {{171, 0.3}}, 15, 1);
+    EXPECT_EQ(r.ier, -511);
+    EXPECT_EQ(messages().back(), line);
+    library_state().files.faults.clear();
+    scratch_close_all();
+  }
+  LuRun r(m, lw, {{171, 0.3}}, 15, 1);
+  ASSERT_EQ(r.ier, 0) << r.failed;
+  ASSERT_EQ(r.word(54), 1.0);
+  scratch_fail(15, FileOp::Read, 1);
+  auto b = random_rhs(m.n, 1, 4);
+  i32 ier = 0;
+  xdslsl(1, b.data(), m.n, r.work.data(), r.lwork, ier);
+  EXPECT_EQ(ier, -605);
+  EXPECT_EQ(messages().back(), "     xdslsl on word addressable i/o file no.         15");
 }
 
 TEST_F(LuFactorisation, ZeroPivotIsSingular) {

@@ -44,7 +44,8 @@ bool hdslui(const Work& w, FactorArgs& a, i64 depth);
 i32 hdslus(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest);
 
 // Elimination of a front in work; nelim returns the pivots taken. Codes:
-// -1 zero pivot, -11 negative pivot under monitoring, -2 factor files.
+// -1 zero pivot, -11 negative pivot under monitoring, -2 factor file,
+// -12 a panel not written to the second factor file.
 i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim);
 
 // Writes the factor of supernodes 1..upto-1 held in the factor area to the

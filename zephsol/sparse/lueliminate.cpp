@@ -236,7 +236,8 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
       xdslrp(1, p, wd, rows, uk, nf, k, up);
     }
     StoredPanel sp{k, p, rows, a.incore ? static_cast<i64>(a.fwords) : a.wafil1_next};
-    if (xdslpk(w, a, p, rows, lp, up, diag + (k - 1), sp.at) != 0) return -2;
+    // A failed write of the second factor file is told as such (-12).
+    if (const i32 rc = xdslpk(w, a, p, rows, lp, up, diag + (k - 1), sp.at); rc != 0) return rc == -3 ? -12 : -2;
     stored.push_back(sp);
     a.fwords += static_cast<double>(2 * sp.words());
     if (l == npiv) break;
