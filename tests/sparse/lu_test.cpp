@@ -315,6 +315,23 @@ TEST_F(LuFactorisation, FailuresOfTheSecondFactorFileNameIt) {
   EXPECT_EQ(messages().back(), "     xdslsl on word addressable i/o file no.         15");
 }
 
+TEST_F(LuFactorisation, AFrontBeyondTheStackAreaNeedsTheFrontFile) {
+  // With too little work even for one front beside an empty stack, a
+  // disabled front file is a factor-storage failure (-507); with the front
+  // file the front is a storage failure (-502): LU fronts are not built on
+  // the front file.
+  const double c3[3] = {5.0, -2.0, 1.0};
+  const Unsym m = convection(9, 3, c3);
+  LuRun big(m, 6000000, {{171, 0.3}});
+  ASSERT_EQ(big.ier, 0) << big.failed;
+  const auto lw = static_cast<i32>(0.7 * big.word(4));
+  LuRun without(m, lw, {{171, 0.3}, {cw::lunit6, -1.0}});
+  EXPECT_EQ(without.ier, -507);
+  LuRun with(m, lw, {{171, 0.3}});
+  EXPECT_EQ(with.ier, -502);
+  EXPECT_EQ(with.word(0), -1.0);
+}
+
 TEST_F(LuFactorisation, ZeroPivotIsSingular) {
   // Equation 5's row and column are structurally present but zero.
   const double c[3] = {0.5, 0.5, 0.0};
