@@ -287,6 +287,13 @@ TEST_F(LuFactorisation, LessWorkGivesTheSameSolution) {
   EXPECT_TRUE(moved);
   EXPECT_TRUE(spilled);
   EXPECT_TRUE(left);
+  // Matrix entries on the value file: the factor stays on its files.
+  for (double keep : {0.0, 1.0}) {
+    LuRun r(m, 6000000, {{171, 0.3}, {cw::vstore, 1.0}, {cw::keeprow, keep}});
+    ASSERT_EQ(r.ier, 0) << r.failed;
+    EXPECT_EQ(r.word(54), 1.0);
+    EXPECT_EQ(r.solve(b, 2), x);
+  }
 }
 
 TEST_F(LuFactorisation, FailuresOfTheSecondFactorFileNameIt) {

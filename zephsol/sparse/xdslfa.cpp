@@ -168,7 +168,6 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   const i64 dcopy = condest ? last + 1 : w.ictl(76);
   if (condest) last += n;
   if (last > lwork) return fail({-501, last});
-  if (unsym && ud != 0) return fail({-502});  // the LU fronts take their entries from work only
   // Fixed arrays.
   WordLayout lay(last + 1);
   const i64 fperm = lay.take(h(n)), pivblk = lay.take(h(n)), npart = lay.take(h(ns + 1)),
