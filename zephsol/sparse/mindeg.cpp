@@ -298,6 +298,10 @@ void xdslmp(MinDegree& m, i64 nsuper) {
 
 void xdslmd(MinDegree& m, i32 delta, i32 maxint, i64& nsuper, i64& nofsub) {
   const i64 n = m.n;
+  // A degree update of one element takes up to n + delta tags after a
+  // reset: a smaller tag limit would make live markers look like merged
+  // nodes, so it is raised to what the graph needs.
+  maxint = static_cast<i32>(std::max<i64>(maxint, n + std::max(delta, 0) + 2));
   nofsub = 0;
   nsuper = 0;
   std::fill(m.cnt.data(), m.cnt.data() + n, 0);

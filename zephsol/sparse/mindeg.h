@@ -41,7 +41,7 @@ struct MinDegree {
 
 // Orders the graph. delta: the multiple-elimination tolerance (negative:
 // one node per degree update); maxint: the largest tag (markers restart
-// when a tag reaches it).
+// when a tag reaches it; raised to n + delta + 2 when smaller).
 void xdslmd(MinDegree& m, i32 delta, i32 maxint, i64& nsuper, i64& nofsub);
 
 // Step routines.
