@@ -15,6 +15,7 @@
 #include "zephsol/iter/zuzu.h"
 #include "zephsol/matl/elamat.h"
 #include "zephsol/matl/matrec.h"
+#include "zephsol/matl/mattab.h"
 #include "zephsol/matl/plastic.h"
 
 namespace zephsol {
@@ -28,6 +29,8 @@ constexpr double kYieldReach = 0.9999899864196777;   // first yield at f* >= 0.9
 constexpr double kReversal = 0.05000000074505806;    // unloading that re-executes the step
 constexpr double kSmallDifference = 9.999999974752427e-07;
 constexpr double kPi = 3.14159265359;
+constexpr double kOnSurface = 1e-6;                  // f* within k (1 + 1e-6) lies on the surface
+constexpr int kReturnPasses = 20;
 constexpr word kMaskCohesionFriction = 24;           // parameters 4 and 5 (C, PHAI) given
 
 bool plastic_kind(word kind) { return kind == mkind::PLASTIC || kind == mkind::RATIO; }
@@ -87,6 +90,51 @@ double effective(word code, std::span<const double> sig) {
   return f;
 }
 
+// Brings the trial stress of a plastic point of kind 1 that the tangent
+// step carried outside the yield surface back onto it, along the elastic
+// image of the flow vector: d lambda = (f* - k) / (a . De a + H),
+// sigma* -= d lambda De a, and d lambda a moves from the elastic to the
+// plastic strain (the total strain stays). The stress taken off is left out
+// of the element's internal forces, so the unbalanced force carries it to
+// the rest of the model; a return larger than the convergence tolerance
+// therefore asks for an iteration.
+void return_to_surface(const Step& st) {
+  EIVWK& b = eivwkb();
+  SIGCOM& s = sigcom();
+  const MATCOM& m = matcom();
+  double k = 0.0;
+  YLDCON(s.EPQTR, k);
+  const double excess = s.EFFTR - k;
+  for (int pass = 0; pass < kReturnPasses && s.EFFTR - k > kOnSurface * std::fabs(k); ++pass) {
+    PointVec a{};
+    DFDSIG(std::span<const double>(s.SIGTR).first(st.n), std::span<double>(a).first(st.n));
+    const PointVec d = packed_times(s.DE, a, st.ns);
+    double h = 0.0;
+    HRDSLP(1, s.EPQTR, h);
+    double ad = h;
+    for (std::size_t i = 0; i < st.n; ++i) ad += a[i] * d[i];
+    if (!(ad > 0.0)) break;
+    const double lambda = (s.EFFTR - k) / ad;
+    PointVec dp{};
+    for (std::size_t i = 0; i < st.n; ++i) {
+      dp[i] = lambda * a[i];
+      s.SIGTR[i] -= lambda * d[i];
+      b.vec[0][i] -= lambda * d[i];
+      s.EPETR[i] -= dp[i];
+      b.vec[1][i] -= dp[i];
+      s.EPPTR[i] += dp[i];
+      b.blk.b2.v[i] += dp[i];
+    }
+    double de = 0.0;
+    EQVNRM(std::span<const double>(dp).first(st.n), de);
+    s.EPQTR += de;
+    b.blk.b2.epeq += de;
+    s.EFFTR = effective(m.IYIELD, s.SIGTR);
+    YLDCON(s.EPQTR, k);
+  }
+  if (excess > static_cast<double>(sysw().CNVTOL) * std::fabs(k)) s.KITER = -1;
+}
+
 // Kinds 1 and 7: first yield, continued loading or unloading. Returns the
 // case; flag receives the point's new plastic flag.
 Case plastic_check(const Step& st, word& flag) {
@@ -111,6 +159,7 @@ Case plastic_check(const Step& st, word& flag) {
     flag = 1;
     valid_elastic_inverse();
     PLSSIG(static_cast<word>(Case::FirstYield), table, k);
+    if (m.MATKND == mkind::PLASTIC) return_to_surface(st);
     return Case::FirstYield;
   }
 
@@ -136,6 +185,7 @@ Case plastic_check(const Step& st, word& flag) {
   if (m.MATKND == mkind::RATIO) ratio_state = 2;
   flag = 1;
   if (table != 0) PLSSIG(static_cast<word>(Case::Loading), table, k);
+  if (m.MATKND == mkind::PLASTIC) return_to_surface(st);
   return Case::Loading;
 }
 

@@ -13,8 +13,10 @@
 // "ZUZUZERUR" strength ratio (CDENDE) and a local safety factor
 // F = (2 c cos phi + (s1 + s3) sin phi)/(s1 - s3).
 //
-// There is no return to the yield surface: past first yield the increment is
-// taken with the tangent at its start, so a point may drift off the surface.
+// Past first yield the increment is taken with the tangent at its start; a
+// point of kind 1 that this carries outside the yield surface is brought
+// back onto it (the stress taken off goes to the unbalanced force, and a
+// return beyond the convergence tolerance sets KITER).
 //
 // Records: EIVWKA (the point, updated in place), EIVWKB (increment in;
 // stress, elastic and plastic strain increments out), SIGCOM (trial state,
