@@ -9,8 +9,11 @@
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
 #include "zephsol/iter/cnvtst.h"
+#include "zephsol/iter/iter_records.h"
 #include "zephsol/iter/modeiv.h"
+#include "zephsol/iter/sdr.h"
 #include "zephsol/iter/ubforc.h"
+#include "zephsol/matl/matrec.h"
 #include "zephsol/model/accepd.h"
 #include "zephsol/model/gp1.h"
 #include "zephsol/model/gp2.h"
@@ -51,6 +54,8 @@ int main() {
   modules.ACCEPD = zephsol::ACCEPD;
   modules.MODEPX = zephsol::MODEPX;
   modules.SINTVAL = sintval_list;
+  modules.SDRLST = &zephsol::iter_state().SDRLST;
+  modules.KNOTEN = &zephsol::sigcom().KNOTEN;
   modules.GP4 = zephsol::GP4;
   modules.EMG = zephsol::EMG;
   modules.EMA = zephsol::EMA;
@@ -58,6 +63,7 @@ int main() {
   modules.PGMDFY = zephsol::PGMDFY;
   modules.TRIA = zephsol::TRIA;
   modules.SOLVE = zephsol::SOLVE;
+  modules.SDR = zephsol::SDR;
   modules.UBFORC = zephsol::UBFORC;
   modules.MODEIV = zephsol::MODEIV;
   modules.CNVTST = zephsol::CNVTST;

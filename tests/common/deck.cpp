@@ -1,5 +1,6 @@
 #include "common/deck.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -64,6 +65,15 @@ std::string bulk_deck(std::string_view bulk, std::string_view case_control) {
   return deck;
 }
 
+std::string with_history(std::string deck, std::string_view references) {
+  std::string history = "HISTORY\nINTERVAL       1\n";
+  history += references;
+  if (history.back() != '\n') history += '\n';
+  const std::size_t end = deck.rfind("ENDDATA");
+  deck.insert(end == std::string::npos ? deck.size() : end, history);
+  return deck;
+}
+
 void reset_all_records() {
   unit_reset_all();
   reset_exec_state();
@@ -103,7 +113,7 @@ DeckRun::~DeckRun() {
   reset_dbio_state();
   std::error_code ec;
   fs::current_path(previous_, ec);
-  if (!dir_.empty()) fs::remove_all(dir_, ec);
+  if (!dir_.empty() && std::getenv("ZEPH_KEEP_RUNS") == nullptr) fs::remove_all(dir_, ec);
 }
 
 void DeckRun::input() {

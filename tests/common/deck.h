@@ -50,6 +50,11 @@ std::string card(std::initializer_list<std::string_view> fields);
 // and "ENDDATA" (added when the cards do not end with it).
 std::string bulk_deck(std::string_view bulk, std::string_view case_control = {});
 
+// The deck with a construction history of one interval of one step put
+// before its "ENDDATA" card: "HISTORY", "INTERVAL 1" and the reference cards
+// given ("        BODY           1     1.0", ...).
+std::string with_history(std::string deck, std::string_view references = {});
+
 class DeckRun {
  public:
   explicit DeckRun(std::string_view deck, DeckOptions options = {});

@@ -41,10 +41,11 @@ std::string example_deck(const std::string& control = "") {
   return deck;
 }
 
-// The deck of a restart from that run: its control deck, an empty bulk data.
-std::string restart_deck() {
+// The deck of a restart from that run: its control deck and, in the bulk
+// data, nothing or the history given.
+std::string restart_deck(const std::string& history = {}) {
   const std::string deck = example_deck("RESTART");
-  return deck.substr(0, deck.find("BEGIN BULK")) + "BEGIN BULK\nENDDATA\n";
+  return deck.substr(0, deck.find("BEGIN BULK")) + "BEGIN BULK\n" + history + "ENDDATA\n";
 }
 
 void write(const DeckRun& run, const std::string& name, const std::string& text) {
@@ -152,7 +153,7 @@ TEST(InputRuns, ABlankFileNameIsTheKeyItself) {
   EXPECT_EQ(run.run_program(), 0);
   EXPECT_EQ(first_line(run, "STAT"), kNormalEnd);
   EXPECT_TRUE(has_line(run.lines("LIST"), "QUORVANE"));
-  EXPECT_EQ(run.files(), (Files{"LIST", "SOLV.LST", "STAT", kDeckFile, kErrorFile}));
+  EXPECT_EQ(run.files(), (Files{"LIST", "POST", "SOLV.LST", "STAT", kDeckFile, kErrorFile}));
 }
 
 TEST(InputRuns, MemoPastTheWordSpaceNamesTheLargestAccepted) {
@@ -189,11 +190,15 @@ TEST(InputRuns, AnEmptyOrCutOldTapeIsAUserMessage) {
     EXPECT_EQ(first_line(run, kProgressFile), kErrorEnd) << length;
     EXPECT_EQ(run.files(), (Files{"OPTP", "SOLV.LST", kDeckFile, kErrorFile, kListingFile, kProgressFile}));
   }
-  // The whole tape restarts.
-  DeckRun run(restart_deck());
+  // The whole tape restarts after its interval and goes on with a second
+  // interval (two steps) of the same gravity: the column carries twice its weight, the
+  // vertical stress at the centre of the lower elements is 2 x 18 x 1.5.
+  DeckRun run(restart_deck("HISTORY\nINTERVAL       1\n        BODY           1     1.0\nINTERVAL       2\n"
+                           "        BODY           1     1.0\n"));
   write(run, "OPTP", tape);
   EXPECT_EQ(run.run_program(), 0);
   EXPECT_EQ(first_line(run, kProgressFile), kNormalEnd);
+  EXPECT_TRUE(has_line(run.listing(), "      1 -  5    STRESS  -2.3143E+01 -5.4000E+01 -2.3143E+01"));
 }
 
 TEST(InputRuns, AnOldTapeThatLinksToItselfCannotBeOpened) {
@@ -235,7 +240,7 @@ TEST(InputRuns, AWideRangeOverTheExampleRunsAtOnce) {
   EXPECT_EQ(run.run_program(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(first_line(run, kProgressFile), kNormalEnd);
-  EXPECT_EQ(run.files(), (Files{"SOLV.LST", kDeckFile, kErrorFile, kListingFile, kProgressFile}));
+  EXPECT_EQ(run.files(), (Files{"SOLV.LST", kDeckFile, kErrorFile, kListingFile, kResultFile, kProgressFile}));
 }
 
 // An interrupt once the solver list is read: the deck is a pipe that the

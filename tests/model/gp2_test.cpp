@@ -351,8 +351,10 @@ TEST(Gp2Run, ErrorsEndTheRunAfterTheModelTables) {
 }
 
 TEST(Gp2Run, GoodSetsLetTheRunGoOn) {
-  DeckRun run(model("CONST\n" + card({"", "1", "", "", "", "1", "2"}) + "\nDISP\n" + card({"1"}) + "\n" +
-                    disp_card("5", "1", "1.0") + "MPC\n" + card({"3"}) + "\n" + mpc_equation("4", "1", "0.0", {"2", "1", "1.0"})));
+  // Node 1 in the plane and the beam's far end fixed: the run goes to the end.
+  DeckRun run(with_history(model("CONST\n" + card({"", "1", "", "", "", "1", "2"}) + "\n" +
+                                 card({"", "5", "", "", "", "1", "6"}) + "\nDISP\n" + card({"1"}) + "\n" +
+                    disp_card("5", "1", "1.0") + "MPC\n" + card({"3"}) + "\n" + mpc_equation("4", "1", "0.0", {"2", "1", "1.0"}))));
   EXPECT_EQ(run.run_program(), 0);
   EXPECT_TRUE(message_numbers(run.listing()).empty());
   EXPECT_FALSE(has_line(run.errors(), "MESSAGE"));

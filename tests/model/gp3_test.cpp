@@ -266,10 +266,12 @@ TEST(Gp3Run, GoodLoadsLetTheRunGoOn) {
                            node_card(3, "1.0", "1.0", "0.0") + node_card(4, "0.0", "1.0", "0.0") +
                            node_card(5, "0.0", "0.0", "1.0") + node_card(6, "1.0", "0.0", "1.0") +
                            node_card(7, "1.0", "1.0", "1.0") + node_card(8, "0.0", "1.0", "1.0");
-  DeckRun run(bulk_deck("ELEMENT\n" + card({"1", "HEX8"}) + "\n" + material_cards() + cube + "CONNECTI\n" +
+  DeckRun run(with_history(bulk_deck("ELEMENT\n" + card({"1", "HEX8"}) + "\n" + material_cards() + cube + "CONNECTI\n" +
                         element_card(10, 1, 0, kHex) + "NLOAD\n" + card({"5"}) + "\n" + nload(7, 0, 1, 1, {"10.0"}) +
                         "TEMPERAT\n" + card({"4"}) + "\n" + card({"", "10", "", "", "15.0"}) + "\n" + "INIT STR\n" +
-                        card({"", "10", "", "", "1.0"}) + "\n" + card({"", "0.0"}) + "\n"));
+                        card({"", "10", "", "", "1.0"}) + "\n" + card({"", "0.0"}) + "\n" +
+                        // The bottom face fixed, so that the run goes to the end.
+                        "CONST\n" + card({"", "1", "4", "", "", "1", "3"}) + "\n")));
   EXPECT_EQ(run.run_program(), 0);
   EXPECT_FALSE(has_line(run.errors(), "MESSAGE")) << run.text(kErrorFile);
 }
