@@ -12,6 +12,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "zephsol/drive/modules.h"
+#include "zephsol/program/program.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/elem/elem_records.h"
@@ -119,6 +121,11 @@ DeckRun::~DeckRun() {
 void DeckRun::input() {
   reset_all_records();
   XINPT();
+}
+
+void DeckRun::analysis() {
+  reset_all_records();
+  run_analysis(program_modules());
 }
 
 bool DeckRun::model_phase() {

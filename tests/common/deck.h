@@ -70,6 +70,10 @@ class DeckRun {
   // errors (the main program would end the run there; the modules after it
   // are not called).
   bool model_phase();
+  // The whole analysis of the program (input phase, model phase, interval
+  // and step loops) in this process, with every real module, up to the end
+  // block; the data blocks stay readable afterwards.
+  void analysis();
   // The solver program in a child process on this directory; its exit status
   // (-1 when it did not exit normally). With console given, what the program
   // wrote on standard output is kept there (through a file outside the

@@ -122,6 +122,10 @@ struct Modules {
 
 // Runs the analysis; does not return (the run ends in RUNEND).
 [[noreturn]] void ZEPH(const Modules& modules);
+// The analysis of ZEPH without its clocks, signal handlers and end block:
+// the input phase, the model phase and the loops; returns where ZEPH goes
+// to the end block (a fatal message still ends the run on the way).
+void run_analysis(const Modules& modules);
 
 // True (-1) when the module of that six-character name is to run in this
 // run, false (0) otherwise.

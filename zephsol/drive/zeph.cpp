@@ -272,17 +272,20 @@ SolverWork allocate_solver_work() {
 
 }  // namespace
 
+void run_analysis(const Modules& modules) {
+  if (modules.XINPT == nullptr) return;
+  modules.XINPT();
+  // The solver list may have renamed the progress file.
+  note_progress_file();
+  const SolverWork solwrk = allocate_solver_work();
+  if (model_phase(modules) && modules.interval_loop != nullptr) modules.interval_loop(modules, solwrk);
+}
+
 void ZEPH(const Modules& modules) {
   const double processor_start = processor_seconds();
   ELAPSD();
   install_signal_handlers();
-  if (modules.XINPT != nullptr) {
-    modules.XINPT();
-    // The solver list may have renamed the progress file.
-    note_progress_file();
-    const SolverWork solwrk = allocate_solver_work();
-    if (model_phase(modules) && modules.interval_loop != nullptr) modules.interval_loop(modules, solwrk);
-  }
+  run_analysis(modules);
   end_block(processor_start);
 }
 
