@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -28,9 +29,13 @@ std::string fatal_log(const std::function<void()>& fn) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(1), "");
-  std::ifstream in(err);
   std::stringstream text;
-  text << in.rdbuf();
+  {
+    std::ifstream in(err);
+    text << in.rdbuf();
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
   return text.str();
 }
 

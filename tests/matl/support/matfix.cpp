@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -88,7 +89,10 @@ FatalOutput fatal_output(const std::function<void()>& fn) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(1), "");
-  return {read_file(dir + "/listing.txt"), read_file(dir + "/error.log")};
+  FatalOutput out{read_file(dir + "/listing.txt"), read_file(dir + "/error.log")};
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  return out;
 }
 
 bool has_message(const std::string& text, word code) {
