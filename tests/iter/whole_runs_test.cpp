@@ -1,0 +1,187 @@
+// Whole runs of the example decks of non-linear problems through the real
+// program, each checked against its closed-form figure:
+//   - examples/cylinder: a thick cylinder of von Mises material under
+//     internal pressure in plane strain (elastic state, first yield at the
+//     bore, partly plastic state, collapse).
+// The decks are read from examples/ as a user runs them; the results are
+// read back from the listing's displacement and stress tables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/deck.h"
+
+namespace zephsol::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string example_deck(const std::string& name) {
+  std::ifstream in(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / name / (name + ".dat"), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One element's line of the stress table: its components, the von Mises
+// value and what follows, and whether the point printed plastic strains.
+struct ElementOut {
+  std::vector<double> values;
+  bool plastic = false;
+};
+
+// The results of one output step as the listing prints them.
+struct StepOut {
+  std::map<int, std::vector<double>> disp;  // node -> components
+  std::map<int, ElementOut> elements;       // element -> its output point
+};
+
+bool number(const std::string& t, double& v) {
+  if (t.empty() || t.find_first_of("0123456789") == std::string::npos) return false;
+  char* end = nullptr;
+  v = std::strtod(t.c_str(), &end);
+  return *end == '\0';
+}
+
+std::vector<std::string> tokens(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  for (std::string t; in >> t;) out.push_back(t);
+  return out;
+}
+
+// The steps of a listing: a step starts with its displacement table (a
+// node's row seen again starts the next step); stress rows belong to the
+// step whose displacements came last.
+std::vector<StepOut> output_steps(const std::vector<std::string>& listing) {
+  std::vector<StepOut> steps;
+  for (std::size_t i = 0; i < listing.size(); ++i) {
+    const auto t = tokens(listing[i]);
+    double v = 0;
+    if (t.size() >= 3 && t[1] == "-" && t.size() > 4 && t[3] == "STRESS" && !steps.empty()) {
+      ElementOut e;
+      for (std::size_t k = 4; k < t.size(); ++k)
+        if (number(t[k], v)) e.values.push_back(v);
+      e.plastic = i + 1 < listing.size() && tokens(listing[i + 1]).front() == "E.STRAIN";
+      steps.back().elements[std::stoi(t[0])] = e;
+      continue;
+    }
+    if (t.size() < 3 || t[0].find_first_not_of("0123456789") != std::string::npos) continue;
+    std::vector<double> comps;
+    for (std::size_t k = 1; k < t.size() && number(t[k], v); ++k) comps.push_back(v);
+    if (comps.size() + 1 != t.size() || listing[i].find('E') == std::string::npos) continue;
+    const int node = std::stoi(t[0]);
+    if (steps.empty() || steps.back().disp.count(node) != 0) steps.emplace_back();
+    steps.back().disp[node] = comps;
+  }
+  return steps;
+}
+
+// The intervals whose steps iterated: those named by convergence reports.
+std::vector<int> iterated_intervals(const std::vector<std::string>& listing) {
+  std::vector<int> out;
+  const std::string key = "5020, CONVERGENCE CRITERIA AT INTERVAL";
+  for (const auto& l : listing) {
+    const auto at = l.find(key);
+    if (at == std::string::npos) continue;
+    const int iv = std::stoi(l.substr(at + key.size(), 5));
+    if (out.empty() || out.back() != iv) out.push_back(iv);
+  }
+  return out;
+}
+
+// Thick cylinder, bore a = 1, outside b = 2, plane strain, E = 1.0E+5,
+// nu = 0.3, yield stress 100; the deck's pressures step by step.
+constexpr double kA = 1.0, kB = 2.0, kE = 1.0e5, kNu = 0.3, kSigY = 100.0;
+const std::vector<double> kCylinderPressures = {42.0, 44.5, 49.6, 54.7, 59.8, 64.9, 70.0, 71.0, 72.0, 73.0,
+                                                74.0, 75.0, 76.0, 77.0, 78.0, 79.0, 80.0, 81.0, 82.0};
+
+// Lame's elastic radial displacement at r under pressure p (plane strain).
+double lame_u(double p, double r) {
+  const double d = kB * kB - kA * kA, A = p * kA * kA / d, B = p * kA * kA * kB * kB / d;
+  return (1 + kNu) / kE * ((1 - 2 * kNu) * A * r + B / r);
+}
+
+// The pressure of first yield at the bore: sigma_r = -p, sigma_theta and
+// sigma_z of Lame's solution in the von Mises criterion.
+double first_yield_pressure() {
+  const double d = kB * kB - kA * kA;
+  return kSigY * d / std::sqrt(3 * std::pow(kB, 4) + std::pow((1 - 2 * kNu) * kA * kA, 2));
+}
+
+// Radius c of the plastic zone under pressure p (Hill, k = sigma_y / sqrt 3):
+// p = k (2 ln(c/a) + 1 - c^2/b^2), by bisection on [a, b].
+double plastic_radius(double p) {
+  const double k = kSigY / std::sqrt(3.0);
+  double lo = kA, hi = kB;
+  for (int i = 0; i < 60; ++i) {
+    const double c = 0.5 * (lo + hi);
+    (k * (2 * std::log(c / kA) + 1 - c * c / (kB * kB)) < p ? lo : hi) = c;
+  }
+  return 0.5 * (lo + hi);
+}
+
+// The outside displacement with a plastic zone out to c: the elastic ring
+// c..b carries the yield pressure k (1 - c^2/b^2) at its bore.
+double hill_outer_u(double c) { return 2 * (1 - kNu * kNu) * (kSigY / std::sqrt(3.0)) * c * c / (kE * kB); }
+
+// Element radii of the deck's mesh: 20 rings graded by 1.15 from the bore.
+double ring_radius(int i) { return kA + (kB - kA) * (std::pow(1.15, i) - 1) / (std::pow(1.15, 20) - 1); }
+
+TEST(WholeRuns, ThickCylinderYieldsAtTheBoreAndCollapsesAtTheLimitPressure) {
+  DeckRun run(example_deck("cylinder"), {.memo = 16, .solvlst = {}});
+  ASSERT_EQ(run.run_program(), 0);
+  const auto listing = run.listing();
+  const auto steps = output_steps(listing);
+  ASSERT_EQ(steps.size(), kCylinderPressures.size());
+  const auto u = [&](std::size_t s, int node) { return steps[s].disp.at(node).at(0); };
+
+  // Elastic at 42: Lame's displacements of bore and outside.
+  EXPECT_NEAR(u(0, 1), lame_u(42.0, kA), 1e-3 * lame_u(42.0, kA));
+  EXPECT_NEAR(u(0, 21), lame_u(42.0, kB), 1e-3 * lame_u(42.0, kB));
+
+  // First yield at 43.23: no step of interval 1 (p = 42) iterates, the
+  // step of interval 2 (p = 44.5) is the first that does, and the bore's
+  // ring is the one plastic ring there.
+  const double py = first_yield_pressure();
+  ASSERT_GT(py, 42.0);
+  ASSERT_LT(py, 44.5);
+  const auto iterated = iterated_intervals(listing);
+  ASSERT_FALSE(iterated.empty());
+  EXPECT_EQ(iterated.front(), 2);
+  for (const auto& [id, e] : steps[0].elements) EXPECT_FALSE(e.plastic) << id;
+  EXPECT_TRUE(steps[1].elements.at(1).plastic);
+  EXPECT_FALSE(steps[1].elements.at(2).plastic);
+
+  // Partly plastic at 70: the rings inside Hill's radius c are plastic and
+  // those outside it elastic, and the outside moves as the elastic ring
+  // c..b under the yield pressure at c.
+  const double c = plastic_radius(70.0);
+  EXPECT_NEAR(c, 1.442, 0.002);
+  for (int e = 1; e <= 20; ++e) {
+    if (ring_radius(e) < c - 0.02) {
+      EXPECT_TRUE(steps[6].elements.at(e).plastic) << e;
+    } else if (ring_radius(e - 1) > c + 0.02) {
+      EXPECT_FALSE(steps[6].elements.at(e).plastic) << e;
+    }
+  }
+  EXPECT_NEAR(u(6, 21), hill_outer_u(c), 0.01 * hill_outer_u(c));
+
+  // Collapse at (2/sqrt 3) sigma_y ln(b/a) = 80.04: at 80 the bore has
+  // moved about as far as a fully plastic ring lets it (u(b) b/a with the
+  // plastic zone out to b); one step on, at 81, it runs away.
+  const double pc = 2 / std::sqrt(3.0) * kSigY * std::log(kB / kA);
+  ASSERT_GT(pc, 80.0);
+  ASSERT_LT(pc, 81.0);
+  const double u_limit = hill_outer_u(kB) * kB / kA;
+  EXPECT_LT(u(16, 1), 1.1 * u_limit);
+  EXPECT_GT(u(17, 1), 3.0 * u_limit);
+  for (int e = 1; e <= 20; ++e) EXPECT_TRUE(steps[16].elements.at(e).plastic) << e;
+}
+
+}  // namespace
+}  // namespace zephsol::test
