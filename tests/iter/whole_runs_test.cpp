@@ -2,7 +2,10 @@
 // program, each checked against its closed-form figure:
 //   - examples/cylinder: a thick cylinder of von Mises material under
 //     internal pressure in plane strain (elastic state, first yield at the
-//     bore, partly plastic state, collapse).
+//     bore, partly plastic state, collapse);
+//   - examples/footing: a smooth strip footing pushed into an undrained clay
+//     (phi = 0), its pressure from the reactions levelling off at Prandtl's
+//     (2 + pi) c.
 // The decks are read from examples/ as a user runs them; the results are
 // read back from the listing's displacement and stress tables.
 #include <gtest/gtest.h>
@@ -13,6 +16,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/deck.h"
@@ -37,6 +41,7 @@ struct ElementOut {
 // The results of one output step as the listing prints them.
 struct StepOut {
   std::map<int, std::vector<double>> disp;  // node -> components
+  std::map<int, std::vector<double>> reac;  // node -> components
   std::map<int, ElementOut> elements;       // element -> its output point
 };
 
@@ -54,15 +59,30 @@ std::vector<std::string> tokens(const std::string& line) {
   return out;
 }
 
-// The steps of a listing: a step starts with its displacement table (a
-// node's row seen again starts the next step); stress rows belong to the
-// step whose displacements came last.
+// Headings of the node tables (Shift-JIS): "変　　位" of the accumulated
+// displacements, "反　　力" of the reactions, "節　" of the element nodal
+// forces.
+constexpr std::string_view kDispHeading = "\x95\xcf\x81\x40\x81\x40\x88\xca";
+constexpr std::string_view kReacHeading = "\x94\xbd\x81\x40\x81\x40\x97\xcd";
+constexpr std::string_view kForceHeading = "\x90\xdf\x81\x40\x81\x40\x81\x40";
+
+// The steps of a listing: a step starts with its displacement table; the
+// reaction and stress rows that follow belong to it.
 std::vector<StepOut> output_steps(const std::vector<std::string>& listing) {
+  enum class Table { none, disp, reac } table = Table::none;
   std::vector<StepOut> steps;
   for (std::size_t i = 0; i < listing.size(); ++i) {
-    const auto t = tokens(listing[i]);
+    const std::string& line = listing[i];
+    if (line.find(kDispHeading) != std::string::npos) {
+      table = Table::disp;
+      steps.emplace_back();
+      continue;
+    }
+    if (line.find(kReacHeading) != std::string::npos) table = Table::reac;
+    if (line.find(kForceHeading) != std::string::npos) table = Table::none;
+    const auto t = tokens(line);
     double v = 0;
-    if (t.size() >= 3 && t[1] == "-" && t.size() > 4 && t[3] == "STRESS" && !steps.empty()) {
+    if (t.size() > 4 && t[1] == "-" && t[3] == "STRESS" && !steps.empty()) {
       ElementOut e;
       for (std::size_t k = 4; k < t.size(); ++k)
         if (number(t[k], v)) e.values.push_back(v);
@@ -70,13 +90,11 @@ std::vector<StepOut> output_steps(const std::vector<std::string>& listing) {
       steps.back().elements[std::stoi(t[0])] = e;
       continue;
     }
-    if (t.size() < 3 || t[0].find_first_not_of("0123456789") != std::string::npos) continue;
+    if (table == Table::none || t.size() < 3 || t[0].find_first_not_of("0123456789") != std::string::npos) continue;
     std::vector<double> comps;
     for (std::size_t k = 1; k < t.size() && number(t[k], v); ++k) comps.push_back(v);
-    if (comps.size() + 1 != t.size() || listing[i].find('E') == std::string::npos) continue;
-    const int node = std::stoi(t[0]);
-    if (steps.empty() || steps.back().disp.count(node) != 0) steps.emplace_back();
-    steps.back().disp[node] = comps;
+    if (comps.size() + 1 != t.size()) continue;
+    (table == Table::disp ? steps.back().disp : steps.back().reac)[std::stoi(t[0])] = comps;
   }
   return steps;
 }
@@ -181,6 +199,38 @@ TEST(WholeRuns, ThickCylinderYieldsAtTheBoreAndCollapsesAtTheLimitPressure) {
   EXPECT_LT(u(16, 1), 1.1 * u_limit);
   EXPECT_GT(u(17, 1), 3.0 * u_limit);
   for (int e = 1; e <= 20; ++e) EXPECT_TRUE(steps[16].elements.at(e).plastic) << e;
+}
+
+// Strip footing of half-width 1 on a clay of cohesion 100: the pressure
+// under the footing (the reactions of its nodes over the half-width) rises
+// with the settlement and levels off at the bearing capacity (2 + pi) c =
+// 514.2. The run stands about 9 % above it, and the figure is taken within
+// 12 %: the mesh is coarse (an eighth of the half-width per element under
+// the footing), and the point law carries a plastic point along its tangent
+// without bringing it back to the yield surface, so that the points by the
+// footing's edge end 5 to 25 % outside it.
+TEST(WholeRuns, StripFootingOnClayBearsPrandtlsPressure) {
+  DeckRun run(example_deck("footing"), {.memo = 16, .solvlst = {}});
+  ASSERT_EQ(run.run_program(), 0);
+  const auto steps = output_steps(run.listing());
+  ASSERT_EQ(steps.size(), 51u);
+  const auto pressure = [&](std::size_t s) {
+    double f = 0;
+    for (int node = 1; node <= 9; ++node) f -= steps[s].reac.at(node).at(1);
+    return f / 1.0;
+  };
+  const auto settlement = [&](std::size_t s) { return -steps[s].disp.at(3).at(1); };
+  EXPECT_NEAR(settlement(0), 0.002, 1e-9);
+  EXPECT_NEAR(settlement(50), 0.042, 1e-9);
+  // The pressure never falls, and over the last ten steps it rises by less
+  // than a tenth of what it rose over the ten steps after the first.
+  for (std::size_t s = 1; s < steps.size(); ++s) EXPECT_GE(pressure(s), pressure(s - 1) - 1e-6) << s;
+  EXPECT_LT(pressure(50) - pressure(40), 0.1 * (pressure(11) - pressure(1)));
+  const double qu = (2 + std::acos(-1.0)) * 100.0;
+  EXPECT_GT(pressure(50), qu);
+  EXPECT_LT(pressure(50), 1.12 * qu);
+  // Well before collapse (first step) the soil carries far less.
+  EXPECT_LT(pressure(0), 0.6 * qu);
 }
 
 }  // namespace
