@@ -104,6 +104,12 @@ TEST(LoadDispatch, JointSpringAndContactLoadsAreDropped) {
     PELEM(rec.words(), v1, v2, 1);
     EXPECT_EQ(v1, std::vector<double>(24, 0.0)) << iecod;
     EXPECT_EQ(exec_state().msgque.count, 0) << iecod;
+    // A body force without load words, as the load table keeps it for
+    // these types ([7, 0]), is dropped as well.
+    std::vector<word> bare{3, 0, kBody, 0};
+    PELEM(bare, v1, v2, 1);
+    EXPECT_EQ(v1, std::vector<double>(24, 0.0)) << iecod;
+    EXPECT_EQ(exec_state().msgque.count, 0) << iecod;
   }
 }
 

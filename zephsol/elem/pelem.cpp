@@ -104,17 +104,16 @@ void PELEM(std::span<const word> lrec, std::span<double> v1, std::span<double> v
   if (lrec.empty() || lrec[0] < 1) return;
   const ESTCOM& e = estcom();
   const LoadRow& row = load_row(e.IECOD);
+  // Joints, springs and contact elements take no element loads; their
+  // entries (a body force of the load table has no load words for them)
+  // are not read.
+  if (row.route == Route::Ignore) return;
   const word n = etycom().NDOF;
   assert(n >= 0 && n <= ESTCOM::kMaxDof);
   std::array<double, ESTCOM::kMaxDof> pe{};
   const std::span<double> pev(pe.data(), static_cast<std::size_t>(n));
-  bool ignored = false;
   walk(lrec, [&](word eldtyp, word code, std::span<const float> values) {
     if (row.route == Route::Reject) elem_fatal(-5000, e.IECOD, e.IEXN);
-    if (row.route == Route::Ignore) {
-      ignored = true;
-      return false;
-    }
     const LoadFn fn = eldtyp == kDistributed ? row.distributed : eldtyp == kBody ? row.body : nullptr;
     if (fn == nullptr) pload::bad_code(eldtyp);
     if (row.route == Route::Beam) {
@@ -130,7 +129,6 @@ void PELEM(std::span<const word> lrec, std::span<double> v1, std::span<double> v
     }
     return true;
   });
-  if (ignored) return;
   if (sign == 1) {
     eu::scatter_add(pev, 1.0, v1);
     eu::scatter_add(pev, 1.0, v2);
