@@ -370,7 +370,7 @@ i32 hdslfo(const Work& w, FactorArgs& a, const Front& f, i64& nelim, i64& addr) 
   addr = a.wafil2_next;
   std::vector<double> head(static_cast<std::size_t>(ndel), 0.0);
   const iword* fperm = w.ints(a.fperm, a.n).data() + (f.np - 1 + nelim);
-  std::memcpy(head.data(), fperm, static_cast<std::size_t>(ndel) * 4);
+  if (ndel > 0) std::memcpy(head.data(), fperm, static_cast<std::size_t>(ndel) * 4);
   if (!file_write(a.lunit4, addr, ndel, head.data())) return -3;
   const i32 cc = file_copy(a.lunit6, 1 + colstart(nf, nelim + 1), a.lunit4, addr + ndel, t, buf, len,
                            a.st.front_words, a.st.file2_words);
