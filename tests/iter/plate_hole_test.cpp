@@ -16,12 +16,8 @@
 #include <vector>
 
 #include "common/deck.h"
-#include "zephsol/dbio/dbops.h"
-#include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/recio.h"
-#include "zephsol/elem/eiv.h"
+#include "support/gridmesh.h"
 #include "zephsol/exec/records.h"
-#include "zephsol/exec/util.h"
 
 namespace zephsol::test {
 namespace {
@@ -29,11 +25,6 @@ namespace {
 constexpr double kA = 1.0, kB = 20.0, kS = 1.0;
 constexpr int kRadial = 24, kHalfTurn = 12;  // divisions: radial, and per 45 degrees
 constexpr int kAngular = 2 * kHalfTurn;
-
-using P2 = std::array<double, 2>;
-
-int node_id(int i, int k) { return 1 + i + (kRadial + 1) * k; }
-int element_id(int i, int k) { return 1 + i + kRadial * k; }
 
 // Node (i, k): on the ray of angle t_k between the hole and the square's
 // edge, graded geometrically towards the hole.
@@ -46,26 +37,13 @@ P2 node_xy(int i, int k) {
   return {inner[0] + s * (outer[0] - inner[0]), inner[1] + s * (outer[1] - inner[1])};
 }
 
-std::string num(double v) {
-  char b[16];
-  std::snprintf(b, sizeof b, "%.5f", v);
-  return b;
-}
+const GridMesh kMesh{kRadial, kAngular, node_xy};
+
+int node_id(int i, int k) { return kMesh.node_id(i, k); }
+int element_id(int i, int k) { return kMesh.element_id(i, k); }
 
 std::string plate_deck() {
-  std::string b = "ELEMENT\n" + card({"1", "QPLAN4"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
-                  card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.3"}) + "\nNODE\n";
-  for (int k = 0; k <= kAngular; ++k)
-    for (int i = 0; i <= kRadial; ++i) {
-      const P2 p = node_xy(i, k);
-      b += card({std::to_string(node_id(i, k)), "", num(p[0]), num(p[1]), "0.0"}) + "\n";
-    }
-  b += "CONNECTI\n";
-  for (int k = 0; k < kAngular; ++k)
-    for (int i = 0; i < kRadial; ++i)
-      b += card({std::to_string(element_id(i, k)), "1", "", "1", std::to_string(node_id(i, k)),
-                 std::to_string(node_id(i + 1, k)), std::to_string(node_id(i + 1, k + 1)), std::to_string(node_id(i, k + 1))}) +
-           "\n";
+  std::string b = kMesh.cards();
   // Rollers: y = 0 (k = 0) held in y, x = 0 (k = kAngular) held in x.
   b += "CONST\n" + card({"", std::to_string(node_id(0, 0)), std::to_string(node_id(kRadial, 0)), "", "", "2"}) + "\n" +
        card({"", std::to_string(node_id(0, kAngular)), std::to_string(node_id(kRadial, kAngular)), "", "", "1"}) + "\n";
@@ -76,7 +54,7 @@ std::string plate_deck() {
     double length = 0.0;
     if (k > 0) length += node_xy(kRadial, k)[1] - node_xy(kRadial, k - 1)[1];
     if (k < kHalfTurn) length += node_xy(kRadial, k + 1)[1] - node_xy(kRadial, k)[1];
-    b += card({"", std::to_string(node_id(kRadial, k)), "", "", "", "1", "1", num(kS * length / 2.0)}) + "\n";
+    b += card({"", std::to_string(node_id(kRadial, k)), "", "", "", "1", "1", field8(kS * length / 2.0)}) + "\n";
   }
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
   return bulk_deck(b);
@@ -95,22 +73,13 @@ struct Centre {
   std::array<double, 6> stress;
 };
 
-// Every element's centre point (the last point of its state record), in
-// element order.
+// Every element's centre point, in element order.
 std::vector<Centre> centres() {
+  const auto stresses = centre_stresses(kAngular * kRadial);
   std::vector<Centre> out;
-  std::vector<word> area(20000);
-  DBOPEN(EIV0, 2, kRead);
   for (int k = 0; k < kAngular; ++k)
-    for (int i = 0; i < kRadial; ++i) {
-      EIVRDA(EIV0, area);
-      EIVGTA(eivwka().head[3]);
-      P2 c{0, 0};
-      for (const P2& q : {node_xy(i, k), node_xy(i + 1, k), node_xy(i + 1, k + 1), node_xy(i, k + 1)})
-        c = {c[0] + q[0] / 4, c[1] + q[1] / 4};
-      out.push_back({c, eivwka().vec[0]});
-    }
-  DBCLOS(EIV0, kCloseRewind);
+    for (int i = 0; i < kRadial; ++i)
+      out.push_back({kMesh.centre(i, k), stresses[static_cast<std::size_t>(element_id(i, k) - 1)]});
   return out;
 }
 
