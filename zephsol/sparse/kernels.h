@@ -109,6 +109,17 @@ class TrailColumns {
  protected:
   ~TrailColumns() = default;
 };
+// The trailing columns of a triangle packed in memory.
+class PackedColumns final : public TrailColumns {
+ public:
+  PackedColumns(double* f22, i32 ntrail) : f22_(f22), ntrail_(ntrail) {}
+  i32 prepare(i32, i32) override { return 0; }
+  double* column(i32 m) override { return f22_ + ((m - 1) * static_cast<i64>(ntrail_) - (m - 1) * static_cast<i64>(m - 2) / 2); }
+
+ private:
+  double* f22_;
+  i32 ntrail_;
+};
 // The same updates on columns reached through `cols` (the row-oriented
 // update prepares groups of three, the column-oriented one each column);
 // a code from prepare is returned at once.

@@ -1,8 +1,9 @@
 // The numerical factorisation P A P^T = L D U of a matrix declared
 // unsymmetric (symmetric structure, unsymmetric values): the multifrontal
-// driver (hdslu2), the assembly of a front (hdslus), its elimination panel
-// by panel (hdslue) and the dense kernels (xdslpv, xdslpu and their step
-// routines, xdslbu).
+// driver (hdslu2), the assembly of a front in work (hdslus) or on the front
+// file (hdslut), its elimination panel by panel in work (hdslue) or on the
+// front file (hdsluo), and the dense kernels (xdslpv, xdslpu and their step
+// routines, xdslbu, xdsldh).
 //
 // Every front is held as two packed lower triangles of its order nf, by
 // columns: the L triangle holds a(i, j), i >= j, the U triangle a(j, i),
@@ -26,6 +27,7 @@
 #pragma once
 
 #include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/kernels.h"
 #include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
@@ -43,10 +45,53 @@ bool hdslui(const Work& w, FactorArgs& a, i64 depth);
 // triangle follows T(nf) words later once opened).
 i32 hdslus(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64& lowest);
 
-// Elimination of a front in work; nelim returns the pivots taken. Codes:
-// -1 zero pivot, -11 negative pivot under monitoring, -2 factor file,
-// -12 a panel not written to the second factor file.
+// Assembly of a front on the front file (lunit6), its L triangle from word
+// 1 and its U triangle T(nf) words further on, built in blocks of columns
+// in the two halves of the stack area; every child is on the stack file.
+// Codes as hdslft's.
+i32 hdslut(const Work& w, FactorArgs& a, const Front& f, i64& depth);
+
+// Where the elimination of an LU front finds it: load copies front
+// columns k..k+wd-1 of both triangles with all their rows into the L and
+// U panels (zeros above the diagonal), update applies the p pivots to the
+// columns l+1..nf behind the panel, put_back returns the columns without
+// a pivot, swap exchanges two live variables of a root front (columns
+// from k on); a code other than 0 ends the elimination.
+class LuFrontStore {
+ public:
+  virtual i32 load(i64 k, i64 wd, i64 rows, double* lp, double* up) = 0;
+  virtual i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* lp, const double* up, double* wk) = 0;
+  virtual i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* lp, const double* up) = 0;
+  virtual i32 swap(i64 k, i64 i, i64 j) = 0;
+
+ protected:
+  ~LuFrontStore() = default;
+};
+
+// The elimination of an LU front panel by panel wherever it is held
+// (record: nf integers; lp, up: nf pb doubles each; wk: the work area of
+// max(cb, 2) nf doubles); nelim returns the pivots taken. Codes: -1 zero
+// pivot, -11 negative pivot under monitoring, -2 factor file, -12 a panel
+// not written to the second factor file, or the store's code.
+i32 lu_eliminate(const Work& w, FactorArgs& a, const Front& f, LuFrontStore& store, iword* record, double* lp,
+                 double* up, double* wk, i64& nelim);
+
+// Elimination of a front in work; codes as lu_eliminate's.
 i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim);
+
+// Elimination of the front on the front file, the factor panels going to
+// the two factor files, and its update matrix (the delayed columns'
+// equations, then both triangles) copied to the stack file at its next
+// word (returned in addr). Codes as lu_eliminate's, and -3 stack file,
+// -4 front file, -20 the panels and work area do not fit the stack area.
+i32 hdsluo(const Work& w, FactorArgs& a, const Front& f, i64& nelim, i64& addr);
+
+// Stores the factor of the p pivots of a panel of `rows` rows: the pivots
+// into diag, the L part and the U part into the factor area at word `at`
+// of it (xdslpk), or to the two factor files at their next word (xdslff,
+// always when the factor is not in work). 0, -2 (lunit3) or -3 (lunit5).
+i32 xdslpk(const Work& w, FactorArgs& a, i64 p, i64 rows, const double* lp, const double* up, double* diag, i64 at);
+i32 xdslff(const Work& w, FactorArgs& a, i64 p, i64 rows, const double* lp, const double* up, double* diag);
 
 // Writes the factor of supernodes 1..upto-1 held in the factor area to the
 // factor files from their next word (L parts to lunit3, U parts to lunit5)
@@ -103,5 +148,20 @@ void xdslr2(i32 jb, i32 je, i32 m, i32 n, double* lp, double* up);
 // columns; w1 holds nelim cb, w2 r cb doubles.
 void xdslbu(i32 nelim, i32 n, i32 m, i32 cb, const double* lp, const double* up, i32 r, double* lt, double* ut,
             double* w1, double* w2, double& ops1);
+// One triangle of that update on columns reached through `cols`: self
+// is the panel of that triangle, other the panel whose rows, times D (the
+// diagonal of lp), form W1; each block of columns is prepared before its
+// columns are reduced. A code from prepare is returned at once.
+i32 xdslbu_on(i32 nelim, i32 n, i32 m, i32 cb, const double* lp, const double* self, const double* other, i32 r,
+              TrailColumns& cols, double* w1, double* w2);
+// Operations counted for one update of both triangles.
+double lu_update_flops(i32 nelim, i32 r);
+// The same update of both triangles on the front file: the trailing L part
+// from word addr, the U part tnf words further on, each through a window
+// of the buffer (bfrlen words) that moves forward. 0, -2 write failure,
+// -3 read failure; a block of cb columns longer than the buffer stops the
+// run. transfers counts the words moved.
+i32 xdsldh(i32 nelim, i32 n, i32 m, i32 cb, const double* lp, const double* up, i32 r, i64 bfrlen, double* buffer,
+           i64 tnf, i64 addr, i32 lunit6, i64& transfers, double* w1, double* w2, double& ops1);
 
 }  // namespace zephsol::sparse

@@ -1,10 +1,10 @@
-// Elimination of an LU front in work (hdslue): its fully summed columns
-// cut into panels, each copied from both triangles into an L panel and a U
-// panel, reduced by a kernel, the rest of the front updated by the panel's
-// pivots, the columns without a pivot put back and retried at the head of
-// the next panel, and the panel's factor stored (xdslpk). Later
-// interchanges are applied to the rows of the front's earlier panels at the
-// end, in both parts.
+// Elimination of an LU front wherever it is held (lu_eliminate; in work:
+// hdslue): its fully summed columns cut into panels, each copied from both
+// triangles into an L panel and a U panel, reduced by a kernel, the rest of
+// the front updated by the panel's pivots, the columns without a pivot put
+// back and retried at the head of the next panel, and the panel's factor
+// stored (xdslpk, xdslff). Later interchanges are applied to the rows of
+// the front's earlier panels at the end, in both parts.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -30,57 +30,6 @@ template <class Sink>
 void part_runs(const double* pan, i64 p, i64 rows, Sink&& sink) {
   for (i64 j = 1; j < p; ++j) sink(pan + (j - 1) * rows + j, p - j);
   for (i64 j = 1; j <= p; ++j) sink(pan + (j - 1) * rows + p, rows - p);
-}
-
-// Stores the factor record of the p pivots of a panel: the pivots into
-// the diagonal, the L part then the U part into the factor area at `at`,
-// or the L part to lunit3 and the U part to lunit5 at the files' next word
-// through the i/o buffer. 0, -2 (lunit3) or -3 (lunit5).
-i32 xdslpk(const Work& w, FactorArgs& a, i64 p, i64 rows, const double* lp, const double* up, double* diag,
-           i64 at) {
-  for (i64 j = 1; j <= p; ++j) diag[j - 1] = lp[(j - 1) * rows + j - 1];
-  const i64 words = tri(p - 1) + p * (rows - p);
-  if (a.incore) {
-    double* dst = w.dbl(a.fa + at, 2 * words).data();
-    auto copy = [&](const double* src, i64 len) {
-      std::memcpy(dst, src, static_cast<std::size_t>(len) * 8);
-      dst += len;
-    };
-    part_runs(lp, p, rows, copy);
-    part_runs(up, p, rows, copy);
-    return 0;
-  }
-  double* buf = w.dbl(a.iobuf, a.dlen).data();
-  auto to_file = [&](i32 unit, const double* pan) {
-    i64 fill = 0, addr = a.wafil1_next;
-    bool ok = true;
-    auto flush = [&] {
-      if (fill == 0 || !ok) return;
-      i32 e = 0;
-      xdslw6(unit, buf, (addr - 1) / kRecordEntries + 1, static_cast<i32>((addr - 1) % kRecordEntries + 1), fill,
-             e);
-      ok = e == 0;
-      addr += fill;
-      fill = 0;
-    };
-    part_runs(pan, p, rows, [&](const double* src, i64 len) {
-      while (len > 0) {
-        const i64 take = std::min(len, a.dlen - fill);
-        std::memcpy(buf + fill, src, static_cast<std::size_t>(take) * 8);
-        fill += take;
-        src += take;
-        len -= take;
-        if (fill == a.dlen) flush();
-      }
-    });
-    flush();
-    return ok;
-  };
-  if (!to_file(a.lunit3, lp)) return -2;
-  if (!to_file(a.lunit5, up)) return -3;
-  a.wafil1_next += words;
-  a.st.file1_words += words;
-  return 0;
 }
 
 // Reads (write = false) or writes back the rows below the pivot block of
@@ -165,17 +114,91 @@ bool swap_rows(const Work& w, const FactorArgs& a, const std::vector<StoredPanel
   return true;
 }
 
+// A front in work: its two triangles.
+class CoreLuFront final : public LuFrontStore {
+ public:
+  CoreLuFront(FactorArgs& a, const Front& f, double* lt) : a_(a), f_(f), lt_(lt), ut_(lt + tri(f.nf)) {}
+  i32 load(i64 k, i64 wd, i64 rows, double* lp, double* up) override {
+    xdslup(1, wd, rows, col(lt_, k), f_.nf, k, lp);
+    xdslup(1, wd, rows, col(ut_, k), f_.nf, k, up);
+    return 0;
+  }
+  i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* lp, const double* up, double* wk) override {
+    xdslbu(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(f_.upd), lp, up,
+           static_cast<i32>(rest), col(lt_, l + 1), col(ut_, l + 1), wk, wk + f_.upd * p, a_.st.ops1);
+    return 0;
+  }
+  i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* lp, const double* up) override {
+    xdslrp(1, p, wd, rows, col(lt_, k), f_.nf, k, lp);
+    xdslrp(1, p, wd, rows, col(ut_, k), f_.nf, k, up);
+    return 0;
+  }
+  i32 swap(i64 k, i64 i, i64 j) override {
+    swap_front(lt_, ut_, f_.nf, k, i, j);
+    return 0;
+  }
+
+ private:
+  double* col(double* t, i64 k) const { return t + (packed(f_.nf, k, k) - 1); }
+  FactorArgs& a_;
+  const Front& f_;
+  double *lt_, *ut_;
+};
+
 }  // namespace
 
-i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
-  const i64 nf = f.nf, npiv = f.npiv, offset = f.np - 1, T = tri(nf), pb = f.blk, cb = f.upd;
-  const i64 fs = a.sa + f.start - 1;
-  iword* record = w.ints(fs, nf).data();
-  double* lt = w.dbl(fs + xisl2d(nf), 2 * T + 2 * nf * pb + std::max<i64>(cb, 2) * nf).data();
-  double* ut = lt + T;
-  double* lp = ut + T;
-  double* up = lp + nf * pb;
-  double* wk = up + nf * pb;
+i32 xdslff(const Work& w, FactorArgs& a, i64 p, i64 rows, const double* lp, const double* up, double* diag) {
+  for (i64 j = 1; j <= p; ++j) diag[j - 1] = lp[(j - 1) * rows + j - 1];
+  const i64 words = tri(p - 1) + p * (rows - p);
+  double* buf = w.dbl(a.iobuf, a.dlen).data();
+  // One part through the buffer in runs of whole column pieces, from the
+  // files' next word.
+  auto to_file = [&](i32 unit, const double* pan) {
+    i64 fill = 0, addr = a.wafil1_next;
+    bool ok = true;
+    auto flush = [&] {
+      if (fill == 0 || !ok) return;
+      ok = file_write(unit, addr, fill, buf);
+      addr += fill;
+      fill = 0;
+    };
+    part_runs(pan, p, rows, [&](const double* src, i64 len) {
+      while (len > 0) {
+        const i64 take = std::min(len, a.dlen - fill);
+        std::memcpy(buf + fill, src, static_cast<std::size_t>(take) * 8);
+        fill += take;
+        src += take;
+        len -= take;
+        if (fill == a.dlen) flush();
+      }
+    });
+    flush();
+    return ok;
+  };
+  if (!to_file(a.lunit3, lp)) return -2;
+  if (!to_file(a.lunit5, up)) return -3;
+  a.wafil1_next += words;
+  a.st.file1_words += words;
+  return 0;
+}
+
+i32 xdslpk(const Work& w, FactorArgs& a, i64 p, i64 rows, const double* lp, const double* up, double* diag,
+           i64 at) {
+  if (!a.incore) return xdslff(w, a, p, rows, lp, up, diag);
+  for (i64 j = 1; j <= p; ++j) diag[j - 1] = lp[(j - 1) * rows + j - 1];
+  double* dst = w.dbl(a.fa + at, 2 * (tri(p - 1) + p * (rows - p))).data();
+  auto copy = [&](const double* src, i64 len) {
+    std::memcpy(dst, src, static_cast<std::size_t>(len) * 8);
+    dst += len;
+  };
+  part_runs(lp, p, rows, copy);
+  part_runs(up, p, rows, copy);
+  return 0;
+}
+
+i32 lu_eliminate(const Work& w, FactorArgs& a, const Front& f, LuFrontStore& store, iword* record, double* lp,
+                 double* up, double* wk, i64& nelim) {
+  const i64 nf = f.nf, npiv = f.npiv, offset = f.np - 1, pb = f.blk;
   const auto [fperm, pivblk, diag, panpart, pert, negrec, root] = FrontArrays(w, a, f);
   FirstPivots first(pert, negrec);
   first.start_front();
@@ -188,10 +211,7 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
     const i64 l = std::min(k + pb - 1, npiv), wd = l - k + 1, rows = nf - k + 1, rest = nf - l;
     ++a.npanel;
     panpart(a.npanel) = static_cast<i32>(offset + k);
-    double* lk = lt + (packed(nf, k, k) - 1);
-    double* uk = ut + (packed(nf, k, k) - 1);
-    xdslup(1, wd, rows, lk, nf, k, lp);
-    xdslup(1, wd, rows, uk, nf, k, up);
+    if (const i32 rc = store.load(k, wd, rows, lp, up); rc != 0) return rc;
     for (i64 j = 1; j <= wd; ++j) up[(j - 1) * rows + j - 1] = 0.0;
     i32 ier = 0, taken = 0;
     if (a.pvttol == 0.0) {
@@ -215,7 +235,7 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
       const i64 moved = std::min(wd, npiv - failed - l);
       for (i64 t = 0; t < moved; ++t) {
         const i64 i = k + t, j = npiv - failed - t;
-        swap_front(lt, ut, nf, k, i, j);
+        if (const i32 rc = store.swap(k, i, j); rc != 0) return rc;
         std::swap(fperm[i - 1], fperm[j - 1]);
         if (!swap_rows(w, a, stored, i, j)) return -2;
       }
@@ -226,15 +246,10 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
     if (p == 0) break;
     failed = 0;
     a.st.largest = std::max(a.st.largest, p * rows - tri(p));
-    if (rest > 0) {
-      const i64 tail = packed(nf, l + 1, l + 1) - 1;
-      xdslbu(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(cb), lp, up,
-             static_cast<i32>(rest), lt + tail, ut + tail, wk, wk + cb * p, a.st.ops1);
-    }
-    if (p < wd) {
-      xdslrp(1, p, wd, rows, lk, nf, k, lp);
-      xdslrp(1, p, wd, rows, uk, nf, k, up);
-    }
+    if (rest > 0)
+      if (const i32 rc = store.update(p, wd, rows, l, rest, lp, up, wk); rc != 0) return rc;
+    if (p < wd)
+      if (const i32 rc = store.put_back(p, k, wd, rows, lp, up); rc != 0) return rc;
     StoredPanel sp{k, p, rows, a.incore ? static_cast<i64>(a.fwords) : a.wafil1_next};
     // A failed write of the second factor file is told as such (-12).
     if (const i32 rc = xdslpk(w, a, p, rows, lp, up, diag + (k - 1), sp.at); rc != 0) return rc == -3 ? -12 : -2;
@@ -244,9 +259,20 @@ i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
     k += p;
   }
   nelim = k + p - 1;
-  // 13. Rows of the earlier panels reordered by the later interchanges.
+  // Rows of the earlier panels reordered by the later interchanges.
   if (a.pvttol > 0.0 && !repair(w, a, stored, record, repaired + 1, nelim)) return -2;
   return 0;
+}
+
+i32 hdslue(const Work& w, FactorArgs& a, const Front& f, i64& nelim) {
+  const i64 nf = f.nf, T = tri(nf), pb = f.blk;
+  const i64 fs = a.sa + f.start - 1;
+  iword* record = w.ints(fs, nf).data();
+  double* lt = w.dbl(fs + xisl2d(nf), 2 * T + 2 * nf * pb + std::max<i64>(f.upd, 2) * nf).data();
+  double* lp = lt + 2 * T;
+  double* up = lp + nf * pb;
+  CoreLuFront store(a, f, lt);
+  return lu_eliminate(w, a, f, store, record, lp, up, up + nf * pb, nelim);
 }
 
 }  // namespace zephsol::sparse

@@ -4,7 +4,8 @@
 // some), assembled, eliminated, and what remains (the update matrix with the
 // delayed columns, two triangles) is pushed over its popped children. When
 // the factor kept in work would outgrow its area it moves to the two factor
-// files for good.
+// files for good; when a front does not fit beside an empty stack it is
+// built and eliminated on the front file.
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -154,43 +155,60 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
       top = start = 1;
       end = need;
     }
-    // 8. LU fronts are not built on the front file: one that does not fit
-    // even then is a storage failure (and one that would need the front
-    // file without it or a factor file cannot be built at all).
-    if (end > a.slen) {
-      if (a.lunit3 < 1 || a.lunit5 < 1 || a.lunit6 < 1) return -7;
-      return -1;
-    }
-    // 9. Assembly and elimination in work.
+    // 8. A front that does not fit even then is built and eliminated on
+    // the front file, its factor panels going to the factor files.
+    const bool ooc = end > a.slen;
+    if (ooc && a.lunit4 < 1) return -8;
+    if (ooc && (a.lunit3 < 1 || a.lunit5 < 1 || a.lunit6 < 1)) return -7;
+    // 9-10. Assembly and elimination, in work or on the front file.
     f.start = start;
-    peak = std::max(peak, end);
-    i64 lowest = 0;
-    i32 rc = hdslus(w, a, f, depth, lowest);
-    if (rc != 0) return rc == -2 ? -9 : -6;
+    i64 lowest = 0, ooc_addr = 0;
+    i32 rc = 0;
+    if (ooc) {
+      peak = std::max(peak, a.slen);
+      rc = hdslut(w, a, f, depth);
+      if (rc != 0) return rc == -2 ? -9 : rc == -3 ? -13 : rc == -1 ? -6 : -1;
+    } else {
+      peak = std::max(peak, end);
+      rc = hdslus(w, a, f, depth, lowest);
+      if (rc != 0) return rc == -2 ? -9 : -6;
+    }
     part(s) = static_cast<i32>(a.npanel + 1);
     i64 nelim = 0;
     first.start_front();
-    rc = hdslue(w, a, f, nelim);
+    rc = ooc ? hdsluo(w, a, f, nelim, ooc_addr) : hdslue(w, a, f, nelim);
     // 11. A first perturbed or negative pivot named by its equation.
     first.name(w, a, fperm, np);
-    if (rc == -1) return -2;
-    if (rc == -2) return -5;
-    if (rc != 0) return rc;
+    switch (rc) {
+      case 0: break;
+      case -1: return -2;
+      case -2: return -5;
+      case -3: return -6;
+      case -4: return -13;
+      case -11:
+      case -12: return rc;
+      default: return -1;
+    }
     const i64 ndel = f.npiv - nelim;
-    // 12. The index list of the update: delayed columns, then the rows.
-    const i64 fend = f.start + h(f.nf) + 2 * T - 1;  // end of the front's U triangle
+    // 12. The index list of the update: delayed columns, then the rows
+    // (behind the front's U triangle in work; nothing of a front on file).
+    const i64 fend = ooc ? 0 : f.start + h(f.nf) + 2 * T - 1;
     if (!extend_index_list(w, a, f, nelim, fend, glnext)) return -1;
-    // 13. Push the update matrix over the popped children.
+    // 13. Push the update matrix over the popped children (a front on the
+    // front file has written it to the stack file).
     if (++depth > a.maxdepth) return -4;
     stk.sn(depth) = static_cast<i32>(s);
     stk.nrow(depth) = static_cast<i32>(f.nrow);
     stk.old(depth) = static_cast<i32>(old);
     stk.ndel(depth) = static_cast<i32>(ndel);
     stk.addr(depth) = 0;
-    a.stkaddr[static_cast<std::size_t>(depth)] = 0;
+    a.stkaddr[static_cast<std::size_t>(depth)] = ooc ? ooc_addr : 0;
     const i64 at = f.nch > 0 && lowest > 0 ? lowest : f.start;
     const i64 tu = tri(f.nf - nelim);
-    if (tu > 0) {
+    if (ooc) {
+      stk.pos(depth) = 0;
+      top = 1;
+    } else if (tu > 0) {
       const i64 lsrc = a.sa + f.start - 1 + h(f.nf) + T - tu, usrc = lsrc + T;
       const i64 ldst = a.sa + at - 1 + ndel, udst = ldst + tu;
       auto move = [&](i64 from, i64 to) {

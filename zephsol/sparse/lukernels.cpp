@@ -183,30 +183,33 @@ void xdslpu(double u, double* pert, bool root, i32 m, i32 n, i32 koff, iword* ro
   }
 }
 
+i32 xdslbu_on(i32 nelim, i32 n, i32 m, i32 cb, const double* lp, const double* self, const double* other, i32 r,
+              TrailColumns& cols, double* w1, double* w2) {
+  if (cb < 1) cb = 1;
+  for (i32 j0 = 1; j0 <= r; j0 += cb) {
+    const i32 w = std::min(cb, r - j0 + 1), h = r - j0 + 1;
+    for (i32 t = 0; t < w; ++t)
+      for (i32 i = 1; i <= nelim; ++i)
+        w1[t * static_cast<i64>(nelim) + i - 1] =
+            lp[static_cast<i64>(i - 1) * m + i - 1] * other[static_cast<i64>(i - 1) * m + n + j0 + t - 1];
+    dgemm('N', 'N', h, w, nelim, 1.0, self + (n + j0 - 1), m, w1, nelim, 0.0, w2, r);
+    if (const i32 rc = cols.prepare(j0, j0 + w - 1); rc != 0) return rc;
+    for (i32 t = 0; t < w; ++t) daxpy(h - t, -1.0, w2 + t + static_cast<i64>(t) * r, 1, cols.column(j0 + t), 1);
+  }
+  return 0;
+}
+
+double lu_update_flops(i32 nelim, i32 r) {
+  const double dn = nelim, dr = r;
+  return 2.0 * (dn * dr + dn * dr * (dr + 1));
+}
+
 void xdslbu(i32 nelim, i32 n, i32 m, i32 cb, const double* lp, const double* up, i32 r, double* lt, double* ut,
             double* w1, double* w2, double& ops1) {
-  const double dn = nelim, dr = r;
-  ops1 += 2.0 * (dn * dr + dn * dr * (dr + 1));
-  if (cb < 1) cb = 1;
-  // One triangle: W1 = D times the other panel's rows of the block, W2 =
-  // this panel's rows below times W1, subtracted column by column.
-  auto part = [&](const double* self, const double* other, double* tri) {
-    i64 pos = 0;  // packed position of the current column's diagonal
-    for (i32 j0 = 1; j0 <= r; j0 += cb) {
-      const i32 w = std::min(cb, r - j0 + 1), h = r - j0 + 1;
-      for (i32 t = 0; t < w; ++t)
-        for (i32 i = 1; i <= nelim; ++i)
-          w1[t * static_cast<i64>(nelim) + i - 1] =
-              lp[static_cast<i64>(i - 1) * m + i - 1] * other[static_cast<i64>(i - 1) * m + n + j0 + t - 1];
-      dgemm('N', 'N', h, w, nelim, 1.0, self + (n + j0 - 1), m, w1, nelim, 0.0, w2, r);
-      for (i32 t = 0; t < w; ++t) {
-        daxpy(h - t, -1.0, w2 + t + static_cast<i64>(t) * r, 1, tri + pos, 1);
-        pos += h - t;
-      }
-    }
-  };
-  part(lp, up, lt);
-  part(up, lp, ut);
+  ops1 += lu_update_flops(nelim, r);
+  PackedColumns lc(lt, r), uc(ut, r);
+  xdslbu_on(nelim, n, m, cb, lp, lp, up, r, lc, w1, w2);
+  xdslbu_on(nelim, n, m, cb, lp, up, lp, r, uc, w1, w2);
 }
 
 }  // namespace zephsol::sparse

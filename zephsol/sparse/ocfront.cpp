@@ -15,59 +15,6 @@
 namespace zephsol::sparse {
 namespace {
 
-// The storage code of a transfer buffer too short for what must be in it.
-constexpr i32 kNoRoom = -20;
-
-// Start (0-based word) of column m of a packed triangle of order n.
-constexpr i64 colstart(i64 n, i64 m) { return (m - 1) * n - (m - 1) * (m - 2) / 2; }
-
-// The trailing triangle of order ntrail on a file from word `base`, held
-// in a buffer window that moves forward: columns already passed are
-// written back, the words still valid moved to the buffer's head, and the
-// rest of the buffer filled from the file in one read.
-class FileWindow final : public TrailColumns {
- public:
-  FileWindow(i32 unit, i64 base, i64 ntrail, double* buf, i64 len, i64& words)
-      : unit_(unit), base_(base), n_(ntrail), buf_(buf), len_(len), words_(words) {}
-
-  i32 prepare(i32 first, i32 last) override {
-    const i64 s = colstart(n_, first), e = colstart(n_, last) + (n_ - last + 1);
-    if (s >= lo_ && e <= lo_ + fill_) return 0;
-    if (e - s > len_) return kNoRoom;
-    const i64 done = std::min(s, lo_ + fill_) - lo_;  // words of finished columns
-    if (!file_write(unit_, base_ + lo_, done, buf_)) return -2;
-    words_ += done;
-    const i64 tail = fill_ - done;
-    if (tail > 0) std::memmove(buf_, buf_ + done, static_cast<std::size_t>(tail) * 8);
-    lo_ += done;
-    fill_ = tail;
-    if (lo_ < s) {  // nothing valid before s: start the window there
-      lo_ = s;
-      fill_ = 0;
-    }
-    const i64 more = std::min(tri(n_) - (lo_ + fill_), len_ - fill_);
-    if (!file_read(unit_, base_ + lo_ + fill_, more, buf_ + fill_)) return -3;
-    words_ += more;
-    fill_ += more;
-    return 0;
-  }
-  double* column(i32 m) override { return buf_ + (colstart(n_, m) - lo_); }
-  // The window's words back to the file.
-  i32 flush() {
-    if (!file_write(unit_, base_ + lo_, fill_, buf_)) return -2;
-    words_ += fill_;
-    return 0;
-  }
-
- private:
-  i32 unit_;
-  i64 base_, n_;
-  double* buf_;
-  i64 len_;
-  i64& words_;
-  i64 lo_ = 0, fill_ = 0;
-};
-
 // Panel column j (rows j..rows) copied from or to a packed column.
 void column_in(i64 orient, i64 wd, i64 rows, i64 j, const double* col, double* panel) {
   if (orient != 0) {
@@ -84,20 +31,79 @@ void column_out(i64 orient, i64 wd, i64 rows, i64 j, const double* panel, double
   }
 }
 
+}  // namespace
+
+i32 FileWindow::prepare(i32 first, i32 last) {
+  const i64 s = colstart(n_, first), e = colstart(n_, last) + (n_ - last + 1);
+  if (s >= lo_ && e <= lo_ + fill_) return 0;
+  if (e - s > len_) return kNoRoom;
+  const i64 done = std::min(s, lo_ + fill_) - lo_;  // words of finished columns
+  if (!file_write(unit_, base_ + lo_, done, buf_)) return -2;
+  words_ += done;
+  const i64 tail = fill_ - done;
+  if (tail > 0) std::memmove(buf_, buf_ + done, static_cast<std::size_t>(tail) * 8);
+  lo_ += done;
+  fill_ = tail;
+  if (lo_ < s) {  // nothing valid before s: start the window there
+    lo_ = s;
+    fill_ = 0;
+  }
+  const i64 more = std::min(tri(n_) - (lo_ + fill_), len_ - fill_);
+  if (!file_read(unit_, base_ + lo_ + fill_, more, buf_ + fill_)) return -3;
+  words_ += more;
+  fill_ += more;
+  return 0;
+}
+
+double* FileWindow::column(i32 m) { return buf_ + (colstart(n_, m) - lo_); }
+
+i32 FileWindow::flush() {
+  if (!file_write(unit_, base_ + lo_, fill_, buf_)) return -2;
+  words_ += fill_;
+  return 0;
+}
+
+i32 front_columns_in(FactorArgs& a, i64 nf, i64 base, i64 orient, i64 k, i64 wd, i64 rows, double* panel,
+                     double* buf, i64 len) {
+  std::fill(panel, panel + wd * rows, 0.0);
+  ColumnReader rd(a.lunit6, base + colstart(nf, k), rows, wd, buf, len, a.st.front_words);
+  for (i64 j = 1; j <= wd; ++j) {
+    const double* col = rd.column(j);
+    if (col == nullptr) return rd.failed() ? -4 : kNoRoom;
+    column_in(orient, wd, rows, j, col, panel);
+  }
+  return 0;
+}
+
+i32 front_columns_out(FactorArgs& a, i64 nf, i64 base, i64 orient, i64 p, i64 k, i64 wd, i64 rows,
+                      const double* panel, double* buf, i64 len) {
+  // Columns k+p..k+wd-1 back in runs of whole columns.
+  i64 j = p + 1;
+  while (j <= wd) {
+    const i64 clen = rows - j + 1;
+    const i64 c = columns_that_fit(clen, len, wd - j + 1);
+    if (c < 1) return kNoRoom;
+    i64 at = 0;
+    for (i64 q = 0; q < c; ++q) {
+      column_out(orient, wd, rows, j + q, panel, buf + at);
+      at += clen - q;
+    }
+    if (!file_write(a.lunit6, base + colstart(nf, k + j - 1), at, buf)) return -4;
+    a.st.front_words += at;
+    j += c;
+  }
+  return 0;
+}
+
+namespace {
+
 // A front packed on the front file from word 1.
 class FileFront final : public FrontStore {
  public:
   FileFront(FactorArgs& a, const Front& f, double* buf, i64 len) : a_(a), f_(f), buf_(buf), len_(len) {}
 
   i32 load(i64 k, i64 wd, i64 rows, double* panel) override {
-    std::fill(panel, panel + wd * rows, 0.0);
-    ColumnReader rd(a_.lunit6, 1 + colstart(f_.nf, k), rows, wd, buf_, len_, a_.st.front_words);
-    for (i64 j = 1; j <= wd; ++j) {
-      const double* col = rd.column(j);
-      if (col == nullptr) return rd.failed() ? -4 : kNoRoom;
-      column_in(a_.orient, wd, rows, j, col, panel);
-    }
-    return 0;
+    return front_columns_in(a_, f_.nf, 1, a_.orient, k, wd, rows, panel, buf_, len_);
   }
 
   i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
@@ -113,23 +119,8 @@ class FileFront final : public FrontStore {
     return rc == kNoRoom || rc == 0 ? rc : -4;
   }
 
-  // Columns k+p..k+wd-1 back in runs of whole columns.
   i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
-    i64 j = p + 1;
-    while (j <= wd) {
-      const i64 len = rows - j + 1;
-      const i64 c = columns_that_fit(len, len_, wd - j + 1);
-      if (c < 1) return kNoRoom;
-      i64 at = 0;
-      for (i64 q = 0; q < c; ++q) {
-        column_out(a_.orient, wd, rows, j + q, panel, buf_ + at);
-        at += len - q;
-      }
-      if (!file_write(a_.lunit6, 1 + colstart(f_.nf, k + j - 1), at, buf_)) return -4;
-      a_.st.front_words += at;
-      j += c;
-    }
-    return 0;
+    return front_columns_out(a_, f_.nf, 1, a_.orient, p, k, wd, rows, panel, buf_, len_);
   }
 
   // Variables i < j exchanged as in work: columns i and j held apart,
@@ -206,11 +197,12 @@ i32 xdslun(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iwo
 namespace {
 
 // A block of front columns lo..hi (order nf) in the stack area, the first
-// column holding rows lo..nf.
+// column holding rows lo..nf: one area per triangle of the front (the L
+// and U triangles on the LU path).
 struct Block {
-  double* area;
+  double* area[2];
   i64 lo, hi, E;
-  double& at(i64 i, i64 c) const { return area[colstart(E, c - lo + 1) + (i - c)]; }
+  double& at(i64 side, i64 i, i64 c) const { return area[side][colstart(E, c - lo + 1) + (i - c)]; }
 };
 
 // A child of a front built on the front file: its stack entry and the
@@ -225,6 +217,7 @@ struct FileAssembly {
   const Work& w;
   FactorArgs& a;
   const Front& f;
+  i64 parts;  // triangles per front and per update matrix (1 or 2)
   IVec rel;
   std::vector<FileChild> kids;
   FrontEntries fe;
@@ -232,72 +225,90 @@ struct FileAssembly {
   // as a row of the front.
   i64 map(i64 r) const { return r <= f.ncol ? r : r + f.nd; }
   double* iobuf() const { return w.dbl(a.iobuf, a.dlen).data(); }
+  // First word on the stack file of triangle `side` of child c's update
+  // matrix (after its index words).
+  static i64 part_addr(const StackedChild& c, i64 side) { return c.addr + c.nd + side * tri(c.nd + c.nr); }
 };
 
-// The children's update matrices added into the block: of each child only
-// the columns that fall into the block are read. 0, -1 read failure.
+// The children's update matrices added into the block, triangle by
+// triangle: of each child only the columns that fall into the block are
+// read. 0, -1 read failure.
 i32 xdslbf(FileAssembly& x, const Block& b) {
   for (const FileChild& k : x.kids) {
     const StackedChild& c = k.c;
     const iword* r = x.rel.data() + c.old - 1;
     i64 j1 = 1;
     while (j1 <= c.nr && x.map(r[j1 - 1]) < b.lo) ++j1;
-    ColumnReader rd(x.a.lunit4, c.addr + c.nd + tri(c.nd) + c.nr * c.nd, c.nr, c.nr, x.iobuf(), x.a.dlen,
-                    x.a.st.file2_words);
-    for (i64 j = j1; j <= c.nr && x.map(r[j - 1]) <= b.hi; ++j) {
-      const double* src = rd.column(j);
-      if (src == nullptr) return rd.failed() ? -1 : kNoRoom;
-      const i64 cj = x.map(r[j - 1]);
-      for (i64 i = j; i <= c.nr; ++i) b.at(x.map(r[i - 1]), cj) += src[i - j];
-    }
-  }
-  return 0;
-}
-
-// The matrix entries and the diagonal of the own columns in the block.
-void xdslob(const FileAssembly& x, const Block& b) {
-  const Front& f = x.f;
-  const IVec xrelin = x.w.ints(x.a.xrelin, x.a.n + 1);
-  const DVec diag = x.w.dbl(x.a.diag, x.a.n);
-  const i64 ld = f.ncol + f.nrow, last = std::min(b.hi, f.ncol);
-  for (i64 c = b.lo; c <= last; ++c) {
-    const i64 q0 = xrelin(f.first + c - 1) - x.fe.first, q1 = xrelin(f.first + c) - x.fe.first;
-    const i64 base = (c - 1) * ld - c * (c - 1) / 2;  // packed(ld, i, c) = base + i
-    for (i64 q = q0; q < q1; ++q) b.at(x.map(x.fe.pos[q] - base), c) += x.fe.val[q];
-  }
-  for (i64 c = b.lo; c <= last; ++c) b.at(c, c) += diag(f.first + c - 1);
-}
-
-// The children's delayed columns: their own rows into the delayed columns
-// of the block, their rows among the own columns and below stored at
-// (max, min) when that column lies in the block. 0, -1 read failure.
-i32 xdsldb(FileAssembly& x, const Block& b) {
-  for (const FileChild& k : x.kids) {
-    const StackedChild& c = k.c;
-    if (c.nd == 0) continue;
-    const bool own = b.lo <= x.f.ncol, mine = b.lo <= k.dbase + c.nd && b.hi > k.dbase;
-    if (!own && !mine) continue;
-    ColumnReader rd(x.a.lunit4, c.addr + c.nd, c.nd + c.nr, c.nd, x.iobuf(), x.a.dlen, x.a.st.file2_words);
-    for (i64 j = 1; j <= c.nd; ++j) {
-      const double* col = rd.column(j);
-      if (col == nullptr) return rd.failed() ? -1 : kNoRoom;
-      const i64 cp = k.dbase + j;
-      if (cp >= b.lo && cp <= b.hi)
-        for (i64 i = 0; i <= c.nd - j; ++i) b.at(cp + i, cp) = col[i];
-      for (i64 i = 1; i <= c.nr; ++i) {
-        const i64 r = x.map(x.rel(c.old + i - 1)), cmin = std::min(cp, r);
-        if (cmin >= b.lo && cmin <= b.hi) b.at(std::max(cp, r), cmin) = col[c.nd - j + i];
+    for (i64 side = 0; side < x.parts; ++side) {
+      ColumnReader rd(x.a.lunit4, FileAssembly::part_addr(c, side) + tri(c.nd) + c.nr * c.nd, c.nr, c.nr,
+                      x.iobuf(), x.a.dlen, x.a.st.file2_words);
+      for (i64 j = j1; j <= c.nr && x.map(r[j - 1]) <= b.hi; ++j) {
+        const double* src = rd.column(j);
+        if (src == nullptr) return rd.failed() ? -1 : kNoRoom;
+        const i64 cj = x.map(r[j - 1]);
+        for (i64 i = j; i <= c.nr; ++i) b.at(side, x.map(r[i - 1]), cj) += src[i - j];
       }
     }
   }
   return 0;
 }
 
-}  // namespace
+// The matrix entries and the diagonal of the own columns in the block (an
+// entry placed beyond the structural L triangle belongs to the U
+// triangle; the diagonal to the L triangle).
+void xdslob(const FileAssembly& x, const Block& b) {
+  const Front& f = x.f;
+  const IVec xrelin = x.w.ints(x.a.xrelin, x.a.n + 1);
+  const DVec diag = x.w.dbl(x.a.diag, x.a.n);
+  const i64 ld = f.ncol + f.nrow, T1 = tri(ld), last = std::min(b.hi, f.ncol);
+  for (i64 c = b.lo; c <= last; ++c) {
+    const i64 q0 = xrelin(f.first + c - 1) - x.fe.first, q1 = xrelin(f.first + c) - x.fe.first;
+    const i64 base = (c - 1) * ld - c * (c - 1) / 2;  // packed(ld, i, c) = base + i
+    for (i64 q = q0; q < q1; ++q) {
+      const i64 side = x.parts > 1 && x.fe.pos[q] > T1 ? 1 : 0;
+      b.at(side, x.map(x.fe.pos[q] - side * T1 - base), c) += x.fe.val[q];
+    }
+  }
+  for (i64 c = b.lo; c <= last; ++c) b.at(0, c, c) += diag(f.first + c - 1);
+}
 
-i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) {
+// The children's delayed columns: their own rows into the delayed columns
+// of the block, their rows among the own columns and below stored at
+// (max, min) when that column lies in the block. An entry of a delayed
+// column in one of the front's own rows lies above the diagonal there: on
+// the LU path it changes triangle. 0, -1 read failure.
+i32 xdsldb(FileAssembly& x, const Block& b) {
+  for (const FileChild& k : x.kids) {
+    const StackedChild& c = k.c;
+    if (c.nd == 0) continue;
+    const bool own = b.lo <= x.f.ncol, mine = b.lo <= k.dbase + c.nd && b.hi > k.dbase;
+    if (!own && !mine) continue;
+    for (i64 side = 0; side < x.parts; ++side) {
+      const i64 other = x.parts - 1 - side;
+      ColumnReader rd(x.a.lunit4, FileAssembly::part_addr(c, side), c.nd + c.nr, c.nd, x.iobuf(), x.a.dlen,
+                      x.a.st.file2_words);
+      for (i64 j = 1; j <= c.nd; ++j) {
+        const double* col = rd.column(j);
+        if (col == nullptr) return rd.failed() ? -1 : kNoRoom;
+        const i64 cp = k.dbase + j;
+        if (cp >= b.lo && cp <= b.hi)
+          for (i64 i = 0; i <= c.nd - j; ++i) b.at(side, cp + i, cp) = col[i];
+        for (i64 i = 1; i <= c.nr; ++i) {
+          const i64 r = x.map(x.rel(c.old + i - 1)), cmin = std::min(cp, r);
+          if (cmin >= b.lo && cmin <= b.hi) b.at(r > cp ? side : other, std::max(cp, r), cmin) = col[c.nd - j + i];
+        }
+      }
+    }
+  }
+  return 0;
+}
+
+// The front of order nf built on the front file in blocks of columns, of
+// `parts` triangles (the second T(nf) words after the first), each block
+// in its share of the stack area.
+i32 assemble_on_file(const Work& w, FactorArgs& a, const Front& f, i64& depth, i64 parts) {
   const i64 nf = f.nf, ncol = f.ncol;
-  FileAssembly x{w, a, f, w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1)), {}, {}};
+  FileAssembly x{w, a, f, parts, w.ints(a.rel, std::max<i64>(w.ints(a.ptr, a.nsuper + 1)(a.nsuper + 1), 1)), {}, {}};
   iword* list = w.ints(a.fperm, a.n).data() + (f.np - 1);
   for (i64 k = 0; k < ncol; ++k) list[k] = static_cast<i32>(f.first + k);
   // The children, top first, with the first parent column of their
@@ -320,33 +331,67 @@ i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) {
     for (i64 j = 0; j < k.c.nd; ++j) list[k.dbase + j] = idx[j];
   }
   if (front_entries(w, a, f, x.fe) != 0) return -2;
-  double* area = w.dbl(a.sa, a.slen).data();
+  const i64 share = a.slen / parts, T = tri(nf);
+  double* area = w.dbl(a.sa, parts * share).data();
   for (i64 lo = 1; lo <= nf;) {
     const i64 E = nf - lo + 1;
-    const i64 nc = columns_that_fit(E, a.slen, E);
+    const i64 nc = columns_that_fit(E, share, E);
     if (nc < 1) return kNoRoom;
-    const Block b{area, lo, lo + nc - 1, E};
+    const Block b{{area, area + (parts - 1) * share}, lo, lo + nc - 1, E};
     const i64 words = nc * E - nc * (nc - 1) / 2;
-    std::fill(area, area + words, 0.0);
+    for (i64 side = 0; side < parts; ++side) std::fill(b.area[side], b.area[side] + words, 0.0);
     if (const i32 rc = xdslbf(x, b); rc != 0) return rc;
     xdslob(x, b);
     if (const i32 rc = xdsldb(x, b); rc != 0) return rc;
-    if (!file_write(a.lunit6, 1 + colstart(nf, lo), words, area)) return -3;
-    a.st.front_words += words;
+    for (i64 side = 0; side < parts; ++side) {
+      if (!file_write(a.lunit6, 1 + side * T + colstart(nf, lo), words, b.area[side])) return -3;
+      a.st.front_words += words;
+    }
     lo = b.hi + 1;
   }
   // Operations as the assembly in work counts them; the children popped
   // and their room on the stack file free again.
   for (const FileChild& k : x.kids)
-    a.st.ops1 += static_cast<double>(tri(k.c.nr) + (k.c.nd > 0 ? tri(k.c.nd) + k.c.nd * k.c.nr : 0));
+    a.st.ops1 += static_cast<double>(parts * (tri(k.c.nr) + (k.c.nd > 0 ? tri(k.c.nd) + k.c.nd * k.c.nr : 0)));
   a.st.ops1 += static_cast<double>(x.fe.count + ncol);
   if (!x.kids.empty())
     a.wafil2_next = std::min_element(x.kids.begin(), x.kids.end(), [](const FileChild& p, const FileChild& q) {
                       return p.c.addr < q.c.addr;
                     })->c.addr;
   depth -= f.nch;
-  a.st.front_max = std::max(a.st.front_max, tri(nf));
-  a.st.front_sum += tri(nf);
+  a.st.front_max = std::max(a.st.front_max, parts * T);
+  a.st.front_sum += parts * T;
+  return 0;
+}
+
+}  // namespace
+
+i32 hdslft(const Work& w, FactorArgs& a, const Front& f, i64& depth) { return assemble_on_file(w, a, f, depth, 1); }
+
+i32 hdslut(const Work& w, FactorArgs& a, const Front& f, i64& depth) { return assemble_on_file(w, a, f, depth, 2); }
+
+TransferBuffer transfer_buffer(const Work& w, const FactorArgs& a, i64 end) {
+  const i64 rest = a.sa + a.slen - 1 - end;
+  if (rest > a.dlen) return {w.dbl(end + 1, rest).data(), rest};
+  return {w.dbl(a.iobuf, a.dlen).data(), a.dlen};
+}
+
+i32 update_to_stack(const Work& w, FactorArgs& a, const Front& f, i64 nelim, i64 parts, const TransferBuffer& tb,
+                    i64& addr) {
+  const i64 nf = f.nf, ndel = f.npiv - nelim, t = tri(nf - nelim);
+  addr = a.wafil2_next;
+  std::vector<double> head(static_cast<std::size_t>(ndel), 0.0);
+  const iword* fperm = w.ints(a.fperm, a.n).data() + (f.np - 1 + nelim);
+  if (ndel > 0) std::memcpy(head.data(), fperm, static_cast<std::size_t>(ndel) * 4);
+  if (!file_write(a.lunit4, addr, ndel, head.data())) return -3;
+  for (i64 side = 0; side < parts; ++side) {
+    const i32 cc = file_copy(a.lunit6, 1 + side * tri(nf) + colstart(nf, nelim + 1), a.lunit4,
+                             addr + ndel + side * t, t, tb.buf, tb.len, a.st.front_words, a.st.file2_words);
+    if (cc != 0) return cc;
+  }
+  a.st.file2_words += ndel;
+  a.wafil2_next = addr + ndel + parts * t;
+  a.st.file2_extent = std::max(a.st.file2_extent, a.wafil2_next - 1);
   return 0;
 }
 
@@ -355,30 +400,15 @@ i32 hdslfo(const Work& w, FactorArgs& a, const Front& f, i64& nelim, i64& addr) 
   const i64 wbwords = std::max<i64>(f.upd, a.orient == 0 ? 3 : 2) * nf;
   WordLayout lay(a.sa + f.start - 1);
   const i64 panel = lay.take(nf * f.blk), record = lay.take(xisl2d(nf)), wblk = lay.take(wbwords);
-  const i64 used = lay.end() - a.sa + 1;
-  if (used > a.slen) return kNoRoom;
-  const i64 rest = a.slen - used;
-  double* buf = rest > a.dlen ? w.dbl(lay.end() + 1, rest).data() : w.dbl(a.iobuf, a.dlen).data();
-  const i64 len = rest > a.dlen ? rest : a.dlen;
-  FileFront store(a, f, buf, len);
+  if (lay.end() - a.sa + 1 > a.slen) return kNoRoom;
+  const TransferBuffer tb = transfer_buffer(w, a, lay.end());
+  FileFront store(a, f, tb.buf, tb.len);
   const i32 rc = eliminate(w, a, f, store, w.ints(record, nf).data(), w.dbl(panel, nf * f.blk).data(),
                            w.dbl(wblk, wbwords).data(), nelim);
   if (rc != 0) return rc;
   // The update matrix to the stack file: the delayed columns' global
   // columns, then the trailing triangle from the delayed columns on.
-  const i64 ndel = f.npiv - nelim, t = tri(nf - nelim);
-  addr = a.wafil2_next;
-  std::vector<double> head(static_cast<std::size_t>(ndel), 0.0);
-  const iword* fperm = w.ints(a.fperm, a.n).data() + (f.np - 1 + nelim);
-  if (ndel > 0) std::memcpy(head.data(), fperm, static_cast<std::size_t>(ndel) * 4);
-  if (!file_write(a.lunit4, addr, ndel, head.data())) return -3;
-  const i32 cc = file_copy(a.lunit6, 1 + colstart(nf, nelim + 1), a.lunit4, addr + ndel, t, buf, len,
-                           a.st.front_words, a.st.file2_words);
-  if (cc != 0) return cc;
-  a.st.file2_words += ndel;
-  a.wafil2_next = addr + ndel + t;
-  a.st.file2_extent = std::max(a.st.file2_extent, a.wafil2_next - 1);
-  return 0;
+  return update_to_stack(w, a, f, nelim, 1, tb, addr);
 }
 
 }  // namespace zephsol::sparse

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "zephsol/sparse/factor.h"
+#include "zephsol/sparse/kernels.h"
 
 namespace zephsol::sparse {
 
@@ -105,6 +106,61 @@ class FrontStore {
 // monitoring, -2 factor file, or the store's code.
 i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, iword* record, double* panel,
               double* wblk, i64& nelim);
+
+// The storage code of a transfer buffer too short for what must be in it.
+constexpr i32 kNoRoom = -20;
+
+// Start (0-based word) of column m of a packed triangle of order n.
+constexpr i64 colstart(i64 n, i64 m) { return (m - 1) * n - (m - 1) * (m - 2) / 2; }
+
+// The trailing triangle of order ntrail packed on a double file from word
+// base, held in a buffer window that moves forward: columns already passed
+// are written back, the words still valid moved to the buffer's head, and
+// the rest of the buffer filled from the file in one read. prepare: 0, -2
+// write, -3 read, kNoRoom when the columns are longer than the buffer;
+// flush writes the window back at the end (0 or -2). words counts the
+// words moved.
+class FileWindow final : public TrailColumns {
+ public:
+  FileWindow(i32 unit, i64 base, i64 ntrail, double* buf, i64 len, i64& words)
+      : unit_(unit), base_(base), n_(ntrail), buf_(buf), len_(len), words_(words) {}
+  i32 prepare(i32 first, i32 last) override;
+  double* column(i32 m) override;
+  i32 flush();
+
+ private:
+  i32 unit_;
+  i64 base_, n_;
+  double* buf_;
+  i64 len_;
+  i64& words_;
+  i64 lo_ = 0, fill_ = 0;
+};
+
+// Columns k..k+wd-1 (rows k..nf) of a triangle of order nf packed on the
+// front file from word base, into a panel of `rows` rows (column-oriented
+// when orient != 0, zeros above the diagonal), read through buf; and the
+// panel columns p+1..wd written back. 0, -4 front file, kNoRoom.
+i32 front_columns_in(FactorArgs& a, i64 nf, i64 base, i64 orient, i64 k, i64 wd, i64 rows, double* panel,
+                     double* buf, i64 len);
+i32 front_columns_out(FactorArgs& a, i64 nf, i64 base, i64 orient, i64 p, i64 k, i64 wd, i64 rows,
+                      const double* panel, double* buf, i64 len);
+
+// The transfer buffer of a front on the front file: the stack area behind
+// word `end` when that is longer than the i/o buffer, else the i/o buffer.
+struct TransferBuffer {
+  double* buf;
+  i64 len;
+};
+TransferBuffer transfer_buffer(const Work& w, const FactorArgs& a, i64 end);
+
+// The update matrix of a front eliminated on the front file (nelim pivots
+// taken) to the stack file at its next word, returned in addr: the
+// delayed columns' equations, then of each of its `parts` triangles (the
+// second T(nf) words after the first on the front file) the trailing
+// triangle from column nelim+1. 0, -3 stack file, -4 front file.
+i32 update_to_stack(const Work& w, FactorArgs& a, const Front& f, i64 nelim, i64 parts, const TransferBuffer& tb,
+                    i64& addr);
 
 // The block updates of xdslul (row-oriented) and xdslum (column-oriented)
 // on a trailing triangle of order ntrail packed on a double file from word

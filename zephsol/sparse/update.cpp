@@ -40,29 +40,10 @@ void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk
   }
 }
 
-// Position (0-based) of the diagonal of column m in the packed triangle.
-i64 packed_diag(i64 m, i64 ntrail) { return (m - 1) * ntrail - (m - 1) * (m - 2) / 2; }
-
 double flops(i32 npiv, i32 ntrail) {
   const double p = npiv, t = ntrail;
   return p * t * (t + 1) + p * t;
 }
-
-}  // namespace
-
-namespace {
-
-// The trailing columns of a front packed in memory.
-class PackedColumns : public TrailColumns {
- public:
-  PackedColumns(double* f22, i32 ntrail) : f22_(f22), ntrail_(ntrail) {}
-  i32 prepare(i32, i32) override { return 0; }
-  double* column(i32 m) override { return f22_ + packed_diag(m, ntrail_); }
-
- private:
-  double* f22_;
-  i32 ntrail_;
-};
 
 }  // namespace
 
