@@ -14,6 +14,7 @@
 #include "support/sparse_fixture.h"
 #include "support/structure.h"
 #include "zephsol/sparse/files.h"
+#include "zephsol/sparse/lu.h"
 #include "zephsol/sparse/sparse.h"
 #include "zephsol/sparse/state.h"
 
@@ -389,6 +390,101 @@ TEST_F(LuFactorisation, AFrontBeyondTheStackAreaNeedsTheFrontFile) {
   ASSERT_EQ(big.ier, 0) << big.failed;
   LuRun without(m, big.needmn, {{171, 0.3}, {cw::lunit6, -1.0}});
   EXPECT_EQ(without.ier, -507);
+}
+
+// A failure of the k-th transfer on a unit while fronts are built and
+// eliminated on the front file (and their panels and update matrices
+// written from there), for k = 1, 2, 4, ... until the run has fewer
+// transfers: each ends the factorisation with the unit's error and names
+// the unit.
+TEST_F(LuFactorisation, FileFailuresAroundFrontsOnTheFrontFileNameTheirUnit) {
+  const double c3[3] = {5.0, -2.0, 1.0};
+  const Unsym m = convection(9, 3, c3);
+  const std::map<int, double> opts = {{171, 0.3}, {173, 6}};
+  LuRun big(m, 6000000, opts);
+  ASSERT_EQ(big.ier, 0) << big.failed;
+  {
+    LuRun probe(m, big.needmn, opts);
+    ASSERT_EQ(probe.ier, 0) << probe.failed;
+    ASSERT_GT(probe.word(149), 0.0);
+    scratch_close_all();
+  }
+  struct Fault {
+    int unit;
+    FileOp op;
+    i32 ier;
+  };
+  const Fault faults[] = {
+      {17, FileOp::Write, -512}, {17, FileOp::Read, -512}, {14, FileOp::Write, -506},
+      {14, FileOp::Read, -506},  {13, FileOp::Write, -505}, {15, FileOp::Write, -511},
+  };
+  for (const Fault& f : faults) {
+    int failed = 0;
+    for (int k = 1;; k *= 2) {
+      SCOPED_TRACE(std::to_string(f.unit) + (f.op == FileOp::Read ? " read " : " write ") + std::to_string(k));
+      scratch_fail(f.unit, f.op, k);
+      LuRun r(m, big.needmn, opts, 15, 1);
+      const bool hit = library_state().files.faults.empty();
+      library_state().files.faults.clear();
+      scratch_close_all();
+      if (!hit) {
+        EXPECT_EQ(r.ier, 0);
+        break;
+      }
+      ++failed;
+      EXPECT_EQ(r.ier, f.ier);
+      EXPECT_EQ(messages().back(), "     on word addressable i/o file no. " + std::string(13, ' ') + std::to_string(f.unit));
+    }
+    EXPECT_GE(failed, 3) << f.unit;
+  }
+}
+
+// The trailing update of both triangles through a window of the front
+// file against the same update in work: the same words whether the
+// triangle fits the buffer or the window moves on block by block; a
+// buffer shorter than the first block of columns stops the run.
+TEST_F(LuFactorisation, TheWindowedTrailingUpdateGivesTheWordsOfTheUpdateInWork) {
+  const i32 nelim = 3, n = 4, r = 17, m = n + r, cb = 5;
+  const i64 t = r * (r + 1) / 2, tnf = 400, addr = 1001;  // the U part tnf words after the L part
+  std::mt19937 rng(8);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> lp(m * n), up(m * n), lt(t), ut(t);
+  for (auto* v : {&lp, &up, &lt, &ut})
+    for (double& x : *v) x = u(rng);
+  std::vector<double> w1(nelim * cb), w2(r * cb);
+  std::vector<double> lmem = lt, umem = ut;
+  double ops = 0;
+  xdslbu(nelim, n, m, cb, lp.data(), up.data(), r, lmem.data(), umem.data(), w1.data(), w2.data(), ops);
+  const i64 first_block = cb * r - cb * (cb - 1) / 2;
+  for (i64 bfrlen : {t, first_block, first_block + 20}) {
+    SCOPED_TRACE(bfrlen);
+    i32 e = 0;
+    xdslop(17, 2, e);
+    ASSERT_EQ(e, 0);
+    ASSERT_TRUE(file_write(17, addr, t, lt.data()) && file_write(17, addr + tnf, t, ut.data()));
+    std::vector<double> buf(bfrlen);
+    i64 moved = 0;
+    double ops2 = 0;
+    EXPECT_EQ(xdsldh(nelim, n, m, cb, lp.data(), up.data(), r, bfrlen, buf.data(), tnf, addr, 17, moved, w1.data(),
+                     w2.data(), ops2),
+              0);
+    EXPECT_EQ(ops2, ops);
+    std::vector<double> lback(t), uback(t);
+    ASSERT_TRUE(file_read(17, addr, t, lback.data()) && file_read(17, addr + tnf, t, uback.data()));
+    EXPECT_EQ(lback, lmem);
+    EXPECT_EQ(uback, umem);
+    if (bfrlen == t) {
+      EXPECT_EQ(moved, 4 * t);  // each part read once and written once
+    }
+    scratch_close_all();
+  }
+  std::vector<double> buf(first_block - 1);
+  i64 moved = 0;
+  double ops2 = 0;
+  EXPECT_EXIT(xdsldh(nelim, n, m, cb, lp.data(), up.data(), r, first_block - 1, buf.data(), tnf, addr, 17, moved,
+                     w1.data(), w2.data(), ops2),
+              ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(listing(), (std::vector<std::string>{"storage oops in xdsldh", "l, len, bfrlen =        1      75      74"}));
 }
 
 TEST_F(LuFactorisation, ZeroPivotIsSingular) {
