@@ -140,7 +140,7 @@ void SDCOMP(word first, word z, word& failrow) {
   }
 
   DBCLOS(b.kll.file, kCloseRewind);
-  st.panel = SdcPanel{};
+  st.panel.clear();
   st.ahead.clear();
   if (b.error == 0) {
     finish(b);

@@ -81,6 +81,13 @@ struct SdcPanel {
   std::vector<word> rows, joined, fresh, run_end;
   std::vector<std::uint8_t> in_old;
   std::vector<word> record;
+  // Empties every buffer but keeps its storage, so that the next
+  // decomposition does not fault fresh pages in again for its panels.
+  void clear() {
+    for (auto* v : {&w, &l, &tmp}) v->clear();
+    for (auto* v : {&state, &rows, &joined, &fresh, &run_end, &record}) v->clear();
+    in_old.clear();
+  }
 };
 
 // What the last stiffness assembly (EMA) did in one pass over its elements:
