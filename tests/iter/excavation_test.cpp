@@ -16,6 +16,7 @@
 
 #include "common/block_dump.h"
 #include "common/deck.h"
+#include "support/nodal.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
@@ -55,23 +56,6 @@ std::string column_deck(int steps) {
        card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "INAC", "2"}) + "\n" +
        card({"", "RELS", "2", "1.0"}) + "\n";
   return bulk_deck(b);
-}
-
-// The total displacements UG by (node, component 0 or 1).
-std::map<std::pair<int, int>, double> displacements() {
-  MCB m{UG};
-  HDRGET(UG, m.header());
-  std::vector<double> u(static_cast<std::size_t>(m.rows), 0.0);
-  DBOPEN(UG, 2, kRead);
-  word first = 1, last = m.rows, empty = 0;
-  COLGET(m, 2, u.data(), first, last, empty);
-  DBCLOS(UG, kCloseRewind);
-  std::map<std::pair<int, int>, double> out;
-  const auto pairs = block_records(EQIX).at(1);
-  for (std::size_t k = 0; k < pairs.size(); k += 2)
-    for (word c = 0; c < (pairs[k + 1] & 255); ++c)
-      out[{pairs[k], c}] = u[static_cast<std::size_t>((pairs[k + 1] >> 10) + c - 1)];
-  return out;
 }
 
 std::map<std::pair<int, int>, double> final_displacements(int steps) {
