@@ -1,0 +1,521 @@
+// Whole analyses of the continuum, axisymmetric, joint and contact elements
+// against closed forms. Every deck goes through the input phase, the model
+// tables, the load tables, element matrix generation, the solution and the
+// stress recovery of the program; the nodal displacements UG and the state
+// of each element's output point are read back at full precision.
+//
+// Meshes are built on a lattice of half cells, so that the mid-side nodes of
+// the quadratic elements are lattice points too; each element is given in
+// the node order of its shape functions and written in the order the
+// "CONNECTI" cards take.
+//
+// Material: E 1.0E+4, NU 0.25, GAMM 18 (all exact in single precision), so
+// that the constrained modulus M = E (1 - nu) / ((1 + nu)(1 - 2 nu)) = 1.2 E.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/deck.h"
+#include "support/gridmesh.h"
+#include "support/nodal.h"
+#include "support/results.h"
+#include "zephsol/exec/records.h"
+
+namespace zephsol::test {
+namespace {
+
+constexpr double kE = 1.0e4, kNu = 0.25, kGamma = 18.0;
+constexpr double kM = kE * (1 - kNu) / ((1 + kNu) * (1 - 2 * kNu));
+
+using Lattice = std::array<int, 3>;  // (i, j, k) in half cells
+using Xyz = std::array<double, 3>;
+
+// An element type as the mesh builder makes it: the elements of one cell
+// of the lattice (origin at lattice point o) in shape-function node order,
+// and where each of those nodes goes on the "CONNECTI" cards.
+struct ElementType {
+  std::string name;
+  std::vector<int> input_position;  // shape-function node k -> its place on the cards (1-based)
+  std::function<std::vector<std::vector<Lattice>>(const Lattice& o)> cell;
+};
+
+Lattice at(const Lattice& o, int i, int j, int k) { return {o[0] + i, o[1] + j, o[2] + k}; }
+Lattice mid(const Lattice& a, const Lattice& b) { return {(a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2}; }
+
+std::vector<int> identity(int n) {
+  std::vector<int> p(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) p[static_cast<std::size_t>(k)] = k + 1;
+  return p;
+}
+
+// ---- Element types ----------------------------------------------------------
+
+// Hexahedra: xi, eta, zeta along x, y, z.
+std::vector<std::vector<Lattice>> hex8_cell(const Lattice& o) {
+  std::vector<Lattice> e;
+  for (int k : {0, 2})
+    for (int j : {0, 2})
+      for (int i : {0, 2}) e.push_back(at(o, i, j, k));
+  return {e};
+}
+
+std::vector<std::vector<Lattice>> hex20_cell(const Lattice& o) {
+  const std::array<std::array<int, 2>, 8> face{{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}}};
+  std::vector<Lattice> e;
+  for (const auto& [i, j] : face) e.push_back(at(o, i, j, 0));
+  for (int j : {0, 2})
+    for (int i : {0, 2}) e.push_back(at(o, i, j, 1));
+  for (const auto& [i, j] : face) e.push_back(at(o, i, j, 2));
+  return {e};
+}
+
+// The two triangles of a cell's plan, corners counter-clockwise.
+std::array<std::array<Lattice, 3>, 2> plan_triangles(const Lattice& o, int k) {
+  return {{{at(o, 0, 0, k), at(o, 2, 0, k), at(o, 2, 2, k)}, {at(o, 0, 0, k), at(o, 2, 2, k), at(o, 0, 2, k)}}};
+}
+
+std::vector<std::vector<Lattice>> pent6_cell(const Lattice& o) {
+  std::vector<std::vector<Lattice>> out;
+  for (int t = 0; t < 2; ++t) {
+    std::vector<Lattice> e;
+    for (int k : {0, 2}) {
+      const auto layer = plan_triangles(o, k);
+      for (const auto& c : layer[static_cast<std::size_t>(t)]) e.push_back(c);
+    }
+    out.push_back(e);
+  }
+  return out;
+}
+
+// Corner 1, mid 1-2, corner 2, mid 1-3, mid 2-3, corner 3.
+std::vector<Lattice> six_node_triangle(const std::array<Lattice, 3>& c) {
+  return {c[0], mid(c[0], c[1]), c[1], mid(c[0], c[2]), mid(c[1], c[2]), c[2]};
+}
+
+std::vector<std::vector<Lattice>> pent15_cell(const Lattice& o) {
+  std::vector<std::vector<Lattice>> out;
+  const auto bottom = plan_triangles(o, 0), middle = plan_triangles(o, 1), top = plan_triangles(o, 2);
+  for (std::size_t t = 0; t < 2; ++t) {
+    std::vector<Lattice> e = six_node_triangle(bottom[t]);
+    for (const auto& c : middle[t]) e.push_back(c);
+    for (const auto& c : six_node_triangle(top[t])) e.push_back(c);
+    out.push_back(e);
+  }
+  return out;
+}
+
+// Six tetrahedra around the cell's diagonal, each with a positive volume
+// (X2 - X1) . ((X3 - X1) x (X4 - X1)) > 0.
+std::vector<std::vector<Lattice>> tet10_cell(const Lattice& o) {
+  std::vector<std::vector<Lattice>> out;
+  std::array<int, 3> axes{0, 1, 2};
+  do {
+    std::array<Lattice, 4> c{o, o, o, at(o, 2, 2, 2)};
+    c[1][static_cast<std::size_t>(axes[0])] += 2;
+    c[2] = c[1];
+    c[2][static_cast<std::size_t>(axes[1])] += 2;
+    const auto d = [&](int a, int s) { return c[static_cast<std::size_t>(a + 1)][static_cast<std::size_t>(s)] - c[0][static_cast<std::size_t>(s)]; };
+    const int volume = d(0, 0) * (d(1, 1) * d(2, 2) - d(1, 2) * d(2, 1)) - d(0, 1) * (d(1, 0) * d(2, 2) - d(1, 2) * d(2, 0)) +
+                       d(0, 2) * (d(1, 0) * d(2, 1) - d(1, 1) * d(2, 0));
+    if (volume < 0) std::swap(c[1], c[2]);
+    out.push_back({c[0], mid(c[0], c[1]), c[1], mid(c[0], c[2]), mid(c[1], c[2]), c[2], mid(c[0], c[3]), mid(c[1], c[3]),
+                   mid(c[2], c[3]), c[3]});
+  } while (std::next_permutation(axes.begin(), axes.end()));
+  return out;
+}
+
+// Plane and axisymmetric elements in the (i, j) plane.
+std::vector<std::vector<Lattice>> quad_cell(const Lattice& o) {
+  return {{at(o, 0, 0, 0), at(o, 2, 0, 0), at(o, 0, 2, 0), at(o, 2, 2, 0)}};
+}
+
+std::vector<std::vector<Lattice>> triangle_cell(const Lattice& o) {
+  const auto t = plan_triangles(o, 0);
+  return {{t[0].begin(), t[0].end()}, {t[1].begin(), t[1].end()}};
+}
+
+const std::vector<int> kHex8Order{1, 2, 4, 3, 5, 6, 8, 7};
+const std::vector<int> kQuadOrder{1, 2, 4, 3};
+
+ElementType solid(const std::string& name) {
+  if (name == "HEX8" || name == "HEX8R") return {name, kHex8Order, hex8_cell};
+  if (name == "HEX20")
+    return {name, {1, 2, 3, 8, 4, 7, 6, 5, 9, 10, 12, 11, 13, 14, 15, 20, 16, 19, 18, 17}, hex20_cell};
+  if (name == "PENT6") return {name, identity(6), pent6_cell};
+  if (name == "PENT15") return {name, {1, 2, 3, 6, 4, 5, 7, 8, 9, 10, 11, 12, 15, 13, 14}, pent15_cell};
+  return {name, {1, 2, 3, 6, 4, 5, 7, 8, 9, 10}, tet10_cell};
+}
+
+ElementType planar(const std::string& name) {
+  if (name == "TPLAN3" || name == "TAX3") return {name, identity(3), triangle_cell};
+  return {name, kQuadOrder, quad_cell};
+}
+
+bool axisymmetric(const std::string& name) { return name == "QAX4" || name == "QAX4R" || name == "TAX3"; }
+
+// ---- Mesh and deck ----------------------------------------------------------
+
+// A mesh of cells (ci, cj, ck) of one element type; node positions from the
+// lattice by the coordinates of each lattice line. Nodes are numbered from
+// 1 with k slowest, then j, then i; elements from 1 in cell order.
+struct Mesh {
+  ElementType type;
+  std::array<std::vector<double>, 3> lines;  // coordinate of lattice line i, j, k
+  std::vector<std::vector<Lattice>> elements;
+  std::map<Lattice, int> ids;
+  std::map<Lattice, Xyz> moved;  // nodes placed off their lattice lines
+
+  Mesh(ElementType t, std::array<std::vector<double>, 3> l) : type(std::move(t)), lines(std::move(l)) {
+    const auto cells = [&](int axis) { return std::max<int>(1, static_cast<int>(lines[static_cast<std::size_t>(axis)].size()) / 2); };
+    for (int ck = 0; ck < cells(2); ++ck)
+      for (int cj = 0; cj < cells(1); ++cj)
+        for (int ci = 0; ci < cells(0); ++ci)
+          for (auto& e : type.cell({2 * ci, 2 * cj, 2 * ck})) elements.push_back(e);
+    std::set<Lattice> used;
+    for (const auto& e : elements)
+      for (const auto& p : e) used.insert({p[2], p[1], p[0]});
+    int n = 0;
+    for (const auto& p : used) ids[{p[2], p[1], p[0]}] = ++n;
+  }
+
+  Xyz xyz(const Lattice& p) const {
+    if (const auto m = moved.find(p); m != moved.end()) return m->second;
+    Xyz x{};
+    for (std::size_t a = 0; a < 3; ++a) x[a] = lines[a].empty() ? 0.0 : lines[a][static_cast<std::size_t>(p[a])];
+    return x;
+  }
+  int element_count() const { return static_cast<int>(elements.size()); }
+
+  // The nodes whose position satisfies a test.
+  std::vector<int> nodes_where(const std::function<bool(const Xyz&)>& test) const {
+    std::vector<int> out;
+    for (const auto& [p, id] : ids)
+      if (test(xyz(p))) out.push_back(id);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  // "ELEMENT", "MATERIAL", "NODE" and "CONNECTI" cards.
+  std::string cards() const {
+    std::string b = "ELEMENT\n" + card({"1", type.name}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
+                    card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" + card({"", "GAMM", "18.0"}) +
+                    "\nNODE\n";
+    for (const auto& [p, id] : ids) {
+      const Xyz x = xyz(p);
+      b += card({std::to_string(id), "", field8(x[0]), field8(x[1]), field8(x[2])}) + "\n";
+    }
+    b += "CONNECTI\n";
+    for (int e = 0; e < element_count(); ++e) b += connection(e + 1, 0, input_nodes(e));
+    return b;
+  }
+
+  // The element's node numbers in the order of the cards.
+  std::vector<int> input_nodes(int e) const {
+    const auto& el = elements[static_cast<std::size_t>(e)];
+    std::vector<int> out(el.size());
+    for (std::size_t k = 0; k < el.size(); ++k)
+      out[static_cast<std::size_t>(type.input_position[k] - 1)] = ids.at(el[k]);
+    return out;
+  }
+
+  // Mean position of an element's nodes: its centre (the centroid for the
+  // triangles and tetrahedra).
+  Xyz centre(int e) const {
+    Xyz c{};
+    const auto& el = elements[static_cast<std::size_t>(e)];
+    for (const auto& p : el)
+      for (std::size_t a = 0; a < 3; ++a) c[a] += xyz(p)[a] / static_cast<double>(el.size());
+    return c;
+  }
+
+  // "CONNECTI" cards of one element: six nodes on the first card, nine on
+  // each continuation card.
+  static std::string connection(int id, int property, const std::vector<int>& nodes) {
+    std::vector<std::string> f{std::to_string(id), "1", property > 0 ? std::to_string(property) : "", "1"};
+    std::string out;
+    std::size_t n = 0;
+    for (; n < nodes.size() && n < 6; ++n) f.push_back(std::to_string(nodes[n]));
+    out += fields_card(f);
+    while (n < nodes.size()) {
+      std::vector<std::string> g{""};
+      for (std::size_t k = 0; k < 9 && n < nodes.size(); ++k, ++n) g.push_back(std::to_string(nodes[n]));
+      out += fields_card(g);
+    }
+    return out;
+  }
+
+  static std::string fields_card(const std::vector<std::string>& f) {
+    std::string out;
+    for (const auto& s : f) {
+      std::string field = s.substr(0, 8);
+      field.resize(8, ' ');
+      out += field;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out + "\n";
+  }
+};
+
+// "CONST" member cards holding components c..d of the nodes given, one card
+// per run of consecutive numbers.
+std::string hold(const std::vector<int>& nodes, int c, int d) {
+  std::string out;
+  for (std::size_t a = 0; a < nodes.size();) {
+    std::size_t b = a;
+    while (b + 1 < nodes.size() && nodes[b + 1] == nodes[b] + 1) ++b;
+    out += card({"", std::to_string(nodes[a]), std::to_string(nodes[b]), "1", "", std::to_string(c), std::to_string(d)}) + "\n";
+    a = b + 1;
+  }
+  return out;
+}
+
+// A "DLOAD" member: element e, load code, the values of components 1..n
+// (three on the first card, nine on each continuation card).
+std::string dload(int e, int code, const std::vector<double>& values) {
+  std::vector<std::string> f{"", std::to_string(e), "", "", std::to_string(code), "1", std::to_string(values.size())};
+  std::string out;
+  std::size_t n = 0;
+  for (; n < values.size() && n < 3; ++n) f.push_back(field8(values[n]));
+  out += Mesh::fields_card(f);
+  while (n < values.size()) {
+    std::vector<std::string> g{""};
+    for (std::size_t k = 0; k < 9 && n < values.size(); ++k, ++n) g.push_back(field8(values[n]));
+    out += Mesh::fields_card(g);
+  }
+  return out;
+}
+
+// Runs a deck whole; false (with a failure) when the run counted errors.
+bool run_whole(DeckRun& run) {
+  run.analysis();
+  EXPECT_EQ(sysw().IERFLG, 0);
+  return sysw().IERFLG == 0;
+}
+
+// ---- Laterally confined column under its own weight -----------------------
+
+// A column of height H on a fixed base, every node held sideways, under
+// gravity: u = -g/M (H z - z^2/2) along the column axis and the stress
+// s_axis = -g (H - z), s_lateral = nu/(1 - nu) s_axis. Quadratic elements
+// hold both exactly everywhere; the linear elements whose shape functions
+// are products along and across the axis give the displacements exactly at
+// the nodes with consistent loads, and their constant stress is the closed
+// form at the element's mid-height. (The linear triangles on a mesh of
+// uneven width are not exact in this problem; they meet the uniform stress
+// states below.)
+constexpr double kHeight = 3.0;
+
+double column_u(double z) { return -kGamma / kM * (kHeight * z - z * z / 2.0); }
+double column_stress(double z) { return -kGamma * (kHeight - z); }
+
+struct ColumnCase {
+  std::string type;
+  bool planar;
+};
+
+class ConfinedColumn : public ::testing::TestWithParam<ColumnCase> {};
+
+TEST_P(ConfinedColumn, SettlesAndStressesAsTheClosedForm) {
+  const ColumnCase& c = GetParam();
+  // Three cells over the height, one across (two across for the planar
+  // types, with an uneven width).
+  const std::vector<double> height{0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0};
+  const std::size_t axis = c.planar ? 1 : 2;
+  std::array<std::vector<double>, 3> lines;
+  if (c.planar) {
+    lines = {std::vector<double>{1.0, 1.25, 1.5, 2.25, 3.0}, height, {}};
+  } else {
+    lines = {std::vector<double>{0.0, 0.5, 1.0}, std::vector<double>{0.0, 0.5, 1.0}, height};
+  }
+  const Mesh mesh(c.planar ? planar(c.type) : solid(c.type), lines);
+  const auto all = mesh.nodes_where([](const Xyz&) { return true; });
+  const auto base = mesh.nodes_where([&](const Xyz& x) { return x[axis] == 0.0; });
+  std::string b = mesh.cards() + "CONST\n" + hold(all, 1, c.planar ? 1 : 2) + hold(base, c.planar ? 2 : 3, c.planar ? 2 : 3);
+  const std::string gravity = c.planar ? card({"", "1", std::to_string(mesh.element_count()), "1", "0.0", "-1.0", "0.0"})
+                                       : card({"", "1", std::to_string(mesh.element_count()), "1", "0.0", "0.0", "-1.0"});
+  b += "BODY\n" + card({"1"}) + "\n" + gravity + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "BODY", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b));
+  ASSERT_TRUE(run_whole(run));
+
+  const auto u = displacements();
+  const double scale = std::abs(column_u(kHeight));
+  for (const auto& [p, id] : mesh.ids) {
+    const Xyz x = mesh.xyz(p);
+    EXPECT_NEAR(u.at({id, static_cast<int>(axis)}), column_u(x[axis]), 1e-10 * scale) << "node " << id;
+  }
+  const auto points = output_points(mesh.element_count());
+  for (int e = 0; e < mesh.element_count(); ++e) {
+    const auto& s = points[static_cast<std::size_t>(e)].vec[0];
+    const double sa = column_stress(mesh.centre(e)[axis]), sl = kNu / (1 - kNu) * sa;
+    // Normal components: axis, then the two lateral ones, in the order of
+    // the element class.
+    const std::array<double, 3> want = c.planar ? std::array<double, 3>{sl, sa, sl} : std::array<double, 3>{sl, sl, sa};
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(s[k], want[k], 1e-9 * kGamma * kHeight) << "element " << e + 1 << " component " << k;
+    EXPECT_NEAR(s[3], 0.0, 1e-9 * kGamma * kHeight) << "element " << e + 1;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, ConfinedColumn,
+                         ::testing::Values(ColumnCase{"HEX8", false}, ColumnCase{"HEX8R", false},
+                                           ColumnCase{"PENT6", false}, ColumnCase{"HEX20", false},
+                                           ColumnCase{"PENT15", false}, ColumnCase{"TET10", false},
+                                           ColumnCase{"QPLAN4R", true}, ColumnCase{"QAX4", true}),
+                         [](const auto& info) { return info.param.type; });
+
+// ---- Uniform stress states under pressure on faces and edges --------------
+
+// The displacements of a uniform stress state s (sx, sy, sz) in an
+// isotropic body: u_a = e_a (x_a - origin_a).
+Xyz uniform_strain(const Xyz& s) {
+  Xyz e{};
+  for (std::size_t a = 0; a < 3; ++a) e[a] = (s[a] - kNu * (s[(a + 1) % 3] + s[(a + 2) % 3])) / kE;
+  return e;
+}
+
+// Checks every node's displacements and every output point's stresses
+// against the uniform state: strains e about the origin o, stresses s in the
+// order of the element class (shears zero).
+void expect_uniform(const Mesh& mesh, int dims, const Xyz& e, const Xyz& o, const std::vector<double>& s) {
+  const auto u = displacements();
+  for (const auto& [p, id] : mesh.ids) {
+    const Xyz x = mesh.xyz(p);
+    for (int a = 0; a < dims; ++a) {
+      const auto k = static_cast<std::size_t>(a);
+      EXPECT_NEAR(u.at({id, a}), e[k] * (x[k] - o[k]), 1e-12) << "node " << id << " component " << a;
+    }
+  }
+  const auto points = output_points(mesh.element_count());
+  for (int el = 0; el < mesh.element_count(); ++el)
+    for (std::size_t k = 0; k < s.size(); ++k)
+      EXPECT_NEAR(points[static_cast<std::size_t>(el)].vec[0][k], s[k], 1e-9) << "element " << el + 1 << " component " << k;
+}
+
+// A solid block on rollers at x = 0, y = 0 and z = 0, loaded by a pressure
+// p on its top face (the face-load entry of every element with a face
+// there): uniaxial stress sz = -p, u = (nu p x, nu p y, -p z) / E at every
+// node, exactly, for every element type.
+constexpr double kPressure = 10.0;
+
+// Nodes of a loaded face of each solid type (the top face of the
+// pentahedra is a triangle).
+std::size_t face_nodes(const std::string& type) {
+  if (type == "HEX8" || type == "HEX8R") return 4;
+  if (type == "HEX20") return 8;
+  if (type == "PENT6") return 3;
+  return 6;
+}
+
+// The face code of the element's face on the plane z = top, 0 when it has
+// none there: the face zeta = +1 (code 2) of the hexahedra and the
+// pentahedra; for the tetrahedron the face opposite its one corner off the
+// plane (faces 1-4 lie opposite corners 4, 3, 1, 2).
+int top_face(const Mesh& mesh, int e, double top) {
+  const auto& el = mesh.elements[static_cast<std::size_t>(e)];
+  const bool tet = mesh.type.name == "TET10";
+  const std::vector<std::size_t> corners = tet ? std::vector<std::size_t>{0, 2, 5, 9} : std::vector<std::size_t>{};
+  int on = 0, off = 0;
+  for (std::size_t k = 0; k < el.size(); ++k) {
+    if (tet && std::find(corners.begin(), corners.end(), k) == corners.end()) continue;
+    if (mesh.xyz(el[k])[2] == top) ++on;
+    else off = tet ? static_cast<int>(std::find(corners.begin(), corners.end(), k) - corners.begin()) + 1 : 0;
+  }
+  if (!tet) return on == static_cast<int>(face_nodes(mesh.type.name)) ? 2 : 0;
+  constexpr std::array<int, 5> face_opposite{0, 3, 4, 2, 1};
+  return on == 3 ? face_opposite[static_cast<std::size_t>(off)] : 0;
+}
+
+class PressedBlock : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PressedBlock, CarriesTheUniaxialStressExactly) {
+  const Mesh mesh(solid(GetParam()), {std::vector<double>{0.0, 0.375, 0.75, 1.375, 2.0},
+                                      std::vector<double>{0.0, 0.5, 1.0, 1.5, 2.0},
+                                      std::vector<double>{0.0, 0.5, 1.0, 1.25, 1.5}});
+  const double top = 1.5;
+  std::string b = mesh.cards() + "CONST\n";
+  for (int a = 0; a < 3; ++a) b += hold(mesh.nodes_where([&](const Xyz& x) { return x[static_cast<std::size_t>(a)] == 0.0; }), a + 1, a + 1);
+  b += "DLOAD\n" + card({"1"}) + "\n";
+  int loaded = 0;
+  for (int e = 0; e < mesh.element_count(); ++e)
+    if (const int code = top_face(mesh, e, top); code > 0) {
+      b += dload(e + 1, code, std::vector<double>(face_nodes(GetParam()), kPressure));
+      ++loaded;
+    }
+  ASSERT_EQ(loaded, GetParam() == "PENT6" || GetParam() == "PENT15" || GetParam() == "TET10" ? 8 : 4);
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b));
+  ASSERT_TRUE(run_whole(run));
+  expect_uniform(mesh, 3, uniform_strain({0.0, 0.0, -kPressure}), {0, 0, 0}, {0, 0, -kPressure, 0, 0, 0});
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, PressedBlock, ::testing::Values("HEX8", "HEX8R", "PENT6", "HEX20", "PENT15", "TET10"),
+                         [](const auto& info) { return info.param; });
+
+// A plane or axisymmetric block, r (or x) from 1 to 3 and z (or y) from 0
+// to 1.5, on a roller at its base, under a pressure q on its top edge and p
+// on its outer side; the plane block stands on a roller at x = 1, the
+// axisymmetric one (a thick ring) carries p on its bore too. The stress is
+// uniform: plane strain sx = -p, sy = -q, sz = nu (sx + sy), u_x = e_x (x - 1);
+// the ring sr = s_hoop = -p, sz = -q, u_r = e_r r. On the top edge the
+// element loads are weighted by the radius; any other weighting leaves the
+// ring's nodes off the closed form. One inner node is moved off its lines.
+constexpr double kTopPressure = 4.0;
+
+// Edges of the plane and axisymmetric elements in shape-function node
+// order: quadrilaterals 1 (1, 2), 2 (2, 4), 3 (4, 3), 4 (3, 1); triangles
+// 1 (1, 2), 2 (2, 3), 3 (3, 1).
+std::vector<std::array<std::size_t, 2>> edges(std::size_t nodes) {
+  if (nodes == 3) return {{0, 1}, {1, 2}, {2, 0}};
+  return {{0, 1}, {1, 3}, {3, 2}, {2, 0}};
+}
+
+// "DLOAD" members of value v on every element edge whose two nodes pass
+// the test.
+std::string edge_loads(const Mesh& mesh, const std::function<bool(const Xyz&)>& on, double v) {
+  std::string out;
+  for (int e = 0; e < mesh.element_count(); ++e) {
+    const auto& el = mesh.elements[static_cast<std::size_t>(e)];
+    const auto list = edges(el.size());
+    for (std::size_t k = 0; k < list.size(); ++k)
+      if (on(mesh.xyz(el[list[k][0]])) && on(mesh.xyz(el[list[k][1]]))) out += dload(e + 1, static_cast<int>(k) + 1, {v, v});
+  }
+  return out;
+}
+
+class PressedRing : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PressedRing, CarriesTheUniformStressExactly) {
+  const bool ring = axisymmetric(GetParam());
+  Mesh mesh(planar(GetParam()), {std::vector<double>{1.0, 1.25, 1.5, 2.25, 3.0},
+                                 std::vector<double>{0.0, 0.5, 1.0, 1.25, 1.5}, {}});
+  mesh.moved[{2, 2, 0}] = {1.625, 1.125, 0.0};
+  std::string b = mesh.cards() + "CONST\n" + hold(mesh.nodes_where([](const Xyz& x) { return x[1] == 0.0; }), 2, 2);
+  if (!ring) b += hold(mesh.nodes_where([](const Xyz& x) { return x[0] == 1.0; }), 1, 1);
+  b += "DLOAD\n" + card({"1"}) + "\n" + edge_loads(mesh, [](const Xyz& x) { return x[1] == 1.5; }, kTopPressure) +
+       edge_loads(mesh, [](const Xyz& x) { return x[0] == 3.0; }, kPressure);
+  if (ring) b += edge_loads(mesh, [](const Xyz& x) { return x[0] == 1.0; }, kPressure);
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b));
+  ASSERT_TRUE(run_whole(run));
+  if (ring) {
+    // Strains along r, z and the hoop; stresses in the order r, z, hoop.
+    const Xyz e = uniform_strain({-kPressure, -kTopPressure, -kPressure});
+    expect_uniform(mesh, 2, e, {0, 0, 0}, {-kPressure, -kTopPressure, -kPressure, 0});
+  } else {
+    const double sz = kNu * (-kPressure - kTopPressure);
+    expect_uniform(mesh, 2, uniform_strain({-kPressure, -kTopPressure, sz}), {1, 0, 0}, {-kPressure, -kTopPressure, sz, 0});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, PressedRing, ::testing::Values("QPLAN4", "QPLAN4R", "TPLAN3", "QAX4", "TAX3"),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace zephsol::test
