@@ -3,10 +3,7 @@
 #include <cstdio>
 
 #include "common/deck.h"
-#include "zephsol/dbio/dbops.h"
-#include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/recio.h"
-#include "zephsol/elem/eiv.h"
+#include "support/results.h"
 
 namespace zephsol::test {
 
@@ -44,14 +41,7 @@ std::string field8(double v) {
 
 std::vector<std::array<double, 6>> centre_stresses(int elements) {
   std::vector<std::array<double, 6>> out;
-  std::vector<word> area(20000);
-  DBOPEN(EIV0, 2, kRead);
-  for (int e = 0; e < elements; ++e) {
-    EIVRDA(EIV0, area);
-    EIVGTA(eivwka().head[3]);
-    out.push_back(eivwka().vec[0]);
-  }
-  DBCLOS(EIV0, kCloseRewind);
+  for (const EIVWK& p : output_points(elements)) out.push_back(p.vec[0]);
   return out;
 }
 

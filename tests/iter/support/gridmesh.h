@@ -29,8 +29,8 @@ struct GridMesh {
 // A number in an 8-column field, with as many decimals (up to 6) as fit.
 std::string field8(double v);
 
-// The stresses of the centre point (the last point of the state record) of
-// each of the first `elements` elements of EIV0, in element order.
+// The stresses of the centre point (the output point) of each of the first
+// `elements` elements of EIV0, in element order.
 std::vector<std::array<double, 6>> centre_stresses(int elements);
 
 }  // namespace zephsol::test

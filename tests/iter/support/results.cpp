@@ -2,6 +2,7 @@
 
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/recio.h"
 #include "zephsol/elem/eiv.h"
 
 namespace zephsol::test {
