@@ -121,10 +121,29 @@ std::map<int, std::vector<double>> listed_shell_forces(const std::vector<std::st
 }
 
 // ---------------------------------------------------------------------------
-// BEAM2 cantilevers.
+// BEAM2 and SBEAM2 cantilevers.
 
 constexpr double kE = 1000.0, kNu = 0.25, kG = kE / (2 * (1 + kNu));
 constexpr double kArea = 0.5, kIy = 0.25, kIz = 0.125, kJ = 0.375;
+
+// A beam type with its property card and the section constants it works
+// with; `point` is the state point that keeps its end forces.
+struct Section {
+  std::string type, property;
+  double a, iy, iz, j;
+  word point;
+};
+
+// BEAM2 takes A, Iy, Iz and J as given (no shear areas: no shear
+// deformation).
+const Section kBeam{"BEAM2", card({"1", "4", num(kArea), num(kIy), num(kIz), num(kJ)}), kArea, kIy, kIz, kJ, 1};
+
+// SBEAM2 integrates the rectangle of area A and second moment I about z
+// (depth h = sqrt(12 I / A) along y, width b = A / h along z): about y it
+// has h b^3 / 12 = A^4 / 144 I, and in torsion the polar moment Iy + Iz.
+const Section kSectionBeam{"SBEAM2", card({"1", "3", num(kArea), "0.0", num(kIz)}), kArea,
+                           kArea * kArea * kArea * kArea / (144 * kIz), kIz,
+                           kArea * kArea * kArea * kArea / (144 * kIz) + kIz, 63};
 
 struct Load6 {
   V3 force, moment;
@@ -134,27 +153,31 @@ struct Load6 {
 // under the tip force and moment f (local axes): u = F L / EA, v = Fy L^3 /
 // 3EIz + Mz L^2 / 2EIz, w = Fz L^3 / 3EIy - My L^2 / 2EIy, rx = Mx L / GJ,
 // ry = -Fz L^2 / 2EIy + My L / EIy, rz = Fy L^2 / 2EIz + Mz L / EIz.
-Load6 cantilever_tip(double L, const Load6& f) {
-  const double eiy = kE * kIy, eiz = kE * kIz;
-  return {{f.force[0] * L / (kE * kArea), f.force[1] * L * L * L / (3 * eiz) + f.moment[2] * L * L / (2 * eiz),
+Load6 cantilever_tip(const Section& s, double L, const Load6& f) {
+  const double eiy = kE * s.iy, eiz = kE * s.iz;
+  return {{f.force[0] * L / (kE * s.a), f.force[1] * L * L * L / (3 * eiz) + f.moment[2] * L * L / (2 * eiz),
            f.force[2] * L * L * L / (3 * eiy) - f.moment[1] * L * L / (2 * eiy)},
-          {f.moment[0] * L / (kG * kJ), -f.force[2] * L * L / (2 * eiy) + f.moment[1] * L / eiy,
+          {f.moment[0] * L / (kG * s.j), -f.force[2] * L * L / (2 * eiy) + f.moment[1] * L / eiy,
            f.force[1] * L * L / (2 * eiz) + f.moment[2] * L / eiz}};
 }
+
+// The opening of a deck of beams of one type: the type, the material and
+// the property.
+std::string beam_opening(const Section& s) {
+  return "ELEMENT\n" + card({"1", s.type}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" + card({"", "E", num(kE)}) + "\n" +
+         card({"", "NU", num(kNu)}) + "\nPROPERTY\n" + s.property + "\n";
+}
+
+std::string node_card(int id, const V3& p) { return card({std::to_string(id), "", num(p[0]), num(p[1]), num(p[2])}); }
 
 // A straight cantilever from the origin to `tip` in `n` elements, clamped at
 // node 1 and loaded at its tip (node n + 1) by `load` (global axes); node
 // 100 orients the cross-sections when `orient` is given, else the third
 // node is blank. The end forces are requested on the listing.
-std::string cantilever_deck(const V3& tip, int n, const Load6& load, const V3* orient) {
-  std::string b = "ELEMENT\n" + card({"1", "BEAM2"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
-                  card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n" +
-                  card({"1", "4", num(kArea), num(kIy), num(kIz), num(kJ)}) + "\nNODE\n";
-  for (int k = 0; k <= n; ++k) {
-    const V3 p = scale(static_cast<double>(k) / n, tip);
-    b += card({std::to_string(k + 1), "", num(p[0]), num(p[1]), num(p[2])}) + "\n";
-  }
-  if (orient != nullptr) b += card({"100", "", num((*orient)[0]), num((*orient)[1]), num((*orient)[2])}) + "\n";
+std::string cantilever_deck(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient) {
+  std::string b = beam_opening(s) + "NODE\n";
+  for (int k = 0; k <= n; ++k) b += node_card(k + 1, scale(static_cast<double>(k) / n, tip)) + "\n";
+  if (orient != nullptr) b += node_card(100, *orient) + "\n";
   b += "CONNECTI\n";
   for (int k = 1; k <= n; ++k)
     b += card({std::to_string(k), "1", "1", "1", std::to_string(k), std::to_string(k + 1), orient ? "100" : ""}) + "\n";
@@ -179,19 +202,46 @@ M3 member_axes(const V3& d, const V3* r) {
   return {e1, cross(e3, e1), e3};
 }
 
+// The end forces (local axes t; node 1 force and moment, then node 2) of a
+// member from ra to rb that the force f and moment m (global) act on at rb:
+// its end at ra takes -f and -(m + (rb - ra) x f).
+std::array<double, 12> member_end_forces(const M3& t, const V3& ra, const V3& rb, const V3& f, const V3& m) {
+  const V3 fl = times(t, f), mb = times(t, m), ma = times(t, add(m, cross(sub(rb, ra), f)));
+  std::array<double, 12> out{};
+  for (std::size_t c = 0; c < 3; ++c) {
+    out[c] = -fl[c];
+    out[c + 3] = -ma[c];
+    out[c + 6] = fl[c];
+    out[c + 9] = mb[c];
+  }
+  return out;
+}
+
+// An element's end forces in its state point and in the listing's rows.
+void expect_end_forces(const EIVWK& point, const ForceRows& row, int element, const std::array<double, 12>& want,
+                       double scale_f) {
+  ASSERT_EQ(row.begin.size(), 6u) << "element " << element;
+  ASSERT_EQ(row.end.size(), 6u) << "element " << element;
+  for (std::size_t c = 0; c < 12; ++c) {
+    EXPECT_NEAR(point.blk.b8.v[c + 1], want[c], 1e-6 * scale_f) << "element " << element << " force " << c;
+    const double printed = c < 6 ? row.begin[c] : row.end[c - 6];
+    EXPECT_NEAR(printed, want[c], 1e-5 * scale_f) << "element " << element << " listed force " << c;
+  }
+}
+
 // Runs the cantilever and checks the tip against the flexibility, and every
 // element's end forces (local axes, node 1 then node 2) in its state and in
 // the listing against the statics: the outer end of each element carries the
 // tip load moved to it, the inner end the opposite.
-void check_cantilever(const V3& tip, int n, const Load6& load, const V3* orient) {
-  SCOPED_TRACE("tip " + num(tip[0]) + " " + num(tip[1]) + " " + num(tip[2]));
-  DeckRun run(cantilever_deck(tip, n, load, orient));
+void check_cantilever(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient) {
+  SCOPED_TRACE(s.type + " to " + num(tip[0]) + " " + num(tip[1]) + " " + num(tip[2]));
+  DeckRun run(cantilever_deck(s, tip, n, load, orient));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
   const double L = std::sqrt(dot(tip, tip));
   const M3 t = member_axes(tip, orient);
   const Load6 local{times(t, load.force), times(t, load.moment)};
-  const Load6 want_local = cantilever_tip(L, local);
+  const Load6 want_local = cantilever_tip(s, L, local);
   const V3 want_u = times_transposed(t, want_local.force), want_r = times_transposed(t, want_local.moment);
   const auto u = displacements();
   double scale_u = 0, scale_r = 0;
@@ -204,30 +254,13 @@ void check_cantilever(const V3& tip, int n, const Load6& load, const V3* orient)
     EXPECT_NEAR(u.at({n + 1, c + 3}), want_r[c], 1e-6 * scale_r) << "rotation " << c;
   }
 
-  const auto points = element_points(1);
+  const auto points = element_points(s.point);
   const auto listed = listed_forces(run.listing());
-  double scale_f = std::sqrt(dot(load.force, load.force)) * L + std::sqrt(dot(load.moment, load.moment));
+  const double scale_f = std::sqrt(dot(load.force, load.force)) * L + std::sqrt(dot(load.moment, load.moment));
   for (int k = 1; k <= n; ++k) {
     const V3 a = scale(static_cast<double>(k - 1) / n, tip), b = scale(static_cast<double>(k) / n, tip);
     const V3 m_b = add(load.moment, cross(sub(tip, b), load.force));
-    const V3 m_a = add(load.moment, cross(sub(tip, a), load.force));
-    std::array<double, 12> want{};
-    const V3 f_loc = times(t, load.force), mb_loc = times(t, m_b), ma_loc = times(t, m_a);
-    for (int c = 0; c < 3; ++c) {
-      want[c] = -f_loc[c];
-      want[c + 3] = -ma_loc[c];
-      want[c + 6] = f_loc[c];
-      want[c + 9] = mb_loc[c];
-    }
-    const auto& r = points.at(k).blk.b8.v;
-    const auto& row = listed.at(k);
-    ASSERT_EQ(row.begin.size(), 6u);
-    ASSERT_EQ(row.end.size(), 6u);
-    for (std::size_t c = 0; c < 12; ++c) {
-      EXPECT_NEAR(r[c + 1], want[c], 1e-6 * scale_f) << "element " << k << " force " << c;
-      const double printed = c < 6 ? row.begin[c] : row.end[c - 6];
-      EXPECT_NEAR(printed, want[c], 1e-5 * scale_f) << "element " << k << " listed force " << c;
-    }
+    expect_end_forces(points.at(k), listed.at(k), k, member_end_forces(t, a, b, load.force, m_b), scale_f);
   }
 }
 
@@ -236,25 +269,34 @@ void check_cantilever(const V3& tip, int n, const Load6& load, const V3* orient)
 const Load6 kTipLoad{{3.0, -2.0, 1.5}, {0.75, -1.25, 2.5}};
 
 TEST(BeamCantilever, AlongXWithoutOrientationNode) {
-  check_cantilever({2.0, 0.0, 0.0}, 4, kTipLoad, nullptr);
+  check_cantilever(kBeam, {2.0, 0.0, 0.0}, 4, kTipLoad, nullptr);
 }
 
 TEST(BeamCantilever, AlongZWithoutOrientationNode) {
-  check_cantilever({0.0, 0.0, 2.0}, 4, kTipLoad, nullptr);
+  check_cantilever(kBeam, {0.0, 0.0, 2.0}, 4, kTipLoad, nullptr);
 }
 
 // Along the global y axis the default frame takes its reference direction
 // from the sign of the member's direction.
 TEST(BeamCantilever, AlongYAndMinusYWithoutOrientationNode) {
-  check_cantilever({0.0, 2.0, 0.0}, 2, kTipLoad, nullptr);
-  check_cantilever({0.0, -2.0, 0.0}, 2, kTipLoad, nullptr);
+  check_cantilever(kBeam, {0.0, 2.0, 0.0}, 2, kTipLoad, nullptr);
+  check_cantilever(kBeam, {0.0, -2.0, 0.0}, 2, kTipLoad, nullptr);
 }
 
 // Inclined in space, (1, 2, 2) by 3 elements, cross-sections turned by an
 // orientation node off the member's line.
 TEST(BeamCantilever, InclinedWithOrientationNode) {
   const V3 orient{1.0, 0.0, 0.0};
-  check_cantilever({3.0, 6.0, 6.0}, 3, kTipLoad, &orient);
+  check_cantilever(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient);
+}
+
+// The section beam is exact for end loads too: cubic deflections, stations
+// and section points that integrate them exactly. It has no default frame,
+// so an orientation node is given along x as well.
+TEST(SectionBeamCantilever, AlongXAndInclined) {
+  const V3 up{0.0, 1.0, 0.0}, orient{1.0, 0.0, 0.0};
+  check_cantilever(kSectionBeam, {2.0, 0.0, 0.0}, 4, kTipLoad, &up);
+  check_cantilever(kSectionBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient);
 }
 
 // ---------------------------------------------------------------------------
@@ -556,6 +598,187 @@ TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
         EXPECT_NEAR(rows.at(e)[c], want[c], 1e-5 * m_max) << "element " << e << " listed force " << c;
       }
     }
+}
+
+// ---------------------------------------------------------------------------
+// Temperature and prestress of line elements: two members in line along x
+// (lengths 1 and 2) between two held ends, the first one heated by dT (or
+// prestressed by the force P). Its free strain e0 = alpha dT (or P / E A1)
+// is held back by the second member: the axial force
+//   N = -e0 L1 / (L1 / E A1 + L2 / E A2)
+// in both, and the middle node moves by u2 = -N L2 / E A2. For a beam the
+// transverse freedoms of the middle node are held.
+
+constexpr double kAlpha = 0.001, kHeat = 20.0, kPrestress = 0.25;
+
+struct LineMember {
+  std::string type, group;  // element type, "TEMPERAT" or "PRESTRES"
+};
+
+void check_restrained_strain(const LineMember& m) {
+  SCOPED_TRACE(m.type + " " + m.group);
+  const bool rod = m.type == "ROD2", beam = m.type == "BEAM2";
+  const Section& sec = beam ? kBeam : kSectionBeam;
+  const std::array<double, 2> area{rod ? 0.5 : sec.a, rod ? 0.25 : sec.a}, len{1.0, 2.0};
+  std::string b = "ELEMENT\n" + card({"1", m.type}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" + card({"", "E", num(kE)}) +
+                  "\n" + card({"", "NU", num(kNu)}) + "\n" + card({"", "ALPHA", num(kAlpha)}) + "\nPROPERTY\n";
+  if (rod) {
+    b += card({"1", "1", num(area[0])}) + "\n" + card({"2", "1", num(area[1])}) + "\n";
+  } else {
+    b += sec.property + "\n";
+  }
+  b += "NODE\n" + node_card(1, {0, 0, 0}) + "\n" + node_card(2, {len[0], 0, 0}) + "\n" + node_card(3, {len[0] + len[1], 0, 0}) +
+       "\n" + node_card(100, {0, 1, 0}) + "\n";
+  const std::string third = rod ? "" : "100";
+  b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2", third}) + "\n" +
+       card({"2", "1", rod ? "2" : "1", "1", "2", "3", third}) + "\n";
+  b += "CONST\n" + card({"", "1", "3", "2", "", "1", rod ? "3" : "6"}) + "\n" + card({"", "2", "", "", "", "2", rod ? "3" : "6"}) +
+       "\n";
+  const bool prestress = m.group == "PRESTRES";
+  b += m.group + "\n" + card({"1"}) + "\n" + card({"", "1", "", "", num(prestress ? kPrestress : kHeat)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", prestress ? "PRES" : "TEMP", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  const double e0 = prestress ? kPrestress / (kE * area[0]) : kAlpha * kHeat;
+  const double n = -e0 * len[0] / (len[0] / (kE * area[0]) + len[1] / (kE * area[1]));
+  const double u2 = -n * len[1] / (kE * area[1]);
+  const auto u = displacements();
+  EXPECT_NEAR(u.at({2, 0}), u2, 1e-6 * std::abs(u2));
+  const auto points = element_points(rod || beam ? 1 : sec.point);
+  const auto listed = listed_forces(run.listing());
+  for (int e = 1; e <= 2; ++e) {
+    const auto& r = points.at(e).blk.b8.v;
+    EXPECT_NEAR(r[1], -n, 1e-6 * std::abs(n)) << "element " << e;
+    EXPECT_NEAR(r[7], n, 1e-6 * std::abs(n)) << "element " << e;
+    EXPECT_NEAR(listed.at(e).begin.at(0), -n, 1e-5 * std::abs(n)) << "element " << e;
+    EXPECT_NEAR(listed.at(e).end.at(0), n, 1e-5 * std::abs(n)) << "element " << e;
+    for (int c = 2; c <= 6; ++c) {
+      EXPECT_NEAR(r[c], 0.0, 1e-9 * std::abs(n)) << "element " << e << " force " << c;
+      EXPECT_NEAR(r[c + 6], 0.0, 1e-9 * std::abs(n)) << "element " << e << " force " << c + 6;
+    }
+    if (rod) {
+      EXPECT_NEAR(points.at(e).vec[0][0], n / area[e - 1], 1e-6 * std::abs(n)) << "element " << e;
+    }
+  }
+}
+
+TEST(LineMembers, HeatedOrPrestressedMemberHeldBackByTheNext) {
+  for (const LineMember& m : {LineMember{"ROD2", "TEMPERAT"}, LineMember{"ROD2", "PRESTRES"}, LineMember{"BEAM2", "TEMPERAT"},
+                              LineMember{"SBEAM2", "TEMPERAT"}})
+    check_restrained_strain(m);
+}
+
+// A hinge: a BEAM2 from node 1 (clamped) to node 2 released at node 2, and
+// a BEAM2 from node 2 to node 3 (clamped), lengths 1 and 2 along x, a force
+// at node 2. The first member holds node 2 like the tip of a propped
+// cantilever, 3 EI / L1^3 across and E A / L1 along; the second like a
+// cantilever's tip whose rotation is free, 3 EI / L2^3 and E A / L2. The
+// force divides in proportion, no moment crosses the hinge, and the second
+// member's end at node 2 carries no moment either (nothing turns it there).
+TEST(BeamRelease, HingeDividesTheForceByTheMembersStiffness) {
+  const std::array<double, 2> len{1.0, 2.0};
+  const V3 f{1.5, -2.0, 3.0};
+  std::string b = beam_opening(kBeam) +
+                  card({"2", "8", num(kArea), num(kIy), num(kIz), num(kJ), "0.0", "0.0", "0.0", "1.0"}) + "\nNODE\n" +
+                  node_card(1, {0, 0, 0}) + "\n" + node_card(2, {len[0], 0, 0}) + "\n" +
+                  node_card(3, {len[0] + len[1], 0, 0}) + "\nCONNECTI\n" + card({"1", "1", "2", "1", "1", "2"}) + "\n" +
+                  card({"2", "1", "1", "1", "2", "3"}) + "\nCONST\n" + card({"", "1", "3", "2", "", "1", "6"}) + "\n";
+  b += "NLOAD\n" + card({"1"}) + "\n" + card({"", "2", "", "", "", "1", "3", num(f[0]), num(f[1]), num(f[2])}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  const auto stiffness = [](double L) {
+    return V3{kE * kArea / L, 3 * kE * kIz / (L * L * L), 3 * kE * kIy / (L * L * L)};
+  };
+  const V3 k1 = stiffness(len[0]), k2 = stiffness(len[1]);
+  V3 u2{}, f1{};
+  for (int c = 0; c < 3; ++c) {
+    u2[c] = f[c] / (k1[c] + k2[c]);
+    f1[c] = k1[c] * u2[c];
+  }
+  const auto u = displacements();
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(u.at({2, c}), u2[c], 1e-6 * std::abs(u2[c])) << c;
+
+  const M3 t{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+  const V3 r1{0, 0, 0}, r2{len[0], 0, 0}, r3{len[0] + len[1], 0, 0}, f2 = sub(f, f1);
+  const auto points = element_points(1);
+  const auto listed = listed_forces(run.listing());
+  const double scale_f = std::sqrt(dot(f, f)) * len[1];
+  expect_end_forces(points.at(1), listed.at(1), 1, member_end_forces(t, r1, r2, f1, {0, 0, 0}), scale_f);
+  // Member 2's end at node 3 holds the rest of the force and its moment.
+  expect_end_forces(points.at(2), listed.at(2), 2,
+                    member_end_forces(t, r2, r3, scale(-1.0, f2), scale(-1.0, cross(sub(r2, r3), f2))), scale_f);
+}
+
+// Line loads on an inclined BEAM2 cantilever (along (4, 0, 3), two elements
+// of length 2.5; e2 = y, e3 = (-0.6, 0, 0.8)): loads along e2 and e3 on the
+// true length, varying linearly over each element; along x on the true
+// length; along z per unit length of the projection on the x-y plane; along
+// x per unit length of the projection on the y-z plane. Each element passes
+// the consistent end forces of its linear load, L (2 p1 + p2) / 6 and
+// L (p1 + 2 p2) / 6 (L true or projected), to its nodes, and the tip moves
+// as the cantilever under those point loads: a force F (local) at x from
+// the root moves the tip by F x / EA along, F x^2 (3 L - x) / 6 EI across,
+// and turns it by F x^2 / 2 EI.
+TEST(BeamLineLoads, InclinedCantileverUnderLoadsOfEveryDirectionCode) {
+  const V3 tip{4.0, 0.0, 3.0};
+  const double L = 5.0, le = 2.5;
+  const M3 t = member_axes(tip, nullptr);
+  struct LineLoad {
+    int code;
+    double p1, p2, length;
+    V3 dir;
+  };
+  const std::vector<LineLoad> loads{{1, 1.0, 0.5, le, t[1]},
+                                    {2, 0.25, 0.75, le, t[2]},
+                                    {12, 0.5, 0.5, le, {1, 0, 0}},
+                                    {31, 2.0, 2.0, 0.8 * le, {0, 0, 1}},
+                                    {11, 1.0, 1.0, 0.6 * le, {1, 0, 0}}};
+  std::string b = beam_opening(kBeam) + "NODE\n";
+  for (int k = 0; k <= 2; ++k) b += node_card(k + 1, scale(k / 2.0, tip)) + "\n";
+  b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" + card({"2", "1", "1", "1", "2", "3"}) + "\n";
+  b += "CONST\n" + card({"", "1", "", "", "", "1", "6"}) + "\nDLOAD\n" + card({"1"}) + "\n";
+  for (const auto& l : loads) b += card({"", "1", "2", "", std::to_string(l.code), "1", "2", num(l.p1), num(l.p2)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  // Nodal forces (global) of nodes 2 and 3; node 1's go to the support.
+  std::array<V3, 3> node_force{};
+  for (const auto& l : loads)
+    for (int e = 0; e < 2; ++e) {
+      node_force[e] = add(node_force[e], scale(l.length * (2 * l.p1 + l.p2) / 6, l.dir));
+      node_force[e + 1] = add(node_force[e + 1], scale(l.length * (l.p1 + 2 * l.p2) / 6, l.dir));
+    }
+  V3 tip_u{}, tip_r{};  // local
+  for (int node = 1; node <= 2; ++node) {
+    const double x = le * node;
+    const V3 fl = times(t, node_force[node]);
+    tip_u = add(tip_u, {fl[0] * x / (kE * kArea), fl[1] * x * x * (3 * L - x) / (6 * kE * kIz),
+                        fl[2] * x * x * (3 * L - x) / (6 * kE * kIy)});
+    tip_r = add(tip_r, {0, -fl[2] * x * x / (2 * kE * kIy), fl[1] * x * x / (2 * kE * kIz)});
+  }
+  const V3 want_u = times_transposed(t, tip_u), want_r = times_transposed(t, tip_r);
+  const auto u = displacements();
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(u.at({3, c}), want_u[c], 1e-6 * std::sqrt(dot(want_u, want_u))) << "translation " << c;
+    EXPECT_NEAR(u.at({3, c + 3}), want_r[c], 1e-6 * std::sqrt(dot(want_r, want_r))) << "rotation " << c;
+  }
+  // End forces: the outer element carries node 3's force, the inner one
+  // those of nodes 2 and 3 with the moment of node 3's about node 2.
+  const V3 r1{0, 0, 0}, r2 = scale(0.5, tip), r3 = tip;
+  const auto points = element_points(1);
+  const auto listed = listed_forces(run.listing());
+  const double scale_f = std::sqrt(dot(node_force[1], node_force[1])) * L;
+  expect_end_forces(points.at(2), listed.at(2), 2, member_end_forces(t, r2, r3, node_force[2], {0, 0, 0}), scale_f);
+  expect_end_forces(points.at(1), listed.at(1), 1,
+                    member_end_forces(t, r1, r2, add(node_force[1], node_force[2]), cross(sub(r3, r2), node_force[2])),
+                    scale_f);
 }
 
 }  // namespace
