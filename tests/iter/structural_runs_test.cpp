@@ -530,37 +530,64 @@ TEST(MembranePatch, UniformTensionInTheYZPlane) { check_membrane_patch({1, 2, 0}
 // the nodes deflect exactly by w(x) + q h^2 x (a - x) / 12 D: the mesh error
 // at mid-span is q h^2 a^2 / 48 D, 2.4 % of the deflection with the 8
 // elements here, falling with h^2.
-TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
+// A strip case: the plane it lies in (span along `a`, width along `b`), the
+// face-load code and its value. Codes 5 and 6 press along and against the
+// element normal e3, codes 7-9 act along global x, y, z.
+struct StripCase {
+  Plane plane;
+  int code;
+  double value;
+};
+
+void check_strip(const StripCase& sc) {
+  const Plane& pl = sc.plane;
+  SCOPED_TRACE("code " + std::to_string(sc.code) + ", normal along component " + std::to_string(pl.normal + 1));
   constexpr int nx = 8, ny = 2;
   constexpr double a = 4.0, width = 1.0, t = 0.4, q = 1.0;
   const auto node_id = [](int i, int j) { return 1 + i + (nx + 1) * j; };
+  const auto at = [&](int i, int j) { return in_space(pl, {a * i / nx, width * j / ny}); };
   std::string b = "ELEMENT\n" + card({"1", "QFLA4"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
                   card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n" + card({"1", "1", num(t)}) +
                   "\nNODE\n";
   for (int j = 0; j <= ny; ++j)
-    for (int i = 0; i <= nx; ++i)
-      b += card({std::to_string(node_id(i, j)), "", num(a * i / nx), num(width * j / ny), "0.0"}) + "\n";
+    for (int i = 0; i <= nx; ++i) b += node_card(node_id(i, j), at(i, j)) + "\n";
   b += "CONNECTI\n";
   for (int j = 0; j < ny; ++j)
     for (int i = 0; i < nx; ++i)
       b += card({std::to_string(1 + i + nx * j), "1", "1", "1", std::to_string(node_id(i, j)), std::to_string(node_id(i + 1, j)),
                  std::to_string(node_id(i + 1, j + 1)), std::to_string(node_id(i, j + 1))}) +
            "\n";
+  // Every node: the in-plane translations, the rotation about the span and
+  // the rotation about the normal; the support lines: the deflection.
   const std::string last = std::to_string(node_id(nx, ny));
-  b += "CONST\n" + card({"", "1", last, "", "", "1", "2"}) + "\n" + card({"", "1", last, "", "", "4"}) + "\n" +
-       card({"", "1", last, "", "", "6"}) + "\n" + card({"", "1", std::to_string(node_id(0, ny)), std::to_string(nx + 1), "", "3"}) +
-       "\n" + card({"", std::to_string(node_id(nx, 0)), last, std::to_string(nx + 1), "", "3"}) + "\n";
-  // Code 6: the pressure on the face against the element normal (+z).
-  b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "1", std::to_string(nx * ny), "", "6", "1", "4", num(q), num(q), num(q)}) +
-       "\n" + card({"", num(q)}) + "\n";
+  const auto comp = [](int c) { return std::to_string(c + 1); };
+  b += "CONST\n";
+  for (int c : {pl.a, pl.b, pl.a + 3, pl.normal + 3}) b += card({"", "1", last, "", "", comp(c)}) + "\n";
+  b += card({"", "1", std::to_string(node_id(0, ny)), std::to_string(nx + 1), "", comp(pl.normal)}) + "\n" +
+       card({"", std::to_string(node_id(nx, 0)), last, std::to_string(nx + 1), "", comp(pl.normal)}) + "\n";
+  const std::string v = num(sc.value);
+  b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "1", std::to_string(nx * ny), "", std::to_string(sc.code), "1", "4", v, v, v}) +
+       "\n" + card({"", v}) + "\n";
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
   DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
 
+  // The element normal of the corners in the order given, and the load's
+  // direction: q along `down`; `sag` is 1 when it acts against e3.
+  const V3 e3 = unit(cross(sub(at(1, 1), at(0, 0)), sub(at(0, 1), at(1, 0))));
+  V3 down{};
+  if (sc.code == 5 || sc.code == 6) {
+    down = scale(sc.code == 6 ? -sc.value : sc.value, e3);
+  } else {
+    down[sc.code - 7] = sc.value;
+  }
+  ASSERT_NEAR(std::abs(dot(down, e3)), q, 1e-12);
+  const double along_normal = down[pl.normal], sag = -dot(down, e3);
+
   const double d = kE * t * t * t / (12 * (1 - kNu * kNu)), gs = 5.0 / 6.0 * kG * t;
   const auto w_exact = [&](double x) {
-    return -q * x * (a * a * a - 2 * a * x * x + x * x * x) / (24 * d) - q * x * (a - x) / (2 * gs);
+    return q * x * (a * a * a - 2 * a * x * x + x * x * x) / (24 * d) + q * x * (a - x) / (2 * gs);
   };
   const double w_mid = w_exact(a / 2);
   const auto u = displacements();
@@ -568,18 +595,19 @@ TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
     for (int i = 0; i <= nx; ++i) {
       const int node = node_id(i, j);
       const double x = a * i / nx, h = a / nx;
-      EXPECT_NEAR(u.at({node, 2}), w_exact(x) + q * h * h * x * (a - x) / (12 * d), 1e-6 * std::abs(w_mid)) << "node " << node;
+      const double want = along_normal * (w_exact(x) - q * h * h * x * (a - x) / (12 * d));
+      EXPECT_NEAR(u.at({node, pl.normal}), want, 1e-6 * w_mid) << "node " << node;
     }
 
   // Section forces at the element centres (point 5 keeps them). The strip
   // is statically determinate: under the pressure's nodal forces its moment
   // runs linearly between the closed-form values q x (a - x) / 2 at the node
   // lines, and the element's constant moment is their mean (positive when
-  // sagging); its shear force is the closed form's at the centre, q (a/2 - x)
-  // (negative in the element's sign). The moment across is nu times the
-  // moment along, as the curvature across is held at zero; no membrane force,
-  // no twisting moment, no shear across. The listing's shell rows print the
-  // same eight values.
+  // sagging, as seen from e3); its shear force is the closed form's at the
+  // centre, q (a/2 - x) (negative in the element's sign). The moment across
+  // is nu times the moment along, as the curvature across is held at zero;
+  // no membrane force, no twisting moment, no shear across. The listing's
+  // shell rows print the same eight values.
   const auto points = element_points(5);
   const auto rows = listed_shell_forces(run.listing());
   const auto moment = [&](double x) { return q * x * (a - x) / 2; };
@@ -588,7 +616,7 @@ TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
     for (int i = 0; i < nx; ++i) {
       const int e = 1 + i + nx * j;
       const double x0 = a * i / nx, x1 = a * (i + 1) / nx;
-      const double mx = (moment(x0) + moment(x1)) / 2, qx = -q * (a / 2 - (x0 + x1) / 2);
+      const double mx = sag * (moment(x0) + moment(x1)) / 2, qx = -sag * q * (a / 2 - (x0 + x1) / 2);
       const std::array<double, 8> want{0, 0, 0, mx, kNu * mx, 0, qx, 0};
       const auto& r = points.at(e).blk.b8.v;
       const std::array<double, 8> got{r[1], r[2], r[3], r[7], r[8], r[9], r[10], r[11]};
@@ -598,6 +626,13 @@ TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
         EXPECT_NEAR(rows.at(e)[c], want[c], 1e-5 * m_max) << "element " << e << " listed force " << c;
       }
     }
+}
+
+TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
+  const Plane xy{0, 1, 2}, zx{0, 2, 1}, yz{1, 2, 0};
+  for (const StripCase& sc : {StripCase{xy, 6, 1.0}, StripCase{xy, 5, -1.0}, StripCase{xy, 9, -1.0}, StripCase{zx, 6, -1.0},
+                              StripCase{zx, 8, 1.0}, StripCase{yz, 7, -1.0}})
+    check_strip(sc);
 }
 
 // ---------------------------------------------------------------------------
