@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -120,6 +121,44 @@ std::map<int, std::vector<double>> listed_shell_forces(const std::vector<std::st
   return out;
 }
 
+// The node tables of the listing: accumulated displacements and reactions
+// by node, and the element nodal forces (global axes) by element and node.
+// Headings (Shift-JIS): "変　　位", "反　　力", "節　　　" of the nodal forces.
+struct NodeTables {
+  std::map<int, std::vector<double>> disp, reac;
+  std::map<std::pair<int, int>, std::vector<double>> force;
+};
+NodeTables listed_node_tables(const std::vector<std::string>& listing) {
+  constexpr std::string_view kDisp = "\x95\xcf\x81\x40\x81\x40\x88\xca", kReac = "\x94\xbd\x81\x40\x81\x40\x97\xcd",
+                             kForce = "\x90\xdf\x81\x40\x81\x40\x81\x40";
+  NodeTables out;
+  enum class Table { none, disp, reac, force } table = Table::none;
+  for (const auto& line : listing) {
+    if (line.find(kDisp) != std::string::npos) table = Table::disp;
+    if (line.find(kReac) != std::string::npos) table = Table::reac;
+    if (line.find(kForce) != std::string::npos) table = Table::force;
+    std::istringstream in(line);
+    std::vector<int> ids;
+    std::vector<double> v;
+    for (std::string t; in >> t;) {
+      char* end = nullptr;
+      const double x = std::strtod(t.c_str(), &end);
+      if (*end != '\0' || t.empty()) {
+        v.clear();
+        ids.clear();
+        break;
+      }
+      if (t.find('E') == std::string::npos) ids.push_back(static_cast<int>(x));
+      else v.push_back(x);
+    }
+    if (v.empty()) continue;
+    if (table == Table::force && ids.size() == 2) out.force[{ids[0], ids[1]}] = v;
+    if (table == Table::disp && ids.size() == 1) out.disp[ids[0]] = v;
+    if (table == Table::reac && ids.size() == 1) out.reac[ids[0]] = v;
+  }
+  return out;
+}
+
 // ---------------------------------------------------------------------------
 // BEAM2 and SBEAM2 cantilevers.
 
@@ -173,8 +212,10 @@ std::string node_card(int id, const V3& p) { return card({std::to_string(id), ""
 // A straight cantilever from the origin to `tip` in `n` elements, clamped at
 // node 1 and loaded at its tip (node n + 1) by `load` (global axes); node
 // 100 orients the cross-sections when `orient` is given, else the third
-// node is blank. The end forces are requested on the listing.
-std::string cantilever_deck(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient) {
+// node is blank. The end forces are requested on the listing. The history
+// applies the load in one step, or in `split` over two intervals: a quarter
+// in two steps, then the rest in three.
+std::string cantilever_deck(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient, bool split) {
   std::string b = beam_opening(s) + "NODE\n";
   for (int k = 0; k <= n; ++k) b += node_card(k + 1, scale(static_cast<double>(k) / n, tip)) + "\n";
   if (orient != nullptr) b += node_card(100, *orient) + "\n";
@@ -186,8 +227,13 @@ std::string cantilever_deck(const Section& s, const V3& tip, int n, const Load6&
        card({"", std::to_string(n + 1), "", "", "", "1", "3", num(load.force[0]), num(load.force[1]), num(load.force[2])}) +
        "\n" + card({"", std::to_string(n + 1), "", "", "", "4", "6", num(load.moment[0]), num(load.moment[1]), num(load.moment[2])}) +
        "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
-  return bulk_deck(b, "OUTPUT\nELFO = ALL\n");
+  if (split) {
+    b += "HISTORY\n" + card({"INTERVAL", "2"}) + "\n" + card({"", "NLOA", "1", "0.25"}) + "\n" + card({"INTERVAL", "3"}) +
+         "\n" + card({"", "NLOA", "1", "0.75"}) + "\n";
+  } else {
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+  }
+  return bulk_deck(b, "OUTPUT\nELFO = ALL\nREAC = ALL\nDISP = ALL\n");
 }
 
 // The frame of a member along d with its orientation point at offset r from
@@ -233,9 +279,9 @@ void expect_end_forces(const EIVWK& point, const ForceRows& row, int element, co
 // element's end forces (local axes, node 1 then node 2) in its state and in
 // the listing against the statics: the outer end of each element carries the
 // tip load moved to it, the inner end the opposite.
-void check_cantilever(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient) {
-  SCOPED_TRACE(s.type + " to " + num(tip[0]) + " " + num(tip[1]) + " " + num(tip[2]));
-  DeckRun run(cantilever_deck(s, tip, n, load, orient));
+void check_cantilever(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient, bool split = false) {
+  SCOPED_TRACE(s.type + " to " + num(tip[0]) + " " + num(tip[1]) + " " + num(tip[2]) + (split ? " in five steps" : ""));
+  DeckRun run(cantilever_deck(s, tip, n, load, orient, split));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
   const double L = std::sqrt(dot(tip, tip));
@@ -261,6 +307,29 @@ void check_cantilever(const Section& s, const V3& tip, int n, const Load6& load,
     const V3 a = scale(static_cast<double>(k - 1) / n, tip), b = scale(static_cast<double>(k) / n, tip);
     const V3 m_b = add(load.moment, cross(sub(tip, b), load.force));
     expect_end_forces(points.at(k), listed.at(k), k, member_end_forces(t, a, b, load.force, m_b), scale_f);
+  }
+
+  // The listing: the tip's displacements as UG holds them; the reaction of
+  // the clamp (force and moment) balancing the load about the root; each
+  // element's nodal forces in global axes, those of the statics.
+  const NodeTables tables = listed_node_tables(run.listing());
+  ASSERT_EQ(tables.disp.at(n + 1).size(), 6u);
+  for (int c = 0; c < 6; ++c) {
+    EXPECT_NEAR(tables.disp.at(n + 1)[c], u.at({n + 1, c}), 1e-5 * std::abs(u.at({n + 1, c})) + 1e-12) << c;
+  }
+  const M3 global{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+  const auto root = member_end_forces(global, {0, 0, 0}, tip, load.force, load.moment);
+  ASSERT_EQ(tables.reac.at(1).size(), 6u);
+  for (std::size_t c = 0; c < 6; ++c) EXPECT_NEAR(tables.reac.at(1)[c], root[c], 1e-5 * scale_f) << "reaction " << c;
+  for (int k = 1; k <= n; ++k) {
+    const V3 a = scale(static_cast<double>(k - 1) / n, tip), b = scale(static_cast<double>(k) / n, tip);
+    const auto want = member_end_forces(global, a, b, load.force, add(load.moment, cross(sub(tip, b), load.force)));
+    for (int end = 0; end < 2; ++end) {
+      const auto& row = tables.force.at({k, k + end});
+      ASSERT_EQ(row.size(), 6u);
+      for (std::size_t c = 0; c < 6; ++c)
+        EXPECT_NEAR(row[c], want[6 * end + c], 1e-4 * scale_f) << "element " << k << " node " << k + end << " force " << c;
+    }
   }
 }
 
@@ -288,6 +357,15 @@ TEST(BeamCantilever, AlongYAndMinusYWithoutOrientationNode) {
 TEST(BeamCantilever, InclinedWithOrientationNode) {
   const V3 orient{1.0, 0.0, 0.0};
   check_cantilever(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient);
+}
+
+// The load in five steps over two intervals ends where one step does: the
+// beam's end forces are summed step by step, the section beam's taken from
+// its points' stresses, the listing's tables those of the last step.
+TEST(BeamCantilever, LoadInFiveStepsOfTwoIntervals) {
+  const V3 orient{1.0, 0.0, 0.0};
+  check_cantilever(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient, true);
+  check_cantilever(kSectionBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient, true);
 }
 
 // The section beam is exact for end loads too: cubic deflections, stations
@@ -814,6 +892,66 @@ TEST(BeamLineLoads, InclinedCantileverUnderLoadsOfEveryDirectionCode) {
   expect_end_forces(points.at(1), listed.at(1), 1,
                     member_end_forces(t, r1, r2, add(node_force[1], node_force[2]), cross(sub(r3, r2), node_force[2])),
                     scale_f);
+}
+
+// A cantilever along x (length 2, two elements) clamped in a rectangular
+// system turned about z (e1 = (0.6, 0.8, 0), e2 = (-0.8, 0.6, 0), e3 = z),
+// its tip held by a roller along e1 of the same system and loaded by forces
+// and moments given in that system. Rotated nodes turn both the
+// translations and the rotations of a node with six freedoms. The roller's
+// reaction R e1 keeps the tip from moving along e1: with C the tip's
+// flexibility, u = C (F + R e1, M) and e1 . u = 0 give R. The listing's
+// reactions are in the nodes' own system: at the clamp, the turned
+// components of -(F + R e1) and -(M + tip x (F + R e1)); at the roller, R.
+TEST(BeamRotatedSupports, ClampAndSkewRollerInATurnedSystem) {
+  const V3 e1{0.6, 0.8, 0}, e2{-0.8, 0.6, 0}, e3{0, 0, 1};
+  const M3 sys{e1, e2, e3};
+  const Load6 given{{1.0, -2.0, 0.5}, {0.25, -0.5, 0.75}};  // components along e1, e2, e3
+  const Load6 load{times_transposed(sys, given.force), times_transposed(sys, given.moment)};
+  const V3 tip{2.0, 0, 0};
+  std::string b = beam_opening(kBeam) + "COORDINA\n" + card({"7", "1", "0.0", "0.0", "0.0", num(e1[0]), num(e1[1]), "0.0"}) +
+                  "\n" + card({"", "", num(e2[0]), num(e2[1]), "0.0"}) + "\nNODE\n";
+  for (int k = 0; k <= 2; ++k) b += node_card(k + 1, scale(k / 2.0, tip)) + "\n";
+  b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" + card({"2", "1", "1", "1", "2", "3"}) + "\n";
+  b += "CONST\n" + card({"", "1", "", "", "7", "1", "6"}) + "\n" + card({"", "3", "", "", "7", "1"}) + "\n";
+  b += "NLOAD\n" + card({"1"}) + "\n" +
+       card({"", "3", "", "", "7", "1", "6", num(given.force[0]), num(given.force[1]), num(given.force[2])}) + "\n" +
+       card({"", num(given.moment[0]), num(given.moment[1]), num(given.moment[2])}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\nREAC = ALL\n"));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  const double L = 2.0;
+  const Load6 free = cantilever_tip(kBeam, L, load), unit_pull = cantilever_tip(kBeam, L, {e1, {0, 0, 0}});
+  const double r = -dot(e1, free.force) / dot(e1, unit_pull.force);
+  const V3 want_u = add(free.force, scale(r, unit_pull.force)), want_r = add(free.moment, scale(r, unit_pull.moment));
+  const auto u = displacements();
+  const double scale_u = std::sqrt(dot(want_u, want_u)), scale_r = std::sqrt(dot(want_r, want_r));
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_NEAR(u.at({3, c}), want_u[c], 1e-6 * scale_u) << "translation " << c;
+    EXPECT_NEAR(u.at({3, c + 3}), want_r[c], 1e-6 * scale_r) << "rotation " << c;
+  }
+  // (The rotation is kept in single precision.)
+  EXPECT_NEAR(dot(e1, {u.at({3, 0}), u.at({3, 1}), u.at({3, 2})}), 0.0, 1e-7 * scale_u);
+
+  const V3 f_tip = add(load.force, scale(r, e1));
+  const M3 global{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+  const auto clamp = member_end_forces(sys, {0, 0, 0}, tip, f_tip, load.moment);
+  const NodeTables tables = listed_node_tables(run.listing());
+  const double scale_f = std::sqrt(dot(f_tip, f_tip)) * L + std::sqrt(dot(load.moment, load.moment));
+  ASSERT_EQ(tables.reac.at(1).size(), 6u);
+  ASSERT_EQ(tables.reac.at(3).size(), 6u);
+  for (std::size_t c = 0; c < 6; ++c) {
+    EXPECT_NEAR(tables.reac.at(1)[c], clamp[c], 1e-5 * scale_f) << "clamp " << c;
+    EXPECT_NEAR(tables.reac.at(3)[c], c == 0 ? r : 0.0, 1e-5 * scale_f) << "roller " << c;
+  }
+  const auto points = element_points(1);
+  const auto listed = listed_forces(run.listing());
+  const V3 mid = scale(0.5, tip);
+  expect_end_forces(points.at(2), listed.at(2), 2, member_end_forces(global, mid, tip, f_tip, load.moment), scale_f);
+  expect_end_forces(points.at(1), listed.at(1), 1,
+                    member_end_forces(global, {0, 0, 0}, mid, f_tip, add(load.moment, cross(sub(tip, mid), f_tip))), scale_f);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/nodal.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/block_dump.h"
@@ -15,8 +16,13 @@ std::map<std::pair<int, int>, double> displacements() {
   HDRGET(UG, m.header());
   std::vector<double> u(static_cast<std::size_t>(m.rows), 0.0);
   DBOPEN(UG, 2, kRead);
-  word first = 1, last = m.rows, empty = 0;
-  COLGET(m, 2, u.data(), first, last, empty);
+  // With nodes in their own systems UG has two columns: the displacements
+  // in those systems, then in global axes.
+  for (word col = 0; col < std::max<word>(m.cols, 1); ++col) {
+    std::fill(u.begin(), u.end(), 0.0);
+    word first = 1, last = m.rows, empty = 0;
+    COLGET(m, 2, u.data(), first, last, empty);
+  }
   DBCLOS(UG, kCloseRewind);
   std::map<std::pair<int, int>, double> out;
   const auto pairs = block_records(EQIX).at(1);

@@ -1,5 +1,5 @@
-// Whole-analysis tests: the total displacements of the last step, read back
-// from UG through the equation index.
+// Whole-analysis tests: the total displacements of the last step in global
+// axes, read back from UG (its last column) through the equation index.
 #pragma once
 
 #include <map>
