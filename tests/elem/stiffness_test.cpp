@@ -307,6 +307,10 @@ std::vector<double> spring_field(StateRecord& st, int v) {
   return u;
 }
 
+// The spring constant of contact component c (0-based): property words 1-6,
+// except that the second shear takes the constant of the first.
+double contact_constant(int c) { return estcom().PROP[static_cast<std::size_t>(c == 2 ? 1 : c)]; }
+
 // Contact: relative motion of node 2 resolved on the contact axes; the six
 // local forces and moments k_c d_c at the point.
 std::vector<double> contact_field(StateRecord& st, int v) {
@@ -320,7 +324,7 @@ std::vector<double> contact_field(StateRecord& st, int v) {
     for (int half = 0; half < 2; ++half) {
       double dl = 0.0;
       for (int j = 0; j < 3; ++j) dl += dc[static_cast<std::size_t>(3 * c + j)] * d[static_cast<std::size_t>(3 * half + j)];
-      s[static_cast<std::size_t>(3 * half + c)] = estcom().PROP[static_cast<std::size_t>(3 * half + c)] * dl;
+      s[static_cast<std::size_t>(3 * half + c)] = contact_constant(3 * half + c) * dl;
     }
   for (int i = 0; i < 6; ++i) {
     u[static_cast<std::size_t>(i)] = u1[static_cast<std::size_t>(i)];
@@ -330,7 +334,7 @@ std::vector<double> contact_field(StateRecord& st, int v) {
   g_work = 0.0;
   for (int c = 0; c < 3; ++c)
     for (int half = 0; half < 2; ++half) {
-      const double kc = estcom().PROP[static_cast<std::size_t>(3 * half + c)];
+      const double kc = contact_constant(3 * half + c);
       if (kc != 0.0) g_work += s[static_cast<std::size_t>(3 * half + c)] * s[static_cast<std::size_t>(3 * half + c)] / kc;
     }
   return u;

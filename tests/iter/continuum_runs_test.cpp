@@ -164,15 +164,18 @@ bool axisymmetric(const std::string& name) { return name == "QAX4" || name == "Q
 
 // A mesh of cells (ci, cj, ck) of one element type; node positions from the
 // lattice by the coordinates of each lattice line. Nodes are numbered from
-// 1 with k slowest, then j, then i; elements from 1 in cell order.
+// the first number given with k slowest, then j, then i; elements in cell
+// order.
 struct Mesh {
   ElementType type;
   std::array<std::vector<double>, 3> lines;  // coordinate of lattice line i, j, k
+  int first_element;
   std::vector<std::vector<Lattice>> elements;
   std::map<Lattice, int> ids;
   std::map<Lattice, Xyz> moved;  // nodes placed off their lattice lines
 
-  Mesh(ElementType t, std::array<std::vector<double>, 3> l) : type(std::move(t)), lines(std::move(l)) {
+  Mesh(ElementType t, std::array<std::vector<double>, 3> l, int first_node = 1, int first_element = 1)
+      : type(std::move(t)), lines(std::move(l)), first_element(first_element) {
     const auto cells = [&](int axis) { return std::max<int>(1, static_cast<int>(lines[static_cast<std::size_t>(axis)].size()) / 2); };
     for (int ck = 0; ck < cells(2); ++ck)
       for (int cj = 0; cj < cells(1); ++cj)
@@ -181,8 +184,8 @@ struct Mesh {
     std::set<Lattice> used;
     for (const auto& e : elements)
       for (const auto& p : e) used.insert({p[2], p[1], p[0]});
-    int n = 0;
-    for (const auto& p : used) ids[{p[2], p[1], p[0]}] = ++n;
+    int n = first_node;
+    for (const auto& p : used) ids[{p[2], p[1], p[0]}] = n++;
   }
 
   Xyz xyz(const Lattice& p) const {
@@ -204,15 +207,29 @@ struct Mesh {
 
   // "ELEMENT", "MATERIAL", "NODE" and "CONNECTI" cards.
   std::string cards() const {
-    std::string b = "ELEMENT\n" + card({"1", type.name}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
-                    card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" + card({"", "GAMM", "18.0"}) +
-                    "\nNODE\n";
+    return "ELEMENT\n" + card({"1", type.name}) + "\n" + material_cards() + "NODE\n" + node_cards() + "CONNECTI\n" +
+           connection_cards();
+  }
+
+  // The soil: material 1.
+  static std::string material_cards() {
+    return "MATERIAL\n" + card({"1", "0"}) + "\n" + card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" +
+           card({"", "GAMM", "18.0"}) + "\n";
+  }
+
+  std::string node_cards() const {
+    std::string b;
     for (const auto& [p, id] : ids) {
       const Xyz x = xyz(p);
       b += card({std::to_string(id), "", field8(x[0]), field8(x[1]), field8(x[2])}) + "\n";
     }
-    b += "CONNECTI\n";
-    for (int e = 0; e < element_count(); ++e) b += connection(e + 1, 0, input_nodes(e));
+    return b;
+  }
+
+  // Elements of user type 1 and material 1.
+  std::string connection_cards() const {
+    std::string b;
+    for (int e = 0; e < element_count(); ++e) b += connection(first_element + e, 1, 0, 1, input_nodes(e));
     return b;
   }
 
@@ -237,8 +254,9 @@ struct Mesh {
 
   // "CONNECTI" cards of one element: six nodes on the first card, nine on
   // each continuation card.
-  static std::string connection(int id, int property, const std::vector<int>& nodes) {
-    std::vector<std::string> f{std::to_string(id), "1", property > 0 ? std::to_string(property) : "", "1"};
+  static std::string connection(int id, int type, int property, int material, const std::vector<int>& nodes) {
+    std::vector<std::string> f{std::to_string(id), std::to_string(type), property > 0 ? std::to_string(property) : "",
+                               std::to_string(material)};
     std::string out;
     std::size_t n = 0;
     for (; n < nodes.size() && n < 6; ++n) f.push_back(std::to_string(nodes[n]));
@@ -445,7 +463,7 @@ TEST_P(PressedBlock, CarriesTheUniaxialStressExactly) {
   int loaded = 0;
   for (int e = 0; e < mesh.element_count(); ++e)
     if (const int code = top_face(mesh, e, top); code > 0) {
-      b += dload(e + 1, code, std::vector<double>(face_nodes(GetParam()), kPressure));
+      b += dload(mesh.first_element + e, code, std::vector<double>(face_nodes(GetParam()), kPressure));
       ++loaded;
     }
   ASSERT_EQ(loaded, GetParam() == "PENT6" || GetParam() == "PENT15" || GetParam() == "TET10" ? 8 : 4);
@@ -477,14 +495,16 @@ std::vector<std::array<std::size_t, 2>> edges(std::size_t nodes) {
 }
 
 // "DLOAD" members of value v on every element edge whose two nodes pass
-// the test.
-std::string edge_loads(const Mesh& mesh, const std::function<bool(const Xyz&)>& on, double v) {
+// the test: a pressure (direction code 0) or, with direction 3, a load
+// along x on the edge's length.
+std::string edge_loads(const Mesh& mesh, const std::function<bool(const Xyz&)>& on, double v, int direction = 0) {
   std::string out;
   for (int e = 0; e < mesh.element_count(); ++e) {
     const auto& el = mesh.elements[static_cast<std::size_t>(e)];
     const auto list = edges(el.size());
     for (std::size_t k = 0; k < list.size(); ++k)
-      if (on(mesh.xyz(el[list[k][0]])) && on(mesh.xyz(el[list[k][1]]))) out += dload(e + 1, static_cast<int>(k) + 1, {v, v});
+      if (on(mesh.xyz(el[list[k][0]])) && on(mesh.xyz(el[list[k][1]])))
+        out += dload(mesh.first_element + e, 10 * direction + static_cast<int>(k) + 1, {v, v});
   }
   return out;
 }
@@ -516,6 +536,196 @@ TEST_P(PressedRing, CarriesTheUniformStressExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Types, PressedRing, ::testing::Values("QPLAN4", "QPLAN4R", "TPLAN3", "QAX4", "TAX3"),
                          [](const auto& info) { return info.param; });
+
+// ---- Joints between two blocks -----------------------------------------------
+
+// Two blocks stacked along the vertical axis (y in the plane, z in space),
+// the lower one from 0 to 1 on a fixed base, the upper one from 1 to 2,
+// joined at 1 by joint elements between coinciding nodes (JOINT4 between
+// QPLAN4 blocks, JOINT8 between HEX8 blocks), loaded on the upper block's
+// top by a pressure p or by a shear traction t along x:
+//   - pressure, every node held sideways: the blocks compress as confined
+//     columns, u = -p z / M, and the joint closes by p / kn, so that the
+//     upper block moves down by p / M + p / kn + p (z - 1) / M;
+//   - shear, every node held vertically (and in y): the blocks shear
+//     uniformly, u_x = t z / G, and the joint, below its strength c, slips
+//     elastically by t / ks.
+// The joints' output points hold the normal and shear tractions and the
+// relative displacements of their faces (kept in single precision).
+constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0;
+constexpr double kG = kE / (2 * (1 + kNu));
+
+struct JointCase {
+  std::string block, joint;
+};
+
+struct JointedColumn {
+  bool plane;
+  std::size_t up;  // vertical axis
+  Mesh lower, upper;
+  std::vector<std::vector<int>> joints;  // nodes in card order
+
+  explicit JointedColumn(const JointCase& c)
+      : plane(c.block == "QPLAN4"),
+        up(plane ? 1 : 2),
+        lower(plane ? planar(c.block) : solid(c.block), lines(plane, {0.0, 0.5, 1.0}), 1, 1),
+        upper(plane ? planar(c.block) : solid(c.block), lines(plane, {1.0, 1.5, 2.0}), 101, 101) {
+    for (int cj = 0; cj < 1; ++cj)
+      for (int ci = 0; ci < 2; ++ci) {
+        if (plane) {
+          const Lattice a{2 * ci, 2, 0}, b{2 * ci + 2, 2, 0};
+          joints.push_back({lower.ids.at(a), lower.ids.at(b), upper.ids.at({b[0], 0, 0}), upper.ids.at({a[0], 0, 0})});
+          continue;
+        }
+        // Faces in the node order of the quadrilateral, lower face first.
+        std::vector<int> internal;
+        for (const auto* m : {&lower, &upper})
+          for (int j : {0, 2})
+            for (int i : {0, 2}) internal.push_back(m->ids.at({2 * ci + i, 2 * cj + j, m == &lower ? 2 : 0}));
+        std::vector<int> nodes(8);
+        for (std::size_t k = 0; k < 8; ++k) nodes[static_cast<std::size_t>(kHex8Order[k] - 1)] = internal[k];
+        joints.push_back(nodes);
+      }
+  }
+
+  static std::array<std::vector<double>, 3> lines(bool plane, std::vector<double> vertical) {
+    if (plane) return {std::vector<double>{0.0, 0.5, 1.0, 1.5, 2.0}, vertical, {}};
+    return {std::vector<double>{0.0, 0.5, 1.0, 1.5, 2.0}, std::vector<double>{0.0, 0.5, 1.0}, vertical};
+  }
+
+  std::vector<int> nodes_where(const std::function<bool(const Xyz&)>& test) const {
+    auto out = lower.nodes_where(test);
+    for (int n : upper.nodes_where(test)) out.push_back(n);
+    return out;
+  }
+
+  std::string deck(const std::string& joint, bool shear) const {
+    std::string b = "ELEMENT\n" + card({"1", lower.type.name}) + "\n" + card({"2", joint}) + "\n" + Mesh::material_cards() +
+                    card({"2", "0"}) + "\n" + card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" +
+                    card({"", "C", "100.0"}) + "\n" + card({"", "PHAI", "30.0"}) + "\n";
+    // kn, closure limit, tension limit, ks, -, residual c and phi, ratio.
+    b += "PROPERTY\n" + card({"1", "8", field8(kKn), "1.0", "1.0", field8(kKs), "0.0", "0.0", "0.0", "0.0"}) + "\n";
+    b += "NODE\n" + lower.node_cards() + upper.node_cards() + "CONNECTI\n" + lower.connection_cards() +
+         upper.connection_cards();
+    for (std::size_t k = 0; k < joints.size(); ++k) b += Mesh::connection(201 + static_cast<int>(k), 2, 1, 2, joints[k]);
+    const auto all = nodes_where([](const Xyz&) { return true; });
+    const auto base = nodes_where([&](const Xyz& x) { return x[up] == 0.0; });
+    const int vertical = static_cast<int>(up) + 1;
+    b += "CONST\n";
+    if (shear) {
+      b += hold(all, 2, vertical) + hold(base, 1, 1);
+    } else {
+      b += hold(all, 1, vertical - 1) + hold(base, vertical, vertical);
+    }
+    b += "DLOAD\n" + card({"1"}) + "\n";
+    const double top = 2.0, v = shear ? kTraction : kPressure;
+    if (plane) {
+      b += edge_loads(upper, [&](const Xyz& x) { return x[up] == top; }, v, shear ? 3 : 0);
+    } else {
+      for (int e = 0; e < upper.element_count(); ++e)
+        if (const int face = top_face(upper, e, top); face > 0) b += dload(upper.first_element + e, shear ? 10 * face + 1 : face, {v, v, v, v});
+    }
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
+    return bulk_deck(b);
+  }
+};
+
+// Runs the column under pressure or shear and checks it: the displacement
+// component `moving` of every node against the closed form, s z / k_block
+// below the joint and s / k_block + s / k_joint + s (z - 1) / k_block above
+// it; the joints' traction s and relative displacement s / k_joint in their
+// component `across` (normal 0, shear 1), nothing in the other, and every
+// joint point closed and sticking.
+void expect_jointed(const JointCase& c, bool shear) {
+  const JointedColumn column(c);
+  DeckRun run(column.deck(c.joint, shear));
+  ASSERT_TRUE(run_whole(run));
+  const double s = shear ? kTraction : -kPressure, block = shear ? kG : kM, joint = shear ? kKs : kKn;
+  const int moving = shear ? 0 : static_cast<int>(column.up);
+  const std::size_t across = shear ? 1 : 0;
+  const auto u = displacements();
+  for (const Mesh* m : {&column.lower, &column.upper})
+    for (const auto& [p, id] : m->ids) {
+      const double z = m->xyz(p)[column.up];
+      const double want = m == &column.lower ? s * z / block : s / block + s / joint + s * (z - 1.0) / block;
+      EXPECT_NEAR(u.at({id, moving}), want, 1e-12) << "node " << id;
+    }
+  const int blocks = column.lower.element_count() + column.upper.element_count();
+  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
+  for (std::size_t k = 0; k < column.joints.size(); ++k) {
+    const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
+    EXPECT_NEAR(j.vec[0][across], s, 1e-9) << "joint " << k;
+    EXPECT_NEAR(j.vec[2][across], s / joint, 1e-7 * std::abs(s) / joint) << "joint " << k;
+    EXPECT_NEAR(j.vec[0][1 - across], 0.0, 1e-9) << "joint " << k;
+    EXPECT_EQ(j.blk.b11.iv[0], 2) << "joint " << k;  // closed, sticking
+  }
+}
+
+class JointedBlocks : public ::testing::TestWithParam<JointCase> {};
+
+TEST_P(JointedBlocks, CloseUnderPressureByItsRatioToTheNormalStiffness) { expect_jointed(GetParam(), false); }
+
+TEST_P(JointedBlocks, SlipUnderShearBelowTheStrengthByItsRatioToTheShearStiffness) {
+  ASSERT_LT(kTraction, kJointC);
+  expect_jointed(GetParam(), true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, JointedBlocks,
+                         ::testing::Values(JointCase{"QPLAN4", "JOINT4"}, JointCase{"HEX8", "JOINT8"}),
+                         [](const auto& info) { return info.param.joint; });
+
+// ---- Contact element ----------------------------------------------------------
+
+// A CNT2 element from a fixed node 1 at the origin to node 2 at (3, 4, 0),
+// whose six DOFs carry a force F and a moment M. Below the first limits of
+// its laws the element is six springs in its own axes (e1 from node 1 to
+// node 2, e2 = z x e1, e3 = z): node 2 moves by (F . e1) / kn along e1 and
+// by the rest of F over ks, and turns by M / kr; the element's forces are F
+// and M in those axes, compression negative. Its law takes the two shear
+// components as one resultant, so the stiffness gives the second shear the
+// constant of the first whatever word 3 holds (the deck gives it half of
+// ks): the displacement and the element's force across e3 then agree with
+// the load.
+TEST(ContactElement, CarriesForcesAndMomentsAsSixSprings) {
+  constexpr double kn = 1000.0, ks = 500.0, kr = 200.0;
+  const Xyz e1{0.6, 0.8, 0.0}, e2{-0.8, 0.6, 0.0}, e3{0.0, 0.0, 1.0};
+  const Xyz local_f{-20.0, 10.0, 5.0}, moment{3.0, -2.0, 1.0};
+  Xyz f{};
+  for (std::size_t a = 0; a < 3; ++a) f[a] = local_f[0] * e1[a] + local_f[1] * e2[a] + local_f[2] * e3[a];
+  // Words 1-20: kn, ks1, a word not used, three rotational constants,
+  // two angles, closure limit, tension limit, locked and open normal
+  // constants, c1 and mu1 of the first shear limit, ks2, c2, mu2, ks3, the
+  // moment limit and the constant beyond it.
+  std::string b = "ELEMENT\n" + card({"1", "CNT2"}) + "\n" + Mesh::material_cards() + "PROPERTY\n" +
+                  card({"1", "20", "1000.0", "500.0", "250.0", "200.0", "200.0", "200.0", "0.0", "0.0"}) + "\n" +
+                  card({"", "1.0", "1.0", "1.0E+6", "1.0", "100.0", "0.5", "100.0", "200.0", "0.5"}) + "\n" +
+                  card({"", "10.0", "1000.0", "10.0"}) + "\n";
+  b += "NODE\n" + card({"1", "", "0.0", "0.0", "0.0"}) + "\n" + card({"2", "", "3.0", "4.0", "0.0"}) + "\n";
+  b += "CONNECTI\n" + Mesh::connection(1, 1, 1, 1, {1, 2});
+  b += "CONST\n" + hold({1}, 1, 6);
+  b += "NLOAD\n" + card({"1"}) + "\n" +
+       card({"", "2", "", "", "", "1", "6", field8(f[0]), field8(f[1]), field8(f[2])}) + "\n" +
+       card({"", field8(moment[0]), field8(moment[1]), field8(moment[2])}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b));
+  ASSERT_TRUE(run_whole(run));
+
+  const auto u = displacements();
+  for (std::size_t a = 0; a < 3; ++a) {
+    const double want = local_f[0] / kn * e1[a] + (local_f[1] * e2[a] + local_f[2] * e3[a]) / ks;
+    EXPECT_NEAR(u.at({2, static_cast<int>(a)}), want, 1e-7 * std::abs(local_f[0]) / kn) << "component " << a;
+    EXPECT_NEAR(u.at({2, static_cast<int>(a) + 3}), moment[a] / kr, 1e-7) << "rotation " << a;
+  }
+  const EIVWK point = output_points(1).at(0);
+  const auto dot = [](const Xyz& x, const Xyz& y) { return x[0] * y[0] + x[1] * y[1] + x[2] * y[2]; };
+  const std::array<double, 6> forces{local_f[0], local_f[1], local_f[2], dot(moment, e1), dot(moment, e2), dot(moment, e3)};
+  const std::array<double, 6> stiffness{kn, ks, ks, kr, kr, kr};
+  for (std::size_t c = 0; c < 6; ++c) {
+    EXPECT_NEAR(point.vec[0][c], forces[c], 1e-5) << "component " << c + 1;
+    EXPECT_NEAR(point.vec[2][c], forces[c] / stiffness[c], 1e-8) << "component " << c + 1;
+  }
+  EXPECT_EQ(point.blk.b11.iv[0], 2);  // in contact
+}
 
 }  // namespace
 }  // namespace zephsol::test

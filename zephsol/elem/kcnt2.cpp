@@ -38,7 +38,11 @@ std::array<double, 6> spring_constants() {
   if (pt.blk.b11.iv[1] == 1) k[0] = prop(11);
   const word b2 = branch(0);
   k[1] = state != kInContact ? prop(18) : b2 == 2 ? prop(15) : b2 == 3 ? prop(18) : prop(2);
-  k[2] = prop(3);
+  // The shear law of the contact acts on the resultant of both shear
+  // components, so the second shear takes the constant of the first; a
+  // separate word 3 would leave the stiffness out of step with the forces
+  // the law gives back.
+  k[2] = k[1];
   for (int c = 3; c < 6; ++c) {
     const word b = branch(c - 2);
     k[static_cast<std::size_t>(c)] = b == 0 || b == 1 ? prop(c + 1) : prop(20);
