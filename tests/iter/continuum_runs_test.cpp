@@ -541,51 +541,80 @@ INSTANTIATE_TEST_SUITE_P(Types, PressedRing, ::testing::Values("QPLAN4", "QPLAN4
 
 // Two blocks stacked along the vertical axis (y in the plane, z in space),
 // the lower one from 0 to 1 on a fixed base, the upper one from 1 to 2,
-// joined at 1 by joint elements between coinciding nodes (JOINT4 between
-// QPLAN4 blocks, JOINT8 between HEX8 blocks), loaded on the upper block's
-// top by a pressure p or by a shear traction t along x:
-//   - pressure, every node held sideways: the blocks compress as confined
-//     columns, u = -p z / M, and the joint closes by p / kn, so that the
-//     upper block moves down by p / M + p / kn + p (z - 1) / M;
-//   - shear, every node held vertically (and in y): the blocks shear
-//     uniformly, u_x = t z / G, and the joint, below its strength c, slips
-//     elastically by t / ks.
+// joined at 1 by joint elements between coinciding nodes: JOINT4 between
+// QPLAN4 blocks, JOINT6 between PENT6, JOINT8 between HEX8, JOINT12 between
+// PENT15 and JOINT16 between HEX20 blocks.
+//   - A pressure p on the upper block's top, every node held sideways: the
+//     blocks compress as confined columns, u = -p z / M, and the joint
+//     closes by p / kn, so that the upper block moves down by
+//     p / M + p / kn + p (z - 1) / M.
+//   - Shear, every node held vertically (and in y): a traction t along x on
+//     the top (the types with loads along an axis on their faces) or a body
+//     force b along x in the upper block (the others) shears the joint by
+//     the traction s = t + b below its strength c, so that it slips
+//     elastically by s / ks; the lower block shears uniformly, u = s z / G,
+//     the upper one by its shear stress t + b (2 - z).
 // The joints' output points hold the normal and shear tractions and the
 // relative displacements of their faces (kept in single precision).
-constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0;
+constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0, kSideways = 0.25;
 constexpr double kG = kE / (2 * (1 + kNu));
 
 struct JointCase {
   std::string block, joint;
 };
 
+// A joint type's faces on one cell of the blocks' lattice (nodes in the
+// order of the face's shape functions, at k = 0) and where each of its
+// nodes goes on the cards, first face then second.
+struct JointFaces {
+  std::vector<std::vector<Lattice>> faces;
+  std::vector<int> input_position;
+};
+
+JointFaces joint_faces(const std::string& joint, const Lattice& o) {
+  const auto triangles = plan_triangles(o, 0);
+  if (joint == "JOINT6" || joint == "JOINT12") {
+    std::vector<std::vector<Lattice>> faces;
+    for (const auto& t : triangles) faces.push_back(joint == "JOINT6" ? std::vector<Lattice>(t.begin(), t.end()) : six_node_triangle(t));
+    return {faces, joint == "JOINT6" ? identity(6) : std::vector<int>{1, 2, 3, 6, 4, 5, 7, 8, 9, 12, 10, 11}};
+  }
+  if (joint == "JOINT16")
+    return {{{at(o, 0, 0, 0), at(o, 1, 0, 0), at(o, 2, 0, 0), at(o, 0, 1, 0), at(o, 2, 1, 0), at(o, 0, 2, 0), at(o, 1, 2, 0),
+              at(o, 2, 2, 0)}},
+            {1, 2, 3, 8, 4, 7, 6, 5, 9, 10, 11, 16, 12, 15, 14, 13}};
+  return {{{at(o, 0, 0, 0), at(o, 2, 0, 0), at(o, 0, 2, 0), at(o, 2, 2, 0)}}, kHex8Order};
+}
+
 struct JointedColumn {
+  JointCase c;
   bool plane;
   std::size_t up;  // vertical axis
   Mesh lower, upper;
   std::vector<std::vector<int>> joints;  // nodes in card order
 
-  explicit JointedColumn(const JointCase& c)
-      : plane(c.block == "QPLAN4"),
+  explicit JointedColumn(JointCase jc)
+      : c(std::move(jc)),
+        plane(c.block == "QPLAN4"),
         up(plane ? 1 : 2),
         lower(plane ? planar(c.block) : solid(c.block), lines(plane, {0.0, 0.5, 1.0}), 1, 1),
         upper(plane ? planar(c.block) : solid(c.block), lines(plane, {1.0, 1.5, 2.0}), 101, 101) {
-    for (int cj = 0; cj < 1; ++cj)
-      for (int ci = 0; ci < 2; ++ci) {
-        if (plane) {
-          const Lattice a{2 * ci, 2, 0}, b{2 * ci + 2, 2, 0};
-          joints.push_back({lower.ids.at(a), lower.ids.at(b), upper.ids.at({b[0], 0, 0}), upper.ids.at({a[0], 0, 0})});
-          continue;
-        }
-        // Faces in the node order of the quadrilateral, lower face first.
+    for (int ci = 0; ci < 2; ++ci) {
+      if (plane) {
+        // Around the element: nodes 1, 2 below, 3 over 2, 4 over 1.
+        const Lattice a{2 * ci, 2, 0}, b{2 * ci + 2, 2, 0};
+        joints.push_back({lower.ids.at(a), lower.ids.at(b), upper.ids.at({b[0], 0, 0}), upper.ids.at({a[0], 0, 0})});
+        continue;
+      }
+      const JointFaces jf = joint_faces(c.joint, {2 * ci, 0, 0});
+      for (const auto& face : jf.faces) {
         std::vector<int> internal;
-        for (const auto* m : {&lower, &upper})
-          for (int j : {0, 2})
-            for (int i : {0, 2}) internal.push_back(m->ids.at({2 * ci + i, 2 * cj + j, m == &lower ? 2 : 0}));
-        std::vector<int> nodes(8);
-        for (std::size_t k = 0; k < 8; ++k) nodes[static_cast<std::size_t>(kHex8Order[k] - 1)] = internal[k];
+        for (const Lattice& p : face) internal.push_back(lower.ids.at({p[0], p[1], 2}));
+        for (const Lattice& p : face) internal.push_back(upper.ids.at({p[0], p[1], 0}));
+        std::vector<int> nodes(internal.size());
+        for (std::size_t k = 0; k < internal.size(); ++k) nodes[static_cast<std::size_t>(jf.input_position[k] - 1)] = internal[k];
         joints.push_back(nodes);
       }
+    }
   }
 
   static std::array<std::vector<double>, 3> lines(bool plane, std::vector<double> vertical) {
@@ -593,14 +622,17 @@ struct JointedColumn {
     return {std::vector<double>{0.0, 0.5, 1.0, 1.5, 2.0}, std::vector<double>{0.0, 0.5, 1.0}, vertical};
   }
 
+  // Shear by a traction on the top (else by a body force).
+  bool top_traction() const { return c.block == "QPLAN4" || c.block == "HEX8"; }
+
   std::vector<int> nodes_where(const std::function<bool(const Xyz&)>& test) const {
     auto out = lower.nodes_where(test);
     for (int n : upper.nodes_where(test)) out.push_back(n);
     return out;
   }
 
-  std::string deck(const std::string& joint, bool shear) const {
-    std::string b = "ELEMENT\n" + card({"1", lower.type.name}) + "\n" + card({"2", joint}) + "\n" + Mesh::material_cards() +
+  std::string deck(bool shear) const {
+    std::string b = "ELEMENT\n" + card({"1", lower.type.name}) + "\n" + card({"2", c.joint}) + "\n" + Mesh::material_cards() +
                     card({"2", "0"}) + "\n" + card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" +
                     card({"", "C", "100.0"}) + "\n" + card({"", "PHAI", "30.0"}) + "\n";
     // kn, closure limit, tension limit, ks, -, residual c and phi, ratio.
@@ -617,46 +649,64 @@ struct JointedColumn {
     } else {
       b += hold(all, 1, vertical - 1) + hold(base, vertical, vertical);
     }
-    b += "DLOAD\n" + card({"1"}) + "\n";
-    const double top = 2.0, v = shear ? kTraction : kPressure;
-    if (plane) {
-      b += edge_loads(upper, [&](const Xyz& x) { return x[up] == top; }, v, shear ? 3 : 0);
+    const double top = 2.0;
+    std::string history = "        DLOAD          1     1.0\n";
+    if (shear && !top_traction()) {
+      b += "BODY\n" + card({"1"}) + "\n" +
+           card({"", std::to_string(upper.first_element), std::to_string(upper.first_element + upper.element_count() - 1), "1",
+                 field8(kSideways), "0.0", "0.0"}) +
+           "\n";
+      history = "        BODY           1     1.0\n";
+    } else if (plane) {
+      b += "DLOAD\n" + card({"1"}) + "\n" +
+           edge_loads(upper, [&](const Xyz& x) { return x[up] == top; }, shear ? kTraction : kPressure, shear ? 3 : 0);
     } else {
+      b += "DLOAD\n" + card({"1"}) + "\n";
       for (int e = 0; e < upper.element_count(); ++e)
-        if (const int face = top_face(upper, e, top); face > 0) b += dload(upper.first_element + e, shear ? 10 * face + 1 : face, {v, v, v, v});
+        if (const int face = top_face(upper, e, top); face > 0)
+          b += dload(upper.first_element + e, shear ? 10 * face + 1 : face,
+                     std::vector<double>(face_nodes(c.block), shear ? kTraction : kPressure));
     }
-    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + history;
     return bulk_deck(b);
   }
 };
 
-// Runs the column under pressure or shear and checks it: the displacement
-// component `moving` of every node against the closed form, s z / k_block
-// below the joint and s / k_block + s / k_joint + s (z - 1) / k_block above
-// it; the joints' traction s and relative displacement s / k_joint in their
-// component `across` (normal 0, shear 1), nothing in the other, and every
-// joint point closed and sticking.
+// Runs the column under pressure or shear and checks the displacement
+// component `moving` of every node against the closed form, the joints'
+// traction s and relative displacement s / k_joint normal to them or along
+// them, nothing in the other direction, and every joint point closed and
+// sticking.
 void expect_jointed(const JointCase& c, bool shear) {
   const JointedColumn column(c);
-  DeckRun run(column.deck(c.joint, shear));
+  DeckRun run(column.deck(shear));
   ASSERT_TRUE(run_whole(run));
-  const double s = shear ? kTraction : -kPressure, block = shear ? kG : kM, joint = shear ? kKs : kKn;
+  // Shear stress of the upper block: t + b (2 - z); the joint carries s.
+  const double t = shear ? (column.top_traction() ? kTraction : 0.0) : -kPressure;
+  const double body = shear && !column.top_traction() ? kGamma * kSideways : 0.0;
+  const double s = t + body, block = shear ? kG : kM, joint = shear ? kKs : kKn;
   const int moving = shear ? 0 : static_cast<int>(column.up);
-  const std::size_t across = shear ? 1 : 0;
+  const std::size_t across = shear ? 1 : 0;  // normal 0, shear 1
   const auto u = displacements();
   for (const Mesh* m : {&column.lower, &column.upper})
     for (const auto& [p, id] : m->ids) {
       const double z = m->xyz(p)[column.up];
-      const double want = m == &column.lower ? s * z / block : s / block + s / joint + s * (z - 1.0) / block;
+      const double want = m == &column.lower
+                              ? s * z / block
+                              : s / block + s / joint + (t * (z - 1.0) + body * (2.0 * (z - 1.0) - (z * z - 1.0) / 2.0)) / block;
       EXPECT_NEAR(u.at({id, moving}), want, 1e-12) << "node " << id;
     }
   const int blocks = column.lower.element_count() + column.upper.element_count();
   const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
   for (std::size_t k = 0; k < column.joints.size(); ++k) {
     const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
-    EXPECT_NEAR(j.vec[0][across], s, 1e-9) << "joint " << k;
-    EXPECT_NEAR(j.vec[2][across], s / joint, 1e-7 * std::abs(s) / joint) << "joint " << k;
-    EXPECT_NEAR(j.vec[0][1 - across], 0.0, 1e-9) << "joint " << k;
+    // Normal component, and the resultant of the shear components (their
+    // axes follow the joint's first edge).
+    const std::array<double, 2> traction{j.vec[0][0], std::hypot(j.vec[0][1], j.vec[0][2])};
+    const std::array<double, 2> opening{j.vec[2][0], std::hypot(j.vec[2][1], j.vec[2][2])};
+    EXPECT_NEAR(traction[across], std::abs(s) * (shear ? 1 : -1), 1e-6 * kPressure) << "joint " << k;
+    EXPECT_NEAR(opening[across], std::abs(s) / joint * (shear ? 1 : -1), 1e-7 * std::abs(s) / joint) << "joint " << k;
+    EXPECT_NEAR(traction[1 - across], 0.0, 1e-6 * kPressure) << "joint " << k;
     EXPECT_EQ(j.blk.b11.iv[0], 2) << "joint " << k;  // closed, sticking
   }
 }
@@ -666,12 +716,14 @@ class JointedBlocks : public ::testing::TestWithParam<JointCase> {};
 TEST_P(JointedBlocks, CloseUnderPressureByItsRatioToTheNormalStiffness) { expect_jointed(GetParam(), false); }
 
 TEST_P(JointedBlocks, SlipUnderShearBelowTheStrengthByItsRatioToTheShearStiffness) {
-  ASSERT_LT(kTraction, kJointC);
+  ASSERT_LT(std::max(kTraction, kGamma * kSideways), kJointC);
   expect_jointed(GetParam(), true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, JointedBlocks,
-                         ::testing::Values(JointCase{"QPLAN4", "JOINT4"}, JointCase{"HEX8", "JOINT8"}),
+                         ::testing::Values(JointCase{"QPLAN4", "JOINT4"}, JointCase{"PENT6", "JOINT6"},
+                                           JointCase{"HEX8", "JOINT8"}, JointCase{"PENT15", "JOINT12"},
+                                           JointCase{"HEX20", "JOINT16"}),
                          [](const auto& info) { return info.param.joint; });
 
 // ---- Contact element ----------------------------------------------------------
