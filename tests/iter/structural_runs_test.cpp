@@ -395,12 +395,16 @@ V3 solve3(const std::array<V3, 3>& r, const V3& b) {
   return {column(0), column(1), column(2)};
 }
 
+// The bars' own weight (GAMM 0.2, downward) puts half of each bar's weight
+// on node 1 besides the load P.
 TEST(RodTruss, TripodTakesItsHandSolution) {
   const std::array<V3, 3> support{{{3, 0, 4}, {0, 3, 4}, {-4, -3, 0}}};
   const std::array<double, 3> area{0.5, 0.25, 0.75};
-  const V3 load{1.0, -2.0, 0.5};
+  const V3 given{1.0, -2.0, 0.5};
+  const double gamma = 0.2;
   std::string b = "ELEMENT\n" + card({"1", "ROD2"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
-                  card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n";
+                  card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\n" + card({"", "GAMM", num(gamma)}) +
+                  "\nPROPERTY\n";
   for (int i = 0; i < 3; ++i) b += card({std::to_string(i + 1), "1", num(area[i])}) + "\n";
   b += "NODE\n" + card({"1", "", "0.0", "0.0", "0.0"}) + "\n";
   for (int i = 0; i < 3; ++i)
@@ -409,17 +413,21 @@ TEST(RodTruss, TripodTakesItsHandSolution) {
   for (int i = 0; i < 3; ++i)
     b += card({std::to_string(i + 1), "1", std::to_string(i + 1), "1", "1", std::to_string(i + 2)}) + "\n";
   b += "CONST\n" + card({"", "2", "4", "", "", "1", "3"}) + "\n";
-  b += "NLOAD\n" + card({"1"}) + "\n" + card({"", "1", "", "", "", "1", "3", num(load[0]), num(load[1]), num(load[2])}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+  b += "NLOAD\n" + card({"1"}) + "\n" + card({"", "1", "", "", "", "1", "3", num(given[0]), num(given[1]), num(given[2])}) + "\n";
+  b += "BODY\n" + card({"1"}) + "\n" + card({"", "1", "3", "", "0.0", "0.0", "-1.0"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"", "BODY", "1", "1.0"}) +
+       "\n";
   DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
 
   std::array<V3, 3> e{}, et{};
   std::array<double, 3> L{};
+  V3 load = given;
   for (int i = 0; i < 3; ++i) {
     L[i] = std::sqrt(dot(support[i], support[i]));
     e[i] = unit(support[i]);
+    load[2] -= gamma * area[i] * L[i] / 2;
   }
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) et[r][c] = e[c][r];
@@ -610,7 +618,8 @@ TEST(MembranePatch, UniformTensionInTheYZPlane) { check_membrane_patch({1, 2, 0}
 // elements here, falling with h^2.
 // A strip case: the plane it lies in (span along `a`, width along `b`), the
 // face-load code and its value. Codes 5 and 6 press along and against the
-// element normal e3, codes 7-9 act along global x, y, z.
+// element normal e3, codes 7-9 act along global x, y, z; code 0 stands for
+// the strip's own weight, GAMM t = 1 along the normal axis times the value.
 struct StripCase {
   Plane plane;
   int code;
@@ -625,8 +634,8 @@ void check_strip(const StripCase& sc) {
   const auto node_id = [](int i, int j) { return 1 + i + (nx + 1) * j; };
   const auto at = [&](int i, int j) { return in_space(pl, {a * i / nx, width * j / ny}); };
   std::string b = "ELEMENT\n" + card({"1", "QFLA4"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
-                  card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n" + card({"1", "1", num(t)}) +
-                  "\nNODE\n";
+                  card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\n" + card({"", "GAMM", num(q / t)}) +
+                  "\nPROPERTY\n" + card({"1", "1", num(t)}) + "\nNODE\n";
   for (int j = 0; j <= ny; ++j)
     for (int i = 0; i <= nx; ++i) b += node_card(node_id(i, j), at(i, j)) + "\n";
   b += "CONNECTI\n";
@@ -643,10 +652,17 @@ void check_strip(const StripCase& sc) {
   for (int c : {pl.a, pl.b, pl.a + 3, pl.normal + 3}) b += card({"", "1", last, "", "", comp(c)}) + "\n";
   b += card({"", "1", std::to_string(node_id(0, ny)), std::to_string(nx + 1), "", comp(pl.normal)}) + "\n" +
        card({"", std::to_string(node_id(nx, 0)), last, std::to_string(nx + 1), "", comp(pl.normal)}) + "\n";
-  const std::string v = num(sc.value);
-  b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "1", std::to_string(nx * ny), "", std::to_string(sc.code), "1", "4", v, v, v}) +
-       "\n" + card({"", v}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+  const std::string v = num(sc.value), elements = std::to_string(nx * ny);
+  if (sc.code == 0) {
+    std::array<std::string, 3> c{"0.0", "0.0", "0.0"};
+    c[static_cast<std::size_t>(pl.normal)] = v;
+    b += "BODY\n" + card({"1"}) + "\n" + card({"", "1", elements, "", c[0], c[1], c[2]}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "BODY", "1", "1.0"}) + "\n";
+  } else {
+    b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "1", elements, "", std::to_string(sc.code), "1", "4", v, v, v}) + "\n" +
+         card({"", v}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+  }
   DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
@@ -658,7 +674,7 @@ void check_strip(const StripCase& sc) {
   if (sc.code == 5 || sc.code == 6) {
     down = scale(sc.code == 6 ? -sc.value : sc.value, e3);
   } else {
-    down[sc.code - 7] = sc.value;
+    down[sc.code == 0 ? pl.normal : sc.code - 7] = sc.value;
   }
   ASSERT_NEAR(std::abs(dot(down, e3)), q, 1e-12);
   const double along_normal = down[pl.normal], sag = -dot(down, e3);
@@ -709,7 +725,7 @@ void check_strip(const StripCase& sc) {
 TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
   const Plane xy{0, 1, 2}, zx{0, 2, 1}, yz{1, 2, 0};
   for (const StripCase& sc : {StripCase{xy, 6, 1.0}, StripCase{xy, 5, -1.0}, StripCase{xy, 9, -1.0}, StripCase{zx, 6, -1.0},
-                              StripCase{zx, 8, 1.0}, StripCase{yz, 7, -1.0}})
+                              StripCase{zx, 8, 1.0}, StripCase{yz, 7, -1.0}, StripCase{xy, 0, -1.0}, StripCase{yz, 0, 1.0}})
     check_strip(sc);
 }
 
@@ -827,7 +843,7 @@ TEST(BeamRelease, HingeDividesTheForceByTheMembersStiffness) {
                     member_end_forces(t, r2, r3, scale(-1.0, f2), scale(-1.0, cross(sub(r2, r3), f2))), scale_f);
 }
 
-// Line loads on an inclined BEAM2 cantilever (along (4, 0, 3), two elements
+// Line loads and the own weight on an inclined BEAM2 cantilever (along (4, 0, 3), two elements
 // of length 2.5; e2 = y, e3 = (-0.6, 0, 0.8)): loads along e2 and e3 on the
 // true length, varying linearly over each element; along x on the true
 // length; along z per unit length of the projection on the x-y plane; along
@@ -851,12 +867,19 @@ TEST(BeamLineLoads, InclinedCantileverUnderLoadsOfEveryDirectionCode) {
                                     {12, 0.5, 0.5, le, {1, 0, 0}},
                                     {31, 2.0, 2.0, 0.8 * le, {0, 0, 1}},
                                     {11, 1.0, 1.0, 0.6 * le, {1, 0, 0}}};
-  std::string b = beam_opening(kBeam) + "NODE\n";
+  // The beam's own weight, GAMM A along (0.5, -1, 0.25), half at each end.
+  const double gamma = 2.0;
+  const V3 body{0.5, -1.0, 0.25};
+  std::string b = beam_opening(kBeam);
+  b.insert(b.find("PROPERTY"), card({"", "GAMM", num(gamma)}) + "\n");
+  b += "NODE\n";
   for (int k = 0; k <= 2; ++k) b += node_card(k + 1, scale(k / 2.0, tip)) + "\n";
   b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" + card({"2", "1", "1", "1", "2", "3"}) + "\n";
   b += "CONST\n" + card({"", "1", "", "", "", "1", "6"}) + "\nDLOAD\n" + card({"1"}) + "\n";
   for (const auto& l : loads) b += card({"", "1", "2", "", std::to_string(l.code), "1", "2", num(l.p1), num(l.p2)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+  b += "BODY\n" + card({"2"}) + "\n" + card({"", "1", "2", "", num(body[0]), num(body[1]), num(body[2])}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n" + card({"", "BODY", "2", "1.0"}) +
+       "\n";
   DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
@@ -868,6 +891,10 @@ TEST(BeamLineLoads, InclinedCantileverUnderLoadsOfEveryDirectionCode) {
       node_force[e] = add(node_force[e], scale(l.length * (2 * l.p1 + l.p2) / 6, l.dir));
       node_force[e + 1] = add(node_force[e + 1], scale(l.length * (l.p1 + 2 * l.p2) / 6, l.dir));
     }
+  for (int e = 0; e < 2; ++e) {
+    node_force[e] = add(node_force[e], scale(gamma * kArea * le / 2, body));
+    node_force[e + 1] = add(node_force[e + 1], scale(gamma * kArea * le / 2, body));
+  }
   V3 tip_u{}, tip_r{};  // local
   for (int node = 1; node <= 2; ++node) {
     const double x = le * node;
