@@ -171,11 +171,24 @@ struct Section {
   std::string type, property;
   double a, iy, iz, j;
   word point;
+  double asy = 0, asz = 0;  // shear areas (0: no shear deformation)
 };
 
 // BEAM2 takes A, Iy, Iz and J as given (no shear areas: no shear
 // deformation).
 const Section kBeam{"BEAM2", card({"1", "4", num(kArea), num(kIy), num(kIz), num(kJ)}), kArea, kIy, kIz, kJ, 1};
+
+// BEAM2 with shear areas 0.25 (local y) and 0.125 (local z), and J = 0 (taken
+// as Iy + Iz).
+const Section kShearBeam{"BEAM2",
+                         card({"1", "6", num(kArea), num(kIy), num(kIz), "0.0", "0.25", "0.125"}),
+                         kArea,
+                         kIy,
+                         kIz,
+                         kIy + kIz,
+                         1,
+                         0.25,
+                         0.125};
 
 // SBEAM2 integrates the rectangle of area A and second moment I about z
 // (depth h = sqrt(12 I / A) along y, width b = A / h along z): about y it
@@ -190,12 +203,14 @@ struct Load6 {
 
 // Tip displacement and rotation (local axes) of a cantilever of length L
 // under the tip force and moment f (local axes): u = F L / EA, v = Fy L^3 /
-// 3EIz + Mz L^2 / 2EIz, w = Fz L^3 / 3EIy - My L^2 / 2EIy, rx = Mx L / GJ,
-// ry = -Fz L^2 / 2EIy + My L / EIy, rz = Fy L^2 / 2EIz + Mz L / EIz.
+// 3EIz + Mz L^2 / 2EIz (+ Fy L / G Asy with a shear area), w = Fz L^3 / 3EIy
+// - My L^2 / 2EIy (+ Fz L / G Asz), rx = Mx L / GJ, ry = -Fz L^2 / 2EIy +
+// My L / EIy, rz = Fy L^2 / 2EIz + Mz L / EIz.
 Load6 cantilever_tip(const Section& s, double L, const Load6& f) {
   const double eiy = kE * s.iy, eiz = kE * s.iz;
-  return {{f.force[0] * L / (kE * s.a), f.force[1] * L * L * L / (3 * eiz) + f.moment[2] * L * L / (2 * eiz),
-           f.force[2] * L * L * L / (3 * eiy) - f.moment[1] * L * L / (2 * eiy)},
+  const double sy = s.asy > 0 ? L / (kG * s.asy) : 0.0, sz = s.asz > 0 ? L / (kG * s.asz) : 0.0;
+  return {{f.force[0] * L / (kE * s.a), f.force[1] * (L * L * L / (3 * eiz) + sy) + f.moment[2] * L * L / (2 * eiz),
+           f.force[2] * (L * L * L / (3 * eiy) + sz) - f.moment[1] * L * L / (2 * eiy)},
           {f.moment[0] * L / (kG * s.j), -f.force[2] * L * L / (2 * eiy) + f.moment[1] * L / eiy,
            f.force[1] * L * L / (2 * eiz) + f.moment[2] * L / eiz}};
 }
@@ -357,6 +372,13 @@ TEST(BeamCantilever, AlongYAndMinusYWithoutOrientationNode) {
 TEST(BeamCantilever, InclinedWithOrientationNode) {
   const V3 orient{1.0, 0.0, 0.0};
   check_cantilever(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient);
+}
+
+// With shear areas the beam element is Timoshenko's, exact for end loads:
+// each element adds F Le / G As to the deflection.
+TEST(BeamCantilever, ShearDeformableInclined) {
+  const V3 orient{1.0, 0.0, 0.0};
+  check_cantilever(kShearBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient);
 }
 
 // The load in five steps over two intervals ends where one step does: the
@@ -1151,6 +1173,92 @@ TEST(PlateSquare, SimplySupportedCentreDeflectionConvergesToNavier) {
   EXPECT_LT(std::abs(coarse), 0.01) << coarse;
   EXPECT_LT(std::abs(fine), 0.003) << fine;
   EXPECT_GT(std::abs(coarse), 3 * std::abs(fine)) << coarse << " " << fine;
+}
+
+// The moment-curvature rows of the listing: the element, its moment,
+// curvature, two plastic ratios and its yield status.
+std::map<int, std::pair<std::vector<double>, int>> listed_moment_curvature(const std::vector<std::string>& listing) {
+  std::map<int, std::pair<std::vector<double>, int>> out;
+  for (const auto& line : listing) {
+    std::istringstream in(line);
+    int id = 0, status = 0;
+    std::array<std::string, 4> t;
+    if (!(in >> id >> t[0] >> t[1] >> t[2] >> t[3] >> status) || !in.eof()) continue;
+    std::vector<double> v;
+    for (const auto& x : t) {
+      char* end = nullptr;
+      v.push_back(std::strtod(x.c_str(), &end));
+      if (*end != '\0' || x.find('E') == std::string::npos) v.clear();
+      if (v.empty()) break;
+    }
+    if (v.size() == 4) out[id] = {v, status};
+  }
+  return out;
+}
+
+// A BEAM2 cantilever along x (length 2, two elements) with the
+// moment-curvature law about z (EI0 = E Iz = 125; breaks at M1 = +-1 with
+// the ratio 0.5 and at M2 = +-2 with 0.25, Mu = +-5: the break moments are
+// taken by their size, Mu- is given negative), loaded at its tip by
+// the moment Mz: the moment is Mz all along, so every element takes the
+// curvature of the curve at Mz,
+//   phi = M1 / EI0 + (M - M1) / (0.5 EI0)                 (first slope)
+//   phi = phi2 + (M - M2) / (0.25 EI0), phi2 = M1 / EI0 + (M2 - M1) / (0.5 EI0)
+// and the tip turns by phi L and moves across by phi L^2 / 2. The steps
+// iterate (the branch changes in their first solution) to the tolerance
+// 1.0E-6 (the states are kept in single precision); -2.5 is reached in four
+// steps, none ending on a break. The state keeps the curve moment, the curvature, phi / phi1
+// and phi / phi2, the branch and the tangent rigidity; the listing's
+// moment-curvature table prints the same.
+TEST(BeamMomentCurvature, TipMomentOnTheReducedSlopes) {
+  const double L = 2.0, ei0 = kE * kIz, m1 = 1.0, r1 = 0.5, m2 = 2.0, r2 = 0.25;
+  const std::string property = card({"1", "20", num(kArea), num(kIy), num(kIz), num(kJ), "0.0", "0.0", "0.0", "0.0"}) + "\n" +
+                               card({"", num(m1), num(r1), num(m2), num(r2), num(m1), num(r1), num(m2), num(r2), "5.0"}) +
+                               "\n" + card({"", "-5.0", "0.0", "1.0"});
+  struct Case {
+    double m;
+    int steps, state;
+  };
+  for (const Case& c : {Case{1.5, 1, 1}, Case{-2.5, 4, 2}}) {
+    SCOPED_TRACE("moment " + num(c.m));
+    std::string b = beam_opening({"BEAM2", property, kArea, kIy, kIz, kJ, 1});
+    b += "NODE\n" + node_card(1, {0, 0, 0}) + "\n" + node_card(2, {L / 2, 0, 0}) + "\n" + node_card(3, {L, 0, 0}) + "\n";
+    b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" + card({"2", "1", "1", "1", "2", "3"}) + "\n";
+    b += "CONST\n" + card({"", "1", "", "", "", "1", "6"}) + "\nNLOAD\n" + card({"1"}) + "\n" +
+         card({"", "3", "", "", "", "6", "", num(c.m)}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", std::to_string(c.steps)}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+    DeckRun run(bulk_deck(b, "PARAM 20,BOTH,1.0E-6\nOUTPUT\nELFO = ALL\n"));
+    run.analysis();
+    ASSERT_EQ(sysw().IERFLG, 0);
+
+    const double sign = c.m > 0 ? 1.0 : -1.0, am = std::abs(c.m);
+    const double phi1 = m1 / ei0, phi2 = phi1 + (m2 - m1) / (r1 * ei0);
+    const double phi = sign * (am <= m2 ? phi1 + (am - m1) / (r1 * ei0) : phi2 + (am - m2) / (r2 * ei0));
+    const double eit = (am <= m2 ? r1 : r2) * ei0;
+    const auto u = displacements();
+    EXPECT_NEAR(u.at({3, 5}), phi * L, 1e-6 * std::abs(phi * L));
+    EXPECT_NEAR(u.at({3, 1}), phi * L * L / 2, 1e-6 * std::abs(phi * L));
+    EXPECT_NEAR(u.at({2, 5}), phi * L / 2, 1e-6 * std::abs(phi * L));
+    const auto points = element_points(1);
+    const auto rows = listed_moment_curvature(run.listing());
+    for (int e = 1; e <= 2; ++e) {
+      const EIVWK& p = points.at(e);
+      EXPECT_NEAR(p.blk.b8.v[0], c.m, 1e-6 * am) << e;
+      EXPECT_NEAR(p.blk.b8.v[6], -c.m, 1e-6 * am) << e;  // end moments about z
+      EXPECT_NEAR(p.blk.b8.v[12], c.m, 1e-6 * am) << e;
+      EXPECT_NEAR(p.vec[2][5], phi, 1e-6 * std::abs(phi)) << e;
+      EXPECT_NEAR(p.blk.b10.v[0], phi / (sign * phi1), 1e-6) << e;
+      EXPECT_NEAR(p.blk.b10.v[1], phi / (sign * phi2), 1e-6) << e;
+      EXPECT_EQ(p.blk.b11.iv[0], c.state) << e;
+      EXPECT_NEAR(p.blk.b11.v, eit, 1e-6 * ei0) << e;
+      const auto& row = rows.at(e);
+      EXPECT_NEAR(row.first[0], c.m, 1e-5 * am) << e;
+      EXPECT_NEAR(row.first[1], phi, 1e-5 * std::abs(phi)) << e;
+      EXPECT_NEAR(row.first[2], phi / (sign * phi1), 1e-5) << e;
+      EXPECT_NEAR(row.first[3], phi / (sign * phi2), 1e-5) << e;
+      EXPECT_EQ(row.second, c.state) << e;
+    }
+  }
 }
 
 }  // namespace
