@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <random>
 #include <string>
@@ -110,6 +111,34 @@ std::vector<V3> tet10_reference() {
           {0, 2, 0}, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {0, 0, 2}};
 }
 std::vector<V3> quad4_reference() { return {{-1, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {1, 1, 0}}; }
+
+// The mean of g over the ring that the quadrilateral x (corners in the node
+// order) sweeps about the axis: the integrals of g r and r over its area,
+// each by the 2 x 2 Gauss rule on the bilinear map.
+double ring_mean(const std::vector<V3>& x, const std::function<double(const V3&)>& g) {
+  const double a = 1.0 / std::sqrt(3.0);
+  double top = 0.0, bottom = 0.0;
+  for (const double eta : {-a, a})
+    for (const double xi : {-a, a}) {
+      const double n[4] = {(1 - xi) * (1 - eta) / 4, (1 + xi) * (1 - eta) / 4, (1 - xi) * (1 + eta) / 4, (1 + xi) * (1 + eta) / 4};
+      const double dxi[4] = {-(1 - eta) / 4, (1 - eta) / 4, -(1 + eta) / 4, (1 + eta) / 4};
+      const double deta[4] = {-(1 - xi) / 4, -(1 + xi) / 4, (1 - xi) / 4, (1 + xi) / 4};
+      V3 p{0, 0, 0};
+      double j11 = 0, j12 = 0, j21 = 0, j22 = 0;
+      for (int k = 0; k < 4; ++k) {
+        p[0] += n[k] * x[static_cast<std::size_t>(k)][0];
+        p[1] += n[k] * x[static_cast<std::size_t>(k)][1];
+        j11 += dxi[k] * x[static_cast<std::size_t>(k)][0];
+        j12 += dxi[k] * x[static_cast<std::size_t>(k)][1];
+        j21 += deta[k] * x[static_cast<std::size_t>(k)][0];
+        j22 += deta[k] * x[static_cast<std::size_t>(k)][1];
+      }
+      const double w = (j11 * j22 - j12 * j21) * p[0];
+      top += w * g(p);
+      bottom += w;
+    }
+  return top / bottom;
+}
 
 // Random points: brick (xi, eta, zeta), wedge (L1, L2, L3, zeta), tetrahedron
 // (L1, L2, L3, L4), quadrilateral (xi, eta), triangle (L1, L2, L3).
@@ -273,8 +302,9 @@ TEST(StrainDisplacement, PlaneAndAxisymmetricElementsReproduceLinearFields) {
     }
 
     // Axisymmetric: u_r = a + c r + g z, u_z = b + f r + d z gives (c, d,
-    // u_r / r, g + f), the hoop strain at the point, or at the centre with
-    // the mean dilatation; u_r = c r, u_z = d z gives (c, d, c, 0) with either.
+    // u_r / r, g + f), the hoop strain at the point, or its mean over the
+    // ring with the mean dilatation; u_r = c r, u_z = d z gives (c, d, c, 0)
+    // with either.
     std::vector<V3> ring = quad4_reference();
     for (V3& p : ring) p[0] += 2.5;
     const auto x = distorted(ring, rng, 0.3, false);
@@ -286,7 +316,7 @@ TEST(StrainDisplacement, PlaneAndAxisymmetricElementsReproduceLinearFields) {
     for (const AxiField& fld : {AxiField{a, c, gz, bz, fr, d}, AxiField{0, c, 0, 0, 0, d}, AxiField{0, 0, 0, bz, 0, 0}}) {
       std::vector<double> nodal;
       for (const V3& p : x) nodal.insert(nodal.end(), {fld.ur(p[0], p[1]), fld.b + fld.f * p[0] + fld.d * p[1]});
-      const double rc = (x[0][0] + x[1][0] + x[2][0] + x[3][0]) / 4, zc = (x[0][1] + x[1][1] + x[2][1] + x[3][1]) / 4;
+      const double mean_hoop = ring_mean(x, [&](const V3& p) { return fld.ur(p[0], p[1]) / p[0]; });
       for (const auto& [ibbar, ishear] : {std::pair{0, 1}, std::pair{1, 0}}) {
         test::set_element(kQax4, test::flat(x, 2));
         for (int p = 0; p < 4; ++p) {
@@ -300,7 +330,7 @@ TEST(StrainDisplacement, PlaneAndAxisymmetricElementsReproduceLinearFields) {
           double radius = 0, detj = 0;
           BQAX4(pt, b, radius, detj, ibbar, ishear);
           EXPECT_NEAR(radius, r, 1e-12);
-          const double hoop = ibbar == 1 ? fld.ur(rc, zc) / rc : fld.ur(r, z) / r;
+          const double hoop = ibbar == 1 ? mean_hoop : fld.ur(r, z) / r;
           expect_strain(apply_b(b, 4, nodal), {fld.c, fld.d, hoop, fld.g + fld.f},
                         ibbar == 1 ? "QAX4R" : "QAX4");
         }
@@ -407,14 +437,17 @@ TEST(StrainDisplacement, AssumedStrainOptionsTakeEachStrainFromItsOwnPoint) {
         const auto pt = random_point(PointKind::Quad, rng);
         const V3 at = rect(pt[0], pt[1]);
         const double mean_p = (f.strain(0, at) + f.strain(1, at)) / 2;
-        const double mean_c = (f.strain(0, oc) + f.strain(1, oc)) / 2;
+        // The plane element's centre value is its mean over the area; the
+        // ring takes the mean weighted by the radius.
+        const double mean_c = axi ? ring_mean(q, [&](const V3& v) { return (f.strain(0, v) + f.strain(1, v)) / 2; })
+                                  : (f.strain(0, oc) + f.strain(1, oc)) / 2;
         std::vector<double> want(4);
         for (int s = 0; s < 2; ++s) want[s] = f.strain(s, at) + (ibbar == 1 ? mean_c - mean_p : 0.0);
         want[3] = f.strain(3, axi && ishear == 1 ? oc : at);
         std::vector<double> b(32);
         double radius = 0, detj = 0;
         if (axi) {
-          want[2] = ibbar == 1 ? f.at(0, oc) / oc[0] : f.at(0, at) / at[0];
+          want[2] = ibbar == 1 ? ring_mean(q, [&](const V3& v) { return f.at(0, v) / v[0]; }) : f.at(0, at) / at[0];
           BQAX4(pt, b, radius, detj, ibbar, ishear);
         } else {
           BQPLAN4(pt, b, detj, ibbar, ishear);

@@ -18,7 +18,9 @@
 // Jacobian J(i, j) = dx_j/dxi_i; DETJ = det J at the point.
 //
 // Option flags of HEX8, QAX4 and QPLAN4: IBBAR = 1 takes the dilatation (sum
-// of the normal strains) from the element centre; ISHEAR = 1 takes assumed
+// of the normal strains) from the element centre (QAX4: the in-plane
+// dilatation and the hoop strain as their means over the ring the element
+// sweeps, weighted by the radius); ISHEAR = 1 takes assumed
 // shear strains (HEX8: each shear strain on the local axes through the point;
 // QAX4: g_rz constant over the element). The plain type codes pass (0, 1),
 // the R codes (1, 0).

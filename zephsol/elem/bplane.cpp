@@ -5,6 +5,7 @@
 #include "zephsol/elem/bmatrix.h"
 #include "zephsol/elem/elem_msg.h"
 #include "zephsol/elem/kinem.h"
+#include "zephsol/elem/rules.h"
 
 namespace zephsol {
 namespace {
@@ -21,6 +22,42 @@ double radius_at(const std::array<double, 4>& n, const std::array<double, 8>& x)
   double r = 0.0;
   for (int k = 0; k < 4; ++k) r += n[k] * x[2 * k];
   return r;
+}
+
+// The means over the ring that an axisymmetric quadrilateral sweeps, by its
+// 2 x 2 Gauss rule with the weight r det J: of each function's Cartesian
+// derivatives, and of its hoop term N_k / r. The mean dilatation taken from
+// them lets a uniform stress give the nodal forces of the plain element, as
+// the centre values do for a plane element but not under the weight r.
+// False (-8001 queued) when det J <= 0 at a point; a radius <= 0 there ends
+// the run (-8013).
+bool ring_means(const std::array<double, 8>& x, Derivs<2, 4>& dxm, std::array<double, 4>& hoop) {
+  std::array<double, 2> g{}, w{};
+  GAUSPT(2, g, w);
+  dxm = {};
+  hoop = {};
+  double ring = 0.0;
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      const std::array<double, 2> xi{g[i], g[j]};
+      const auto n = kin::quad_values<4>(xi);
+      const double r = radius_at(n, x);
+      if (r <= 0.0) radius_not_positive(-8013, r);
+      double det = 0.0;
+      Derivs<2, 4> dx{};
+      if (!kin::map_point<2, 4>(kin::quad_derivs<4>(xi), x, det, dx)) return false;
+      const double a = det * w[i] * w[j];
+      ring += a * r;
+      for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 2; ++c) dxm[c][k] += a * r * dx[c][k];
+        hoop[k] += a * n[k];
+      }
+    }
+  for (int k = 0; k < 4; ++k) {
+    for (int c = 0; c < 2; ++c) dxm[c][k] /= ring;
+    hoop[k] /= ring;
+  }
+  return true;
 }
 
 // g_rz (row 3) at the element centre in closed form from the corners, with
@@ -51,24 +88,24 @@ void BQAX4(std::span<const double> xi, std::span<double> b, double& radius, doub
   constexpr int n = 8;
   kin::zero_rows(b, 4, n);
   const auto x = kin::node_coords<2, 4>();
-  std::array<double, 4> nc{};
-  double rc = 0.0;
-  Derivs<2, 4> dxc{};
+  std::array<double, 4> hoop{};
+  Derivs<2, 4> dxm{};
   if (ibbar == 1) {
-    nc = kin::quad_values<4>(kCentre);
-    rc = radius_at(nc, x);
+    const double rc = radius_at(kin::quad_values<4>(kCentre), x);
     if (rc <= 0.0) radius_not_positive(-8013, rc);
-    if (!kin::map_point<2, 4>(kin::quad_derivs<4>(kCentre), x, detj, dxc)) return;
+    if (!kin::map_point<2, 4>(kin::quad_derivs<4>(kCentre), x, detj, dxm)) return;
+    if (!ring_means(x, dxm, hoop)) return;
   }
   const auto nv = kin::quad_values<4>(xi);
   radius = radius_at(nv, x);
   if (radius <= 0.0) radius_not_positive(-8013, radius);
   Derivs<2, 4> dx{};
   if (!kin::map_point<2, 4>(kin::quad_derivs<4>(xi), x, detj, dx)) return;
-  // e_hoop = u_r / r: at the point, or whole from the centre with the mean dilatation.
+  // e_hoop = u_r / r: at the point, or whole as its mean over the ring with
+  // the in-plane dilatation.
   if (ibbar == 1) {
-    kin::mean_dilatation_rows<2, 4>(dx, dxc, b);
-    for (int k = 0; k < 4; ++k) b[2 * n + 2 * k] = nc[k] / rc;
+    kin::mean_dilatation_rows<2, 4>(dx, dxm, b);
+    for (int k = 0; k < 4; ++k) b[2 * n + 2 * k] = hoop[k];
   } else {
     kin::normal_rows<2, 4>(dx, b);
     for (int k = 0; k < 4; ++k) b[2 * n + 2 * k] = nv[k] / radius;
