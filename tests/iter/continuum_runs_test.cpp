@@ -112,8 +112,11 @@ std::vector<std::vector<Lattice>> pent15_cell(const Lattice& o) {
 }
 
 // Six tetrahedra around the cell's diagonal, each with a positive volume
-// (X2 - X1) . ((X3 - X1) x (X4 - X1)) > 0.
+// (X2 - X1) . ((X3 - X1) x (X4 - X1)) > 0. Their corners are numbered in
+// three ways (even permutations), so that all four faces of the type come
+// to lie on the cell's sides.
 std::vector<std::vector<Lattice>> tet10_cell(const Lattice& o) {
+  constexpr std::array<std::array<std::size_t, 4>, 3> kNumbering{{{0, 1, 2, 3}, {0, 3, 1, 2}, {2, 1, 3, 0}}};
   std::vector<std::vector<Lattice>> out;
   std::array<int, 3> axes{0, 1, 2};
   do {
@@ -125,8 +128,10 @@ std::vector<std::vector<Lattice>> tet10_cell(const Lattice& o) {
     const int volume = d(0, 0) * (d(1, 1) * d(2, 2) - d(1, 2) * d(2, 1)) - d(0, 1) * (d(1, 0) * d(2, 2) - d(1, 2) * d(2, 0)) +
                        d(0, 2) * (d(1, 0) * d(2, 1) - d(1, 1) * d(2, 0));
     if (volume < 0) std::swap(c[1], c[2]);
-    out.push_back({c[0], mid(c[0], c[1]), c[1], mid(c[0], c[2]), mid(c[1], c[2]), c[2], mid(c[0], c[3]), mid(c[1], c[3]),
-                   mid(c[2], c[3]), c[3]});
+    const auto& n = kNumbering[out.size() % 3];
+    const auto corner = [&](int k) { return c[n[static_cast<std::size_t>(k)]]; };
+    out.push_back({corner(0), mid(corner(0), corner(1)), corner(1), mid(corner(0), corner(2)), mid(corner(1), corner(2)),
+                   corner(2), mid(corner(0), corner(3)), mid(corner(1), corner(3)), mid(corner(2), corner(3)), corner(3)});
   } while (std::next_permutation(axes.begin(), axes.end()));
   return out;
 }
@@ -416,101 +421,116 @@ void expect_uniform(const Mesh& mesh, int dims, const Xyz& e, const Xyz& o, cons
       EXPECT_NEAR(points[static_cast<std::size_t>(el)].vec[0][k], s[k], 1e-9) << "element " << el + 1 << " component " << k;
 }
 
-// A solid block on rollers at x = 0, y = 0 and z = 0, loaded by a pressure
-// p on its top face (the face-load entry of every element with a face
-// there): uniaxial stress sz = -p, u = (nu p x, nu p y, -p z) / E at every
-// node, exactly, for every element type.
-constexpr double kPressure = 10.0;
+// The faces of each type by their corners (numbered as the type's corners,
+// 1-based) and their load codes: the hexahedra's faces zeta = -1, +1, eta =
+// -1, xi = +1, eta = +1, xi = -1; the pentahedra's two triangles, then the
+// sides 1-2, 2-3, 3-1; the tetrahedron's faces opposite corners 4, 3, 1, 2;
+// the edges of the quadrilaterals 1-2, 2-4, 4-3, 3-1 and of the triangles
+// 1-2, 2-3, 3-1.
+std::vector<std::vector<int>> faces_of(const std::string& type) {
+  if (type == "HEX8" || type == "HEX8R" || type == "HEX20")
+    return {{1, 2, 3, 4}, {5, 6, 7, 8}, {1, 2, 5, 6}, {2, 4, 6, 8}, {3, 4, 7, 8}, {1, 3, 5, 7}};
+  if (type == "PENT6" || type == "PENT15") return {{1, 2, 3}, {4, 5, 6}, {1, 2, 4, 5}, {2, 3, 5, 6}, {1, 3, 4, 6}};
+  if (type == "TET10") return {{1, 2, 3}, {1, 2, 4}, {2, 3, 4}, {1, 3, 4}};
+  if (type == "TPLAN3" || type == "TAX3") return {{1, 2}, {2, 3}, {3, 1}};
+  return {{1, 2}, {2, 4}, {4, 3}, {3, 1}};
+}
 
-// Nodes of a loaded face of each solid type (the top face of the
-// pentahedra is a triangle).
-std::size_t face_nodes(const std::string& type) {
-  if (type == "HEX8" || type == "HEX8R") return 4;
+// Where the type's corners are among its nodes (1-based).
+std::vector<int> corner_nodes(const std::string& type) {
+  if (type == "HEX20") return {1, 3, 6, 8, 13, 15, 18, 20};
+  if (type == "PENT15") return {1, 3, 6, 10, 12, 15};
+  if (type == "TET10") return {1, 3, 6, 10};
+  return identity(8);
+}
+
+// The number of values of a face load: one per node of the face.
+std::size_t face_values(const std::string& type, std::size_t corners) {
   if (type == "HEX20") return 8;
-  if (type == "PENT6") return 3;
-  return 6;
+  if (type == "PENT15") return corners == 3 ? 6 : 8;
+  if (type == "TET10") return 6;
+  return corners;
 }
 
-// The face code of the element's face on the plane z = top, 0 when it has
-// none there: the face zeta = +1 (code 2) of the hexahedra and the
-// pentahedra; for the tetrahedron the face opposite its one corner off the
-// plane (faces 1-4 lie opposite corners 4, 3, 1, 2).
-int top_face(const Mesh& mesh, int e, double top) {
-  const auto& el = mesh.elements[static_cast<std::size_t>(e)];
-  const bool tet = mesh.type.name == "TET10";
-  const std::vector<std::size_t> corners = tet ? std::vector<std::size_t>{0, 2, 5, 9} : std::vector<std::size_t>{};
-  int on = 0, off = 0;
-  for (std::size_t k = 0; k < el.size(); ++k) {
-    if (tet && std::find(corners.begin(), corners.end(), k) == corners.end()) continue;
-    if (mesh.xyz(el[k])[2] == top) ++on;
-    else off = tet ? static_cast<int>(std::find(corners.begin(), corners.end(), k) - corners.begin()) + 1 : 0;
+// "DLOAD" members of value v on every element face (or edge) lying in the
+// plane where coordinate `axis` equals `at`: a pressure, or with direction
+// d a load along global axis d (faces of the hexahedra: code 10 face + d;
+// edges: code 10 d + edge, direction 3 along x on the edge's length).
+// The face codes loaded are added to `codes` when given.
+std::string face_loads(const Mesh& mesh, std::size_t axis, double at, double v, int direction = 0,
+                       std::set<int>* codes = nullptr) {
+  const std::string& type = mesh.type.name;
+  const auto faces = faces_of(type);
+  const auto corners = corner_nodes(type);
+  const bool edge = faces.front().size() == 2;
+  std::string out;
+  for (int e = 0; e < mesh.element_count(); ++e) {
+    const auto& el = mesh.elements[static_cast<std::size_t>(e)];
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+      const auto& face = faces[f];
+      if (!std::all_of(face.begin(), face.end(), [&](int c) {
+            return mesh.xyz(el[static_cast<std::size_t>(corners[static_cast<std::size_t>(c - 1)] - 1)])[axis] == at;
+          }))
+        continue;
+      const int code = static_cast<int>(f) + 1;
+      out += dload(mesh.first_element + e, direction == 0 ? code : edge ? 10 * direction + code : 10 * code + direction,
+                   std::vector<double>(face_values(type, face.size()), v));
+      if (codes != nullptr) codes->insert(code);
+    }
   }
-  if (!tet) return on == static_cast<int>(face_nodes(mesh.type.name)) ? 2 : 0;
-  constexpr std::array<int, 5> face_opposite{0, 3, 4, 2, 1};
-  return on == 3 ? face_opposite[static_cast<std::size_t>(off)] : 0;
+  return out;
 }
+
+// A solid block, 2 x 2 x 1.5, under pressures px, py, pz on its two faces
+// across x, y and z (the face-load entries of every element face there),
+// held against rigid motion only (origin fixed, (2, 0, 0) in y and z,
+// (0, 2, 0) in z): the stress is uniform, s = (-px, -py, -pz), and
+// u_a = e_a x_a at every node, exactly, for every element type. Every face
+// code of every type takes a load.
+constexpr double kPressure = 10.0;
+constexpr Xyz kPressures{10.0, 6.0, 4.0};
 
 class PressedBlock : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(PressedBlock, CarriesTheUniaxialStressExactly) {
+TEST_P(PressedBlock, CarriesTheUniformStressExactly) {
   const Mesh mesh(solid(GetParam()), {std::vector<double>{0.0, 0.375, 0.75, 1.375, 2.0},
                                       std::vector<double>{0.0, 0.5, 1.0, 1.5, 2.0},
                                       std::vector<double>{0.0, 0.5, 1.0, 1.25, 1.5}});
-  const double top = 1.5;
-  std::string b = mesh.cards() + "CONST\n";
-  for (int a = 0; a < 3; ++a) b += hold(mesh.nodes_where([&](const Xyz& x) { return x[static_cast<std::size_t>(a)] == 0.0; }), a + 1, a + 1);
-  b += "DLOAD\n" + card({"1"}) + "\n";
-  int loaded = 0;
-  for (int e = 0; e < mesh.element_count(); ++e)
-    if (const int code = top_face(mesh, e, top); code > 0) {
-      b += dload(mesh.first_element + e, code, std::vector<double>(face_nodes(GetParam()), kPressure));
-      ++loaded;
+  const Xyz far{2.0, 2.0, 1.5};
+  const auto node_at = [&](const Xyz& p) { return mesh.nodes_where([&](const Xyz& x) { return x == p; }); };
+  std::string b = mesh.cards() + "CONST\n" + hold(node_at({0, 0, 0}), 1, 3) + hold(node_at({2, 0, 0}), 2, 3) +
+                  hold(node_at({0, 2, 0}), 3, 3) + "DLOAD\n" + card({"1"}) + "\n";
+  std::set<int> codes;
+  for (std::size_t a = 0; a < 3; ++a)
+    for (const double at : {0.0, far[a]}) {
+      const std::string loads = face_loads(mesh, a, at, kPressures[a], 0, &codes);
+      EXPECT_FALSE(loads.empty()) << "axis " << a << " at " << at;
+      b += loads;
     }
-  ASSERT_EQ(loaded, GetParam() == "PENT6" || GetParam() == "PENT15" || GetParam() == "TET10" ? 8 : 4);
+  EXPECT_EQ(codes.size(), faces_of(GetParam()).size());
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
   DeckRun run(bulk_deck(b));
   ASSERT_TRUE(run_whole(run));
-  expect_uniform(mesh, 3, uniform_strain({0.0, 0.0, -kPressure}), {0, 0, 0}, {0, 0, -kPressure, 0, 0, 0});
+  const Xyz s{-kPressures[0], -kPressures[1], -kPressures[2]};
+  expect_uniform(mesh, 3, uniform_strain(s), {0, 0, 0}, {s[0], s[1], s[2], 0, 0, 0});
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, PressedBlock, ::testing::Values("HEX8", "HEX8R", "PENT6", "HEX20", "PENT15", "TET10"),
                          [](const auto& info) { return info.param; });
 
 // A plane or axisymmetric block, r (or x) from 1 to 3 and z (or y) from 0
-// to 1.5, on a roller at its base, under a pressure q on its top edge and p
-// on its outer side; the plane block stands on a roller at x = 1, the
-// axisymmetric one (a thick ring) carries p on its bore too. The stress is
-// uniform: plane strain sx = -p, sy = -q, sz = nu (sx + sy), u_x = e_x (x - 1);
-// the ring sr = s_hoop = -p, sz = -q, u_r = e_r r. On the top edge the
-// element loads are weighted by the radius; any other weighting leaves the
-// ring's nodes off the closed form. One inner node is moved off its lines.
-// The ring of mean-dilatation elements (QAX4R) holds the state only when
-// its dilatation is the mean over the ring, weighted by the radius: taken
-// at the element centre it leaves the nodes up to three times off.
+// to 1.5, under a pressure p on its sides and q on its top and bottom edges,
+// held against rigid motion only (the plane block at (1, 0) and in y at
+// (3, 0); the ring, a thick cylinder, in z at (1, 0)). The stress is
+// uniform: plane strain sx = -p, sy = -q, sz = nu (sx + sy), u_x =
+// e_x (x - 1); the ring sr = s_hoop = -p, sz = -q, u_r = e_r r. On the top
+// and bottom edges the element loads are weighted by the radius; any other
+// weighting leaves the ring's nodes off the closed form. One inner node is
+// moved off its lines. The ring of mean-dilatation elements (QAX4R) holds
+// the state only when its dilatation is the mean over the ring, weighted by
+// the radius: taken at the element centre it leaves the nodes up to three
+// times off.
 constexpr double kTopPressure = 4.0;
-
-// Edges of the plane and axisymmetric elements in shape-function node
-// order: quadrilaterals 1 (1, 2), 2 (2, 4), 3 (4, 3), 4 (3, 1); triangles
-// 1 (1, 2), 2 (2, 3), 3 (3, 1).
-std::vector<std::array<std::size_t, 2>> edges(std::size_t nodes) {
-  if (nodes == 3) return {{0, 1}, {1, 2}, {2, 0}};
-  return {{0, 1}, {1, 3}, {3, 2}, {2, 0}};
-}
-
-// "DLOAD" members of value v on every element edge whose two nodes pass
-// the test: a pressure (direction code 0) or, with direction 3, a load
-// along x on the edge's length.
-std::string edge_loads(const Mesh& mesh, const std::function<bool(const Xyz&)>& on, double v, int direction = 0) {
-  std::string out;
-  for (int e = 0; e < mesh.element_count(); ++e) {
-    const auto& el = mesh.elements[static_cast<std::size_t>(e)];
-    const auto list = edges(el.size());
-    for (std::size_t k = 0; k < list.size(); ++k)
-      if (on(mesh.xyz(el[list[k][0]])) && on(mesh.xyz(el[list[k][1]])))
-        out += dload(mesh.first_element + e, 10 * direction + static_cast<int>(k) + 1, {v, v});
-  }
-  return out;
-}
 
 class PressedRing : public ::testing::TestWithParam<std::string> {};
 
@@ -519,11 +539,12 @@ TEST_P(PressedRing, CarriesTheUniformStressExactly) {
   Mesh mesh(planar(GetParam()), {std::vector<double>{1.0, 1.25, 1.5, 2.25, 3.0},
                                  std::vector<double>{0.0, 0.5, 1.0, 1.25, 1.5}, {}});
   mesh.moved[{2, 2, 0}] = {1.625, 1.125, 0.0};
-  std::string b = mesh.cards() + "CONST\n" + hold(mesh.nodes_where([](const Xyz& x) { return x[1] == 0.0; }), 2, 2);
-  if (!ring) b += hold(mesh.nodes_where([](const Xyz& x) { return x[0] == 1.0; }), 1, 1);
-  b += "DLOAD\n" + card({"1"}) + "\n" + edge_loads(mesh, [](const Xyz& x) { return x[1] == 1.5; }, kTopPressure) +
-       edge_loads(mesh, [](const Xyz& x) { return x[0] == 3.0; }, kPressure);
-  if (ring) b += edge_loads(mesh, [](const Xyz& x) { return x[0] == 1.0; }, kPressure);
+  const auto node_at = [&](const Xyz& p) { return mesh.nodes_where([&](const Xyz& x) { return x == p; }); };
+  std::string b = mesh.cards() + "CONST\n" + hold(node_at({1, 0, 0}), ring ? 2 : 1, 2);
+  if (!ring) b += hold(node_at({3, 0, 0}), 2, 2);
+  b += "DLOAD\n" + card({"1"}) + "\n";
+  for (const double at : {1.0, 3.0}) b += face_loads(mesh, 0, at, kPressure);
+  for (const double at : {0.0, 1.5}) b += face_loads(mesh, 1, at, kTopPressure);
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
   DeckRun run(bulk_deck(b));
   ASSERT_TRUE(run_whole(run));
@@ -660,15 +681,9 @@ struct JointedColumn {
                  field8(kSideways), "0.0", "0.0"}) +
            "\n";
       history = "        BODY           1     1.0\n";
-    } else if (plane) {
-      b += "DLOAD\n" + card({"1"}) + "\n" +
-           edge_loads(upper, [&](const Xyz& x) { return x[up] == top; }, shear ? kTraction : kPressure, shear ? 3 : 0);
     } else {
-      b += "DLOAD\n" + card({"1"}) + "\n";
-      for (int e = 0; e < upper.element_count(); ++e)
-        if (const int face = top_face(upper, e, top); face > 0)
-          b += dload(upper.first_element + e, shear ? 10 * face + 1 : face,
-                     std::vector<double>(face_nodes(c.block), shear ? kTraction : kPressure));
+      b += "DLOAD\n" + card({"1"}) + "\n" +
+           face_loads(upper, up, top, shear ? kTraction : kPressure, shear ? (plane ? 3 : 1) : 0);
     }
     b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + history;
     return bulk_deck(b);
