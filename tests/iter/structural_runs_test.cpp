@@ -1207,20 +1207,26 @@ std::map<int, std::pair<std::vector<double>, int>> listed_moment_curvature(const
 // and the tip turns by phi L and moves across by phi L^2 / 2. The steps
 // iterate (the branch changes in their first solution) to the tolerance
 // 1.0E-6 (the states are kept in single precision); -2.5 is reached in four
-// steps, none ending on a break. The state keeps the curve moment, the curvature, phi / phi1
+// steps, none ending on a break. Past the third break curvature (phi3 =
+// phi1 + phi2 + (Mu - M2) / (0.25 EI0), -0.032 with Mu- = -2) the branch is 3,
+// still on the second slope: -2.9 in one step passes from the first slope
+// straight to it, and the step iterates onto the curve all the same. The state keeps the curve moment, the curvature, phi / phi1
 // and phi / phi2, the branch and the tangent rigidity; the listing's
 // moment-curvature table prints the same.
 TEST(BeamMomentCurvature, TipMomentOnTheReducedSlopes) {
   const double L = 2.0, ei0 = kE * kIz, m1 = 1.0, r1 = 0.5, m2 = 2.0, r2 = 0.25;
-  const std::string property = card({"1", "20", num(kArea), num(kIy), num(kIz), num(kJ), "0.0", "0.0", "0.0", "0.0"}) + "\n" +
-                               card({"", num(m1), num(r1), num(m2), num(r2), num(m1), num(r1), num(m2), num(r2), "5.0"}) +
-                               "\n" + card({"", "-5.0", "0.0", "1.0"});
   struct Case {
     double m;
-    int steps, state;
+    int steps;
+    double mu_neg;
+    int state;
   };
-  for (const Case& c : {Case{1.5, 1, 1}, Case{-2.5, 4, 2}}) {
+  for (const Case& c : {Case{1.5, 1, -5.0, 1}, Case{-2.5, 4, -5.0, 2}, Case{-2.9, 1, -2.0, 3}}) {
     SCOPED_TRACE("moment " + num(c.m));
+    const std::string property =
+        card({"1", "20", num(kArea), num(kIy), num(kIz), num(kJ), "0.0", "0.0", "0.0", "0.0"}) + "\n" +
+        card({"", num(m1), num(r1), num(m2), num(r2), num(m1), num(r1), num(m2), num(r2), "5.0"}) + "\n" +
+        card({"", num(c.mu_neg), "0.0", "1.0"});
     std::string b = beam_opening({"BEAM2", property, kArea, kIy, kIz, kJ, 1});
     b += "NODE\n" + node_card(1, {0, 0, 0}) + "\n" + node_card(2, {L / 2, 0, 0}) + "\n" + node_card(3, {L, 0, 0}) + "\n";
     b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" + card({"2", "1", "1", "1", "2", "3"}) + "\n";

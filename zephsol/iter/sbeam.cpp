@@ -114,7 +114,10 @@ void moment_curvature(const MomentCurvature& c, std::span<const double, 12> df, 
   const CurveSide& side = phi >= 0.0 ? c.pos : c.neg;
   pt.blk.b10.v[0] = ratio(phi, side.phi1);
   pt.blk.b10.v[1] = ratio(phi, side.phi2);
-  if (b.state != start && b.state != 3 && start != 3) {
+  // Branches 2 and 3 lie on the same slope; any other change of branch,
+  // into or out of 3 included, leaves the end moments off the curve.
+  const auto slope = [](word state) { return state == 3 ? word{2} : state; };
+  if (slope(b.state) != slope(start)) {
     // Back onto the curve: the end moments scaled to the curve moment.
     const double m1 = rho1 * b.m, m2 = rho2 * b.m;
     r7 = m1 * r7 >= 0.0 ? m1 : -m1;
