@@ -14,11 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <array>
 #include <cmath>
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,7 @@ namespace zephsol::test {
 namespace {
 
 constexpr double kE = 1.0e4, kNu = 0.25, kGamma = 18.0;
+constexpr double kPressure = 10.0;  // the largest pressure of the loaded decks
 constexpr double kM = kE * (1 - kNu) / ((1 + kNu) * (1 - 2 * kNu));
 
 using Lattice = std::array<int, 3>;  // (i, j, k) in half cells
@@ -403,10 +406,43 @@ Xyz uniform_strain(const Xyz& s) {
   return e;
 }
 
-// Checks every node's displacements and every output point's stresses
-// against the uniform state: strains e about the origin o, stresses s in the
-// order of the element class (shears zero).
-void expect_uniform(const Mesh& mesh, int dims, const Xyz& e, const Xyz& o, const std::vector<double>& s) {
+// The element stress table of the listing: per element, the numbers of its
+// "STRESS" line (the components, then the von Mises stress and what
+// follows) and of the "STRAIN" line under it.
+struct ListedPoint {
+  std::vector<double> stress, strain;
+};
+
+std::vector<double> numbers_from(std::istringstream& in) {
+  std::vector<double> out;
+  for (std::string t; in >> t;) {
+    char* end = nullptr;
+    const double v = std::strtod(t.c_str(), &end);
+    if (*end == '\0') out.push_back(v);
+  }
+  return out;
+}
+
+std::map<int, ListedPoint> listed_stresses(const std::vector<std::string>& listing) {
+  std::map<int, ListedPoint> out;
+  for (std::size_t i = 0; i + 1 < listing.size(); ++i) {
+    std::istringstream in(listing[i]);
+    std::string id, dash, point, word;
+    if (!(in >> id >> dash >> point >> word) || dash != "-" || word != "STRESS") continue;
+    ListedPoint& e = out[std::stoi(id)];
+    e.stress = numbers_from(in);
+    std::istringstream next(listing[i + 1]);
+    if (next >> word && word == "STRAIN") e.strain = numbers_from(next);
+  }
+  return out;
+}
+
+// Checks a run against a uniform state: every node's displacements (strains
+// e about the origin o), every output point's stresses s in the order of
+// the element class (shears zero), and the listing's stress table: s, the
+// von Mises stress of s and the strains given in the order of the class.
+void expect_uniform(const DeckRun& run, const Mesh& mesh, int dims, const Xyz& e, const Xyz& o, const std::vector<double>& s,
+                    const std::vector<double>& strains) {
   const auto u = displacements();
   for (const auto& [p, id] : mesh.ids) {
     const Xyz x = mesh.xyz(p);
@@ -419,6 +455,18 @@ void expect_uniform(const Mesh& mesh, int dims, const Xyz& e, const Xyz& o, cons
   for (int el = 0; el < mesh.element_count(); ++el)
     for (std::size_t k = 0; k < s.size(); ++k)
       EXPECT_NEAR(points[static_cast<std::size_t>(el)].vec[0][k], s[k], 1e-9) << "element " << el + 1 << " component " << k;
+  // Printed to five figures.
+  const double mises = std::sqrt((std::pow(s[0] - s[1], 2) + std::pow(s[1] - s[2], 2) + std::pow(s[2] - s[0], 2)) / 2);
+  const auto listed = listed_stresses(run.listing());
+  ASSERT_EQ(static_cast<int>(listed.size()), mesh.element_count());
+  for (const auto& [id, l] : listed) {
+    ASSERT_GT(l.stress.size(), s.size()) << "element " << id;
+    ASSERT_EQ(l.strain.size(), strains.size()) << "element " << id;
+    for (std::size_t k = 0; k < s.size(); ++k) EXPECT_NEAR(l.stress[k], s[k], 1e-4 * kPressure) << "element " << id << " stress " << k;
+    EXPECT_NEAR(l.stress[s.size()], mises, 1e-4 * kPressure) << "element " << id;
+    for (std::size_t k = 0; k < strains.size(); ++k)
+      EXPECT_NEAR(l.strain[k], strains[k], 1e-4 * kPressure / kE) << "element " << id << " strain " << k;
+  }
 }
 
 // The faces of each type by their corners (numbered as the type's corners,
@@ -487,8 +535,7 @@ std::string face_loads(const Mesh& mesh, std::size_t axis, double at, double v, 
 // (0, 2, 0) in z): the stress is uniform, s = (-px, -py, -pz), and
 // u_a = e_a x_a at every node, exactly, for every element type. Every face
 // code of every type takes a load.
-constexpr double kPressure = 10.0;
-constexpr Xyz kPressures{10.0, 6.0, 4.0};
+constexpr Xyz kPressures{10.0, 6.0, 3.0};
 
 class PressedBlock : public ::testing::TestWithParam<std::string> {};
 
@@ -509,10 +556,11 @@ TEST_P(PressedBlock, CarriesTheUniformStressExactly) {
     }
   EXPECT_EQ(codes.size(), faces_of(GetParam()).size());
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
-  DeckRun run(bulk_deck(b));
+  DeckRun run(bulk_deck(b, "OUTPUT\nSTRE = ALL\n"));
   ASSERT_TRUE(run_whole(run));
   const Xyz s{-kPressures[0], -kPressures[1], -kPressures[2]};
-  expect_uniform(mesh, 3, uniform_strain(s), {0, 0, 0}, {s[0], s[1], s[2], 0, 0, 0});
+  const Xyz e = uniform_strain(s);
+  expect_uniform(run, mesh, 3, e, {0, 0, 0}, {s[0], s[1], s[2], 0, 0, 0}, {e[0], e[1], e[2], 0, 0, 0});
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, PressedBlock, ::testing::Values("HEX8", "HEX8R", "PENT6", "HEX20", "PENT15", "TET10"),
@@ -546,15 +594,16 @@ TEST_P(PressedRing, CarriesTheUniformStressExactly) {
   for (const double at : {1.0, 3.0}) b += face_loads(mesh, 0, at, kPressure);
   for (const double at : {0.0, 1.5}) b += face_loads(mesh, 1, at, kTopPressure);
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
-  DeckRun run(bulk_deck(b));
+  DeckRun run(bulk_deck(b, "OUTPUT\nSTRE = ALL\n"));
   ASSERT_TRUE(run_whole(run));
   if (ring) {
     // Strains along r, z and the hoop; stresses in the order r, z, hoop.
     const Xyz e = uniform_strain({-kPressure, -kTopPressure, -kPressure});
-    expect_uniform(mesh, 2, e, {0, 0, 0}, {-kPressure, -kTopPressure, -kPressure, 0});
+    expect_uniform(run, mesh, 2, e, {0, 0, 0}, {-kPressure, -kTopPressure, -kPressure, 0}, {e[0], e[1], e[2], 0});
   } else {
     const double sz = kNu * (-kPressure - kTopPressure);
-    expect_uniform(mesh, 2, uniform_strain({-kPressure, -kTopPressure, sz}), {1, 0, 0}, {-kPressure, -kTopPressure, sz, 0});
+    const Xyz e = uniform_strain({-kPressure, -kTopPressure, sz});
+    expect_uniform(run, mesh, 2, e, {1, 0, 0}, {-kPressure, -kTopPressure, sz, 0}, {e[0], e[1], 0, 0});
   }
 }
 
