@@ -1267,5 +1267,97 @@ TEST(BeamMomentCurvature, TipMomentOnTheReducedSlopes) {
   }
 }
 
+// A member removed: node 2 at (1, 0, 0) between two held nodes, 1 at the
+// origin and 3 at (3, 0, 0), joined to each by one member (elements 1 and
+// 2) and loaded; the second interval removes element 2 (group 2) and
+// releases the force it carried, over `steps` steps. Node 2 then hangs on
+// element 1 alone: a beam's tip under the load (the cantilever's
+// flexibility), a bar's end under its axial part (node 2 held across), a
+// spring's end under k1 u = P. Element 1's end forces are the statics of
+// the load; element 2 keeps no force.
+struct Removal {
+  std::string type;
+  int steps;
+};
+
+void check_removal(const Removal& rm) {
+  SCOPED_TRACE(rm.type + " in " + std::to_string(rm.steps) + " steps");
+  const bool rod = rm.type == "ROD2", spring = rm.type == "SPG2", sbeam = rm.type == "SBEAM2";
+  const Section& sec = sbeam ? kSectionBeam : kBeam;
+  const std::array<double, 6> k{100, 20, 40, 30, 50, 10};
+  std::string b = "ELEMENT\n" + card({"1", rm.type}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" + card({"", "E", num(kE)}) +
+                  "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n";
+  if (rod) {
+    b += card({"1", "1", num(kArea)}) + "\n";
+  } else if (spring) {
+    b += card({"1", "6", num(k[0]), num(k[1]), num(k[2]), num(k[3]), num(k[4]), num(k[5])}) + "\n";
+  } else {
+    b += sec.property + "\n";
+  }
+  b += "NODE\n" + node_card(1, {0, 0, 0}) + "\n" + node_card(2, {1, 0, 0}) + "\n" + node_card(3, {3, 0, 0}) + "\n" +
+       node_card(100, {0, 1, 0}) + "\n";
+  const std::string third = sbeam ? "100" : "";
+  b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2", third}) + "\n" + card({"2", "1", "1", "1", "2", "3", third}) + "\n";
+  b += "EGROUP\n" + card({"2"}) + "\n" + card({"", "F1", "2"}) + "\n";
+  const std::string last = rod ? "3" : "6";
+  b += "CONST\n" + card({"", "1", "3", "2", "", "1", last}) + "\n";
+  if (rod) b += card({"", "2", "", "", "", "2", "3"}) + "\n";
+  const Load6 load = kTipLoad;
+  b += "NLOAD\n" + card({"1"}) + "\n" +
+       card({"", "2", "", "", "", "1", "3", num(load.force[0]), num(load.force[1]), num(load.force[2])}) + "\n";
+  if (!rod) b += card({"", "2", "", "", "", "4", "6", num(load.moment[0]), num(load.moment[1]), num(load.moment[2])}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"INTERVAL", std::to_string(rm.steps)}) + "\n" + card({"", "INAC", "2"}) + "\n" + card({"", "RELS", "2", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+  ASSERT_EQ(stpctr().NINTVL, 2);
+
+  std::array<double, 6> want{};
+  if (rod) {
+    want[0] = load.force[0] / (kE * kArea);
+  } else if (spring) {
+    for (std::size_t c = 0; c < 6; ++c) want[c] = (c < 3 ? load.force[c] : load.moment[c - 3]) / k[c];
+  } else {
+    const Load6 tip = cantilever_tip(sec, 1.0, load);
+    for (std::size_t c = 0; c < 3; ++c) {
+      want[c] = tip.force[c];
+      want[c + 3] = tip.moment[c];
+    }
+  }
+  double scale_u = 0;
+  for (double w : want) scale_u = std::max(scale_u, std::abs(w));
+  const auto u = displacements();
+  for (int c = 0; c < (rod ? 3 : 6); ++c) EXPECT_NEAR(u.at({2, c}), want[static_cast<std::size_t>(c)], 1e-6 * scale_u) << c;
+
+  const auto points = element_points(sbeam ? sec.point : 1);
+  const double scale_f = std::sqrt(dot(load.force, load.force)) + std::sqrt(dot(load.moment, load.moment));
+  std::array<double, 12> f1{};
+  if (rod) {
+    f1[0] = -load.force[0];
+    f1[6] = load.force[0];
+  } else if (spring) {
+    for (std::size_t c = 0; c < 6; ++c) {
+      f1[c] = -(c < 3 ? load.force[c] : load.moment[c - 3]);
+      f1[c + 6] = -f1[c];
+    }
+  } else {
+    const M3 global{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+    f1 = member_end_forces(global, {0, 0, 0}, {1, 0, 0}, load.force, load.moment);
+  }
+  for (std::size_t c = 0; c < 12; ++c) {
+    EXPECT_NEAR(points.at(1).blk.b8.v[c + 1], f1[c], 1e-6 * scale_f) << "element 1 force " << c;
+    if (points.count(2) != 0) {
+      EXPECT_NEAR(points.at(2).blk.b8.v[c + 1], 0.0, 1e-9 * scale_f) << "element 2 force " << c;
+    }
+  }
+}
+
+TEST(MemberRemoval, TheRemainingMemberTakesTheWholeLoad) {
+  for (const Removal& rm : {Removal{"BEAM2", 1}, Removal{"BEAM2", 3}, Removal{"SBEAM2", 2}, Removal{"ROD2", 2},
+                            Removal{"SPG2", 1}})
+    check_removal(rm);
+}
+
 }  // namespace
 }  // namespace zephsol::test
