@@ -830,12 +830,14 @@ INSTANTIATE_TEST_SUITE_P(Types, JointedBlocks,
 // constant of the first whatever word 3 holds (the deck gives it half of
 // ks): the displacement and the element's force across e3 then agree with
 // the load.
-TEST(ContactElement, CarriesForcesAndMomentsAsSixSprings) {
-  constexpr double kn = 1000.0, ks = 500.0, kr = 200.0;
-  const Xyz e1{0.6, 0.8, 0.0}, e2{-0.8, 0.6, 0.0}, e3{0.0, 0.0, 1.0};
-  const Xyz local_f{-20.0, 10.0, 5.0}, moment{3.0, -2.0, 1.0};
+// The deck of the element under local forces f (normal, e2, e3) and a
+// moment m (global components).
+constexpr double kContactKn = 1000.0, kContactKs = 500.0, kContactKr = 200.0;
+const Xyz kE1{0.6, 0.8, 0.0}, kE2{-0.8, 0.6, 0.0}, kE3{0.0, 0.0, 1.0};
+
+std::string contact_deck(const Xyz& local_f, const Xyz& moment) {
   Xyz f{};
-  for (std::size_t a = 0; a < 3; ++a) f[a] = local_f[0] * e1[a] + local_f[1] * e2[a] + local_f[2] * e3[a];
+  for (std::size_t a = 0; a < 3; ++a) f[a] = local_f[0] * kE1[a] + local_f[1] * kE2[a] + local_f[2] * kE3[a];
   // Words 1-20: kn, ks1, a word not used, three rotational constants,
   // two angles, closure limit, tension limit, locked and open normal
   // constants, c1 and mu1 of the first shear limit, ks2, c2, mu2, ks3, the
@@ -851,24 +853,50 @@ TEST(ContactElement, CarriesForcesAndMomentsAsSixSprings) {
        card({"", "2", "", "", "", "1", "6", field8(f[0]), field8(f[1]), field8(f[2])}) + "\n" +
        card({"", field8(moment[0]), field8(moment[1]), field8(moment[2])}) + "\n";
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
-  DeckRun run(bulk_deck(b));
-  ASSERT_TRUE(run_whole(run));
+  return bulk_deck(b);
+}
 
+double dot3(const Xyz& x, const Xyz& y) { return x[0] * y[0] + x[1] * y[1] + x[2] * y[2]; }
+
+// Checks node 2's displacements against a relative displacement d (local
+// normal, e2, e3) and a rotation m / kr, and the element's state against
+// the local forces f and the moment m, within tol of each.
+void expect_contact(const Xyz& d, const Xyz& f, const Xyz& m, double tol) {
   const auto u = displacements();
   for (std::size_t a = 0; a < 3; ++a) {
-    const double want = local_f[0] / kn * e1[a] + (local_f[1] * e2[a] + local_f[2] * e3[a]) / ks;
-    EXPECT_NEAR(u.at({2, static_cast<int>(a)}), want, 1e-7 * std::abs(local_f[0]) / kn) << "component " << a;
-    EXPECT_NEAR(u.at({2, static_cast<int>(a) + 3}), moment[a] / kr, 1e-7) << "rotation " << a;
+    EXPECT_NEAR(u.at({2, static_cast<int>(a)}), d[0] * kE1[a] + d[1] * kE2[a] + d[2] * kE3[a], tol * std::abs(d[1]))
+        << "component " << a;
+    EXPECT_NEAR(u.at({2, static_cast<int>(a) + 3}), m[a] / kContactKr, 1e-7) << "rotation " << a;
   }
   const EIVWK point = output_points(1).at(0);
-  const auto dot = [](const Xyz& x, const Xyz& y) { return x[0] * y[0] + x[1] * y[1] + x[2] * y[2]; };
-  const std::array<double, 6> forces{local_f[0], local_f[1], local_f[2], dot(moment, e1), dot(moment, e2), dot(moment, e3)};
-  const std::array<double, 6> stiffness{kn, ks, ks, kr, kr, kr};
+  const std::array<double, 6> forces{f[0], f[1], f[2], dot3(m, kE1), dot3(m, kE2), dot3(m, kE3)};
+  const std::array<double, 6> moved{d[0], d[1], d[2], forces[3] / kContactKr, forces[4] / kContactKr, forces[5] / kContactKr};
   for (std::size_t c = 0; c < 6; ++c) {
-    EXPECT_NEAR(point.vec[0][c], forces[c], 1e-5) << "component " << c + 1;
-    EXPECT_NEAR(point.vec[2][c], forces[c] / stiffness[c], 1e-8) << "component " << c + 1;
+    EXPECT_NEAR(point.vec[0][c], forces[c], std::max(1e-5, tol * std::abs(forces[c]))) << "component " << c + 1;
+    EXPECT_NEAR(point.vec[2][c], moved[c], std::max(1e-8, tol * std::abs(moved[c]))) << "component " << c + 1;
   }
   EXPECT_EQ(point.blk.b11.iv[0], 2);  // in contact
+}
+
+TEST(ContactElement, CarriesForcesAndMomentsAsSixSprings) {
+  const Xyz f{-20.0, 10.0, 5.0}, m{3.0, -2.0, 1.0};
+  DeckRun run(contact_deck(f, m));
+  ASSERT_TRUE(run_whole(run));
+  expect_contact({f[0] / kContactKn, f[1] / kContactKs, f[2] / kContactKs}, f, m, 1e-7);
+}
+
+// Past its first limit f1 = |mu1 t1| + c1 = 110 (at d1 = f1 / ks = 0.22)
+// the shear resultant follows the second branch of slope ks2 = 100 up to
+// f2 = |mu2 t1| + c2 = 210: a resultant of 150 moves the node by
+// d1 + (150 - f1) / ks2 = 0.62 across the axis, in the direction of the
+// shear force, once the iterations have found the branch.
+TEST(ContactElement, ShearBeyondItsFirstLimitFollowsTheSecondBranch) {
+  const Xyz f{-20.0, 90.0, 120.0}, m{3.0, -2.0, 1.0};
+  DeckRun run(contact_deck(f, m));
+  ASSERT_TRUE(run_whole(run));
+  const double v = 110.0 / kContactKs + (150.0 - 110.0) / 100.0;
+  expect_contact({f[0] / kContactKn, v * 0.6, v * 0.8}, f, m, 1e-4);
+  EXPECT_NEAR(output_points(1).at(0).blk.b12[0], 20.2, 1e-5);  // shear on its second branch
 }
 
 }  // namespace
