@@ -290,13 +290,15 @@ struct Mesh {
 };
 
 // "CONST" member cards holding components c..d of the nodes given, one card
-// per run of consecutive numbers.
-std::string hold(const std::vector<int>& nodes, int c, int d) {
+// per run of consecutive numbers; with a value, "DISP" member cards that
+// prescribe it.
+std::string hold(const std::vector<int>& nodes, int c, int d, const std::string& value = "") {
   std::string out;
   for (std::size_t a = 0; a < nodes.size();) {
     std::size_t b = a;
     while (b + 1 < nodes.size() && nodes[b + 1] == nodes[b] + 1) ++b;
-    out += card({"", std::to_string(nodes[a]), std::to_string(nodes[b]), "1", "", std::to_string(c), std::to_string(d)}) + "\n";
+    out += card({"", std::to_string(nodes[a]), std::to_string(nodes[b]), "1", "", std::to_string(c), std::to_string(d), value}) +
+           "\n";
     a = b + 1;
   }
   return out;
@@ -654,7 +656,7 @@ INSTANTIATE_TEST_SUITE_P(Types, PressedRing, ::testing::Values("QPLAN4", "QPLAN4
 //     the upper one by its shear stress t + b (2 - z).
 // The joints' output points hold the normal and shear tractions and the
 // relative displacements of their faces (kept in single precision).
-constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0, kSideways = 0.25;
+constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0, kSideways = 0.25, kShift = 0.5;
 constexpr double kG = kE / (2 * (1 + kNu));
 
 struct JointCase {
@@ -729,7 +731,12 @@ struct JointedColumn {
     return out;
   }
 
-  std::string deck(bool shear) const {
+  // The loads: a pressure on the top, a shear (traction or body force),
+  // or a shift of the top by a prescribed displacement along x.
+  enum class Load { pressure, shear, shift };
+
+  std::string deck(Load load) const {
+    const bool shear = load != Load::pressure;
     std::string b = "ELEMENT\n" + card({"1", lower.type.name}) + "\n" + card({"2", c.joint}) + "\n" + Mesh::material_cards() +
                     card({"2", "0"}) + "\n" + card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" +
                     card({"", "C", "100.0"}) + "\n" + card({"", "PHAI", "30.0"}) + "\n";
@@ -749,7 +756,10 @@ struct JointedColumn {
     }
     const double top = 2.0;
     std::string history = "        DLOAD          1     1.0\n";
-    if (shear && !top_traction()) {
+    if (load == Load::shift) {
+      b += "DISP\n" + card({"1"}) + "\n" + hold(upper.nodes_where([&](const Xyz& x) { return x[up] == top; }), 1, 1, field8(kShift));
+      history = "        DISP           1     1.0\n";
+    } else if (shear && !top_traction()) {
       b += "BODY\n" + card({"1"}) + "\n" +
            card({"", std::to_string(upper.first_element), std::to_string(upper.first_element + upper.element_count() - 1), "1",
                  field8(kSideways), "0.0", "0.0"}) +
@@ -771,7 +781,7 @@ struct JointedColumn {
 // sticking.
 void expect_jointed(const JointCase& c, bool shear) {
   const JointedColumn column(c);
-  DeckRun run(column.deck(shear));
+  DeckRun run(column.deck(shear ? JointedColumn::Load::shear : JointedColumn::Load::pressure));
   ASSERT_TRUE(run_whole(run));
   // Shear stress of the upper block: t + b (2 - z); the joint carries s.
   const double t = shear ? (column.top_traction() ? kTraction : 0.0) : -kPressure;
@@ -810,6 +820,35 @@ TEST_P(JointedBlocks, CloseUnderPressureByItsRatioToTheNormalStiffness) { expect
 TEST_P(JointedBlocks, SlipUnderShearBelowTheStrengthByItsRatioToTheShearStiffness) {
   ASSERT_LT(std::max(kTraction, kGamma * kSideways), kJointC);
   expect_jointed(GetParam(), true);
+}
+
+// The top shifted by d = 0.5 along x, every node held vertically: elastic
+// joints would carry d / (2 / G + 1 / ks) = 200, twice their strength c
+// (no normal stress, no softening). They slide, and the iterations settle
+// at their strength: both blocks carry the shear stress c, the lower one
+// moves by c z / G, the upper one by d - c (2 - z) / G, and the joints slide
+// by d - 2 c / G.
+TEST_P(JointedBlocks, SlideAtTheirStrengthUnderAShiftOfTheTop) {
+  const JointedColumn column(GetParam());
+  ASSERT_GT(kShift / (2 / kG + 1 / kKs), kJointC);
+  DeckRun run(column.deck(JointedColumn::Load::shift));
+  ASSERT_TRUE(run_whole(run));
+  const auto u = displacements();
+  for (const Mesh* m : {&column.lower, &column.upper})
+    for (const auto& [p, id] : m->ids) {
+      const double z = m->xyz(p)[column.up];
+      const double want = m == &column.lower ? kJointC * z / kG : kShift - kJointC * (2.0 - z) / kG;
+      EXPECT_NEAR(u.at({id, 0}), want, 1e-5 * kShift) << "node " << id;
+    }
+  const int blocks = column.lower.element_count() + column.upper.element_count();
+  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
+  for (std::size_t k = 0; k < column.joints.size(); ++k) {
+    const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
+    EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), kJointC, 1e-5 * kJointC) << "joint " << k;
+    EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kJointC) << "joint " << k;
+    EXPECT_NEAR(std::hypot(j.vec[2][1], j.vec[2][2]), kShift - 2 * kJointC / kG, 1e-5 * kShift) << "joint " << k;
+    EXPECT_EQ(j.blk.b11.iv[0], 3) << "joint " << k;  // closed, sliding
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, JointedBlocks,
