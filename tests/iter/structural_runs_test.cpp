@@ -164,6 +164,7 @@ NodeTables listed_node_tables(const std::vector<std::string>& listing) {
 
 constexpr double kE = 1000.0, kNu = 0.25, kG = kE / (2 * (1 + kNu));
 constexpr double kArea = 0.5, kIy = 0.25, kIz = 0.125, kJ = 0.375;
+constexpr double kAlpha = 0.001, kHeat = 20.0, kPrestress = 0.25;
 
 // A beam type with its property card and the section constants it works
 // with; `point` is the state point that keeps its end forces.
@@ -563,15 +564,24 @@ V3 in_space(const Plane& pl, const P2v& p) {
   return x;
 }
 
-void check_membrane_patch(const Plane& pl) {
-  SCOPED_TRACE("normal along component " + std::to_string(pl.normal + 1));
-  std::string b = "ELEMENT\n" + card({"1", "QMEM4"}) + "\n" + card({"2", "TMEM3"}) + "\nMATERIAL\n" + card({"1", "0"}) +
-                  "\n" + card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n" +
-                  card({"1", "1", num(kThick)}) + "\nNODE\n";
-  for (std::size_t i = 0; i < kPatchNodes.size(); ++i) {
-    const V3 x = in_space(pl, kPatchNodes[i]);
-    b += card({std::to_string(i + 1), "", num(x[0]), num(x[1]), num(x[2])}) + "\n";
-  }
+// A patch case: the plane, the quadrilaterals' type (QMEM4, or QFLA4 with
+// its rotations held), and the load: the pull on the right edge, or a
+// uniform temperature rise dT on every element instead, which the patch takes
+// by free expansion, u = alpha dT (a, b), without stress.
+struct PatchCase {
+  Plane plane;
+  std::string quad;
+  bool heat;
+};
+
+void check_membrane_patch(const PatchCase& pc) {
+  const Plane& pl = pc.plane;
+  const bool shell = pc.quad == "QFLA4";
+  SCOPED_TRACE(pc.quad + (pc.heat ? " heated" : " pulled") + ", normal along component " + std::to_string(pl.normal + 1));
+  std::string b = "ELEMENT\n" + card({"1", pc.quad}) + "\n" + card({"2", "TMEM3"}) + "\nMATERIAL\n" + card({"1", "0"}) +
+                  "\n" + card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\n" + card({"", "ALPHA", num(kAlpha)}) +
+                  "\nPROPERTY\n" + card({"1", "1", num(kThick)}) + "\nNODE\n";
+  for (std::size_t i = 0; i < kPatchNodes.size(); ++i) b += node_card(static_cast<int>(i) + 1, in_space(pl, kPatchNodes[i])) + "\n";
   b += "CONNECTI\n";
   int id = 0;
   for (const auto& q : kPatchQuads)
@@ -584,41 +594,63 @@ void check_membrane_patch(const Plane& pl) {
   const auto comp = [](int c) { return std::to_string(c + 1); };
   b += "CONST\n" + card({"", "1", "15", "", "", comp(pl.normal)}) + "\n" + card({"", "1", "11", "5", "", comp(pl.a)}) +
        "\n" + card({"", "1", "", "", "", comp(pl.b)}) + "\n";
-  // Triangles 7 (4, 5, 10) and 11 (9, 10, 15) have their second edge on
-  // the right side.
-  b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "7", "11", "4", "2", "1", "2", num(-kPull), num(-kPull)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+  if (shell) {
+    for (const char* first : {"1", "6", "11"})
+      b += card({"", first, std::to_string(std::stoi(first) + 2), "", "", "4", "6"}) + "\n";
+  }
+  if (pc.heat) {
+    b += "TEMPERAT\n" + card({"1"}) + "\n" + card({"", "1", "12", "", num(kHeat)}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "TEMP", "1", "1.0"}) + "\n";
+  } else {
+    // Triangles 7 (4, 5, 10) and 11 (9, 10, 15) have their second edge on
+    // the right side.
+    b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "7", "11", "4", "2", "1", "2", num(-kPull), num(-kPull)}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+  }
   DeckRun run(bulk_deck(b));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
 
+  const double pull = pc.heat ? 0.0 : kPull, strain = pc.heat ? kAlpha * kHeat : kPull / kE;
+  const double ua = strain, ub = pc.heat ? strain : -kNu * strain;
   const auto u = displacements();
-  const double ua = kPull / kE, ub = -kNu * kPull / kE;
   for (std::size_t i = 0; i < kPatchNodes.size(); ++i) {
     const int node = static_cast<int>(i) + 1;
-    EXPECT_NEAR(u.at({node, pl.a}), ua * kPatchNodes[i][0], 1e-6 * ua) << "node " << node;
-    EXPECT_NEAR(u.at({node, pl.b}), ub * kPatchNodes[i][1], 1e-6 * ua) << "node " << node;
+    EXPECT_NEAR(u.at({node, pl.a}), ua * kPatchNodes[i][0], 1e-6 * strain) << "node " << node;
+    EXPECT_NEAR(u.at({node, pl.b}), ub * kPatchNodes[i][1], 1e-6 * strain) << "node " << node;
     EXPECT_EQ(u.at({node, pl.normal}), 0.0) << "node " << node;
   }
+  // Every point of every element: a QMEM4 has 5, a QFLA4 45 (nine layers),
+  // a TMEM3 4. The QFLA4 keeps its membrane forces, t times the stress, at
+  // point 5.
   std::vector<std::vector<int>> elements = kPatchQuads;
   elements.insert(elements.end(), kPatchTriangles.begin(), kPatchTriangles.end());
-  for (word p = 1; p <= 5; ++p) {
+  const double tol = 1e-6 * kE * strain;
+  for (word p = 1; p <= (shell ? 45 : 5); ++p) {
     const auto points = element_points(p);
     for (std::size_t e = 0; e < elements.size(); ++e) {
-      if (p > 4 && e >= kPatchQuads.size()) continue;  // a triangle has 4 points
+      const int eid = static_cast<int>(e) + 1;
+      if (points.count(eid) == 0) continue;
       const auto& n = elements[e];
       const P2v d{kPatchNodes[n[1] - 1][0] - kPatchNodes[n[0] - 1][0], kPatchNodes[n[1] - 1][1] - kPatchNodes[n[0] - 1][1]};
       const double len = std::hypot(d[0], d[1]), c = d[0] / len, sn = d[1] / len;
-      const auto& sig = points.at(static_cast<int>(e) + 1).vec[0];
-      const std::array<double, 3> want{kPull * c * c, kPull * sn * sn, -kPull * c * sn};
-      for (std::size_t k = 0; k < 3; ++k)
-        EXPECT_NEAR(sig[k], want[k], 1e-6 * kPull) << "element " << e + 1 << " point " << p << " component " << k;
+      const auto& sig = points.at(eid).vec[0];
+      const std::array<double, 3> want{pull * c * c, pull * sn * sn, -pull * c * sn};
+      for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(sig[k], want[k], tol) << "element " << eid << " point " << p << " component " << k;
+      if (shell && p == 5 && e < kPatchQuads.size()) {
+        for (std::size_t k = 0; k < 3; ++k)
+          EXPECT_NEAR(points.at(eid).blk.b8.v[1 + k], kThick * want[k], tol) << "element " << eid << " membrane force " << k;
+      }
     }
   }
 }
 
-TEST(MembranePatch, UniformTensionInTheXYPlane) { check_membrane_patch({0, 1, 2}); }
-TEST(MembranePatch, UniformTensionInTheYZPlane) { check_membrane_patch({1, 2, 0}); }
+TEST(MembranePatch, UniformTensionAndFreeExpansion) {
+  const Plane xy{0, 1, 2}, yz{1, 2, 0};
+  for (const PatchCase& pc : {PatchCase{xy, "QMEM4", false}, PatchCase{yz, "QMEM4", false}, PatchCase{xy, "QFLA4", false},
+                              PatchCase{yz, "QFLA4", false}, PatchCase{xy, "QMEM4", true}, PatchCase{yz, "QFLA4", true}})
+    check_membrane_patch(pc);
+}
 
 // ---------------------------------------------------------------------------
 // QFLA4 in cylindrical bending: a strip of span a = 4 (x) and width 1 (y),
@@ -638,6 +670,7 @@ TEST(MembranePatch, UniformTensionInTheYZPlane) { check_membrane_patch({1, 2, 0}
 // the nodes deflect exactly by w(x) + q h^2 x (a - x) / 12 D: the mesh error
 // at mid-span is q h^2 a^2 / 48 D, 2.4 % of the deflection with the 8
 // elements here, falling with h^2.
+//
 // A strip case: the plane it lies in (span along `a`, width along `b`), the
 // face-load code and its value. Codes 5 and 6 press along and against the
 // element normal e3, codes 7-9 act along global x, y, z; code 0 stands for
@@ -759,8 +792,6 @@ TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
 //   N = -e0 L1 / (L1 / E A1 + L2 / E A2)
 // in both, and the middle node moves by u2 = -N L2 / E A2. For a beam the
 // transverse freedoms of the middle node are held.
-
-constexpr double kAlpha = 0.001, kHeat = 20.0, kPrestress = 0.25;
 
 struct LineMember {
   std::string type, group;  // element type, "TEMPERAT" or "PRESTRES"
