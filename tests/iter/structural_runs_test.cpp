@@ -674,23 +674,47 @@ TEST(MembranePatch, UniformTensionAndFreeExpansion) {
 // A strip case: the plane it lies in (span along `a`, width along `b`), the
 // face-load code and its value. Codes 5 and 6 press along and against the
 // element normal e3, codes 7-9 act along global x, y, z; code 0 stands for
-// the strip's own weight, GAMM t = 1 along the normal axis times the value.
+// the strip's own weight, GAMM t = 1 along the normal times the value. A
+// tilted strip spans x with its width along (0, 0.6, 0.8), and its nodes
+// are held in a rectangular system of those axes (system 7) instead.
 struct StripCase {
   Plane plane;
   int code;
   double value;
+  bool tilted = false;
 };
 
-void check_strip(const StripCase& sc) {
+// The strip's span, width and normal directions, and the components (0..2)
+// along them in which its nodes are held (in system 7 when tilted).
+struct StripFrame {
+  V3 span, width, normal;
+  std::array<int, 3> comp;
+  std::string system;
+};
+
+StripFrame strip_frame(const StripCase& sc) {
+  if (sc.tilted) return {{1, 0, 0}, {0, 0.6, 0.8}, {0, -0.8, 0.6}, {0, 1, 2}, "7"};
   const Plane& pl = sc.plane;
-  SCOPED_TRACE("code " + std::to_string(sc.code) + ", normal along component " + std::to_string(pl.normal + 1));
+  V3 s{}, w{}, n{};
+  s[pl.a] = w[pl.b] = n[pl.normal] = 1.0;
+  return {s, w, n, {pl.a, pl.b, pl.normal}, ""};
+}
+
+void check_strip(const StripCase& sc) {
+  const StripFrame f = strip_frame(sc);
+  SCOPED_TRACE("code " + std::to_string(sc.code) + ", normal " + num(f.normal[0]) + " " + num(f.normal[1]) + " " +
+               num(f.normal[2]));
   constexpr int nx = 8, ny = 2;
   constexpr double a = 4.0, width = 1.0, t = 0.4, q = 1.0;
   const auto node_id = [](int i, int j) { return 1 + i + (nx + 1) * j; };
-  const auto at = [&](int i, int j) { return in_space(pl, {a * i / nx, width * j / ny}); };
+  const auto at = [&](int i, int j) { return add(scale(a * i / nx, f.span), scale(width * j / ny, f.width)); };
   std::string b = "ELEMENT\n" + card({"1", "QFLA4"}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" +
                   card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\n" + card({"", "GAMM", num(q / t)}) +
-                  "\nPROPERTY\n" + card({"1", "1", num(t)}) + "\nNODE\n";
+                  "\nPROPERTY\n" + card({"1", "1", num(t)}) + "\n";
+  if (sc.tilted)
+    b += "COORDINA\n" + card({"7", "1", "0.0", "0.0", "0.0", "1.0", "0.0", "0.0"}) + "\n" +
+         card({"", "", "0.0", num(f.width[1]), num(f.width[2])}) + "\n";
+  b += "NODE\n";
   for (int j = 0; j <= ny; ++j)
     for (int i = 0; i <= nx; ++i) b += node_card(node_id(i, j), at(i, j)) + "\n";
   b += "CONNECTI\n";
@@ -704,14 +728,13 @@ void check_strip(const StripCase& sc) {
   const std::string last = std::to_string(node_id(nx, ny));
   const auto comp = [](int c) { return std::to_string(c + 1); };
   b += "CONST\n";
-  for (int c : {pl.a, pl.b, pl.a + 3, pl.normal + 3}) b += card({"", "1", last, "", "", comp(c)}) + "\n";
-  b += card({"", "1", std::to_string(node_id(0, ny)), std::to_string(nx + 1), "", comp(pl.normal)}) + "\n" +
-       card({"", std::to_string(node_id(nx, 0)), last, std::to_string(nx + 1), "", comp(pl.normal)}) + "\n";
+  for (int c : {f.comp[0], f.comp[1], f.comp[0] + 3, f.comp[2] + 3}) b += card({"", "1", last, "", f.system, comp(c)}) + "\n";
+  b += card({"", "1", std::to_string(node_id(0, ny)), std::to_string(nx + 1), f.system, comp(f.comp[2])}) + "\n" +
+       card({"", std::to_string(node_id(nx, 0)), last, std::to_string(nx + 1), f.system, comp(f.comp[2])}) + "\n";
   const std::string v = num(sc.value), elements = std::to_string(nx * ny);
   if (sc.code == 0) {
-    std::array<std::string, 3> c{"0.0", "0.0", "0.0"};
-    c[static_cast<std::size_t>(pl.normal)] = v;
-    b += "BODY\n" + card({"1"}) + "\n" + card({"", "1", elements, "", c[0], c[1], c[2]}) + "\n";
+    const V3 g = scale(sc.value, f.normal);
+    b += "BODY\n" + card({"1"}) + "\n" + card({"", "1", elements, "", num(g[0]), num(g[1]), num(g[2])}) + "\n";
     b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "BODY", "1", "1.0"}) + "\n";
   } else {
     b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "1", elements, "", std::to_string(sc.code), "1", "4", v, v, v}) + "\n" +
@@ -728,11 +751,13 @@ void check_strip(const StripCase& sc) {
   V3 down{};
   if (sc.code == 5 || sc.code == 6) {
     down = scale(sc.code == 6 ? -sc.value : sc.value, e3);
+  } else if (sc.code == 0) {
+    down = scale(sc.value, f.normal);
   } else {
-    down[sc.code == 0 ? pl.normal : sc.code - 7] = sc.value;
+    down[sc.code - 7] = sc.value;
   }
   ASSERT_NEAR(std::abs(dot(down, e3)), q, 1e-12);
-  const double along_normal = down[pl.normal], sag = -dot(down, e3);
+  const double along_normal = dot(down, f.normal), sag = -dot(down, e3);
 
   const double d = kE * t * t * t / (12 * (1 - kNu * kNu)), gs = 5.0 / 6.0 * kG * t;
   const auto w_exact = [&](double x) {
@@ -745,7 +770,10 @@ void check_strip(const StripCase& sc) {
       const int node = node_id(i, j);
       const double x = a * i / nx, h = a / nx;
       const double want = along_normal * (w_exact(x) - q * h * h * x * (a - x) / (12 * d));
-      EXPECT_NEAR(u.at({node, pl.normal}), want, 1e-6 * w_mid) << "node " << node;
+      const V3 un{u.at({node, 0}), u.at({node, 1}), u.at({node, 2})};
+      EXPECT_NEAR(dot(un, f.normal), want, 1e-6 * w_mid) << "node " << node;
+      EXPECT_NEAR(dot(un, f.span), 0.0, 1e-6 * w_mid) << "node " << node;
+      EXPECT_NEAR(dot(un, f.width), 0.0, 1e-6 * w_mid) << "node " << node;
     }
 
   // Section forces at the element centres (point 5 keeps them). The strip
@@ -780,7 +808,8 @@ void check_strip(const StripCase& sc) {
 TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
   const Plane xy{0, 1, 2}, zx{0, 2, 1}, yz{1, 2, 0};
   for (const StripCase& sc : {StripCase{xy, 6, 1.0}, StripCase{xy, 5, -1.0}, StripCase{xy, 9, -1.0}, StripCase{zx, 6, -1.0},
-                              StripCase{zx, 8, 1.0}, StripCase{yz, 7, -1.0}, StripCase{xy, 0, -1.0}, StripCase{yz, 0, 1.0}})
+                              StripCase{zx, 8, 1.0}, StripCase{yz, 7, -1.0}, StripCase{xy, 0, -1.0}, StripCase{yz, 0, 1.0},
+                              StripCase{xy, 6, 1.0, true}, StripCase{xy, 0, -1.0, true}})
     check_strip(sc);
 }
 
