@@ -845,10 +845,11 @@ TEST(PlateStrip, CylindricalBendingTakesTimoshenkosDeflection) {
 
 struct LineMember {
   std::string type, group;  // element type, "TEMPERAT" or "PRESTRES"
+  int steps = 1;            // the interval's steps, each taking its share
 };
 
 void check_restrained_strain(const LineMember& m) {
-  SCOPED_TRACE(m.type + " " + m.group);
+  SCOPED_TRACE(m.type + " " + m.group + " in " + std::to_string(m.steps) + " steps");
   const bool rod = m.type == "ROD2", beam = m.type == "BEAM2";
   const Section& sec = beam ? kBeam : kSectionBeam;
   const std::array<double, 2> area{rod ? 0.5 : sec.a, rod ? 0.25 : sec.a}, len{1.0, 2.0};
@@ -868,7 +869,8 @@ void check_restrained_strain(const LineMember& m) {
        "\n";
   const bool prestress = m.group == "PRESTRES";
   b += m.group + "\n" + card({"1"}) + "\n" + card({"", "1", "", "", num(prestress ? kPrestress : kHeat)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", prestress ? "PRES" : "TEMP", "1", "1.0"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", std::to_string(m.steps)}) + "\n" + card({"", prestress ? "PRES" : "TEMP", "1", "1.0"}) +
+       "\n";
   DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
@@ -898,7 +900,9 @@ void check_restrained_strain(const LineMember& m) {
 
 TEST(LineMembers, HeatedOrPrestressedMemberHeldBackByTheNext) {
   for (const LineMember& m : {LineMember{"ROD2", "TEMPERAT"}, LineMember{"ROD2", "PRESTRES"}, LineMember{"BEAM2", "TEMPERAT"},
-                              LineMember{"SBEAM2", "TEMPERAT"}})
+                              LineMember{"SBEAM2", "TEMPERAT"}, LineMember{"ROD2", "TEMPERAT", 3},
+                              LineMember{"ROD2", "PRESTRES", 2}, LineMember{"BEAM2", "TEMPERAT", 2},
+                              LineMember{"SBEAM2", "TEMPERAT", 3}})
     check_restrained_strain(m);
 }
 
