@@ -1444,5 +1444,27 @@ TEST(MemberRemoval, TheRemainingMemberTakesTheWholeLoad) {
     check_removal(rm);
 }
 
+// The element-force table prints the elements of the request's set only:
+// the inclined cantilever of three elements with "ELFO = SET 1", SET 1 =
+// 2, 3: rows for elements 2 and 3 (and their moment-curvature rows), none
+// for element 1.
+TEST(BeamCantilever, ElementForceRowsOfTheRequestedSetOnly) {
+  const V3 orient{1.0, 0.0, 0.0};
+  std::string deck = cantilever_deck(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient, false);
+  const std::string request = "ELFO = ALL\n";
+  deck.replace(deck.find(request), request.size(), "SET 1 = 2, 3\nELFO = SET 1\n");
+  DeckRun run(deck);
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+  const auto listed = listed_forces(run.listing());
+  EXPECT_EQ(listed.count(1), 0u);
+  EXPECT_EQ(listed.count(2), 1u);
+  EXPECT_EQ(listed.count(3), 1u);
+  const auto rows = listed_moment_curvature(run.listing());
+  EXPECT_EQ(rows.count(1), 0u);
+  EXPECT_EQ(rows.count(2), 1u);
+  EXPECT_EQ(rows.count(3), 1u);
+}
+
 }  // namespace
 }  // namespace zephsol::test
