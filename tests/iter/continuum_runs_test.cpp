@@ -714,7 +714,8 @@ INSTANTIATE_TEST_SUITE_P(Types, HeatedBlock,
 //     the upper one by its shear stress t + b (2 - z).
 // The joints' output points hold the normal and shear tractions and the
 // relative displacements of their faces (kept in single precision).
-constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0, kSideways = 0.25, kShift = 0.5;
+constexpr double kKn = 1.0e3, kKs = 5.0e2, kJointC = 100.0, kTraction = 5.0, kSideways = 0.25, kShift = 0.5, kLift = 0.01;
+constexpr double kTensionLimit = 1.0;
 constexpr double kG = kE / (2 * (1 + kNu));
 
 struct JointCase {
@@ -789,17 +790,18 @@ struct JointedColumn {
     return out;
   }
 
-  // The loads: a pressure on the top, a shear (traction or body force),
-  // or a shift of the top by a prescribed displacement along x.
-  enum class Load { pressure, shear, shift };
+  // The loads: a pressure on the top, a shear (traction or body force), a
+  // shift of the top by a prescribed displacement along x, or a lift of the
+  // top by a prescribed displacement upwards.
+  enum class Load { pressure, shear, shift, lift };
 
   std::string deck(Load load) const {
-    const bool shear = load != Load::pressure;
+    const bool shear = load == Load::shear || load == Load::shift;
     std::string b = "ELEMENT\n" + card({"1", lower.type.name}) + "\n" + card({"2", c.joint}) + "\n" + Mesh::material_cards() +
                     card({"2", "0"}) + "\n" + card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" +
                     card({"", "C", "100.0"}) + "\n" + card({"", "PHAI", "30.0"}) + "\n";
     // kn, closure limit, tension limit, ks, -, residual c and phi, ratio.
-    b += "PROPERTY\n" + card({"1", "8", field8(kKn), "1.0", "1.0", field8(kKs), "0.0", "0.0", "0.0", "0.0"}) + "\n";
+    b += "PROPERTY\n" + card({"1", "8", field8(kKn), "1.0", field8(kTensionLimit), field8(kKs), "0.0", "0.0", "0.0", "0.0"}) + "\n";
     b += "NODE\n" + lower.node_cards() + upper.node_cards() + "CONNECTI\n" + lower.connection_cards() +
          upper.connection_cards();
     for (std::size_t k = 0; k < joints.size(); ++k) b += Mesh::connection(201 + static_cast<int>(k), 2, 1, 2, joints[k]);
@@ -814,8 +816,10 @@ struct JointedColumn {
     }
     const double top = 2.0;
     std::string history = "        DLOAD          1     1.0\n";
-    if (load == Load::shift) {
-      b += "DISP\n" + card({"1"}) + "\n" + hold(upper.nodes_where([&](const Xyz& x) { return x[up] == top; }), 1, 1, field8(kShift));
+    if (load == Load::shift || load == Load::lift) {
+      const int c = load == Load::shift ? 1 : vertical;
+      b += "DISP\n" + card({"1"}) + "\n" +
+           hold(upper.nodes_where([&](const Xyz& x) { return x[up] == top; }), c, c, field8(load == Load::shift ? kShift : kLift));
       history = "        DISP           1     1.0\n";
     } else if (shear && !top_traction()) {
       b += "BODY\n" + card({"1"}) + "\n" +
@@ -906,6 +910,30 @@ TEST_P(JointedBlocks, SlideAtTheirStrengthUnderAShiftOfTheTop) {
     EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kJointC) << "joint " << k;
     EXPECT_NEAR(std::hypot(j.vec[2][1], j.vec[2][2]), kShift - 2 * kJointC / kG, 1e-5 * kShift) << "joint " << k;
     EXPECT_EQ(j.blk.b11.iv[0], 3) << "joint " << k;  // closed, sliding
+  }
+}
+
+// The top lifted by d = 0.01: elastic joints would carry a tension of
+// d / (2 / M + 1 / kn), far above their tension limit. They open, the
+// iterations release the blocks, and the upper block rises whole by d while
+// the lower one stays where it was; the joints open by d and carry nothing.
+TEST_P(JointedBlocks, OpenUnderALiftOfTheTop) {
+  const JointedColumn column(GetParam());
+  ASSERT_GT(kLift / (2 / kM + 1 / kKn), kTensionLimit);
+  DeckRun run(column.deck(JointedColumn::Load::lift));
+  ASSERT_TRUE(run_whole(run));
+  const auto u = displacements();
+  for (const Mesh* m : {&column.lower, &column.upper})
+    for (const auto& [p, id] : m->ids)
+      EXPECT_NEAR(u.at({id, static_cast<int>(column.up)}), m == &column.lower ? 0.0 : kLift, 1e-5 * kLift) << "node " << id;
+  const int blocks = column.lower.element_count() + column.upper.element_count();
+  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
+  for (std::size_t k = 0; k < column.joints.size(); ++k) {
+    const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
+    EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kTensionLimit) << "joint " << k;
+    EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), 0.0, 1e-5 * kTensionLimit) << "joint " << k;
+    EXPECT_NEAR(j.vec[2][0], kLift, 1e-5 * kLift) << "joint " << k;
+    EXPECT_EQ(j.blk.b11.iv[0], 1) << "joint " << k;  // open
   }
 }
 
