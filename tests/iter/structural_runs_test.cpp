@@ -762,7 +762,7 @@ void check_strip(const StripCase& sc) {
          card({"", v}) + "\n";
     b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
   }
-  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
+  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\nREAC = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
 
@@ -795,6 +795,24 @@ void check_strip(const StripCase& sc) {
       EXPECT_NEAR(dot(un, f.normal), want, 1e-6 * w_mid) << "node " << node;
       EXPECT_NEAR(dot(un, f.span), 0.0, 1e-6 * w_mid) << "node " << node;
       EXPECT_NEAR(dot(un, f.width), 0.0, 1e-6 * w_mid) << "node " << node;
+    }
+
+  // The listing's element nodal forces (global axes, six a node) balance
+  // the load at every node off the supports: along the normal they sum to
+  // q times the node's share of the area, along the plane to nothing.
+  const NodeTables tables = listed_node_tables(run.listing());
+  std::map<int, V3> sum;
+  for (const auto& [key, v] : tables.force) {
+    ASSERT_EQ(v.size(), 6u);
+    sum[key.second] = add(sum[key.second], {v[0], v[1], v[2]});
+  }
+  const double h = a / nx, hy = width / ny;
+  for (int j = 0; j <= ny; ++j)
+    for (int i = 1; i < nx; ++i) {
+      const int node = node_id(i, j);
+      const double share = h * hy * (j == 0 || j == ny ? 0.5 : 1.0);
+      EXPECT_NEAR(dot(sum.at(node), f.normal), along_normal * q * share, 1e-4 * q * h * hy) << "node " << node;
+      EXPECT_NEAR(dot(sum.at(node), f.span), 0.0, 1e-4 * q * h * hy) << "node " << node;
     }
 
   // Section forces at the element centres (point 5 keeps them). The strip
