@@ -673,6 +673,45 @@ TEST(MembranePatch, UniformTensionAndFreeExpansion) {
     check_membrane_patch(pc);
 }
 
+// The edge loads of the quadrilaterals themselves: a strip of two QMEM4 or
+// QFLA4 elements (3 x 1 in the x-y plane, thickness 0.5) pulled by the
+// stress s through the second edge of the right element (its nodes 2 and 3
+// as given, on x = 3), held as the patch above: uniform tension again.
+TEST(MembranePatch, QuadrilateralEdgeLoadPulls) {
+  for (const std::string type : {"QMEM4", "QFLA4"}) {
+    SCOPED_TRACE(type);
+    const bool shell = type == "QFLA4";
+    std::string b = "ELEMENT\n" + card({"1", type}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" + card({"", "E", num(kE)}) +
+                    "\n" + card({"", "NU", num(kNu)}) + "\nPROPERTY\n" + card({"1", "1", num(kThick)}) + "\nNODE\n";
+    const std::array<double, 3> xs{0, 1.25, 3};
+    for (int j = 0; j < 2; ++j)
+      for (int i = 0; i < 3; ++i) b += node_card(1 + i + 3 * j, {xs[i], static_cast<double>(j), 0}) + "\n";
+    b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2", "5", "4"}) + "\n" + card({"2", "1", "1", "1", "2", "3", "6", "5"}) + "\n";
+    b += "CONST\n" + card({"", "1", "6", "", "", "3"}) + "\n" + card({"", "1", "4", "3", "", "1"}) + "\n" +
+         card({"", "1", "", "", "", "2"}) + "\n";
+    if (shell) b += card({"", "1", "6", "", "", "4", "6"}) + "\n";
+    b += "DLOAD\n" + card({"1"}) + "\n" + card({"", "2", "", "", "2", "1", "2", num(-kPull), num(-kPull)}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOA", "1", "1.0"}) + "\n";
+    DeckRun run(bulk_deck(b));
+    run.analysis();
+    ASSERT_EQ(sysw().IERFLG, 0);
+    const auto u = displacements();
+    const double strain = kPull / kE;
+    for (int j = 0; j < 2; ++j)
+      for (int i = 0; i < 3; ++i) {
+        const int node = 1 + i + 3 * j;
+        EXPECT_NEAR(u.at({node, 0}), strain * xs[i], 1e-6 * strain) << "node " << node;
+        EXPECT_NEAR(u.at({node, 1}), -kNu * strain * j, 1e-6 * strain) << "node " << node;
+      }
+    const auto points = element_points(shell ? 25 : 5);
+    for (int e = 1; e <= 2; ++e) {
+      EXPECT_NEAR(points.at(e).vec[0][0], kPull, 1e-6 * kPull) << e;
+      EXPECT_NEAR(points.at(e).vec[0][1], 0.0, 1e-6 * kPull) << e;
+      EXPECT_NEAR(points.at(e).vec[0][2], 0.0, 1e-6 * kPull) << e;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // QFLA4 in cylindrical bending: a strip of span a = 4 (x) and width 1 (y),
 // thickness 0.4, on line supports w = 0 at x = 0 and x = a, every node held
