@@ -836,6 +836,13 @@ struct JointedColumn {
   }
 };
 
+// The output points of the joints, which follow the blocks' elements.
+std::vector<EIVWK> joint_points(const JointedColumn& column) {
+  const int blocks = column.lower.element_count() + column.upper.element_count();
+  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
+  return {points.begin() + blocks, points.end()};
+}
+
 // Runs the column under pressure or shear and checks the displacement
 // component `moving` of every node against the closed form, the joints'
 // traction s and relative displacement s / k_joint normal to them or along
@@ -860,10 +867,9 @@ void expect_jointed(const JointCase& c, bool shear) {
                               : s / block + s / joint + (t * (z - 1.0) + body * (2.0 * (z - 1.0) - (z * z - 1.0) / 2.0)) / block;
       EXPECT_NEAR(u.at({id, moving}), want, 1e-12) << "node " << id;
     }
-  const int blocks = column.lower.element_count() + column.upper.element_count();
-  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
-  for (std::size_t k = 0; k < column.joints.size(); ++k) {
-    const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
+  const auto joints = joint_points(column);
+  for (std::size_t k = 0; k < joints.size(); ++k) {
+    const EIVWK& j = joints[k];
     // Normal component, and the resultant of the shear components (their
     // axes follow the joint's first edge).
     const std::array<double, 2> traction{j.vec[0][0], std::hypot(j.vec[0][1], j.vec[0][2])};
@@ -902,10 +908,9 @@ TEST_P(JointedBlocks, SlideAtTheirStrengthUnderAShiftOfTheTop) {
       const double want = m == &column.lower ? kJointC * z / kG : kShift - kJointC * (2.0 - z) / kG;
       EXPECT_NEAR(u.at({id, 0}), want, 1e-5 * kShift) << "node " << id;
     }
-  const int blocks = column.lower.element_count() + column.upper.element_count();
-  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
-  for (std::size_t k = 0; k < column.joints.size(); ++k) {
-    const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
+  const auto joints = joint_points(column);
+  for (std::size_t k = 0; k < joints.size(); ++k) {
+    const EIVWK& j = joints[k];
     EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), kJointC, 1e-5 * kJointC) << "joint " << k;
     EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kJointC) << "joint " << k;
     EXPECT_NEAR(std::hypot(j.vec[2][1], j.vec[2][2]), kShift - 2 * kJointC / kG, 1e-5 * kShift) << "joint " << k;
@@ -926,10 +931,9 @@ TEST_P(JointedBlocks, OpenUnderALiftOfTheTop) {
   for (const Mesh* m : {&column.lower, &column.upper})
     for (const auto& [p, id] : m->ids)
       EXPECT_NEAR(u.at({id, static_cast<int>(column.up)}), m == &column.lower ? 0.0 : kLift, 1e-5 * kLift) << "node " << id;
-  const int blocks = column.lower.element_count() + column.upper.element_count();
-  const auto points = output_points(blocks + static_cast<int>(column.joints.size()));
-  for (std::size_t k = 0; k < column.joints.size(); ++k) {
-    const EIVWK& j = points[static_cast<std::size_t>(blocks) + k];
+  const auto joints = joint_points(column);
+  for (std::size_t k = 0; k < joints.size(); ++k) {
+    const EIVWK& j = joints[k];
     EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kTensionLimit) << "joint " << k;
     EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), 0.0, 1e-5 * kTensionLimit) << "joint " << k;
     EXPECT_NEAR(j.vec[2][0], kLift, 1e-5 * kLift) << "joint " << k;
