@@ -791,9 +791,10 @@ struct JointedColumn {
   }
 
   // The loads: a pressure on the top, a shear (traction or body force), a
-  // shift of the top by a prescribed displacement along x, or a lift of the
-  // top by a prescribed displacement upwards.
-  enum class Load { pressure, shear, shift, lift };
+  // shift of the top by a prescribed displacement along x, a lift of the
+  // top by a prescribed displacement upwards, or the weight of every
+  // element, the joints included (which take no body force).
+  enum class Load { pressure, shear, shift, lift, weight };
 
   std::string deck(Load load) const {
     const bool shear = load == Load::shear || load == Load::shift;
@@ -816,7 +817,15 @@ struct JointedColumn {
     }
     const double top = 2.0;
     std::string history = "        DLOAD          1     1.0\n";
-    if (load == Load::shift || load == Load::lift) {
+    if (load == Load::weight) {
+      const std::string down = plane ? "-1.0" : "0.0", down3 = plane ? "0.0" : "-1.0";
+      b += "BODY\n" + card({"1"}) + "\n";
+      for (const int first : {lower.first_element, upper.first_element, 201}) {
+        const int count = first == 201 ? static_cast<int>(joints.size()) : lower.element_count();
+        b += card({"", std::to_string(first), std::to_string(first + count - 1), "1", "0.0", down, down3}) + "\n";
+      }
+      history = "        BODY           1     1.0\n";
+    } else if (load == Load::shift || load == Load::lift) {
       const int c = load == Load::shift ? 1 : vertical;
       b += "DISP\n" + card({"1"}) + "\n" +
            hold(upper.nodes_where([&](const Xyz& x) { return x[up] == top; }), c, c, field8(load == Load::shift ? kShift : kLift));
@@ -938,6 +947,29 @@ TEST_P(JointedBlocks, OpenUnderALiftOfTheTop) {
     EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), 0.0, 1e-5 * kTensionLimit) << "joint " << k;
     EXPECT_NEAR(j.vec[2][0], kLift, 1e-5 * kLift) << "joint " << k;
     EXPECT_EQ(j.blk.b11.iv[0], 1) << "joint " << k;  // open
+  }
+}
+
+// The jointed column under its own weight, every node held sideways (the
+// body force set names the joints too, which take none): the joints carry
+// the weight g of the upper block and close by g / kn, so that the upper
+// block settles by that much more than a column without the joint,
+// u = -g/M (2 z - z^2/2).
+TEST_P(JointedBlocks, CarryTheWeightOfTheUpperBlock) {
+  const JointedColumn column(GetParam());
+  DeckRun run(column.deck(JointedColumn::Load::weight));
+  ASSERT_TRUE(run_whole(run));
+  const auto u = displacements();
+  for (const Mesh* m : {&column.lower, &column.upper})
+    for (const auto& [p, id] : m->ids) {
+      const double z = m->xyz(p)[column.up];
+      const double want = -kGamma / kM * (2 * z - z * z / 2) - (m == &column.upper ? kGamma / kKn : 0.0);
+      EXPECT_NEAR(u.at({id, static_cast<int>(column.up)}), want, 1e-7 * kGamma / kKn) << "node " << id;
+    }
+  for (const EIVWK& j : joint_points(column)) {
+    EXPECT_NEAR(j.vec[0][0], -kGamma, 1e-5 * kGamma);
+    EXPECT_NEAR(j.vec[2][0], -kGamma / kKn, 1e-7 * kGamma / kKn);
+    EXPECT_EQ(j.blk.b11.iv[0], 2);
   }
 }
 
