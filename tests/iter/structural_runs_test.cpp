@@ -1523,5 +1523,37 @@ TEST(BeamCantilever, ElementForceRowsOfTheRequestedSetOnly) {
   EXPECT_EQ(rows.count(3), 1u);
 }
 
+// Prescribed movements of a BEAM2 cantilever's tip (along x, length 2, two
+// elements): the rotation rz = theta and the deflection w = delta, all else
+// free. The tip turns under the moment M = E Iz theta / L, which bends the
+// beam uniformly (v = theta L / 2), and deflects under the force
+// F = 3 E Iy delta / L^3, which turns it by ry = -3 delta / 2 L. The
+// reactions at the tip are M and F; at the clamp, their opposites and the
+// moment of F.
+TEST(BeamPrescribedMovement, TipRotationAndDeflectionGiven) {
+  const double L = 2.0, theta = 0.01, delta = 0.02;
+  std::string b = beam_opening(kBeam) + "NODE\n" + node_card(1, {0, 0, 0}) + "\n" + node_card(2, {L / 2, 0, 0}) + "\n" +
+                  node_card(3, {L, 0, 0}) + "\nCONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" +
+                  card({"2", "1", "1", "1", "2", "3"}) + "\nCONST\n" + card({"", "1", "", "", "", "1", "6"}) + "\n";
+  b += "DISP\n" + card({"1"}) + "\n" + card({"", "3", "", "", "", "6", "", num(theta)}) + "\n" +
+       card({"", "3", "", "", "", "3", "", num(delta)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DISP", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b, "OUTPUT\nREAC = ALL\n"));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  const double m = kE * kIz * theta / L, f = 3 * kE * kIy * delta / (L * L * L);
+  const auto u = displacements();
+  const std::array<double, 6> tip{0, theta * L / 2, delta, 0, -3 * delta / (2 * L), theta};
+  for (int c = 0; c < 6; ++c) EXPECT_NEAR(u.at({3, c}), tip[static_cast<std::size_t>(c)], 1e-6 * delta) << c;
+  EXPECT_NEAR(u.at({2, 1}), theta / L * (L / 2) * (L / 2) / 2, 1e-6 * delta);  // curvature theta / L
+  const NodeTables tables = listed_node_tables(run.listing());
+  const std::array<double, 6> at_tip{0, 0, f, 0, 0, m}, at_clamp{0, 0, -f, 0, f * L, -m};
+  for (std::size_t c = 0; c < 6; ++c) {
+    EXPECT_NEAR(tables.reac.at(3).at(c), at_tip[c], 1e-5 * (m + f * L)) << "tip " << c;
+    EXPECT_NEAR(tables.reac.at(1).at(c), at_clamp[c], 1e-5 * (m + f * L)) << "clamp " << c;
+  }
+}
+
 }  // namespace
 }  // namespace zephsol::test
