@@ -1555,5 +1555,50 @@ TEST(BeamPrescribedMovement, TipRotationAndDeflectionGiven) {
   }
 }
 
+// Two equal BEAM2 cantilevers side by side (along x, length 2, two elements
+// each, at y = 0 and y = 1), the tip of the second tied to the tip of the
+// first in all six freedoms by an MPC set (u6 = u3 component by component),
+// the first tip loaded: the two work in parallel, each takes half the load,
+// and both tips move as one cantilever under half of it.
+TEST(BeamMpc, TiedCantileversShareTheTipLoad) {
+  const double L = 2.0;
+  std::string b = beam_opening(kBeam) + "NODE\n";
+  for (int k = 0; k < 3; ++k) {
+    b += node_card(1 + k, {L * k / 2, 0, 0}) + "\n";
+    b += node_card(4 + k, {L * k / 2, 1, 0}) + "\n";
+  }
+  b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2"}) + "\n" + card({"2", "1", "1", "1", "2", "3"}) + "\n" +
+       card({"3", "1", "1", "1", "4", "5"}) + "\n" + card({"4", "1", "1", "1", "5", "6"}) + "\n";
+  b += "CONST\n" + card({"", "1", "4", "3", "", "1", "6"}) + "\nMPC\n" + card({"1"}) + "\n";
+  for (int c = 1; c <= 6; ++c)
+    b += card({"", "6", std::to_string(c), "0.0", "1"}) + "\n" + card({"", "3", std::to_string(c), "1.0"}) + "\n";
+  const Load6 load = kTipLoad;
+  b += "NLOAD\n" + card({"1"}) + "\n" +
+       card({"", "3", "", "", "", "1", "6", num(load.force[0]), num(load.force[1]), num(load.force[2])}) + "\n" +
+       card({"", num(load.moment[0]), num(load.moment[1]), num(load.moment[2])}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"", "MPC", "1", "1.0"}) +
+       "\n";
+  DeckRun run(bulk_deck(b));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  const Load6 half{scale(0.5, load.force), scale(0.5, load.moment)};
+  const Load6 tip = cantilever_tip(kBeam, L, half);
+  const auto u = displacements();
+  for (int node : {3, 6})
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_NEAR(u.at({node, c}), tip.force[c], 1e-6 * std::abs(tip.force[c]) + 1e-12) << node << " " << c;
+      EXPECT_NEAR(u.at({node, c + 3}), tip.moment[c], 1e-6 * std::abs(tip.moment[c]) + 1e-12) << node << " " << c + 3;
+    }
+  const auto points = element_points(1);
+  const M3 global{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+  const double scale_f = std::sqrt(dot(load.force, load.force)) * L + std::sqrt(dot(load.moment, load.moment));
+  for (int e : {2, 4}) {
+    const auto want = member_end_forces(global, {L / 2, 0, 0}, {L, 0, 0}, half.force, half.moment);
+    for (std::size_t c = 0; c < 12; ++c)
+      EXPECT_NEAR(points.at(e).blk.b8.v[c + 1], want[c], 1e-6 * scale_f) << "element " << e << " force " << c;
+  }
+}
+
 }  // namespace
 }  // namespace zephsol::test
