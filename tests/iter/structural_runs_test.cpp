@@ -295,9 +295,19 @@ void expect_end_forces(const EIVWK& point, const ForceRows& row, int element, co
 // element's end forces (local axes, node 1 then node 2) in its state and in
 // the listing against the statics: the outer end of each element carries the
 // tip load moved to it, the inner end the opposite.
-void check_cantilever(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient, bool split = false) {
-  SCOPED_TRACE(s.type + " to " + num(tip[0]) + " " + num(tip[1]) + " " + num(tip[2]) + (split ? " in five steps" : ""));
-  DeckRun run(cantilever_deck(s, tip, n, load, orient, split));
+// `solver` names the solution method of a "SOLVER" card (none: the profile
+// decomposition).
+void check_cantilever(const Section& s, const V3& tip, int n, const Load6& load, const V3* orient, bool split = false,
+                      const std::string& solver = "") {
+  SCOPED_TRACE(s.type + " to " + num(tip[0]) + " " + num(tip[1]) + " " + num(tip[2]) + (split ? " in five steps" : "") +
+               (solver.empty() ? "" : " by " + solver));
+  std::string deck = cantilever_deck(s, tip, n, load, orient, split);
+  DeckOptions options;
+  if (!solver.empty()) {
+    deck.insert(deck.find("FIELD 3"), "SOLVER " + solver + "\n");
+    options.solvlst = {" MMEM 8", " PMEM 8"};
+  }
+  DeckRun run(deck, options);
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
   const double L = std::sqrt(dot(tip, tip));
@@ -389,6 +399,16 @@ TEST(BeamCantilever, LoadInFiveStepsOfTwoIntervals) {
   const V3 orient{1.0, 0.0, 0.0};
   check_cantilever(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient, true);
   check_cantilever(kSectionBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient, true);
+}
+
+// The sparse multifrontal method and the conjugate gradients solve the
+// same cantilevers (six freedoms a node, an orientation node without any).
+TEST(BeamCantilever, SolvedByTheSparseAndIterativeMethods) {
+  const V3 orient{1.0, 0.0, 0.0}, up{0.0, 1.0, 0.0};
+  for (const std::string solver : {"METI", "PCG,1.0E-12,2000"}) {
+    check_cantilever(kBeam, {3.0, 6.0, 6.0}, 3, kTipLoad, &orient, false, solver);
+    check_cantilever(kSectionBeam, {2.0, 0.0, 0.0}, 4, kTipLoad, &up, true, solver);
+  }
 }
 
 // The section beam is exact for end loads too: cubic deflections, stations
