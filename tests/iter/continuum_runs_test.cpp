@@ -2,7 +2,14 @@
 // against closed forms. Every deck goes through the input phase, the model
 // tables, the load tables, element matrix generation, the solution and the
 // stress recovery of the program; the nodal displacements UG and the state
-// of each element's output point are read back at full precision.
+// of each element's output point are read back at full precision, and the
+// listing's element stress table to its printed figures:
+//   - a laterally confined column under its own weight, then excavated;
+//   - solid, plane and axisymmetric blocks under pressures on every face
+//     code, and heated;
+//   - every joint type between two blocks of its solid, closing, sticking,
+//     sliding, opening and carrying the upper block's weight;
+//   - a contact element as six springs and past its first shear limit.
 //
 // Meshes are built on a lattice of half cells, so that the mid-side nodes of
 // the quadratic elements are lattice points too; each element is given in
@@ -14,9 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
