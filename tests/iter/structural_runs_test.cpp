@@ -469,7 +469,7 @@ void check_tripod(const std::string& type) {
   b += "BODY\n" + card({"1"}) + "\n" + card({"", "1", "3", "", "0.0", "0.0", "-1.0"}) + "\n";
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"", "BODY", "1", "1.0"}) +
        "\n";
-  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\n"));
+  DeckRun run(bulk_deck(b, "OUTPUT\nELFO = ALL\nREAC = ALL\n"));
   run.analysis();
   ASSERT_EQ(sysw().IERFLG, 0);
 
@@ -515,6 +515,16 @@ void check_tripod(const std::string& type) {
     EXPECT_NEAR(row.begin[0], -n[i], 1e-5 * std::abs(n[i]));
     EXPECT_NEAR(row.end[0], n[i], 1e-5 * std::abs(n[i]));
   }
+  // The members' nodal forces printed at node 1 (three a node for a bar, six
+  // for a beam) add up to the load there.
+  const NodeTables tables = listed_node_tables(run.listing());
+  V3 sum{};
+  for (int i = 1; i <= 3; ++i) {
+    const auto& v = tables.force.at({i, 1});
+    ASSERT_EQ(v.size(), rod ? 3u : 6u);
+    sum = add(sum, {v[0], v[1], v[2]});
+  }
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(sum[c], load[c], 1e-4 * std::sqrt(dot(load, load))) << c;
 }
 
 TEST(RodTruss, TripodTakesItsHandSolution) {
