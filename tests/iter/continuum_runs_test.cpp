@@ -818,7 +818,8 @@ struct JointedColumn {
   // element, the joints included (which take no body force).
   enum class Load { pressure, shear, shift, lift, weight };
 
-  std::string deck(Load load) const {
+  // The load is applied in the steps given, in one interval.
+  std::string deck(Load load, int steps = 1) const {
     const bool shear = load == Load::shear || load == Load::shift;
     std::string b = "ELEMENT\n" + card({"1", lower.type.name}) + "\n" + card({"2", c.joint}) + "\n" + Mesh::material_cards() +
                     card({"2", "0"}) + "\n" + card({"", "E", "1.0E+4"}) + "\n" + card({"", "NU", "0.25"}) + "\n" +
@@ -862,7 +863,7 @@ struct JointedColumn {
       b += "DLOAD\n" + card({"1"}) + "\n" +
            face_loads(upper, up, top, shear ? kTraction : kPressure, shear ? (plane ? 3 : 1) : 0);
     }
-    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + history;
+    b += "HISTORY\n" + card({"INTERVAL", std::to_string(steps)}) + "\n" + history;
     return bulk_deck(b);
   }
 };
@@ -930,22 +931,27 @@ TEST_P(JointedBlocks, SlipUnderShearBelowTheStrengthByItsRatioToTheShearStiffnes
 TEST_P(JointedBlocks, SlideAtTheirStrengthUnderAShiftOfTheTop) {
   const JointedColumn column(GetParam());
   ASSERT_GT(kShift / (2 / kG + 1 / kKs), kJointC);
-  DeckRun run(column.deck(JointedColumn::Load::shift));
-  ASSERT_TRUE(run_whole(run));
-  const auto u = displacements();
-  for (const Mesh* m : {&column.lower, &column.upper})
-    for (const auto& [p, id] : m->ids) {
-      const double z = m->xyz(p)[column.up];
-      const double want = m == &column.lower ? kJointC * z / kG : kShift - kJointC * (2.0 - z) / kG;
-      EXPECT_NEAR(u.at({id, 0}), want, 1e-5 * kShift) << "node " << id;
+  // In one step, and in four: the joints stick through the first step,
+  // reach their strength at the end of the second and slide in the last two.
+  for (const int steps : {1, 4}) {
+    SCOPED_TRACE(std::to_string(steps) + " steps");
+    DeckRun run(column.deck(JointedColumn::Load::shift, steps));
+    ASSERT_TRUE(run_whole(run));
+    const auto u = displacements();
+    for (const Mesh* m : {&column.lower, &column.upper})
+      for (const auto& [p, id] : m->ids) {
+        const double z = m->xyz(p)[column.up];
+        const double want = m == &column.lower ? kJointC * z / kG : kShift - kJointC * (2.0 - z) / kG;
+        EXPECT_NEAR(u.at({id, 0}), want, 1e-5 * kShift) << "node " << id;
+      }
+    const auto joints = joint_points(column);
+    for (std::size_t k = 0; k < joints.size(); ++k) {
+      const EIVWK& j = joints[k];
+      EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), kJointC, 1e-5 * kJointC) << "joint " << k;
+      EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kJointC) << "joint " << k;
+      EXPECT_NEAR(std::hypot(j.vec[2][1], j.vec[2][2]), kShift - 2 * kJointC / kG, 1e-5 * kShift) << "joint " << k;
+      EXPECT_EQ(j.blk.b11.iv[0], 3) << "joint " << k;  // closed, sliding
     }
-  const auto joints = joint_points(column);
-  for (std::size_t k = 0; k < joints.size(); ++k) {
-    const EIVWK& j = joints[k];
-    EXPECT_NEAR(std::hypot(j.vec[0][1], j.vec[0][2]), kJointC, 1e-5 * kJointC) << "joint " << k;
-    EXPECT_NEAR(j.vec[0][0], 0.0, 1e-5 * kJointC) << "joint " << k;
-    EXPECT_NEAR(std::hypot(j.vec[2][1], j.vec[2][2]), kShift - 2 * kJointC / kG, 1e-5 * kShift) << "joint " << k;
-    EXPECT_EQ(j.blk.b11.iv[0], 3) << "joint " << k;  // closed, sliding
   }
 }
 
