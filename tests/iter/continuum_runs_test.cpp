@@ -685,6 +685,36 @@ TEST_P(PressedRing, CarriesTheUniformStressExactly) {
 INSTANTIATE_TEST_SUITE_P(Types, PressedRing, ::testing::Values("QPLAN4", "QPLAN4R", "TPLAN3", "QAX4", "QAX4R", "TAX3"),
                          [](const auto& info) { return info.param; });
 
+// A thick cylinder, bore a = 1, outside b = 2, in plane strain (every node
+// held axially), under a pressure p on its bore through the edge loads of
+// the ring's elements (16 rings of equal width): Lame's radial displacement
+// u(r) = (1 + nu)/E ((1 - 2 nu) A r + B / r), A = p a^2 / (b^2 - a^2),
+// B = p a^2 b^2 / (b^2 - a^2), which the plain linear rings meet to the
+// square of their width (within 0.2 % here) at the bore and outside. The
+// mean-dilatation ring meets it exactly at its nodes: the mean dilatation of
+// a ring element depends on its end values only (r u at both ends), so the
+// nodal values of Lame's field give its constant dilatation exactly.
+TEST(ThickCylinder, BoreAndOutsideMoveAsLame) {
+  constexpr int rings = 16;
+  std::vector<double> r;
+  for (int i = 0; i <= 2 * rings; ++i) r.push_back(1.0 + i / (2.0 * rings));
+  for (const std::string type : {"QAX4", "QAX4R", "TAX3"}) {
+    SCOPED_TRACE(type);
+    const Mesh mesh(planar(type), {r, std::vector<double>{0.0, 0.03125, 0.0625}, {}});
+    std::string b = mesh.cards() + "CONST\n" + hold(mesh.nodes_where([](const Xyz&) { return true; }), 2, 2) + "DLOAD\n" +
+                    card({"1"}) + "\n" + face_loads(mesh, 0, 1.0, kPressure);
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DLOAD", "1", "1.0"}) + "\n";
+    DeckRun run(bulk_deck(b));
+    ASSERT_TRUE(run_whole(run));
+    const double d = 4.0 - 1.0, big_a = kPressure / d, big_b = kPressure * 4.0 / d;
+    const auto lame = [&](double x) { return (1 + kNu) / kE * ((1 - 2 * kNu) * big_a * x + big_b / x); };
+    const auto u = displacements();
+    for (const double at : {1.0, 2.0})
+      for (const int id : mesh.nodes_where([&](const Xyz& x) { return x[0] == at; }))
+        EXPECT_NEAR(u.at({id, 0}), lame(at), (type == "QAX4R" ? 1e-9 : 2e-3) * lame(at)) << "node " << id << " at r = " << at;
+  }
+}
+
 // The same blocks heated uniformly by T (element temperatures of a
 // "TEMPERAT" set), free to expand: every strain is alpha T and nothing is
 // stressed; in plane strain the held out-of-plane expansion adds nu alpha T
