@@ -10,6 +10,7 @@
 //   - QFLA4 plates in bending and QMEM4 / TMEM3 membranes in uniform tension.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -1627,6 +1628,67 @@ TEST(BeamMpc, TiedCantileversShareTheTipLoad) {
     const auto want = member_end_forces(global, {L / 2, 0, 0}, {L, 0, 0}, half.force, half.moment);
     for (std::size_t c = 0; c < 12; ++c)
       EXPECT_NEAR(points.at(e).blk.b8.v[c + 1], want[c], 1e-6 * scale_f) << "element " << e << " force " << c;
+  }
+}
+
+// An SBEAM2 cantilever of a von Mises material (SIGY 100, linear hardening
+// HDASH = 100, so that a yielded fibre goes on with E H / (E + H)) bent by a
+// tip moment past first yield. The moment is uniform, so every station
+// takes the same curvature k; the five fibre levels of the section grid
+// (y = 0, +-h/4, +-h/2, Simpson's weights 1, 4, 2, 4, 1 over 6) each carry
+// the uniaxial stress of the strain k y, and give
+//   M(k) = b (h/2)^2 sum w_i sigma_i eta_i     (eta_i = 2 y_i / h)
+// (b h = A = 0.5, b h^3 / 12 = I = 0.125: h = sqrt 3). First yield of the
+// outer fibres at 14.43. The run takes the moment to 18 in three steps and
+// then to 21 in one; the tip turns by k L with k from M(k) = M, and the
+// points' stresses are those of the fibres. (With the stiffness sampled at
+// the middle and the faces of the depth only, the run turned the tip the
+// wrong way, by -0.296 at 18.)
+TEST(SectionBeamPlastic, TipMomentPastFirstYield) {
+  const double L = 2.0, sigy = 100.0, hard = 100.0, et = kE * hard / (kE + hard);
+  const double h = std::sqrt(12 * kIz / kArea), bw = kArea / h;
+  const std::array<double, 5> eta{-1.0, -0.5, 0.0, 0.5, 1.0}, w{1.0 / 6, 2.0 / 3, 1.0 / 3, 2.0 / 3, 1.0 / 6};
+  const auto stress = [&](double strain) {
+    const double e = std::abs(strain), s = e <= sigy / kE ? kE * e : sigy + et * (e - sigy / kE);
+    return strain < 0 ? -s : s;
+  };
+  const auto moment = [&](double k) {
+    double m = 0;
+    for (std::size_t i = 0; i < 5; ++i) m += w[i] * stress(k * eta[i] * h / 2) * eta[i];
+    return bw * (h / 2) * (h / 2) * m;
+  };
+  const auto curvature = [&](double m) {
+    double lo = 0, hi = 1.0;
+    for (int i = 0; i < 200; ++i) (moment(0.5 * (lo + hi)) < m ? lo : hi) = 0.5 * (lo + hi);
+    return 0.5 * (lo + hi);
+  };
+  std::string b = "ELEMENT\n" + card({"1", "SBEAM2"}) + "\nMATERIAL\n" + card({"1", "1", "3"}) + "\n" +
+                  card({"", "E", num(kE)}) + "\n" + card({"", "NU", num(kNu)}) + "\n" + card({"", "SIGY", num(sigy)}) + "\n" +
+                  card({"", "HDASH", num(hard)}) + "\nPROPERTY\n" + kSectionBeam.property + "\nNODE\n" + node_card(1, {0, 0, 0}) +
+                  "\n" + node_card(2, {L / 2, 0, 0}) + "\n" + node_card(3, {L, 0, 0}) + "\n" + node_card(100, {0, 1, 0}) + "\n";
+  b += "CONNECTI\n" + card({"1", "1", "1", "1", "1", "2", "100"}) + "\n" + card({"2", "1", "1", "1", "2", "3", "100"}) + "\n";
+  b += "CONST\n" + card({"", "1", "", "", "", "1", "6"}) + "\nNLOAD\n" + card({"1"}) + "\n" + card({"", "3", "", "", "", "6", "", "18.0"}) +
+       "\n" + card({"2"}) + "\n" + card({"", "3", "", "", "", "6", "", "3.0"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "3"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"INTERVAL", "1"}) + "\n" +
+       card({"", "NLOA", "2", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b, "PARAM 50,U,1.0E-7\n"));
+  run.analysis();
+  ASSERT_EQ(sysw().IERFLG, 0);
+
+  const double first_yield = sigy * bw * h * h / 6;
+  ASSERT_LT(first_yield, 18.0);
+  const double k = curvature(21.0);
+  ASSERT_GT(kE * k * h / 2, sigy);  // the faces yielded
+  ASSERT_LT(kE * k * h / 4, sigy);  // the quarter depth not
+  const auto u = displacements();
+  EXPECT_NEAR(u.at({3, 5}), k * L, 1e-5 * k * L);
+  EXPECT_NEAR(u.at({3, 1}), k * L * L / 2, 1e-5 * k * L);
+  // The middle station's outer fibre (point 63 + 2 x 5 = 73, top of the
+  // depth) past the yield stress, the quarter-depth fibre (68) elastic.
+  const auto top = element_points(73), quarter = element_points(68);
+  for (int e = 1; e <= 2; ++e) {
+    EXPECT_NEAR(std::abs(top.at(e).vec[0][0]), stress(k * h / 2), 1e-5 * sigy) << e;
+    EXPECT_NEAR(std::abs(quarter.at(e).vec[0][0]), kE * k * h / 4, 1e-4 * sigy) << e;
   }
 }
 

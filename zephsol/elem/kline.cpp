@@ -204,15 +204,20 @@ void KSPG2(std::span<double> KE) {
   }
 }
 
+// The stiffness is integrated over the same 5 x 5 section points of each
+// station as the stresses: sampled at the middle and the faces of the depth
+// only, the tangent of a section whose faces have yielded would lose the
+// rigidity of the fibres between them (all of it without hardening), and the
+// iterations, in which a yielded point does not unload, would settle far off.
 void KSBEAM2(word LTHERM, std::span<const float> TEMP, std::span<double> KE, std::span<double> TH, word LOCAL) {
-  constexpr word kStations = 5, kPoints = 3;
+  constexpr word kStations = 5, kPoints = 5;
   sigcom().KDECHE = -1;
   const double a = prop(1);
   SBMSEC(0, kStations, kPoints, kPoints);
   SBMCOM& s = sbmcom();
   std::fill(KE.begin(), KE.begin() + 78, 0.0);
   double et = 0.0;
-  each_section_point(1, kStations, kPoints, kPoints, [&](word q) {
+  each_section_point(0, kStations, kPoints, kPoints, [&](word q) {
     EIVGTA(q);
     std::array<double, 21> d{};
     STPMTX(d);
