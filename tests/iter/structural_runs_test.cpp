@@ -1632,8 +1632,8 @@ TEST(BeamMpc, TiedCantileversShareTheTipLoad) {
 }
 
 // An SBEAM2 cantilever of a von Mises material (SIGY 100, linear hardening
-// HDASH = 100, so that a yielded fibre goes on with E H / (E + H)) bent by a
-// tip moment past first yield. The moment is uniform, so every station
+// HDASH = 100, a yielded fibre going on with E H / (E + H), or none) bent
+// by a tip moment past first yield. The moment is uniform, so every station
 // takes the same curvature k; the five fibre levels of the section grid
 // (y = 0, +-h/4, +-h/2, Simpson's weights 1, 4, 2, 4, 1 over 6) each carry
 // the uniaxial stress of the strain k y, and give
@@ -1644,8 +1644,9 @@ TEST(BeamMpc, TiedCantileversShareTheTipLoad) {
 // points' stresses are those of the fibres. (With the stiffness sampled at
 // the middle and the faces of the depth only, the run turned the tip the
 // wrong way, by -0.296 at 18.)
-TEST(SectionBeamPlastic, TipMomentPastFirstYield) {
-  const double L = 2.0, sigy = 100.0, hard = 100.0, et = kE * hard / (kE + hard);
+void check_plastic_section_beam(double hard) {
+  SCOPED_TRACE("HDASH " + num(hard));
+  const double L = 2.0, sigy = 100.0, et = kE * hard / (kE + hard);
   const double h = std::sqrt(12 * kIz / kArea), bw = kArea / h;
   const std::array<double, 5> eta{-1.0, -0.5, 0.0, 0.5, 1.0}, w{1.0 / 6, 2.0 / 3, 1.0 / 3, 2.0 / 3, 1.0 / 6};
   const auto stress = [&](double strain) {
@@ -1690,6 +1691,11 @@ TEST(SectionBeamPlastic, TipMomentPastFirstYield) {
     EXPECT_NEAR(std::abs(top.at(e).vec[0][0]), stress(k * h / 2), 1e-5 * sigy) << e;
     EXPECT_NEAR(std::abs(quarter.at(e).vec[0][0]), kE * k * h / 4, 1e-4 * sigy) << e;
   }
+}
+
+TEST(SectionBeamPlastic, TipMomentPastFirstYield) {
+  check_plastic_section_beam(100.0);
+  check_plastic_section_beam(0.0);  // perfectly plastic faces: the inner fibres hold
 }
 
 }  // namespace
