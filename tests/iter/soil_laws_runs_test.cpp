@@ -1,0 +1,143 @@
+// Laboratory tests of the soil laws through the whole program: a unit cube
+// of one HEX8 element in a triaxial cell, each checked against its closed
+// form:
+//   - Drucker-Prager (criterion 2) and Mohr-Coulomb (criterion 1) in
+//     drained compression and extension under a fixed cell pressure, driven
+//     by the displacement of the top past failure: the axial stress settles
+//     at the criterion's strength for that cell pressure.
+//
+// The cube: node 1 at the origin, 1-4 the base and 5-8 the top, counter-
+// clockwise; each face on a plane x = 0, y = 0 or z = 0 slides on it, so
+// that the stress is uniform and follows from the loads alone. The cell
+// pressure acts through nodal forces on the faces x = 1 and y = 1 (and on
+// the top when the axial load is a force). Stresses: tension positive.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "common/deck.h"
+#include "support/gridmesh.h"
+#include "support/nodal.h"
+#include "support/results.h"
+#include "zephsol/exec/records.h"
+
+namespace zephsol::test {
+namespace {
+
+const double kPi = std::acos(-1.0);
+
+// The cube's element, nodes and sliding supports, after the material cards.
+std::string cube_cards(const std::string& material) {
+  constexpr std::array<std::array<int, 3>, 8> kCorners{
+      {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}};
+  std::string b = "ELEMENT\n" + card({"1", "HEX8"}) + "\n" + material + "NODE\n";
+  for (std::size_t n = 0; n < kCorners.size(); ++n)
+    b += card({std::to_string(n + 1), "", std::to_string(kCorners[n][0]) + ".0", std::to_string(kCorners[n][1]) + ".0",
+               std::to_string(kCorners[n][2]) + ".0"}) +
+         "\n";
+  b += "CONNECTI\n" + card({"1", "1", "", "1", "1", "2", "3", "4", "5", "6"}) + "\n" + card({"", "7", "8"}) + "\n";
+  // x held on x = 0 (1, 4, 5, 8), y on y = 0 (1, 2, 5, 6), z on z = 0 (1-4).
+  const auto hold = [](int first, int last, int c) {
+    return card({"", std::to_string(first), std::to_string(last), "1", "", std::to_string(c), std::to_string(c)}) + "\n";
+  };
+  b += "CONST\n" + hold(1, 1, 1) + hold(4, 5, 1) + hold(8, 8, 1) + hold(1, 2, 2) + hold(5, 6, 2) + hold(1, 4, 3);
+  return b;
+}
+
+// "NLOAD" members: a pressure p on the faces x = 1 and y = 1 of the unit
+// cube (a quarter on each corner), and a force fz on each top node.
+std::string cell_loads(double p, double fz) {
+  std::array<std::array<double, 3>, 8> f{};
+  for (const int n : {2, 3, 6, 7}) f[static_cast<std::size_t>(n - 1)][0] = -p / 4;
+  for (const int n : {3, 4, 7, 8}) f[static_cast<std::size_t>(n - 1)][1] = -p / 4;
+  for (const int n : {5, 6, 7, 8}) f[static_cast<std::size_t>(n - 1)][2] = fz;
+  std::string b;
+  for (std::size_t n = 0; n < f.size(); ++n) {
+    if (f[n] == std::array<double, 3>{}) continue;
+    b += card({"", std::to_string(n + 1), "", "", "", "1", "3", field8(f[n][0]), field8(f[n][1]), field8(f[n][2])}) + "\n";
+  }
+  return b;
+}
+
+std::string material_cards(const std::string& kind, const std::string& criterion,
+                           const std::vector<std::pair<std::string, double>>& values) {
+  std::string b = "MATERIAL\n" + card({"1", kind, criterion}) + "\n";
+  for (const auto& [name, v] : values) b += card({"", name, field8(v)}) + "\n";
+  return b;
+}
+
+// Runs a deck whole; false (with a failure) when the run counted errors.
+bool run_whole(DeckRun& run) {
+  run.analysis();
+  EXPECT_EQ(sysw().IERFLG, 0);
+  return sysw().IERFLG == 0;
+}
+
+// ---- Drucker-Prager and Mohr-Coulomb at failure -----------------------------
+
+// c 10, phi 30 deg, E 1.0E+4, nu 0.25, cell pressure 20. The cell pressure
+// and the top's displacement grow together over the steps; at the end the
+// lateral stresses are the cell pressure (the loads alone fix them) and the
+// axial stress is the strength, which the perfectly plastic law holds
+// whatever the path.
+constexpr double kC = 10.0, kPhi = 30.0, kCell = 20.0;
+
+// Axial stress at failure, compression negative, with the other two normal
+// stresses at -kCell.
+//   Mohr-Coulomb: s1 = s3 Kp + 2 c sqrt(Kp) in compression (s1 the axial
+//   pressure), s3 = (s1 - 2 c sqrt(Kp)) / Kp in extension, Kp =
+//   (1 + sin phi) / (1 - sin phi).
+//   Drucker-Prager: a I1 + sqrt(J2) = k with a = 2 sin phi / (sqrt3 (3 -
+//   sin phi)), k = 6 c cos phi / (sqrt3 (3 - sin phi)): the cone through
+//   the Mohr-Coulomb compression meridian; with the axial stress s and the
+//   lateral ones -p, I1 = s - 2p and sqrt(J2) = |s + p| / sqrt3.
+double strength(int criterion, bool compression) {
+  const double phi = kPhi * kPi / 180, sn = std::sin(phi), cs = std::cos(phi);
+  if (criterion == 1) {
+    const double kp = (1 + sn) / (1 - sn);
+    return compression ? -(kCell * kp + 2 * kC * std::sqrt(kp)) : -(kCell - 2 * kC * std::sqrt(kp)) / kp;
+  }
+  const double r3 = std::sqrt(3.0), a = 2 * sn / (r3 * (3 - sn)), k = 6 * kC * cs / (r3 * (3 - sn));
+  // Compression: s + p < 0, a (s - 2p) - (s + p)/sqrt3 = k; extension:
+  // a (s - 2p) + (s + p)/sqrt3 = k.
+  return compression ? (k + 2 * a * kCell + kCell / r3) / (a - 1 / r3) : (k + 2 * a * kCell - kCell / r3) / (a + 1 / r3);
+}
+
+struct FailureCase {
+  int criterion;
+  bool compression;
+};
+
+class TriaxialFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(TriaxialFailure, AxialStressSettlesAtTheStrength) {
+  const auto [criterion, compression] = GetParam();
+  const double s = strength(criterion, compression);
+  // Elastic axial strain to failure with the lateral stresses fixed: (s +
+  // p) / E from the cell pressure's state; the top moves three times that.
+  const double top = 3.0 * (s + kCell) / 1.0e4;
+  std::string b = cube_cards(material_cards("1", std::to_string(criterion),
+                                            {{"E", 1.0e4}, {"NU", 0.25}, {"C", kC}, {"PHAI", kPhi}}));
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, 0.0);
+  b += "DISP\n" + card({"1"}) + "\n" + card({"", "5", "8", "1", "", "3", "3", field8(top)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "10"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"", "DISP", "1", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto point = output_points(1).at(0);
+  const auto& sig = point.vec[0];
+  EXPECT_NEAR(sig[0], -kCell, 1e-5 * kCell);
+  EXPECT_NEAR(sig[1], -kCell, 1e-5 * kCell);
+  EXPECT_NEAR(sig[2], s, 1e-5 * std::abs(s));
+  for (std::size_t k = 3; k < 6; ++k) EXPECT_NEAR(sig[k], 0.0, 1e-5 * kCell);
+}
+
+INSTANTIATE_TEST_SUITE_P(Criteria, TriaxialFailure,
+                         ::testing::Values(FailureCase{2, true}, FailureCase{2, false}, FailureCase{1, true},
+                                           FailureCase{1, false}));
+
+}  // namespace
+}  // namespace zephsol::test
