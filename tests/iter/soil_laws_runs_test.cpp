@@ -4,7 +4,11 @@
 //   - Drucker-Prager (criterion 2) and Mohr-Coulomb (criterion 1) in
 //     drained compression and extension under a fixed cell pressure, driven
 //     by the displacement of the top past failure: the axial stress settles
-//     at the criterion's strength for that cell pressure.
+//     at the criterion's strength for that cell pressure;
+//   - the hyperbolic law (kind 3) loaded by a deviator in small steps under
+//     a fixed cell pressure: the axial strain follows the sum of the steps'
+//     increments over the tangent modulus of the state each step starts
+//     from.
 //
 // The cube: node 1 at the origin, 1-4 the base and 5-8 the top, counter-
 // clockwise; each face on a plane x = 0, y = 0 or z = 0 slides on it, so
@@ -72,7 +76,9 @@ std::string material_cards(const std::string& kind, const std::string& criterion
 // Runs a deck whole; false (with a failure) when the run counted errors.
 bool run_whole(DeckRun& run) {
   run.analysis();
-  EXPECT_EQ(sysw().IERFLG, 0);
+  std::string errors;
+  for (const auto& l : run.errors()) errors += l + "\n";
+  EXPECT_EQ(sysw().IERFLG, 0) << errors;
   return sysw().IERFLG == 0;
 }
 
@@ -138,6 +144,59 @@ TEST_P(TriaxialFailure, AxialStressSettlesAtTheStrength) {
 INSTANTIATE_TEST_SUITE_P(Criteria, TriaxialFailure,
                          ::testing::Values(FailureCase{2, true}, FailureCase{2, false}, FailureCase{1, true},
                                            FailureCase{1, false}));
+
+
+// ---- Hyperbolic law ----------------------------------------------------------
+
+// DCK 500, DCN 0.5, DCRF 0.9, DCPA 100, c 0, phi 30 deg, nu fixed at 0.3
+// (DCNU); cell pressure s3 = 100 = pa. The first interval brings the cube
+// to the cell pressure in one step, at the initial modulus K pa (s3/pa)^n =
+// 50000 (the state before it is taken at pa, so the step is the same whether
+// or not it is iterated). The second adds a deviator q of 160 (0.8 of the
+// strength 2 s3 sin phi / (1 - sin phi) = 200) through the top in 20 equal
+// steps. With the lateral stresses fixed the axial strain of a step is
+// dq / Et, Et = Ei (1 - Rf (1 - sin phi) q / (2 c cos phi + 2 s3 sin phi))^2
+// of the state the step starts from.
+constexpr double kPa = 100.0, kK = 500.0, kN = 0.5, kRf = 0.9, kDuncanNu = 0.3, kDeviator = 160.0;
+constexpr int kDeviatorSteps = 20;
+
+double duncan_tangent(double s3, double q) {
+  const double sn = std::sin(kPhi * kPi / 180), ei = kK * kPa * std::pow(s3 / kPa, kN);
+  const double f = 1 - kRf * (1 - sn) * q / (2 * s3 * sn);
+  return ei * f * f;
+}
+
+TEST(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
+  const double s3 = kPa;
+  std::string b = cube_cards(material_cards("3", "0",
+                                            {{"C", 0.0}, {"PHAI", kPhi}, {"DCK", kK}, {"DCN", kN}, {"DCRF", kRf},
+                                             {"DCKU", 1000.0}, {"DCG", kDuncanNu}, {"DCF", 0.0}, {"DCD", 0.0}, {"DCPA", kPa},
+                                             {"DCDE", 0.01}, {"ALPHA", 0.0}, {"DCNU", kDuncanNu}}));
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(s3, -s3 / 4) + card({"2"}) + "\n";
+  for (int n = 5; n <= 8; ++n)
+    b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-kDeviator / 4)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"INTERVAL", std::to_string(kDeviatorSteps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+
+  // The stresses follow from the loads alone.
+  const auto sig = output_points(1).at(0).vec[0];
+  EXPECT_NEAR(sig[0], -s3, 1e-5 * s3);
+  EXPECT_NEAR(sig[1], -s3, 1e-5 * s3);
+  EXPECT_NEAR(sig[2], -s3 - kDeviator, 1e-5 * s3);
+
+  double strain = s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0);
+  const double dq = kDeviator / kDeviatorSteps;
+  for (int n = 0; n < kDeviatorSteps; ++n) strain += dq / duncan_tangent(s3, n * dq);
+  const auto u = displacements();
+  for (int node = 5; node <= 8; ++node) EXPECT_NEAR(u.at({node, 2}), -strain, 1e-6 * strain) << node;
+  // Lateral: the first interval's isotropic strain, then -nu times each
+  // step's axial strain.
+  const double lateral = -s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0) +
+                         kDuncanNu * (strain - s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0));
+  EXPECT_NEAR(u.at({7, 0}), lateral, 1e-6 * strain);
+}
 
 }  // namespace
 }  // namespace zephsol::test
