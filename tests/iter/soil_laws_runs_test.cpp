@@ -8,7 +8,10 @@
 //   - the hyperbolic law (kind 3) loaded by a deviator in small steps under
 //     a fixed cell pressure: the axial strain follows the sum of the steps'
 //     increments over the tangent modulus of the state each step starts
-//     from.
+//     from;
+//   - a no-tension material pulled under a cell pressure: the axial stress
+//     is cut back to the tension limit, the sides still carry the cell
+//     pressure.
 //
 // The cube: node 1 at the origin, 1-4 the base and 5-8 the top, counter-
 // clockwise; each face on a plane x = 0, y = 0 or z = 0 slides on it, so
@@ -197,6 +200,49 @@ TEST(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
                          kDuncanNu * (strain - s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0));
   EXPECT_NEAR(u.at({7, 0}), lateral, 1e-6 * strain);
 }
+
+// ---- No-tension material ----------------------------------------------------
+
+// E 1.0E+4, nu 0.25 (ENT 100 and NUNT 0.25 once cracked), brought to a
+// cell pressure of 20 on its sides in a first interval, then the top
+// pulled up 0.005 (an elastic tension of 40 and more) in two steps. The
+// sides carry the cell pressure whatever happens; the axial stress is cut
+// back to the tension limit SIGT and stays there while SIG0 is negative
+// (the default), or falls to nothing once the point has cracked (SIG0 0).
+// The iteration runs to a tolerance of 1.0E-5 on the displacements.
+struct TensionCase {
+  double sigt, sig0, axial;
+};
+
+class NoTension : public ::testing::TestWithParam<TensionCase> {};
+
+TEST_P(NoTension, PulledCubeCarriesNoMoreThanItsTensionLimit) {
+  const auto [sigt, sig0, axial] = GetParam();
+  std::string b = cube_cards(material_cards("0", "0",
+                                            {{"E", 1.0e4}, {"NU", 0.25}, {"SIGT", sigt}, {"SIG0", sig0}, {"ENT", 100.0},
+                                             {"NUNT", 0.25}}));
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, 0.0);
+  b += "DISP\n" + card({"1"}) + "\n" + card({"", "5", "8", "1", "", "3", "3", "0.005"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"INTERVAL", "2"}) +
+       "\n" + card({"", "DISP", "1", "1.0"}) + "\n";
+  std::string deck = bulk_deck(b);
+  deck.insert(deck.find("FIELD 3"), "PARAM 100, U, 1.0E-5\nDIAG 55=1\n");
+  DeckRun run(deck, {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto point = output_points(1).at(0);
+  const auto& sig = point.vec[0];
+  EXPECT_NEAR(sig[0], -kCell, 1e-4 * kCell);
+  EXPECT_NEAR(sig[1], -kCell, 1e-4 * kCell);
+  EXPECT_NEAR(sig[2], axial, 1e-4 * kCell);
+  // The point is marked cracked (its moduli become ENT and NUNT), and has
+  // lost its strength unless SIG0 keeps it.
+  EXPECT_EQ(point.blk.b1.v[3], -10.0);
+  EXPECT_EQ(point.blk.b10.v[0] < 0.0, sig0 >= 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, NoTension,
+                         ::testing::Values(TensionCase{0.0, -1.0, 0.0}, TensionCase{5.0, -1.0, 5.0},
+                                           TensionCase{5.0, 0.0, 0.0}));
 
 }  // namespace
 }  // namespace zephsol::test
