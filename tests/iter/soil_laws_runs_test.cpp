@@ -8,7 +8,7 @@
 //   - the hyperbolic law (kind 3) loaded by a deviator in small steps under
 //     a fixed cell pressure: the axial strain follows the sum of the steps'
 //     increments over the tangent modulus of the state each step starts
-//     from;
+//     from, and unloaded with the unloading modulus;
 //   - a no-tension material pulled under a cell pressure: the axial stress
 //     is cut back to the tension limit, the sides still carry the cell
 //     pressure.
@@ -169,37 +169,52 @@ double duncan_tangent(double s3, double q) {
   return ei * f * f;
 }
 
-TEST(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
-  const double s3 = kPa;
+// With unloading steps, a third interval takes half the deviator off in
+// that many steps: the first starts from the largest mean stress reached
+// and so still takes the tangent modulus; the others start below it and
+// take the unloading modulus DCKU pa (s3/pa)^n = 100000.
+class HyperbolicLaw : public ::testing::TestWithParam<int> {};
+
+TEST_P(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
+  const int unloading = GetParam();
+  const double s3 = kPa, ku = 1000.0;
   std::string b = cube_cards(material_cards("3", "0",
                                             {{"C", 0.0}, {"PHAI", kPhi}, {"DCK", kK}, {"DCN", kN}, {"DCRF", kRf},
-                                             {"DCKU", 1000.0}, {"DCG", kDuncanNu}, {"DCF", 0.0}, {"DCD", 0.0}, {"DCPA", kPa},
+                                             {"DCKU", ku}, {"DCG", kDuncanNu}, {"DCF", 0.0}, {"DCD", 0.0}, {"DCPA", kPa},
                                              {"DCDE", 0.01}, {"ALPHA", 0.0}, {"DCNU", kDuncanNu}}));
   b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(s3, -s3 / 4) + card({"2"}) + "\n";
   for (int n = 5; n <= 8; ++n)
     b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-kDeviator / 4)}) + "\n";
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
        card({"INTERVAL", std::to_string(kDeviatorSteps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
+  if (unloading > 0)
+    b += card({"INTERVAL", std::to_string(unloading)}) + "\n" + card({"", "NLOA", "2", "-0.5"}) + "\n";
   DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
   if (!run_whole(run)) return;
 
   // The stresses follow from the loads alone.
+  const double q = unloading > 0 ? kDeviator / 2 : kDeviator;
   const auto sig = output_points(1).at(0).vec[0];
   EXPECT_NEAR(sig[0], -s3, 1e-5 * s3);
   EXPECT_NEAR(sig[1], -s3, 1e-5 * s3);
-  EXPECT_NEAR(sig[2], -s3 - kDeviator, 1e-5 * s3);
+  EXPECT_NEAR(sig[2], -s3 - q, 1e-5 * s3);
 
-  double strain = s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0);
+  const double isotropic = s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0);
+  double strain = isotropic;
   const double dq = kDeviator / kDeviatorSteps;
   for (int n = 0; n < kDeviatorSteps; ++n) strain += dq / duncan_tangent(s3, n * dq);
+  for (int n = 0; n < unloading; ++n) {
+    const double step = kDeviator / 2 / unloading;
+    strain -= step / (n == 0 ? duncan_tangent(s3, kDeviator) : ku * kPa * std::pow(s3 / kPa, kN));
+  }
   const auto u = displacements();
   for (int node = 5; node <= 8; ++node) EXPECT_NEAR(u.at({node, 2}), -strain, 1e-6 * strain) << node;
   // Lateral: the first interval's isotropic strain, then -nu times each
   // step's axial strain.
-  const double lateral = -s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0) +
-                         kDuncanNu * (strain - s3 * (1 - 2 * kDuncanNu) / duncan_tangent(s3, 0.0));
-  EXPECT_NEAR(u.at({7, 0}), lateral, 1e-6 * strain);
+  EXPECT_NEAR(u.at({7, 0}), -isotropic + kDuncanNu * (strain - isotropic), 1e-6 * strain);
 }
+
+INSTANTIATE_TEST_SUITE_P(Unloading, HyperbolicLaw, ::testing::Values(0, 4));
 
 // ---- No-tension material ----------------------------------------------------
 
