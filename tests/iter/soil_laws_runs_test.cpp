@@ -1,10 +1,12 @@
 // Laboratory tests of the soil laws through the whole program: a unit cube
-// of one HEX8 element in a triaxial cell, each checked against its closed
-// form:
+// of one HEX8 element in a triaxial cell (and a unit square of one QPLAN4
+// element in a biaxial one), each checked against its closed form:
 //   - Drucker-Prager (criterion 2) and Mohr-Coulomb (criterion 1) in
 //     drained compression and extension under a fixed cell pressure, driven
 //     by the displacement of the top past failure: the axial stress settles
-//     at the criterion's strength for that cell pressure;
+//     at the criterion's strength for that cell pressure; Drucker-Prager
+//     also in plane strain, where steady flow fixes the stress across the
+//     plane;
 //   - the hyperbolic law (kind 3) loaded by a deviator in small steps under
 //     a fixed cell pressure: the axial strain follows the sum of the steps'
 //     increments over the tangent modulus of the state each step starts
@@ -148,6 +150,44 @@ INSTANTIATE_TEST_SUITE_P(Criteria, TriaxialFailure,
                          ::testing::Values(FailureCase{2, true}, FailureCase{2, false}, FailureCase{1, true},
                                            FailureCase{1, false}));
 
+
+// Drucker-Prager in plane strain: a unit square of one QPLAN4 element,
+// the cell pressure on its side x = 1 in a first interval, then its top
+// pushed down 0.1 (ten times the strain of first yield) in 50 steps. The
+// flow is associated; once it is steady the elastic strains no longer
+// change, so the plastic strain rate across the plane is zero too: a + sz /
+// (2 sqrt(J2)) = 0. With the in-plane centre c and radius R of Mohr's
+// circle and sigma_z = c + d, that gives d = -3 a R / sqrt(1 - 3 a^2), and
+// the criterion 3 a c + R sqrt(1 - 3 a^2) = k; with c = -p - R:
+// R = (k + 3 a p) / (sqrt(1 - 3 a^2) - 3 a).
+TEST(PlaneStrainDruckerPrager, BiaxialStressSettlesAtTheSteadyFlowLimit) {
+  const double sn = std::sin(kPhi * kPi / 180), r3 = std::sqrt(3.0);
+  const double a = 2 * sn / (r3 * (3 - sn)), k = 6 * kC * std::cos(kPhi * kPi / 180) / (r3 * (3 - sn));
+  const double root = std::sqrt(1 - 3 * a * a), radius = (k + 3 * a * kCell) / (root - 3 * a);
+  const double centre = -kCell - radius, across = centre - 3 * a * radius / root;
+
+  std::string b = "ELEMENT\n" + card({"1", "QPLAN4"}) + "\n" +
+                  material_cards("1", "2", {{"E", 1.0e4}, {"NU", 0.25}, {"C", kC}, {"PHAI", kPhi}}) + "NODE\n" +
+                  card({"1", "", "0.0", "0.0", "0.0"}) + "\n" + card({"2", "", "1.0", "0.0", "0.0"}) + "\n" +
+                  card({"3", "", "1.0", "1.0", "0.0"}) + "\n" + card({"4", "", "0.0", "1.0", "0.0"}) + "\n" +
+                  "CONNECTI\n" + card({"1", "1", "", "1", "1", "2", "3", "4"}) + "\n";
+  b += "CONST\n" + card({"", "1", "1", "1", "", "1", "2"}) + "\n" + card({"", "2", "2", "1", "", "2", "2"}) + "\n" +
+       card({"", "4", "4", "1", "", "1", "1"}) + "\n";
+  b += "NLOAD\n" + card({"1"}) + "\n";
+  for (const char* n : {"2", "3"}) b += card({"", n, "", "", "", "1", "1", field8(-kCell / 2)}) + "\n";
+  b += "DISP\n" + card({"1"}) + "\n" + card({"", "3", "4", "1", "", "2", "2", "-0.1"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"INTERVAL", "50"}) +
+       "\n" + card({"", "DISP", "1", "1.0"}) + "\n";
+  std::string deck = bulk_deck(b);
+  deck.insert(deck.find("FIELD 3"), "PARAM 50, U, 1.0E-4\n");
+  DeckRun run(deck, {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto sig = output_points(1).at(0).vec[0];
+  EXPECT_NEAR(sig[0], -kCell, 1e-5 * kCell);
+  EXPECT_NEAR(sig[1], centre - radius, 1e-5 * radius);
+  EXPECT_NEAR(sig[2], across, 1e-5 * radius);
+  EXPECT_NEAR(sig[3], 0.0, 1e-5 * kCell);
+}
 
 // ---- Hyperbolic law ----------------------------------------------------------
 
