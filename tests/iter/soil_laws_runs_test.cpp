@@ -7,6 +7,8 @@
 //     at the criterion's strength for that cell pressure; Drucker-Prager
 //     also in plane strain, where steady flow fixes the stress across the
 //     plane;
+//   - von Mises with a constant hardening slope and with a table of slopes
+//     in simple compression: the stress follows the hardened yield stress;
 //   - the hyperbolic law (kind 3) loaded by a deviator in small steps under
 //     a fixed cell pressure: the axial strain follows the sum of the steps'
 //     increments over the tangent modulus of the state each step starts
@@ -188,6 +190,46 @@ TEST(PlaneStrainDruckerPrager, BiaxialStressSettlesAtTheSteadyFlowLimit) {
   EXPECT_NEAR(sig[2], across, 1e-5 * radius);
   EXPECT_NEAR(sig[3], 0.0, 1e-5 * kCell);
 }
+
+// ---- Von Mises with hardening -----------------------------------------------
+
+// The cube free on its sides, its top pushed down 0.05 (five times the
+// strain of first yield) in 20 steps; E 1.0E+4, nu 0.25, SIGY 100. In
+// simple compression the equivalent plastic strain is the axial one, so the
+// stress s at the total strain e satisfies s = k(e - s/E), k the yield
+// stress hardened by the slope: HDASH 2500 throughout, s = (100 + 2500 e) /
+// (1 + 2500/E) = 180; or an "F5" table of slopes, 2500 up to a plastic
+// strain of 0.02 and 500 beyond, s = (100 + 2500 x 0.02 + 500 (e - 0.02)) /
+// (1 + 500/E) = 157.142857.
+struct HardeningCase {
+  std::string name, cards;
+  double stress;
+};
+
+class VonMisesHardening : public ::testing::TestWithParam<HardeningCase> {};
+
+TEST_P(VonMisesHardening, SimpleCompressionFollowsTheHardenedYieldStress) {
+  const auto& c = GetParam();
+  std::string b = cube_cards(material_cards("1", "3", {{"E", 1.0e4}, {"NU", 0.25}, {"SIGY", 100.0}}) + c.cards);
+  b += "DISP\n" + card({"1"}) + "\n" + card({"", "5", "8", "1", "", "3", "3", "-0.05"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "20"}) + "\n" + card({"", "DISP", "1", "1.0"}) + "\n";
+  std::string deck = bulk_deck(b);
+  deck.insert(deck.find("FIELD 3"), "PARAM 50, U, 1.0E-4\n");
+  DeckRun run(deck, {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto sig = output_points(1).at(0).vec[0];
+  EXPECT_NEAR(sig[0], 0.0, 1e-5 * c.stress);
+  EXPECT_NEAR(sig[1], 0.0, 1e-5 * c.stress);
+  EXPECT_NEAR(sig[2], -c.stress, 1e-5 * c.stress);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Slopes, VonMisesHardening,
+    ::testing::Values(HardeningCase{"constant", card({"", "HDASH", "2500.0"}) + "\n", 180.0},
+                      HardeningCase{"table",
+                                    card({"", "HDASH", "F5", "2"}) + "\n" + card({"", "0.0", "2500.0", "0.02", "500.0"}) + "\n",
+                                    165.0 / 1.05}),
+    [](const auto& info) { return info.param.name; });
 
 // ---- Hyperbolic law ----------------------------------------------------------
 
