@@ -13,6 +13,9 @@
 //     a fixed cell pressure: the axial strain follows the sum of the steps'
 //     increments over the tangent modulus of the state each step starts
 //     from, and unloaded with the unloading modulus;
+//   - the failure law with reduced moduli (kind 5) loaded past the
+//     Mohr-Coulomb strength: the steps from a state beyond it take EMIN and
+//     NUMAX;
 //   - a no-tension material pulled under a cell pressure: the axial stress
 //     is cut back to the tension limit, the sides still carry the cell
 //     pressure.
@@ -297,6 +300,41 @@ TEST_P(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Unloading, HyperbolicLaw, ::testing::Values(0, 4));
+
+// ---- Failure with reduced moduli ---------------------------------------------
+
+// Kind 5, E 1.0E+4, nu 0.25, c 10, phi 30 deg, EMIN 1000, NUMAX 0.45:
+// brought to the cell pressure 20 in a first interval, then loaded by a
+// deviator of 100 through the top in ten equal steps. A step whose
+// starting state lies beyond the Mohr-Coulomb strength (a deviator of
+// 74.64 at this cell pressure) takes EMIN: the steps from 80 and from 90.
+TEST(ReducedModuli, TriaxialCubeSoftensOnceItsStateLiesBeyondTheStrength) {
+  constexpr double e = 1.0e4, nu = 0.25, emin = 1000.0, numax = 0.45, q = 100.0;
+  constexpr int steps = 10;
+  std::string b = cube_cards(material_cards("5", "0",
+                                            {{"E", e}, {"NU", nu}, {"C", kC}, {"PHAI", kPhi}, {"EMIN", emin},
+                                             {"NUMAX", numax}}));
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, -kCell / 4) + card({"2"}) + "\n";
+  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto sig = output_points(1).at(0).vec[0];
+  EXPECT_NEAR(sig[2], -kCell - q, 1e-5 * q);
+
+  const double kp = 3.0, strength = kCell * kp + 2 * kC * std::sqrt(kp) - kCell;
+  double axial = kCell * (1 - 2 * nu) / e, lateral = -kCell * (1 - 2 * nu) / e;
+  for (int n = 0; n < steps; ++n) {
+    const bool failed = n * q / steps > strength;
+    const double de = q / steps / (failed ? emin : e);
+    axial += de;
+    lateral += (failed ? numax : nu) * de;
+  }
+  const auto u = displacements();
+  EXPECT_NEAR(u.at({7, 2}), -axial, 1e-6 * axial);
+  EXPECT_NEAR(u.at({7, 0}), lateral, 1e-6 * axial);
+}
 
 // ---- No-tension material ----------------------------------------------------
 
