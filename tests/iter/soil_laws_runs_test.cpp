@@ -16,6 +16,8 @@
 //   - the failure law with reduced moduli (kind 5) loaded past the
 //     Mohr-Coulomb strength: the steps from a state beyond it take EMIN and
 //     NUMAX;
+//   - the stress-ratio degradation law (kind 7) below the strength: each
+//     step takes the modulus of the strength ratio it starts from;
 //   - a no-tension material pulled under a cell pressure: the axial stress
 //     is cut back to the tension limit, the sides still carry the cell
 //     pressure.
@@ -334,6 +336,36 @@ TEST(ReducedModuli, TriaxialCubeSoftensOnceItsStateLiesBeyondTheStrength) {
   const auto u = displacements();
   EXPECT_NEAR(u.at({7, 2}), -axial, 1e-6 * axial);
   EXPECT_NEAR(u.at({7, 0}), lateral, 1e-6 * axial);
+}
+
+// ---- Stress-ratio degradation ------------------------------------------------
+
+// Kind 7 with the Mohr-Coulomb criterion (its point law goes through the
+// plastic check, which needs a criterion), E 1.0E+4 (before the point has a
+// state), nu 0.25, c 10, phi 30 deg, U 0, V 500, W 0.5, no further terms: brought to the cell pressure 20
+// in a first interval, then loaded by a deviator of 60 in six equal steps.
+// Each step takes E0 (1 - r) of the state it starts from, E0 = U + V
+// s3^W, r the deviator over the Mohr-Coulomb strength 74.64.
+TEST(StressRatioDegradation, TriaxialCubeSoftensWithTheStrengthRatio) {
+  constexpr double e = 1.0e4, nu = 0.25, q = 60.0;
+  constexpr int steps = 6;
+  std::string b = cube_cards(material_cards("7", "1",
+                                            {{"E", e}, {"NU", nu}, {"C", kC}, {"PHAI", kPhi}, {"U", 0.0}, {"V", 500.0},
+                                             {"W", 0.5}, {"EPS", 0.01}}));
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, -kCell / 4) + card({"2"}) + "\n";
+  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto sig = output_points(1).at(0).vec[0];
+  EXPECT_NEAR(sig[2], -kCell - q, 1e-5 * q);
+
+  const double strength = kCell * 3.0 + 2 * kC * std::sqrt(3.0) - kCell, e0 = 500.0 * std::sqrt(kCell);
+  double axial = kCell * (1 - 2 * nu) / e;
+  for (int n = 0; n < steps; ++n) axial += q / steps / (e0 * (1 - n * q / steps / strength));
+  const auto u = displacements();
+  EXPECT_NEAR(u.at({7, 2}), -axial, 1e-6 * axial);
 }
 
 // ---- No-tension material ----------------------------------------------------
