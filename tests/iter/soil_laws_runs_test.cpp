@@ -18,6 +18,8 @@
 //     NUMAX;
 //   - the stress-ratio degradation law (kind 7) below the strength: each
 //     step takes the modulus of the strength ratio it starts from;
+//   - the ZUZUZERUR rock model (kind 2) with a straight envelope: each step
+//     takes the modulus of the strength ratio it starts from;
 //   - a no-tension material pulled under a cell pressure: the axial stress
 //     is cut back to the tension limit, the sides still carry the cell
 //     pressure.
@@ -29,6 +31,7 @@
 // the top when the axial load is a force). Stresses: tension positive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -364,6 +367,46 @@ TEST(StressRatioDegradation, TriaxialCubeSoftensWithTheStrengthRatio) {
   const double strength = kCell * 3.0 + 2 * kC * std::sqrt(3.0) - kCell, e0 = 500.0 * std::sqrt(kCell);
   double axial = kCell * (1 - 2 * nu) / e;
   for (int n = 0; n < steps; ++n) axial += q / steps / (e0 * (1 - n * q / steps / strength));
+  const auto u = displacements();
+  EXPECT_NEAR(u.at({7, 2}), -axial, 1e-6 * axial);
+}
+
+// ---- ZUZUZERUR rock model ----------------------------------------------------
+
+// Kind 2 with a straight envelope (HORA 1): TAUR 10, phi 30 deg, SIGT -10
+// (its tensile vertex), YURU 1; E = (DZER - DFAI) r^POTO + DFAI with DZER
+// 1.0E+4, DFAI 1000, POTO 1, and nu 0.25 throughout (POZE = POFA); the
+// card list asks for K too, which acts only under gravity. Brought
+// to the cell pressure 20 in a first interval (at DZER: no ratio yet), then
+// loaded by a deviator of 60 in six equal steps, each at the ratio of the
+// state it starts from: with the circle's radius R and centre pm
+// (compression positive), the distance to the envelope rho = sin phi
+// (TAUR / tan phi + pm) and x = pm - SIGT, r = min(1 - R / rho, (s3 -
+// SIGT) / x).
+TEST(Zuzuzerur, TriaxialCubeSoftensWithItsStrengthRatio) {
+  constexpr double dzer = 1.0e4, dfai = 1000.0, nu = 0.25, taur = 10.0, sigt = -10.0, q = 60.0;
+  constexpr int steps = 6;
+  std::string b = cube_cards(material_cards("2", "0",
+                                            {{"C", 0.0}, {"PHAI", kPhi}, {"DZER", dzer}, {"DFAI", dfai}, {"DTOK", 0.0},
+                                             {"POZE", nu}, {"POFA", nu}, {"YURU", 1.0}, {"POTO", 1.0}, {"TAUR", taur},
+                                             {"SIGT", sigt}, {"HORA", 1.0}, {"ALPHA", 0.0}, {"K", 0.5}}));
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, -kCell / 4) + card({"2"}) + "\n";
+  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
+  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  if (!run_whole(run)) return;
+  const auto sig = output_points(1).at(0).vec[0];
+  EXPECT_NEAR(sig[2], -kCell - q, 1e-5 * q);
+
+  const double phi = kPhi * kPi / 180;
+  double axial = kCell * (1 - 2 * nu) / dzer;
+  for (int n = 0; n < steps; ++n) {
+    const double dev = n * q / steps, radius = dev / 2, pm = kCell + radius;
+    const double rho = std::sin(phi) * (taur / std::tan(phi) + pm);
+    const double r = std::min(1 - radius / rho, (kCell - sigt) / (pm - sigt));
+    axial += q / steps / ((dzer - dfai) * r + dfai);
+  }
   const auto u = displacements();
   EXPECT_NEAR(u.at({7, 2}), -axial, 1e-6 * axial);
 }
