@@ -60,7 +60,8 @@ std::string cube_cards(const std::string& material) {
   b += "CONNECTI\n" + card({"1", "1", "", "1", "1", "2", "3", "4", "5", "6"}) + "\n" + card({"", "7", "8"}) + "\n";
   // x held on x = 0 (1, 4, 5, 8), y on y = 0 (1, 2, 5, 6), z on z = 0 (1-4).
   const auto hold = [](int first, int last, int c) {
-    return card({"", std::to_string(first), std::to_string(last), "1", "", std::to_string(c), std::to_string(c)}) + "\n";
+    return card({"", std::to_string(first), std::to_string(last), "1", "", std::to_string(c), std::to_string(c)}) +
+           "\n";
   };
   b += "CONST\n" + hold(1, 1, 1) + hold(4, 5, 1) + hold(8, 8, 1) + hold(1, 2, 2) + hold(5, 6, 2) + hold(1, 4, 3);
   return b;
@@ -76,7 +77,8 @@ std::string cell_loads(double p, double fz) {
   std::string b;
   for (std::size_t n = 0; n < f.size(); ++n) {
     if (f[n] == std::array<double, 3>{}) continue;
-    b += card({"", std::to_string(n + 1), "", "", "", "1", "3", field8(f[n][0]), field8(f[n][1]), field8(f[n][2])}) + "\n";
+    b += card({"", std::to_string(n + 1), "", "", "", "1", "3", field8(f[n][0]), field8(f[n][1]), field8(f[n][2])}) +
+         "\n";
   }
   return b;
 }
@@ -86,6 +88,18 @@ std::string material_cards(const std::string& kind, const std::string& criterion
   std::string b = "MATERIAL\n" + card({"1", kind, criterion}) + "\n";
   for (const auto& [name, v] : values) b += card({"", name, field8(v)}) + "\n";
   return b;
+}
+
+// The cube of a material brought to the cell pressure s3 on all its faces in
+// a first interval, then loaded by a deviator q through the top in a second
+// of the steps given; further history cards may follow.
+std::string deviator_deck(const std::string& material, double s3, double q, int steps, const std::string& more = "") {
+  std::string b = cube_cards(material);
+  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(s3, -s3 / 4) + card({"2"}) + "\n";
+  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
+       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n" + more;
+  return bulk_deck(b);
 }
 
 // Runs a deck whole; false (with a failure) when the run counted errors.
@@ -124,7 +138,8 @@ double strength(int criterion, bool compression) {
   const double r3 = std::sqrt(3.0), a = 2 * sn / (r3 * (3 - sn)), k = 6 * kC * cs / (r3 * (3 - sn));
   // Compression: s + p < 0, a (s - 2p) - (s + p)/sqrt3 = k; extension:
   // a (s - 2p) + (s + p)/sqrt3 = k.
-  return compression ? (k + 2 * a * kCell + kCell / r3) / (a - 1 / r3) : (k + 2 * a * kCell - kCell / r3) / (a + 1 / r3);
+  return compression ? (k + 2 * a * kCell + kCell / r3) / (a - 1 / r3)
+                     : (k + 2 * a * kCell - kCell / r3) / (a + 1 / r3);
 }
 
 struct FailureCase {
@@ -140,8 +155,8 @@ TEST_P(TriaxialFailure, AxialStressSettlesAtTheStrength) {
   // Elastic axial strain to failure with the lateral stresses fixed: (s +
   // p) / E from the cell pressure's state; the top moves three times that.
   const double top = 3.0 * (s + kCell) / 1.0e4;
-  std::string b = cube_cards(material_cards("1", std::to_string(criterion),
-                                            {{"E", 1.0e4}, {"NU", 0.25}, {"C", kC}, {"PHAI", kPhi}}));
+  std::string b = cube_cards(
+      material_cards("1", std::to_string(criterion), {{"E", 1.0e4}, {"NU", 0.25}, {"C", kC}, {"PHAI", kPhi}}));
   b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, 0.0);
   b += "DISP\n" + card({"1"}) + "\n" + card({"", "5", "8", "1", "", "3", "3", field8(top)}) + "\n";
   b += "HISTORY\n" + card({"INTERVAL", "10"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
@@ -159,7 +174,6 @@ TEST_P(TriaxialFailure, AxialStressSettlesAtTheStrength) {
 INSTANTIATE_TEST_SUITE_P(Criteria, TriaxialFailure,
                          ::testing::Values(FailureCase{2, true}, FailureCase{2, false}, FailureCase{1, true},
                                            FailureCase{1, false}));
-
 
 // Drucker-Prager in plane strain: a unit square of one QPLAN4 element,
 // the cell pressure on its side x = 1 in a first interval, then its top
@@ -231,15 +245,16 @@ TEST_P(VonMisesHardening, SimpleCompressionFollowsTheHardenedYieldStress) {
   EXPECT_NEAR(sig[2], -c.stress, 1e-5 * c.stress);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Slopes, VonMisesHardening,
-    ::testing::Values(HardeningCase{"constant", card({"", "HDASH", "2500.0"}) + "\n", 180.0},
-                      HardeningCase{"table",
-                                    card({"", "HDASH", "F5", "2"}) + "\n" + card({"", "0.0", "2500.0", "0.02", "500.0"}) + "\n",
-                                    165.0 / 1.05}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Slopes, VonMisesHardening,
+                         ::testing::Values(HardeningCase{"constant", card({"", "HDASH", "2500.0"}) + "\n", 180.0},
+                                           HardeningCase{"table",
+                                                         card({"", "HDASH", "F5", "2"}) + "\n" +
+                                                             card({"", "0.0", "2500.0", "0.02", "500.0"}) + "\n",
+                                                         165.0 / 1.05}),
+                         [](const auto& info) { return info.param.name; });
 
-// ---- Hyperbolic law ----------------------------------------------------------
+// ---- Hyperbolic law
+// ----------------------------------------------------------
 
 // DCK 500, DCN 0.5, DCRF 0.9, DCPA 100, c 0, phi 30 deg, nu fixed at 0.3
 // (DCNU); cell pressure s3 = 100 = pa. The first interval brings the cube
@@ -268,18 +283,24 @@ class HyperbolicLaw : public ::testing::TestWithParam<int> {};
 TEST_P(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
   const int unloading = GetParam();
   const double s3 = kPa, ku = 1000.0;
-  std::string b = cube_cards(material_cards("3", "0",
-                                            {{"C", 0.0}, {"PHAI", kPhi}, {"DCK", kK}, {"DCN", kN}, {"DCRF", kRf},
-                                             {"DCKU", ku}, {"DCG", kDuncanNu}, {"DCF", 0.0}, {"DCD", 0.0}, {"DCPA", kPa},
-                                             {"DCDE", 0.01}, {"ALPHA", 0.0}, {"DCNU", kDuncanNu}}));
-  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(s3, -s3 / 4) + card({"2"}) + "\n";
-  for (int n = 5; n <= 8; ++n)
-    b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-kDeviator / 4)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
-       card({"INTERVAL", std::to_string(kDeviatorSteps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
-  if (unloading > 0)
-    b += card({"INTERVAL", std::to_string(unloading)}) + "\n" + card({"", "NLOA", "2", "-0.5"}) + "\n";
-  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  const std::string material = material_cards("3", "0",
+                                              {{"C", 0.0},
+                                               {"PHAI", kPhi},
+                                               {"DCK", kK},
+                                               {"DCN", kN},
+                                               {"DCRF", kRf},
+                                               {"DCKU", ku},
+                                               {"DCG", kDuncanNu},
+                                               {"DCF", 0.0},
+                                               {"DCD", 0.0},
+                                               {"DCPA", kPa},
+                                               {"DCDE", 0.01},
+                                               {"ALPHA", 0.0},
+                                               {"DCNU", kDuncanNu}});
+  const std::string unload =
+      unloading > 0 ? card({"INTERVAL", std::to_string(unloading)}) + "\n" + card({"", "NLOA", "2", "-0.5"}) + "\n"
+                    : "";
+  DeckRun run(deviator_deck(material, s3, kDeviator, kDeviatorSteps, unload), {.memo = 16, .solvlst = {}});
   if (!run_whole(run)) return;
 
   // The stresses follow from the loads alone.
@@ -306,7 +327,8 @@ TEST_P(HyperbolicLaw, TriaxialStrainFollowsTheTangentModulusStepByStep) {
 
 INSTANTIATE_TEST_SUITE_P(Unloading, HyperbolicLaw, ::testing::Values(0, 4));
 
-// ---- Failure with reduced moduli ---------------------------------------------
+// ---- Failure with reduced moduli
+// ---------------------------------------------
 
 // Kind 5, E 1.0E+4, nu 0.25, c 10, phi 30 deg, EMIN 1000, NUMAX 0.45:
 // brought to the cell pressure 20 in a first interval, then loaded by a
@@ -316,14 +338,9 @@ INSTANTIATE_TEST_SUITE_P(Unloading, HyperbolicLaw, ::testing::Values(0, 4));
 TEST(ReducedModuli, TriaxialCubeSoftensOnceItsStateLiesBeyondTheStrength) {
   constexpr double e = 1.0e4, nu = 0.25, emin = 1000.0, numax = 0.45, q = 100.0;
   constexpr int steps = 10;
-  std::string b = cube_cards(material_cards("5", "0",
-                                            {{"E", e}, {"NU", nu}, {"C", kC}, {"PHAI", kPhi}, {"EMIN", emin},
-                                             {"NUMAX", numax}}));
-  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, -kCell / 4) + card({"2"}) + "\n";
-  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
-       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
-  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  const std::string material =
+      material_cards("5", "0", {{"E", e}, {"NU", nu}, {"C", kC}, {"PHAI", kPhi}, {"EMIN", emin}, {"NUMAX", numax}});
+  DeckRun run(deviator_deck(material, kCell, q, steps), {.memo = 16, .solvlst = {}});
   if (!run_whole(run)) return;
   const auto sig = output_points(1).at(0).vec[0];
   EXPECT_NEAR(sig[2], -kCell - q, 1e-5 * q);
@@ -341,25 +358,22 @@ TEST(ReducedModuli, TriaxialCubeSoftensOnceItsStateLiesBeyondTheStrength) {
   EXPECT_NEAR(u.at({7, 0}), lateral, 1e-6 * axial);
 }
 
-// ---- Stress-ratio degradation ------------------------------------------------
+// ---- Stress-ratio degradation
+// ------------------------------------------------
 
 // Kind 7 with the Mohr-Coulomb criterion (its point law goes through the
 // plastic check, which needs a criterion), E 1.0E+4 (before the point has a
-// state), nu 0.25, c 10, phi 30 deg, U 0, V 500, W 0.5, no further terms: brought to the cell pressure 20
-// in a first interval, then loaded by a deviator of 60 in six equal steps.
-// Each step takes E0 (1 - r) of the state it starts from, E0 = U + V
-// s3^W, r the deviator over the Mohr-Coulomb strength 74.64.
+// state), nu 0.25, c 10, phi 30 deg, U 0, V 500, W 0.5, no further terms:
+// brought to the cell pressure 20 in a first interval, then loaded by a
+// deviator of 60 in six equal steps. Each step takes E0 (1 - r) of the state it
+// starts from, E0 = U + V s3^W, r the deviator over the Mohr-Coulomb
+// strength 74.64.
 TEST(StressRatioDegradation, TriaxialCubeSoftensWithTheStrengthRatio) {
   constexpr double e = 1.0e4, nu = 0.25, q = 60.0;
   constexpr int steps = 6;
-  std::string b = cube_cards(material_cards("7", "1",
-                                            {{"E", e}, {"NU", nu}, {"C", kC}, {"PHAI", kPhi}, {"U", 0.0}, {"V", 500.0},
-                                             {"W", 0.5}, {"EPS", 0.01}}));
-  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, -kCell / 4) + card({"2"}) + "\n";
-  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
-       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
-  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  const std::string material = material_cards(
+      "7", "1", {{"E", e}, {"NU", nu}, {"C", kC}, {"PHAI", kPhi}, {"U", 0.0}, {"V", 500.0}, {"W", 0.5}, {"EPS", 0.01}});
+  DeckRun run(deviator_deck(material, kCell, q, steps), {.memo = 16, .solvlst = {}});
   if (!run_whole(run)) return;
   const auto sig = output_points(1).at(0).vec[0];
   EXPECT_NEAR(sig[2], -kCell - q, 1e-5 * q);
@@ -371,7 +385,8 @@ TEST(StressRatioDegradation, TriaxialCubeSoftensWithTheStrengthRatio) {
   EXPECT_NEAR(u.at({7, 2}), -axial, 1e-6 * axial);
 }
 
-// ---- ZUZUZERUR rock model ----------------------------------------------------
+// ---- ZUZUZERUR rock model
+// ----------------------------------------------------
 
 // Kind 2 with a straight envelope (HORA 1): TAUR 10, phi 30 deg, SIGT -10
 // (its tensile vertex), YURU 1; E = (DZER - DFAI) r^POTO + DFAI with DZER
@@ -386,15 +401,22 @@ TEST(StressRatioDegradation, TriaxialCubeSoftensWithTheStrengthRatio) {
 TEST(Zuzuzerur, TriaxialCubeSoftensWithItsStrengthRatio) {
   constexpr double dzer = 1.0e4, dfai = 1000.0, nu = 0.25, taur = 10.0, sigt = -10.0, q = 60.0;
   constexpr int steps = 6;
-  std::string b = cube_cards(material_cards("2", "0",
-                                            {{"C", 0.0}, {"PHAI", kPhi}, {"DZER", dzer}, {"DFAI", dfai}, {"DTOK", 0.0},
-                                             {"POZE", nu}, {"POFA", nu}, {"YURU", 1.0}, {"POTO", 1.0}, {"TAUR", taur},
-                                             {"SIGT", sigt}, {"HORA", 1.0}, {"ALPHA", 0.0}, {"K", 0.5}}));
-  b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, -kCell / 4) + card({"2"}) + "\n";
-  for (int n = 5; n <= 8; ++n) b += card({"", std::to_string(n), "", "", "", "3", "3", field8(-q / 4)}) + "\n";
-  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" +
-       card({"INTERVAL", std::to_string(steps)}) + "\n" + card({"", "NLOA", "2", "1.0"}) + "\n";
-  DeckRun run(bulk_deck(b), {.memo = 16, .solvlst = {}});
+  const std::string material = material_cards("2", "0",
+                                              {{"C", 0.0},
+                                               {"PHAI", kPhi},
+                                               {"DZER", dzer},
+                                               {"DFAI", dfai},
+                                               {"DTOK", 0.0},
+                                               {"POZE", nu},
+                                               {"POFA", nu},
+                                               {"YURU", 1.0},
+                                               {"POTO", 1.0},
+                                               {"TAUR", taur},
+                                               {"SIGT", sigt},
+                                               {"HORA", 1.0},
+                                               {"ALPHA", 0.0},
+                                               {"K", 0.5}});
+  DeckRun run(deviator_deck(material, kCell, q, steps), {.memo = 16, .solvlst = {}});
   if (!run_whole(run)) return;
   const auto sig = output_points(1).at(0).vec[0];
   EXPECT_NEAR(sig[2], -kCell - q, 1e-5 * q);
@@ -428,9 +450,8 @@ class NoTension : public ::testing::TestWithParam<TensionCase> {};
 
 TEST_P(NoTension, PulledCubeCarriesNoMoreThanItsTensionLimit) {
   const auto [sigt, sig0, axial] = GetParam();
-  std::string b = cube_cards(material_cards("0", "0",
-                                            {{"E", 1.0e4}, {"NU", 0.25}, {"SIGT", sigt}, {"SIG0", sig0}, {"ENT", 100.0},
-                                             {"NUNT", 0.25}}));
+  std::string b = cube_cards(material_cards(
+      "0", "0", {{"E", 1.0e4}, {"NU", 0.25}, {"SIGT", sigt}, {"SIG0", sig0}, {"ENT", 100.0}, {"NUNT", 0.25}}));
   b += "NLOAD\n" + card({"1"}) + "\n" + cell_loads(kCell, 0.0);
   b += "DISP\n" + card({"1"}) + "\n" + card({"", "5", "8", "1", "", "3", "3", "0.005"}) + "\n";
   b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n" + card({"INTERVAL", "2"}) +
