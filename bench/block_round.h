@@ -11,7 +11,7 @@
 #include "zephsol/dbio/blocks.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol::bench {

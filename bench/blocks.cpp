@@ -15,7 +15,7 @@
 #include "zephsol/dbio/blocks.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "block_round.h"
 

@@ -26,7 +26,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/ema.h"
 #include "zephsol/solve/solve_records.h"

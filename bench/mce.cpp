@@ -31,7 +31,7 @@
 #include "zephsol/dbio/mtxmpy.h"
 #include "zephsol/dbio/partn.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "block_round.h"
 

@@ -23,7 +23,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "hex_cube.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/pcg.h"
 

@@ -32,7 +32,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/fwbsub.h"
 #include "zephsol/solve/sdcspl.h"

@@ -13,7 +13,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/pools.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "zephsol/dbio/core.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 
 namespace zephsol {

@@ -8,7 +8,7 @@
 #include "support/blockdata.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 
 namespace zephsol {
 namespace {

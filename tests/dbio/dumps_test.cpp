@@ -12,7 +12,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/dumps.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 

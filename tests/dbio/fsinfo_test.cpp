@@ -6,7 +6,7 @@
 
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/fsinfo.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 
 namespace zephsol {
 namespace {

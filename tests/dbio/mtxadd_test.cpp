@@ -15,7 +15,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/mtxadd.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 
 namespace zephsol {

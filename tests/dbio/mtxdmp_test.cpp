@@ -9,7 +9,7 @@
 #include "support/fatal.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/mtxdmp.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 
 namespace zephsol {

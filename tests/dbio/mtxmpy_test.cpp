@@ -20,7 +20,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/mtxmpy.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
 

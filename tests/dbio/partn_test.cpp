@@ -14,7 +14,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/partn.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 
 namespace zephsol {
 namespace {

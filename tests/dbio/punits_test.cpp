@@ -10,7 +10,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/punits.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 

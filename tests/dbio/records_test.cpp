@@ -17,7 +17,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"

@@ -13,7 +13,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/fortfmt.h"
 
 namespace zephsol {

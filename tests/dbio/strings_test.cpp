@@ -18,7 +18,7 @@
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 
 namespace zephsol {
 namespace {

@@ -30,7 +30,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/drive/loops.h"
 #include "zephsol/drive/modules.h"
 #include "zephsol/exec/diag.h"

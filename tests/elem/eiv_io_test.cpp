@@ -12,7 +12,7 @@
 #include "support/dbfix.h"
 #include "support/fatal.h"
 #include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/eiv.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/elem/etype.h"

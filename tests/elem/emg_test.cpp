@@ -23,7 +23,7 @@
 #include "support/dbfix.h"
 #include "support/fatal.h"
 #include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/elem/emg.h"
 #include "zephsol/exec/diag.h"

@@ -2,11 +2,11 @@
 # run-time for the formatter cases. The case table is turned into a Fortran
 # program, compiled with gfortran and run; the formatter test compares its
 # own output with the file written. Without gfortran the comparison is skipped.
-if(TARGET exec_fortfmt_test)
+if(TARGET ${ZEPH_TEST_PROGRAM})
   set(_fmt_src ${CMAKE_CURRENT_LIST_DIR}/fortran)
   set(_fmt_out ${CMAKE_CURRENT_BINARY_DIR}/exec_fortfmt)
   set(_fmt_cases ${_fmt_src}/fortfmt_cases.txt)
-  target_compile_definitions(exec_fortfmt_test PRIVATE ZEPH_FORTFMT_CASES="${_fmt_cases}")
+  target_compile_definitions(${ZEPH_TEST_PROGRAM} PRIVATE ZEPH_FORTFMT_CASES="${_fmt_cases}")
   find_program(ZEPH_GFORTRAN NAMES gfortran)
   if(ZEPH_GFORTRAN)
     add_executable(exec_fortfmt_gen ${_fmt_src}/fortfmt_gen.cpp)
@@ -29,8 +29,8 @@ if(TARGET exec_fortfmt_test)
       DEPENDS ${_fmt_out}/fortfmt_reference
       COMMENT "Writing the Fortran formatter reference output")
     add_custom_target(exec_fortfmt_reference DEPENDS ${_fmt_out}/fortfmt_expected.txt)
-    add_dependencies(exec_fortfmt_test exec_fortfmt_reference)
-    target_compile_definitions(exec_fortfmt_test PRIVATE
+    add_dependencies(${ZEPH_TEST_PROGRAM} exec_fortfmt_reference)
+    target_compile_definitions(${ZEPH_TEST_PROGRAM} PRIVATE
       ZEPH_FORTFMT_EXPECTED="${_fmt_out}/fortfmt_expected.txt")
   else()
     message(STATUS "gfortran not found: the formatter reference comparison is skipped")

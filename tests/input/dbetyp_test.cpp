@@ -114,9 +114,9 @@ TEST_F(PropertyTest, TheThousandAndFirstPropertyEndsTheRun) {
   EXPECT_TRUE(contains(errlog(), "TABLE LENGTH     1001 EXCEEDED THE INTERNAL LIMIT"));
 }
 
-using GroupTest = ModelDecoderTest;
+using EgroupTest = ModelDecoderTest;
 
-TEST_F(GroupTest, ListsRangesAndTheirErrors) {
+TEST_F(EgroupTest, ListsRangesAndTheirErrors) {
   run({"EGROUP",
        fixed({"", "F1", "1"}),                                    // 2000: no group yet
        fixed({"10"}), fixed({"", "F2", "1", "10", "4"}),           // 1 5 9 10
@@ -143,7 +143,7 @@ TEST_F(GroupTest, ListsRangesAndTheirErrors) {
   EXPECT_EQ(crdcom().IFREE, crdcom().MGRLST + 2);
 }
 
-TEST_F(GroupTest, GroupsWithTooFewCardsArePassedOver) {
+TEST_F(EgroupTest, GroupsWithTooFewCardsArePassedOver) {
   run({"EGROUP", fixed({"1"}), "MGROUP", fixed({"2"})});
   EXPECT_EQ(header(ELST), (std::array<word, 6>{}));
   EXPECT_TRUE(messages().empty());

@@ -18,7 +18,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"

@@ -11,7 +11,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/eiv.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/fortfmt.h"

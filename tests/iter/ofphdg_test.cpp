@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/exec/cp932.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/iter/sjis_headings.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/jacobi.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/iter/iter_records.h"
 
 namespace zephsol::test {

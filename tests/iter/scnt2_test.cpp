@@ -13,7 +13,7 @@
 
 #include "support/ptfix.h"
 #include "tests/elem/kfix.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/iter/sstruct.h"
 
 namespace zephsol::test {

@@ -9,7 +9,7 @@
 #include "common/block_dump.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/model/accepd.h"
 
 namespace zephsol::test {

@@ -8,7 +8,7 @@
 
 #include "support/modeldeck.h"
 #include "zephsol/dbio/core.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/model/gp1.h"
 

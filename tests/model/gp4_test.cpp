@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "support/gp4deck.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/matl/matrec.h"
 
 namespace zephsol::test {

@@ -14,7 +14,7 @@
 
 #include "support/gp4deck.h"
 #include "zephsol/dbio/core.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/model/gp3.h"
 #include "zephsol/model/model_records.h"
 

@@ -13,7 +13,7 @@
 
 #include "common/deck.h"
 #include "zephsol/dbio/core.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/model/model_records.h"

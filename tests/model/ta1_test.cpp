@@ -11,7 +11,7 @@
 
 #include "support/modeldeck.h"
 #include "zephsol/dbio/core.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/model/gp1.h"

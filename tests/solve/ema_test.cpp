@@ -19,7 +19,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/packed.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/ema.h"

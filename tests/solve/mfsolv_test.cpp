@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/mfsolv.h"
 #include "zephsol/solve/solve_records.h"

@@ -10,7 +10,7 @@
 #include "support/solvefatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/directory.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/solve/pgmdfy.h"
 
 namespace zephsol {

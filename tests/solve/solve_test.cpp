@@ -21,7 +21,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/ema.h"
 #include "zephsol/solve/mce.h"

@@ -13,7 +13,7 @@
 #include "support/solvefix.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/dbops.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/fwbsub.h"
 #include "zephsol/solve/solve_records.h"

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "zephsol/exec/console.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/words.h"
 
@@ -170,7 +171,10 @@ Unit& require(int unit) {
 void flush_text(int unit, Unit& u) {
   if (u.wbuf.empty()) return;
   bool ok;
-  if (is_stream_fd(u))
+  if (is_stream_fd(u) && u.fd == STDOUT_FILENO) {
+    const std::string shown = console_text(u.wbuf);
+    ok = full_write(u.fd, shown.data(), shown.size());
+  } else if (is_stream_fd(u))
     ok = full_write(u.fd, u.wbuf.data(), u.wbuf.size());
   else
     ok = full_pwrite(u.fd, u.wbuf.data(), u.wbuf.size(), u.wpos);

@@ -9,7 +9,7 @@
 #include "zephsol/dbio/blocks.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 
 namespace zephsol::testing {
 

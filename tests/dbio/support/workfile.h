@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol::testing {

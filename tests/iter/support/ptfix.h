@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/words.h"
 #include "zephsol/matl/matrec.h"

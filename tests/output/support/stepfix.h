@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "support/postread.h"
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/words.h"
 

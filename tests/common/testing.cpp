@@ -1,4 +1,4 @@
-#include "zephsol/dbio/testing.h"
+#include "common/testing.h"
 
 #include <unistd.h>
 
