@@ -121,6 +121,13 @@ TEST(Fortfmt, ArgumentKinds) {
       {"(Z9)", FmtArg(real_word(1.0f)), " 3F800000"},
       {"(Z9)", FmtArg(1.0f), " 3F800000"},
       {"(G8.2)", FmtArg(std::size_t{7}), "       7"},
+      // A whole integer widens its I field instead of filling it with '*'.
+      {"('X=',I8,'.')", FmtArg::whole(123456789), "X=123456789."},
+      {"('X=',I8,'.')", FmtArg::whole(-12345678), "X=-12345678."},
+      {"('X=',I8,'.')", FmtArg::whole(4294967296LL), "X=4294967296."},
+      {"('X=',I8,'.')", FmtArg::whole(1234), "X=    1234."},
+      {"(I8.6)", FmtArg::whole(12), "  000012"},
+      {"(I8)", FmtArg(123456789), "********"},
   };
   for (const auto& c : cases) EXPECT_EQ(fline(c.format, {c.arg}), c.want) << c.format;
 }

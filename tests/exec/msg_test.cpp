@@ -59,6 +59,12 @@ std::vector<Case> cases() {
       {3023, EGED, 38, "0*** SYSTEM WARNING MESSAGE 3023,",
        ten("CLOSE AT THE MID-OF-RECORD.  FILE=EGED, UNIT=      38"), true},
       {3056, 33, 0, "0*** SYSTEM FATAL MESSAGE 3056,", ten("POSSIBLE PUTSTR LOGIC ERROR ON UNIT       33"), false},
+      // A figure wider than its field is printed whole, not as '*'.
+      {6, 123456789, 26214400, "0*** SYSTEM FATAL MESSAGE    6,",
+       ten("INSUFFICIENT MEMORY IN LHS MATRIX FOR SPARSE SOLVER. REQUIRED =123456789, CURRENT =26214400 WORDS"),
+       false},
+      {3061, INT32_MIN, 2, "0*** SYSTEM FATAL MESSAGE   3061, PROGRAM LOGIC ERROR",
+       ten("REASON CODE =-2147483648,         2"), false},
       {3826, 77, EGED, "0*** SYSTEM FATAL MESSAGE 3826,",
        ten("RECORD SIZE       77 IS NOT COMPATIBLE ON FILE EGED."), false},
       {3993, 6, 28, "0*** SYSTEM FATAL MESSAGE 3993,",

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct Recording {
   std::vector<std::string> calls;
   std::string failing;
   mfs_int code = 0;
-  mfs_int need = 500, needmn = 300;
+  std::int64_t need = 500, needmn = 300;
   std::array<mfs_int, 3> inertia{4, 0, 0};
 };
 Recording rec;
@@ -54,7 +55,7 @@ MfsLibrary recording_library() {
     need = 20;
     note("xdslom", ier);
   };
-  m.xdslsf = [](double*, mfs_int, mfs_int& need, mfs_int& needmn, mfs_int& ier) {
+  m.xdslsf = [](double*, mfs_int, std::int64_t& need, std::int64_t& needmn, mfs_int& ier) {
     need = rec.need;
     needmn = rec.needmn;
     note("xdslsf", ier);
@@ -102,27 +103,70 @@ class SparseDriver : public ::testing::Test {
   FreshFileSystem fs_;
 };
 
-// Every entry in its order; with lw = NEEDS the working-memory line, no
-// inertia line for a positive definite matrix, and the solution in b.
+// Every entry in its order; with lw = NEEDS the working-memory line ending
+// "IN CORE", no inertia line for a positive definite matrix, the solution
+// in b and the figures kept.
 TEST_F(SparseDriver, EntriesInOrderAndTheWorkingMemoryLine) {
   EXPECT_EQ(run(500), 0);
   EXPECT_EQ(rec.calls, kOrder);
   EXPECT_EQ(b_[0], 42.0);
   EXPECT_EQ(fs_.read("listing"),
             "\n Working Memory for MFSLIB is, NEEDS=       500 NEEDMN=       300 NHOLD=       500 NMFR_SIZE=      "
-            "1234\n");
+            "1234 IN CORE\n");
+  EXPECT_EQ(fs_.read("errors"), "");
+  ASSERT_TRUE(solve_state().mfsfig);
+  EXPECT_EQ(solve_state().mfsfig->needs, 500);
+  EXPECT_EQ(solve_state().mfsfig->needmn, 300);
+}
+
+// Below NEEDS but not below NEEDMN the run goes on out of core; so it does
+// whatever the work array when there is no in-core figure (a factor too
+// large to be counted), and figures past 32 bits are printed whole.
+TEST_F(SparseDriver, BetweenTheFiguresTheRunGoesOutOfCore) {
+  struct Case {
+    std::int64_t need, needmn;
+    word lw;
+    const char* line;
+  };
+  const Case cases[] = {
+      {500, 300, 499,
+       " Working Memory for MFSLIB is, NEEDS=       500 NEEDMN=       300 NHOLD=       499 NMFR_SIZE=      1234"
+       " OUT OF CORE (FACTOR AND STACK ON FILES)"},
+      {500, 300, 300,
+       " Working Memory for MFSLIB is, NEEDS=       500 NEEDMN=       300 NHOLD=       300 NMFR_SIZE=      1234"
+       " OUT OF CORE (FACTOR AND STACK ON FILES)"},
+      {0, 300, 900,
+       " Working Memory for MFSLIB is, NEEDS=         0 NEEDMN=       300 NHOLD=       900 NMFR_SIZE=      1234"
+       " OUT OF CORE (FACTOR AND STACK ON FILES)"},
+      {98765432101, 300, 400,
+       " Working Memory for MFSLIB is, NEEDS=98765432101 NEEDMN=       300 NHOLD=       400 NMFR_SIZE=      1234"
+       " OUT OF CORE (FACTOR AND STACK ON FILES)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    rec.calls.clear();
+    rec.need = c.need;
+    rec.needmn = c.needmn;
+    const std::string before = fs_.read("listing");
+    EXPECT_EQ(run(c.lw), 0);
+    EXPECT_EQ(rec.calls, kOrder);
+    EXPECT_EQ(fs_.read("listing").substr(before.size()), std::string("\n") + c.line + "\n");
+  }
   EXPECT_EQ(fs_.read("errors"), "");
 }
 
-// One word short: the error line on the listing and the error log, ier 1,
-// nothing after the symbolic phase.
-TEST_F(SparseDriver, WorkSpaceBelowNeedsStops) {
-  EXPECT_EQ(run(499), 1);
+// One word short of NEEDMN: the error line on the listing and the error log
+// with NEEDS whole, ier 1, nothing after the symbolic phase.
+TEST_F(SparseDriver, WorkSpaceBelowTheLeastFigureStops) {
+  rec.need = 4294967296;
+  EXPECT_EQ(run(299), 1);
   EXPECT_EQ(rec.calls, std::vector<std::string>(kOrder.begin(), kOrder.begin() + 5));
   const std::string line =
-      "\n -1, 90, **** ERROR **** Working Memory for MFSLIB is not enough. NHOLD=       499 NEEDS=       500\n";
+      "\n -1, 90, **** ERROR **** Working Memory for MFSLIB is not enough. NHOLD=       299 NEEDS=4294967296\n";
   EXPECT_EQ(fs_.read("listing"), line);
   EXPECT_EQ(fs_.read("errors"), line);
+  ASSERT_TRUE(solve_state().mfsfig);
+  EXPECT_EQ(solve_state().mfsfig->needmn, 300);
 }
 
 // A failing entry: its name in the error line, its code returned, no later

@@ -499,7 +499,13 @@ std::string edit(const Item& it, const FmtArg& a, int scale) {
   using K = FmtArg::Kind;
   const bool num = is_real(a);
   switch (it.op) {
-    case Op::I: return a.kind() == K::Int ? edit_int(a.as_int(), it.w, it.d) : stars(it.w);
+    case Op::I:
+      if (a.kind() != K::Int) return stars(it.w);
+      if (a.is_whole()) {
+        std::string s = edit_int(a.as_int(), 0, it.d);
+        return s.size() > static_cast<std::size_t>(it.w) ? s : justify(std::move(s), it.w);
+      }
+      return edit_int(a.as_int(), it.w, it.d);
     case Op::F: return num ? edit_fixed(a.as_double(), it.w, it.d, scale) : stars(it.w);
     case Op::E:
     case Op::ES: return num ? edit_exponential(a.as_double(), it.w, it.d, it.e, scale, it.op == Op::ES) : stars(it.w);

@@ -29,10 +29,18 @@ namespace zephsol {
 // (64 bits only when the value needs them), a REAL its float bits. An
 // argument that a descriptor cannot show (a text under I, F or Z, a number
 // under F given as an integer, ...) fills the field with '*'. Under L an
-// integer is true when it is not zero.
+// integer is true when it is not zero. An integer made by whole() is never
+// shown as '*' under I: when it is wider than its field it is written in
+// the width it needs (figures such as sizes and counts, which a reader
+// needs whole).
 class FmtArg {
  public:
   enum class Kind { Int, Real, Double, Text };
+  static FmtArg whole(std::int64_t v) {
+    FmtArg a(static_cast<long long>(v));
+    a.whole_ = true;
+    return a;
+  }
   FmtArg(int v) : kind_(Kind::Int), i_(v) {}
   FmtArg(long v) : kind_(Kind::Int), i_(v) {}
   FmtArg(long long v) : kind_(Kind::Int), i_(v) {}
@@ -49,12 +57,14 @@ class FmtArg {
   std::int64_t as_int() const { return i_; }
   double as_double() const { return d_; }
   std::string_view as_text() const { return s_; }
+  bool is_whole() const { return whole_; }
 
  private:
   Kind kind_;
   std::int64_t i_ = 0;
   double d_ = 0.0;
   std::string_view s_;
+  bool whole_ = false;
 };
 
 // The records (lines) that a formatted WRITE of args under format produces.

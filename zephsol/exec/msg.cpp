@@ -45,8 +45,9 @@ void emit(const std::string& header, const std::string& text, bool warning) {
   }
 }
 
-// The text line of t. p1 and p2 print as integers, as the four characters
-// of the word ('A') or as the REAL in the word ('E').
+// The text line of t. p1 and p2 print as integers (whole, widening a field
+// too narrow for them), as the four characters of the word ('A') or as the
+// REAL in the word ('E').
 std::string text_line(const Text& t, word p1, word p2) {
   if (!t.sjis.empty()) return fline(t.format, {t.sjis});
   const word p[2] = {p1, p2};
@@ -59,7 +60,7 @@ std::string text_line(const Text& t, word p1, word p2) {
         args.emplace_back(names[i]);
         break;
       case 'E': args.emplace_back(word_real(p[i])); break;
-      default: args.emplace_back(p[i]); break;
+      default: args.push_back(FmtArg::whole(p[i])); break;
     }
   }
   std::string line;
@@ -184,7 +185,7 @@ void MSGSPS(word code, word p1, word p2) {
 // The generic text of every code without a text of its own.
 void MSGGEN(word code, word p1, word p2) {
   emit(fline("('0*** SYSTEM FATAL MESSAGE ',I6,', PROGRAM LOGIC ERROR')", {code}),
-       fline("(10X,'REASON CODE =',I10,',',I10)", {p1, p2}), false);
+       fline("(10X,'REASON CODE =',I10,',',I10)", {FmtArg::whole(p1), FmtArg::whole(p2)}), false);
 }
 void MSGGN1(word code, word p1, word p2) { MSGGEN(code, p1, p2); }
 void MSGGN2(word code, word p1, word p2) { MSGGEN(code, p1, p2); }

@@ -2,6 +2,8 @@
 #include "zephsol/solve/mfsolv.h"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,36 +32,54 @@ bool failed(const char* entry, word ier) {
   return true;
 }
 
+// The way the run goes, at the end of the working-memory line.
+std::string_view way(const MfsFigures& f, word lw) {
+  return f.needs > 0 && lw >= f.needs ? " IN CORE" : " OUT OF CORE (FACTOR AND STACK ON FILES)";
+}
+
+// The structural phases up to the symbolic factorisation; false when one
+// failed (ier set, its error line written when loud).
+bool analyse(const MfsLibrary& lib, word n, std::span<const word> ia, std::span<const word> ja, double* w, word lw,
+             MfsFigures& f, word& ier, bool loud) {
+  const auto failed_here = [&](const char* entry) { return loud ? failed(entry, ier) : ier != 0; };
+  word need = 0;
+  lib.xdslin(n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, w, lw, ier);
+  if (failed_here("XDSLIN")) return false;
+  lib.xdslim('A', ia, ja, w, lw, ier);
+  if (failed_here("XDSLIM")) return false;
+  lib.xdslif(w, lw, need, ier);
+  if (failed_here("XDSLIF")) return false;
+  lib.xdslom(w, lw, need, ier);
+  if (failed_here("XDSLOM")) return false;
+  lib.xdslsf(w, lw, f.needs, f.needmn, ier);
+  return !failed_here("XDSLSF");
+}
+
 }  // namespace
 
 void MFSOLV(word n, std::span<const word> ia, std::span<const word> ja, std::span<const double> a,
             std::span<double> b, word lw, std::int64_t nmfr_size, double* w, word& ier) {
   const MfsLibrary& lib = solve_state().mfslib;
+  std::optional<MfsFigures>& figures = solve_state().mfsfig;
+  figures.reset();
   ier = 0;
-  word needs = 0, needmn = 0;
-  lib.xdslin(n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, w, lw, ier);
-  if (failed("XDSLIN", ier)) return;
-  lib.xdslim('A', ia, ja, w, lw, ier);
-  if (failed("XDSLIM", ier)) return;
-  lib.xdslif(w, lw, needs, ier);
-  if (failed("XDSLIF", ier)) return;
-  lib.xdslom(w, lw, needs, ier);
-  if (failed("XDSLOM", ier)) return;
-  lib.xdslsf(w, lw, needs, needmn, ier);
-  if (failed("XDSLSF", ier)) return;
+  MfsFigures f;
+  if (!analyse(lib, n, ia, ja, w, lw, f, ier, true)) return;
+  figures = f;
 
-  if (lw < needs) {
+  if (lw < f.needmn) {
     write_units({kListing, kConsole, kErrorLog},
                 {"", fline("(1X,'-1, 90, **** ERROR **** Working Memory for MFSLIB ','is not enough. NHOLD=',I10,"
                            "' NEEDS=',I10)",
-                           {lw, needs})});
+                           {FmtArg::whole(lw), FmtArg::whole(f.needs)})});
     ier = 1;
     return;
   }
   write_units({kListing, kConsole},
               {"", fline("(1X,'Working Memory for MFSLIB is, NEEDS=',I10,' NEEDMN=',I10,' NHOLD=',I10,"
-                         "' NMFR_SIZE=',I10)",
-                         {needs, needmn, lw, message_word(nmfr_size)})});
+                         "' NMFR_SIZE=',I10,A)",
+                         {FmtArg::whole(f.needs), FmtArg::whole(f.needmn), FmtArg::whole(lw),
+                          FmtArg::whole(nmfr_size), way(f, lw)})});
 
   lib.xdslvm('A', ia, ja, a, w, lw, ier);
   if (failed("XDSLVM", ier)) return;
@@ -76,6 +96,27 @@ void MFSOLV(word n, std::span<const word> ia, std::span<const word> ja, std::spa
                        {inertia[0], inertia[1], inertia[2]})});
   lib.xdslsl(1, b.data(), n, w, lw, ier);
   failed("XDSLSL", ier);
+}
+
+std::optional<MfsFigures> mfs_figures(word n, std::span<const word> ia, std::span<const word> ja) {
+  const MfsLibrary& lib = solve_state().mfslib;
+  // A first guess of the room the structural phases take, doubled while
+  // they report too little.
+  std::int64_t lw = 300 + 8 * (std::int64_t{n} + 1) + 2 * static_cast<std::int64_t>(ja.size());
+  if (lib.quiet) lib.quiet(true);
+  std::optional<MfsFigures> out;
+  for (int attempt = 0; attempt < 8 && lw <= INT32_MAX; ++attempt, lw *= 2) {
+    std::vector<double> w(static_cast<std::size_t>(lw));
+    MfsFigures f;
+    word ier = 0;
+    if (analyse(lib, n, ia, ja, w.data(), static_cast<word>(lw), f, ier, false)) {
+      out = f;
+      break;
+    }
+    if (ier % 100 != -1) break;
+  }
+  if (lib.quiet) lib.quiet(false);
+  return out;
 }
 
 }  // namespace zephsol

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -115,6 +116,8 @@ struct SolveState {
   // The sparse library's entries as the sparse solve driver calls them
   // (mfslib.h).
   MfsLibrary mfslib = mfs_library();
+  // The work-space figures of the sparse library's last symbolic phase.
+  std::optional<MfsFigures> mfsfig;
 };
 
 SolveState& solve_state() noexcept;

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
@@ -12,6 +14,7 @@
 #include "zephsol/dbio/strings.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/input/inmsg.h"
@@ -90,12 +93,68 @@ Layout lay_out(Index n, Index m, Index lwork, word method) {
   return L;
 }
 
+// Words by which the arrays of L pass a work array of lwork words with the
+// buffer of nbuf words at its top (0 or less: they fit).
+Index shortfall(const Layout& L, Index lwork, Index nbuf) {
+  return std::max(L.end - lwork, L.solver - (lwork - nbuf + 1));
+}
+
+// The megabytes of PMEM or MMEM that give the solver a work array of words.
+Index megabytes(Index words) { return (words + kWordsPerMegabyte - 1) / kWordsPerMegabyte; }
+
+// The megabytes of the solver's work array that let the model run in core
+// (0: it cannot) and the least that let it run at all.
+struct Megabytes {
+  Index in_core = 0, least = 0;
+};
+
+// The conjugate gradients: the least work array holds every array with the
+// term capacity of the matrix's terms.
+Megabytes pcg_megabytes(Index n, Index nnz, Index nbuf) {
+  Index words = 11 * n + 5 * nnz + 1;
+  for (;;) {
+    const Index more = shortfall(lay_out(n, (words - 11 * n - 1) / 5, words, 1), words, nbuf);
+    if (more <= 0) break;
+    words += more;
+  }
+  return {megabytes(words), megabytes(words)};
+}
+
+// The sparse library: the matrix arrays before its array of the figures'
+// double words, and the buffer no lower than that array.
+Megabytes mfs_megabytes(const Layout& L, Index nbuf, const MfsFigures& f) {
+  const auto words = [&](Index doubles) { return megabytes(std::max(L.w - 1 + 2 * doubles, L.w + nbuf - 1)); };
+  return {f.needs > 0 ? words(f.needs) : 0, words(f.needmn)};
+}
+
+// Ends the run with the memory message code (p1, p2), as a fatal message
+// does, and then, on a line of its own, the megabytes of PMEM (method 1) or
+// MMEM (method 2) that would let the model run in core and the least that
+// would let it run at all, when they are known.
+[[noreturn]] void memory_fatal(word code, Index p1, Index p2, word method, std::optional<Megabytes> mb) {
+  MSGOUT();
+  MSGPUT(code, message_word(p1), message_word(p2));
+  MSGOUT();
+  if (mb) {
+    const std::string_view key = method == 1 ? "PMEM" : "MMEM";
+    write_listing_and_log(
+        {mb->in_core > 0
+             ? fline("(10X,A4,' TO RUN IN CORE =',I8,' MB, LEAST ',A4,' TO RUN =',I8,' MB')",
+                     {key, FmtArg::whole(mb->in_core), key, FmtArg::whole(mb->least)})
+             : fline("(10X,A4,' TO RUN IN CORE = NONE (THE FACTOR IS TOO LARGE), LEAST ',A4,' TO RUN =',I8,' MB')",
+                     {key, key, FmtArg::whole(mb->least)})});
+  }
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
 [[noreturn]] void short_of_work(word method, Index needed, Index lwork) {
   solve_fatal(method == 1 ? 5 : 6, message_word(needed), message_word(lwork));
 }
 
-// Loads the lower triangle: IA, JA and A. Every column must have its
-// diagonal as its first term at or below the diagonal.
+// Loads the lower triangle: IA, JA and A (the structure alone when A is
+// empty). Every column must have its diagonal as its first term at or below
+// the diagonal.
 void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia, std::span<word> ja,
                  std::span<double> a) {
   Index count = 0;
@@ -115,7 +174,7 @@ void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia,
         started = true;
         if (count >= L.m) solve_fatal(777, j, message_word(L.m));
         ja[static_cast<std::size_t>(count)] = r;
-        a[static_cast<std::size_t>(count)] = string_term(k.type, s.slot, i);
+        if (!a.empty()) a[static_cast<std::size_t>(count)] = string_term(k.type, s.slot, i);
         ++count;
       }
     if (!started) first_term_not_diagonal(3108, 'K', j);
@@ -130,6 +189,17 @@ void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia,
        fline("(10X,'CONVERGENSE CRITERIA WAS NOT SATISFIED.')")});
   sysw().IERFLG = 1;
   RUNEND();
+}
+
+// The sparse library's megabytes for a matrix whose arrays do not fit in
+// the work array: its structure loaded aside and the library's figures
+// worked out from it.
+std::optional<Megabytes> structure_megabytes(const MCB& k, word buffer, const Layout& L, Index nbuf) {
+  std::vector<word> ia(static_cast<std::size_t>(L.n + 1)), ja(static_cast<std::size_t>(L.m));
+  load_matrix(k, buffer, L, ia, ja, {});
+  const std::optional<MfsFigures> f = mfs_figures(static_cast<word>(L.n), ia, ja);
+  if (!f) return std::nullopt;
+  return mfs_megabytes(L, nbuf, *f);
 }
 
 }  // namespace
@@ -172,13 +242,15 @@ void SPSOLV(word first, word lwork, word method) {
   Index m = nnz;
   if (method == 1) {
     const Index minimum = 11 * Index{n} + 5 * nnz + 1;
-    if (lwork < minimum) short_of_work(method, minimum, lwork);
+    if (lwork < minimum) memory_fatal(5, minimum, lwork, method, pcg_megabytes(n, nnz, nbuf));
     m = (Index{lwork} - 11 * Index{n} - 1) / 5;
   }
   const Layout L = lay_out(n, m, lwork, method);
-  const Index buffer_pos = Index{lwork} - nbuf + 1;
-  const Index shortfall = std::max(L.end - Index{lwork}, L.solver - buffer_pos);
-  if (shortfall > 0) short_of_work(method, Index{lwork} + shortfall, lwork);
+  if (const Index more = shortfall(L, lwork, nbuf); more > 0) {
+    const Index needed = Index{lwork} + more;
+    if (method == 1) memory_fatal(5, needed, lwork, method, pcg_megabytes(n, nnz, nbuf));
+    memory_fatal(6, needed, lwork, method, structure_megabytes(k, buffer, L, nbuf));
+  }
 
   const WordSpace& c = core();
   const auto ia = c.words(at(L.ia), n + 1);
@@ -208,6 +280,13 @@ void SPSOLV(word first, word lwork, word method) {
     word ier = 0;
     MFSOLV(n, ia, ja.first(static_cast<std::size_t>(nnz_stored)), a.first(static_cast<std::size_t>(nnz_stored)), b,
            static_cast<word>(std::min<Index>(L.lw, INT32_MAX)), nmfr_size, c.doubles(at(L.w), L.lw).data(), ier);
+    if (ier == 1 || ier % 100 == -1) {
+      // Too little work space: the library's figures, from the run or, when
+      // it stopped before its symbolic phase, worked out aside.
+      std::optional<MfsFigures> f = solve_state().mfsfig;
+      if (!f) f = mfs_figures(n, ia, ja.first(static_cast<std::size_t>(nnz_stored)));
+      memory_fatal(6000 + ier, ier, 0, method, f ? std::optional(mfs_megabytes(L, nbuf, *f)) : std::nullopt);
+    }
     if (ier != 0) {
       MSGPUT(-(6000 + ier), ier, 0);
       RUNEND();

@@ -41,6 +41,9 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
 void xdslif(double* work, i32 lwork, i32& need, i32& ier);
 void xdslom(double* work, i32 lwork, i32& need, i32& ier);
 void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier);
+// The same with the two figures whole (the form above caps them at the
+// largest 32-bit integer).
+void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier);
 // values parallel to rowind; symmetric input gives the lower triangle only.
 void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowind,
             std::span<const double> values, double* work, i32 lwork, i32& ier);

@@ -181,7 +181,7 @@ bool index_sets(i64 n, i64 ns, IVec part, IVec ptr, IVec colptr, IVec rows, IVec
 
 }  // namespace
 
-void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier) {
+void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
   double cpu0 = 0, wall0 = 0;
   xdsltb(cpu0, wall0);
   ier = 0;
@@ -348,6 +348,14 @@ void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier) {
   w.set(67, lunit2 <= 0 ? static_cast<double>(R - down) : 0.0);
   w.set(102, cpu);
   w.set(109, wall);
+  need = nd;
+  needmn = ndmn;
+}
+
+void xdslsf(double* work, i32 lwork, i32& need, i32& needmn, i32& ier) {
+  i64 nd = 0, ndmn = 0;
+  xdslsf(work, lwork, nd, ndmn, ier);
+  if (ier != 0) return;
   need = static_cast<i32>(std::min<i64>(nd, INT32_MAX));
   needmn = static_cast<i32>(std::min<i64>(ndmn, INT32_MAX));
 }

@@ -1,0 +1,212 @@
+// The sparse method through the whole program on large HEX8 cubes of unit
+// bricks (SOLVER METI, one step under the cube's own weight, one thread):
+// each cube runs in a scratch directory with the largest memory the word
+// space accepts, and the benchmark prints its wall time, the program's peak
+// memory, the largest size of the files it held open (its work files and
+// the library's scratch files) and the way the
+// library went (in core or out of core), beside the time of a smaller cube
+// run in core scaled by the ratio of the factorisation's operations (the
+// library's estimate for each cube's structure). The machine's load (the
+// three figures of /proc/loadavg) is printed before and after each run.
+//
+//   bench_sparse_runs [MEMO] [MMEM] [reference edge] [edge ...]
+//   defaults:         1000   7191   40               54 60 70
+//
+// The directories are made under $TMPDIR (or /tmp) and
+// removed after each run.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/common/cube_deck.h"
+#include "zephsol/sparse/sparse.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zephsol::sparse::i32;
+using zephsol::sparse::i64;
+using Clock = std::chrono::steady_clock;
+
+std::string load() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+std::string stamp() {
+  char buf[32];
+  const std::time_t t = std::time(nullptr);
+  std::strftime(buf, sizeof buf, "%H:%M:%S", std::gmtime(&t));
+  return buf;
+}
+
+// The structure (lower triangle, diagonal first) of the cube's reduced
+// stiffness: 3 freedoms on every node above the bottom face, coupled with
+// the nodes of the elements around it.
+struct Structure {
+  i32 n = 0;
+  std::vector<i32> colptr, rowind;
+};
+
+Structure cube_structure(int k) {
+  const int m = k + 1;
+  Structure s;
+  const auto id = [m](int x, int y, int z) { return ((z - 1) * m + y) * m + x; };
+  s.n = 3 * m * m * k;
+  s.colptr.push_back(1);
+  for (int z = 1; z <= k; ++z)
+    for (int y = 0; y < m; ++y)
+      for (int x = 0; x < m; ++x) {
+        std::vector<int> later;
+        for (int dz = -1; dz <= 1; ++dz)
+          for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+              const int X = x + dx, Y = y + dy, Z = z + dz;
+              if (X < 0 || Y < 0 || Z < 1 || X >= m || Y >= m || Z > k) continue;
+              if (id(X, Y, Z) > id(x, y, z)) later.push_back(id(X, Y, Z));
+            }
+        std::sort(later.begin(), later.end());
+        const int node = id(x, y, z);
+        for (int d = 0; d < 3; ++d) {
+          for (int e = d; e < 3; ++e) s.rowind.push_back(3 * node + e + 1);
+          for (int nb : later)
+            for (int e = 0; e < 3; ++e) s.rowind.push_back(3 * nb + e + 1);
+          s.colptr.push_back(static_cast<i32>(s.rowind.size()) + 1);
+        }
+      }
+  return s;
+}
+
+// The library's estimate of the factorisation's operations for cube k.
+double factor_ops(int k) {
+  using namespace zephsol::sparse;
+  const Structure s = cube_structure(k);
+  const std::size_t lan = 2 * s.rowind.size() + 40 * static_cast<std::size_t>(s.n) + 100000;
+  std::vector<double> work(lan);
+  const i32 la = static_cast<i32>(lan);
+  i32 ier = 0, need = 0;
+  xdslin(s.n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, work.data(), la, ier);
+  if (ier == 0) xdslim('A', s.colptr, s.rowind, work.data(), la, ier);
+  if (ier == 0) xdslif(work.data(), la, need, ier);
+  if (ier == 0) xdslom(work.data(), la, need, ier);
+  return ier == 0 ? work[114] : 0.0;
+}
+
+struct Outcome {
+  int status = -1;
+  double seconds = 0, peak_mb = 0, scratch_mb = 0;
+  std::string memory_line, message, load_before, load_after;
+};
+
+// The bytes of the regular files that process pid holds open (the
+// library's scratch files are unlinked as soon as they are opened, so they
+// are only seen through the process's descriptors).
+i64 open_file_bytes(pid_t pid) {
+  i64 total = 0;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    struct stat st {};
+    if (::stat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) total += static_cast<i64>(st.st_size);
+  }
+  return total;
+}
+
+std::string line_with(const fs::path& file, const std::string& text) {
+  std::ifstream in(file);
+  for (std::string l; std::getline(in, l);)
+    if (l.find(text) != std::string::npos) return l;
+  return "";
+}
+
+// Runs cube k through the program with MEMO and MMEM, sampling the
+// directory's size every half second.
+Outcome run_cube(int k, int memo, int mmem) {
+  const char* tmp = std::getenv("TMPDIR");
+  const fs::path dir = fs::path(tmp ? tmp : "/tmp") / ("zeph_bench_cube_" + std::to_string(k) + "_" +
+                                                     std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "cube.dat") << zephsol::test::hex8_cube_deck(k, "METI");
+  std::ofstream(dir / "SOLV.LST") << " INPT cube.dat\n LIST cube.lst\n ERRO cube.err\n STAT cube.sta\n"
+                                     " CONV cube.cnv\n POST cube.neu\n MEMO "
+                                  << memo << "\n MMEM " << mmem << "\n END\n";
+  Outcome o;
+  o.load_before = load();
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    setenv("OPENBLAS_NUM_THREADS", "1", 1);
+    execl(ZEPH_PROGRAM, ZEPH_PROGRAM, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  i64 largest = 0;
+  int status = 0;
+  rusage ru{};
+  for (;;) {
+    const pid_t r = wait4(pid, &status, WNOHANG, &ru);
+    if (r == pid) break;
+    largest = std::max(largest, open_file_bytes(pid));
+    usleep(500000);
+  }
+  o.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  o.load_after = load();
+  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.peak_mb = static_cast<double>(ru.ru_maxrss) / 1024.0;
+  o.scratch_mb = static_cast<double>(largest) / 1048576.0;
+  o.memory_line = line_with(dir / "cube.lst", "Working Memory for MFSLIB");
+  o.message = line_with(dir / "cube.lst", " TO RUN IN CORE");
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return o;
+}
+
+void report(int k, int memo, int mmem, const Outcome& o) {
+  std::printf("[%s] cube %d^3, MEMO %d MMEM %d: exit %d, wall %.1f s, peak %.0f MB, scratch files %.0f MB\n",
+              stamp().c_str(), k, memo, mmem, o.status, o.seconds, o.peak_mb, o.scratch_mb);
+  std::printf("    load before %s, after %s\n", o.load_before.c_str(), o.load_after.c_str());
+  if (!o.memory_line.empty()) std::printf("   %s\n", o.memory_line.c_str());
+  if (!o.message.empty()) std::printf("   %s\n", o.message.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int memo = argc > 1 ? std::atoi(argv[1]) : 1000;
+  const int mmem = argc > 2 ? std::atoi(argv[2]) : 7191;
+  const int ref = argc > 3 ? std::atoi(argv[3]) : 40;
+  std::vector<int> edges;
+  for (int i = 4; i < argc; ++i) edges.push_back(std::atoi(argv[i]));
+  if (argc <= 4) edges = {54, 60, 70};
+
+  const double ref_ops = factor_ops(ref);
+  const Outcome r = run_cube(ref, memo, mmem);
+  std::printf("reference: cube %d^3 in core, %.4g factor operations, %.1f s (%.3g operations a second)\n", ref,
+              ref_ops, r.seconds, ref_ops / r.seconds);
+  report(ref, memo, mmem, r);
+  for (int k : edges) {
+    const int edge = k;
+    const double ops = factor_ops(edge);
+    const double scaled = r.seconds * ops / ref_ops;
+    std::printf("cube %d^3: %.4g factor operations, in-core time scaled by operations %.1f s\n", edge, ops, scaled);
+    std::fflush(stdout);
+    const Outcome o = run_cube(edge, memo, mmem);
+    report(edge, memo, mmem, o);
+    std::printf("    time / scaled in-core time = %.2f\n", o.seconds / scaled);
+    std::fflush(stdout);
+  }
+  return 0;
+}
