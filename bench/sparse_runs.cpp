@@ -3,8 +3,8 @@
 // each cube runs in a scratch directory with the largest memory the word
 // space accepts, and the benchmark prints its wall time, the program's peak
 // memory, the largest size of the files it held open (its work files and
-// the library's scratch files) and the way the
-// library went (in core or out of core), beside the time of a smaller cube
+// the library's scratch files) and the way the library went (in core or
+// out of core), beside the time of a smaller cube
 // run in core scaled by the ratio of the factorisation's operations (the
 // library's estimate for each cube's structure). The machine's load (the
 // three figures of /proc/loadavg) is printed before and after each run.
@@ -147,7 +147,7 @@ Outcome run_cube(int k, int memo, int mmem) {
   const auto t0 = Clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
+    if (chdir(dir.c_str()) != 0 || !std::freopen("console.txt", "w", stdout)) _exit(127);
     setenv("OPENBLAS_NUM_THREADS", "1", 1);
     execl(ZEPH_PROGRAM, ZEPH_PROGRAM, static_cast<char*>(nullptr));
     _exit(127);
