@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "sparse_cube.h"
 #include "tests/common/cube_deck.h"
 #include "zephsol/sparse/sparse.h"
 
@@ -53,47 +54,12 @@ std::string stamp() {
   return buf;
 }
 
-// The structure (lower triangle, diagonal first) of the cube's reduced
-// stiffness: 3 freedoms on every node above the bottom face, coupled with
-// the nodes of the elements around it.
-struct Structure {
-  i32 n = 0;
-  std::vector<i32> colptr, rowind;
-};
-
-Structure cube_structure(int k) {
-  const int m = k + 1;
-  Structure s;
-  const auto id = [m](int x, int y, int z) { return ((z - 1) * m + y) * m + x; };
-  s.n = 3 * m * m * k;
-  s.colptr.push_back(1);
-  for (int z = 1; z <= k; ++z)
-    for (int y = 0; y < m; ++y)
-      for (int x = 0; x < m; ++x) {
-        std::vector<int> later;
-        for (int dz = -1; dz <= 1; ++dz)
-          for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-              const int X = x + dx, Y = y + dy, Z = z + dz;
-              if (X < 0 || Y < 0 || Z < 1 || X >= m || Y >= m || Z > k) continue;
-              if (id(X, Y, Z) > id(x, y, z)) later.push_back(id(X, Y, Z));
-            }
-        std::sort(later.begin(), later.end());
-        const int node = id(x, y, z);
-        for (int d = 0; d < 3; ++d) {
-          for (int e = d; e < 3; ++e) s.rowind.push_back(3 * node + e + 1);
-          for (int nb : later)
-            for (int e = 0; e < 3; ++e) s.rowind.push_back(3 * nb + e + 1);
-          s.colptr.push_back(static_cast<i32>(s.rowind.size()) + 1);
-        }
-      }
-  return s;
-}
-
-// The library's estimate of the factorisation's operations for cube k.
+// The library's estimate of the factorisation's operations for cube k (the
+// structure of all its nodes; the program's holds the bottom face, a
+// layer fewer, alike for the cubes compared).
 double factor_ops(int k) {
   using namespace zephsol::sparse;
-  const Structure s = cube_structure(k);
+  const sparse_bench::Matrix s = sparse_bench::hex_cube(k);
   const std::size_t lan = 2 * s.rowind.size() + 40 * static_cast<std::size_t>(s.n) + 100000;
   std::vector<double> work(lan);
   const i32 la = static_cast<i32>(lan);
