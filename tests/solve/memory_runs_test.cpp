@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/cube_deck.h"
@@ -80,27 +81,29 @@ TEST(SparseMemoryRuns, OutOfCoreGivesTheInCoreDisplacements) {
   EXPECT_LE(difference, 1e-12 * largest);
 }
 
-// The user's path on the 12^3 cube: a first run with MMEM 1 stops because
-// the matrix itself does not fit (message 6) and names both figures; so does
-// a run with the matrix in but the library short of its least work space
-// (6001), with the same figures. Then each figure runs, in core and out of
-// core, and one megabyte less does not.
+// The user's path on the 12^3 cube (its matrix takes 2.5 MB): a first run
+// with MMEM 1 stops because the matrix itself does not fit (message 6) and
+// names both figures; a run with the matrix in but the library stopped
+// before its symbolic phase (MMEM 3, the library's -101 as 5899) names the
+// same, and so does one just below the least figure (6001). Then each
+// figure runs, in core and out of core, and one megabyte less does not.
 TEST(SparseMemoryRuns, MessagesNameTheMegabytesThatRun) {
-  Figures f;
-  {
-    DeckRun run(hex8_cube_deck(12, "METI"), memory("MMEM", 1));
+  const auto stopped = [](int mmem, const std::string& message) {
+    DeckRun run(hex8_cube_deck(12, "METI"), memory("MMEM", mmem));
     EXPECT_EQ(run.run_program(), 1);
-    f = figures_after(run.errors(), "INSUFFICIENT MEMORY IN LHS MATRIX FOR SPARSE SOLVER.", "MMEM");
-    EXPECT_EQ(figures_after(run.listing(), "INSUFFICIENT MEMORY IN LHS MATRIX FOR SPARSE SOLVER.", "MMEM").least,
-              f.least);
-  }
+    const Figures f = figures_after(run.errors(), message, "MMEM");
+    const Figures listed = figures_after(run.listing(), message, "MMEM");
+    EXPECT_EQ(listed.in_core, f.in_core);
+    EXPECT_EQ(listed.least, f.least);
+    return f;
+  };
+  const Figures f = stopped(1, "INSUFFICIENT MEMORY IN LHS MATRIX FOR SPARSE SOLVER.");
   ASSERT_GT(f.least, 4);
   ASSERT_GT(f.in_core, f.least + 1);
-  {
-    DeckRun run(hex8_cube_deck(12, "METI"), memory("MMEM", f.least - 1));
-    EXPECT_EQ(run.run_program(), 1);
-    EXPECT_TRUE(has_line(run.errors(), "-1, 90, **** ERROR **** Working Memory for MFSLIB is not enough."));
-    const Figures again = figures_after(run.errors(), "0*** USER FATAL MESSAGE (SPARSE SOLVER) 6001,", "MMEM");
+  for (const auto& [mmem, message] : {std::pair{3, "REASON CODE =      -101,         0"},
+                                      std::pair{f.least - 1, "0*** USER FATAL MESSAGE (SPARSE SOLVER) 6001,"}}) {
+    SCOPED_TRACE("MMEM " + std::to_string(mmem));
+    const Figures again = stopped(mmem, message);
     EXPECT_EQ(again.in_core, f.in_core);
     EXPECT_EQ(again.least, f.least);
   }
