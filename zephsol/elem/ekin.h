@@ -253,30 +253,41 @@ class Tet10 : public Tangent, public Global {
 
 // ---- Axisymmetric and plane elements ------------------------------------------------------
 
-// QAX4 (Axi) and QPLAN4: Gauss 2 x 2, eta outer, xi inner; the ring weight
-// 2 pi r of the axisymmetric element.
-template <bool Axi>
-class Quad4 : public Tangent, public Global {
+// Four-node quadrilaterals integrated by Gauss 2 x 2, eta outer, xi inner,
+// with point 5 at the centre; the element gives the point of natural
+// coordinates xi and rule weight w through its at(p, xi, w).
+template <class Element>
+class QuadGauss2x2 {
  public:
-  static constexpr int kNs = 4, kDof = 8, kNodes = 4, kThermal = 3;
-  static constexpr bool kMarkTest = true;
-  Quad4(word ibbar, word ishear) : ibbar_(ibbar), ishear_(ishear) {}
-  bool prepare(Use) { return true; }
   template <class F>
   void points(F&& f) {
     const Gauss<2> g;
     word p = 1;
     for (int j = 0; j < 2; ++j)
-      for (int i = 0; i < 2; ++i, ++p) f(at(p, {g.x[i], g.x[j], 0.0, 0.0}, g.w[j] * g.w[i]));
+      for (int i = 0; i < 2; ++i, ++p) f(self().at(p, {g.x[i], g.x[j], 0.0, 0.0}, g.w[j] * g.w[i]));
   }
-  // Point 5 at the centre.
   template <class F>
   void centre(F&& f) {
-    f(at(5, {}, 0.0));
+    f(self().at(5, {}, 0.0));
   }
   static void values(const Point& pt, std::span<double> n) { SHPQUA(1, 0, std::span<const double>(pt.xi).first(2), n); }
 
  private:
+  Element& self() { return static_cast<Element&>(*this); }
+};
+
+// QAX4 (Axi) and QPLAN4: Gauss 2 x 2; the ring weight 2 pi r of the
+// axisymmetric element.
+template <bool Axi>
+class Quad4 : public Tangent, public Global, public QuadGauss2x2<Quad4<Axi>> {
+ public:
+  static constexpr int kNs = 4, kDof = 8, kNodes = 4, kThermal = 3;
+  static constexpr bool kMarkTest = true;
+  Quad4(word ibbar, word ishear) : ibbar_(ibbar), ishear_(ishear) {}
+  bool prepare(Use) { return true; }
+
+ private:
+  friend class QuadGauss2x2<Quad4>;
   Point at(word p, const std::array<double, 4>& xi, double w) {
     const auto x = std::span<const double>(xi).first(2);
     double detj = 0.0;
@@ -339,7 +350,7 @@ struct Framed {
 };
 
 // QMEM4: Gauss 2 x 2 in the LAXQ4 plane, weight det J W W t.
-class Qmem4 : public Tangent, public Framed<2, 3, 4> {
+class Qmem4 : public Tangent, public Framed<2, 3, 4>, public QuadGauss2x2<Qmem4> {
  public:
   static constexpr int kNs = 3, kDof = 8, kNodes = 4, kThermal = 2;
   static constexpr bool kMarkTest = false;
@@ -349,21 +360,9 @@ class Qmem4 : public Tangent, public Framed<2, 3, 4> {
     plane_coords(t, 4, xl_);
     return true;
   }
-  template <class F>
-  void points(F&& f) {
-    const Gauss<2> g;
-    word p = 1;
-    for (int j = 0; j < 2; ++j)
-      for (int i = 0; i < 2; ++i, ++p) f(at(p, {g.x[i], g.x[j], 0.0, 0.0}, g.w[j] * g.w[i]));
-  }
-  // Point 5 at the centre.
-  template <class F>
-  void centre(F&& f) {
-    f(at(5, {}, 0.0));
-  }
-  static void values(const Point& pt, std::span<double> n) { SHPQUA(1, 0, std::span<const double>(pt.xi).first(2), n); }
 
  private:
+  friend class QuadGauss2x2<Qmem4>;
   Point at(word p, const std::array<double, 4>& xi, double w) {
     double detj = 0.0;
     BQMEM4(std::span<const double>(xi).first(2), xl_, b_, detj);

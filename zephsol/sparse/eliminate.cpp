@@ -170,6 +170,26 @@ void swap_front(double* front, i64 nf, i64 k, i64 i, i64 j) {
   std::swap(at(i, i), at(j, j));
 }
 
+// Swaps the rows of front positions i and j in every stored panel of the
+// front, in work or on the factor file. False on a file failure.
+bool swap_rows(const Work& w, const FactorArgs& a, const std::vector<StoredPanel>& stored, i64 i, i64 j) {
+  for (const StoredPanel& sp : stored) {
+    const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p;
+    auto swap_in = [&](double* part) {
+      for (i64 c = 0; c < sp.p; ++c) std::swap(part[c * below + i - off - 1], part[c * below + j - off - 1]);
+    };
+    if (a.incore) {
+      swap_in(w.dbl(a.fa + sp.at + sp.p * (sp.p - 1) / 2, sp.p * below).data());
+    } else {
+      std::vector<double> buf(static_cast<std::size_t>(sp.p * below));
+      if (!file_rect(a, sp, buf.data(), false)) return false;
+      swap_in(buf.data());
+      if (!file_rect(a, sp, buf.data(), true)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // The elimination loop over the panels of a front wherever the front is
@@ -215,30 +235,10 @@ i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, i
     if (ier != 0) return ier;
     panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
     if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {
-      // A root panel without a pivot: its columns change places with the
-      // last columns not tried yet, which are tried next.
-      if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
-      repaired = k - 1;
-      const i64 m = std::min(wd, npiv - failed - l);
-      for (i64 t = 0; t < m; ++t) {
-        const i64 i = k + t, j = npiv - failed - t;
-        if (const i32 rc = store.swap(k, i, j); rc != 0) return rc;
-        std::swap(fperm[i - 1], fperm[j - 1]);
-        for (const StoredPanel& sp : stored) {
-          const i64 off = sp.k + sp.p - 1, below = sp.rows - sp.p;
-          if (a.incore) {
-            double* part = w.dbl(a.fa + sp.at + sp.p * (sp.p - 1) / 2, sp.p * below).data();
-            for (i64 c = 0; c < sp.p; ++c) std::swap(part[c * below + i - off - 1], part[c * below + j - off - 1]);
-          } else {
-            std::vector<double> buf(static_cast<std::size_t>(sp.p * below));
-            if (!file_rect(a, sp, buf.data(), false)) return -2;
-            for (i64 c = 0; c < sp.p; ++c) std::swap(buf[c * below + i - off - 1], buf[c * below + j - off - 1]);
-            if (!file_rect(a, sp, buf.data(), true)) return -2;
-          }
-        }
-      }
-      failed += m;
-      --a.npanel;
+      // A root panel without a pivot: its columns are tried again last.
+      if (const i32 rc = retry_root_panel(w, a, stored, record, store, fperm, k, wd, l, npiv, repaired, failed);
+          rc != 0)
+        return rc;
       continue;
     }
     if (p == 0) break;

@@ -4,6 +4,9 @@
 // equation, and the new global index list of the fronts' update rows.
 #pragma once
 
+#include <algorithm>
+#include <utility>
+
 #include "zephsol/sparse/factor.h"
 
 namespace zephsol::sparse {
@@ -49,6 +52,31 @@ bool front_sizes(const Work& w, const FactorArgs& a, const Stack& stk, i64 s, i6
 // Adds the fill of the front's delayed columns to `fill`; true when it
 // passes the fill limit (and 1000) before the last supernode.
 bool fill_exceeded(const FactorArgs& a, const Stack& stk, const Front& f, i64 depth, double& fill);
+
+// A root panel at front columns k..l (width wd) that found no pivot: its
+// columns change places with the last columns not tried yet (from npiv -
+// failed down), which are tried next. The interchanges so far are first
+// applied to the stored panels (repair); then each pair of columns is
+// exchanged in the front held (store.swap), in the factorisation
+// permutation and in the rows of the stored panels (swap_rows). repair and
+// swap_rows are the elimination's own, for its kind of stored panel.
+// `failed` grows by the columns moved; 0, or the code of a failed transfer.
+template <class Panels, class Store>
+i32 retry_root_panel(const Work& w, FactorArgs& a, const Panels& stored, const iword* record, Store& store,
+                     iword* fperm, i64 k, i64 wd, i64 l, i64 npiv, i64& repaired, i64& failed) {
+  if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
+  repaired = k - 1;
+  const i64 moved = std::min(wd, npiv - failed - l);
+  for (i64 t = 0; t < moved; ++t) {
+    const i64 i = k + t, j = npiv - failed - t;
+    if (const i32 rc = store.swap(k, i, j); rc != 0) return rc;
+    std::swap(fperm[i - 1], fperm[j - 1]);
+    if (!swap_rows(w, a, stored, i, j)) return -2;
+  }
+  failed += moved;
+  --a.npanel;
+  return 0;
+}
 
 // A first perturbed or negative pivot (records of control words 177 and
 // 189): the elimination turns its panel position into a front position,

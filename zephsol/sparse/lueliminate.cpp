@@ -228,19 +228,10 @@ i32 lu_eliminate(const Work& w, FactorArgs& a, const Front& f, LuFrontStore& sto
     if (ier != 0) return ier;
     panpart(a.npanel + 1) = static_cast<i32>(offset + k + p);
     if (p == 0 && root && a.pvttol > 0.0 && l < npiv - failed) {
-      // A root panel without a pivot: its columns change places with the
-      // last columns not tried yet, which are tried next.
-      if (!repair(w, a, stored, record, repaired + 1, k - 1)) return -2;
-      repaired = k - 1;
-      const i64 moved = std::min(wd, npiv - failed - l);
-      for (i64 t = 0; t < moved; ++t) {
-        const i64 i = k + t, j = npiv - failed - t;
-        if (const i32 rc = store.swap(k, i, j); rc != 0) return rc;
-        std::swap(fperm[i - 1], fperm[j - 1]);
-        if (!swap_rows(w, a, stored, i, j)) return -2;
-      }
-      failed += moved;
-      --a.npanel;
+      // A root panel without a pivot: its columns are tried again last.
+      if (const i32 rc = retry_root_panel(w, a, stored, record, store, fperm, k, wd, l, npiv, repaired, failed);
+          rc != 0)
+        return rc;
       continue;
     }
     if (p == 0) break;
