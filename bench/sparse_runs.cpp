@@ -97,8 +97,18 @@ std::string line_with(const fs::path& file, const std::string& text) {
   return "";
 }
 
-// Runs cube k through the program with MEMO and MMEM, sampling the
-// directory's size every half second.
+// The resident memory of process pid in MB.
+double resident_mb(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string l; std::getline(in, l);)
+    if (l.rfind("VmRSS:", 0) == 0) return std::atof(l.c_str() + 6) / 1024.0;
+  return 0.0;
+}
+
+// Runs cube k through the program with MEMO and MMEM, sampling the size of
+// its open files every half second and printing a line of progress every
+// minute (whether the library has started on the matrix, the resident
+// memory, the open files and the load).
 Outcome run_cube(int k, int memo, int mmem) {
   const char* tmp = std::getenv("TMPDIR");
   const fs::path dir = fs::path(tmp ? tmp : "/tmp") / ("zeph_bench_cube_" + std::to_string(k) + "_" +
@@ -121,10 +131,19 @@ Outcome run_cube(int k, int memo, int mmem) {
   i64 largest = 0;
   int status = 0;
   rusage ru{};
-  for (;;) {
+  for (int tick = 1;; ++tick) {
     const pid_t r = wait4(pid, &status, WNOHANG, &ru);
     if (r == pid) break;
-    largest = std::max(largest, open_file_bytes(pid));
+    const i64 open = open_file_bytes(pid);
+    largest = std::max(largest, open);
+    if (tick % 120 == 0) {
+      const bool solving = !line_with(dir / "cube.lst", "Working Memory for MFSLIB").empty();
+      std::printf("  [%s] cube %d^3 running %.0f s, %s, resident %.0f MB, open files %.0f MB, load %s\n",
+                  stamp().c_str(), k, std::chrono::duration<double>(Clock::now() - t0).count(),
+                  solving ? "the library factorising or solving" : "before the library's numeric phases",
+                  resident_mb(pid), static_cast<double>(open) / 1048576.0, load().c_str());
+      std::fflush(stdout);
+    }
     usleep(500000);
   }
   o.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -140,7 +159,7 @@ Outcome run_cube(int k, int memo, int mmem) {
 }
 
 void report(int k, int memo, int mmem, const Outcome& o) {
-  std::printf("[%s] cube %d^3, MEMO %d MMEM %d: exit %d, wall %.1f s, peak %.0f MB, scratch files %.0f MB\n",
+  std::printf("[%s] cube %d^3, MEMO %d MMEM %d: exit %d, wall %.1f s, peak %.0f MB, open files at most %.0f MB\n",
               stamp().c_str(), k, memo, mmem, o.status, o.seconds, o.peak_mb, o.scratch_mb);
   std::printf("    load before %s, after %s\n", o.load_before.c_str(), o.load_after.c_str());
   if (!o.memory_line.empty()) std::printf("   %s\n", o.memory_line.c_str());
