@@ -8,6 +8,7 @@
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/elem/eiv.h"
 #include "zephsol/elem/elem_records.h"
@@ -39,7 +40,8 @@ void UBFORC(word EST, word EIV0, word PGM, word XCLD, word DPGM) {
   MCB pgm{};
   pgm.file = PGM;
   HDRGET(PGM, pgm.header());
-  const word ng = std::max(pgm.rows, 0);
+  // No PGM before initial stresses give one: zeros over every equation.
+  const word ng = std::max(pgm.rows > 0 ? pgm.rows : header_word(EQIX, 2), 0);
 
   // Core: the vector (doubles) from word 1; two buffers and the list at the top.
   const std::int64_t nbuf = sysw().NBUFSZ;
@@ -59,7 +61,7 @@ void UBFORC(word EST, word EIV0, word PGM, word XCLD, word DPGM) {
     DBCLOS(XCLD, kCloseRewind);
   }
   std::ranges::fill(g, 0.0);
-  if (ng > 0 && pgm.cols > 0) {
+  if (pgm.rows > 0 && pgm.cols > 0) {
     DBOPEN(PGM, top, kRead);
     word first = 1, last = ng, empty = 0;
     COLGET(pgm, 2, g.data(), first, last, empty);

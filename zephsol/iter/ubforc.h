@@ -8,9 +8,10 @@
 // elements listed in XCLD (ascending) contribute nothing, so in equilibrium
 // DPGM is the force of the removed elements.
 //
-// Reads EST, EIV0, PGM (one column of nG rows; empty: zeros) and XCLD (the
-// inactive elements of the interval; 0: none). Writes DPGM: one column of nG
-// rows, form 2, type IPREC.
+// Reads EST, EIV0, PGM (one column of nG rows; empty: zeros; absent, rows 0,
+// as before any initial stress: zeros over the NEQ equations of EQIX) and
+// XCLD (the inactive elements of the interval; 0: none). Writes DPGM: one
+// column of nG rows, form 2, type IPREC.
 // Open core: the force vector from word 1 and the state-record area above
 // it; at the top one buffer used in turn by XCLD, PGM, EST and DPGM, one for
 // EIV0 below it, and the XCLD list directly below that.
