@@ -185,9 +185,11 @@ TEST_F(OfpvxsTest, StrainsTakeTheEngineeringShearAndWholeDifferences) {
   expect_words(Out{e[10], e[11], e[12]}, {90, 90, 0}, 1e-3f);
   expect_three(e, {3, 1, 0.5, 1, 0, 0}, 1.0);
   expect_three(derived({3, 1, 0.5, 1}, 4, kStressSet), {3, 1, 0.5, 1, 0, 0}, 0.5);
-  // Other classes take the components as they come; only the difference is whole.
+  // Every class: a membrane's engineering shear 50 is the tensor shear 25.
   const Out m = derived({0, 0, 50}, 2, kStrainSet);
-  expect_words(m, {50, -50, 100, 45, 45, 135, 45}, 1e-4f);
+  expect_words(m, {25, -25, 50, 45, 45, 135, 45}, 1e-4f);
+  // A solid's three engineering shears, halved in the tensor.
+  expect_three(derived({3, 1, 0.5, 2, -1, 0.5}, 3, kStrainSet), {3, 1, 0.5, 1, -0.5, 0.25}, 1.0);
 }
 
 void bad_call(word iclass, word isel) {

@@ -9,10 +9,12 @@
 #include <array>
 #include <cmath>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "common/deck.h"
 #include "support/stepfix.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/iter/sjis_headings.h"
@@ -80,10 +82,12 @@ std::pair<bool, bool> titles(const std::vector<std::string>& listing) {
   return n;
 }
 
-// Solid 21 with a full stress tensor and a full strain tensor; membrane 22;
-// plane 23; solid 24 with principal axes along x, y and z.
+// Solid 21 with a full stress tensor and a full strain tensor (engineering
+// shears, the tensor holds half of each); membrane 22; plane 23; solid 24
+// with principal axes along x, y and z.
 const Tensor kSolidStress{50, -20, 30, 15, -10, 25};
 const Tensor kSolidStrain{1e-3, -4e-4, 2e-4, 3e-4, -1e-4, 5e-4};
+const Tensor kSolidStrainTensor{1e-3, -4e-4, 2e-4, 1.5e-4, -0.5e-4, 2.5e-4};
 const Tensor kPlaneStress{30, -10, 50, 15, 0, 0};
 
 class PrincipalStep : public StepTest {
@@ -130,7 +134,7 @@ TEST_F(PrincipalStep, StressAndStrainTablesOverEveryRecordAgainstEigenvalues) {
 
   // Principal values of the solid's stresses and strains are the tensors'
   // eigenvalues, and each direction is a unit eigenvector.
-  for (const auto& [line, t, shear] : {std::tuple{lines[0], kSolidStress, 0.5}, std::tuple{lines[4], kSolidStrain, 1.0}}) {
+  for (const auto& [line, t, shear] : {std::tuple{lines[0], kSolidStress, 0.5}, std::tuple{lines[4], kSolidStrainTensor, 1.0}}) {
     const std::array<double, 3> w = eigenvalues(t);
     const double scale = std::max(std::fabs(w[0]), std::fabs(w[2]));
     SCOPED_TRACE(line.text);
@@ -183,6 +187,108 @@ TEST_F(PrincipalStep, SecondRequestNarrowsTheStressTable) {
     EXPECT_EQ(printed, c.printed);
     if (!c.first_values.empty() && !lines.empty()) {
       EXPECT_EQ(std::vector<double>(lines[0].values.begin(), lines[0].values.begin() + 3), c.first_values);
+    }
+  }
+}
+
+// Principal strains of whole runs: one HEX8 cube and one QMEM4 square under
+// prescribed nodal movements u = eps x (eps the strain tensor, half the
+// engineering shears off the diagonal), so that every point has the strains
+// given. The printed table and the result-file vectors (largest, smallest,
+// largest shear p1 - p3) give the eigenvalues of the strain tensor, and the
+// printed directions are its eigenvectors.
+struct StrainRun {
+  const char* type;
+  Tensor strains;  // xx, yy, zz and the engineering shears xy, yz, zx
+  std::array<double, 3> want;  // the tensor's eigenvalues, descending (by hand)
+  int first_vector;  // result-file vector of the largest value
+};
+
+std::string field(double v) {
+  std::ostringstream s;
+  s.precision(6);
+  s << v;
+  return s.str();
+}
+
+std::string strain_deck(const StrainRun& r, const Tensor& eps) {
+  const bool solid = std::string(r.type) == "HEX8";
+  const std::vector<std::array<double, 3>> nodes =
+      solid ? std::vector<std::array<double, 3>>{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                                 {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}
+            : std::vector<std::array<double, 3>>{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+  std::string b = "ELEMENT\n" + card({"1", r.type}) + "\nMATERIAL\n" + card({"1", "0"}) + "\n" + card({"", "E", "1.0E+4"}) +
+                  "\n" + card({"", "NU", "0.3"}) + "\n";
+  if (!solid) b += "PROPERTY\n" + card({"1", "1", "0.5"}) + "\n";
+  b += "NODE\n";
+  for (std::size_t i = 0; i < nodes.size(); ++i)
+    b += card({std::to_string(i + 1), "", field(nodes[i][0]), field(nodes[i][1]), field(nodes[i][2])}) + "\n";
+  b += "CONNECTI\n" + card({"1", "1", solid ? "" : "1", "1", "1", "2", "3", "4", solid ? "5" : "", solid ? "6" : ""}) + "\n";
+  if (solid) b += card({"", "7", "8"}) + "\n";
+  b += "DISP\n" + card({"1"}) + "\n";
+  const double m[3][3] = {{eps[0], eps[3], eps[5]}, {eps[3], eps[1], eps[4]}, {eps[5], eps[4], eps[2]}};
+  const std::size_t moving = solid ? 3 : 2;
+  for (std::size_t i = 0; i < nodes.size(); ++i)
+    for (std::size_t c = 0; c < moving; ++c) {
+      const double u = m[c][0] * nodes[i][0] + m[c][1] * nodes[i][1] + m[c][2] * nodes[i][2];
+      const std::string n = std::to_string(i + 1), comp = std::to_string(c + 1);
+      b += card({"", n, n, "1", "", comp, comp, field(u)}) + "\n";
+    }
+  if (!solid) b += "CONST\n" + card({"", "1", "4", "1", "", "3", "3"}) + "\n";
+  b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "DISP", "1", "1.0"}) + "\n";
+  return bulk_deck(b, "OUTPUT\nPRSTRAIN = ALL\nNOUTPUT\nOTIM 1 = 1\nSET 1 = ALL\n");
+}
+
+TEST(PrincipalStrainRuns, ValuesAndDirectionsOfTheStrainTensor) {
+  const StrainRun runs[] = {
+      {"HEX8", {1e-3, -5e-4, -2e-3, 1e-3, 5e-4, 3e-4}, {1.1662e-3, -6.2405e-4, -2.0422e-3}, 60056},
+      // (1 +- sqrt 2) / 2 E-03, the first direction at 22.5 degrees to x.
+      {"QMEM4", {1e-3, 0, 0, 1e-3, 0, 0}, {1.20711e-3, 0.0, -2.0711e-4}, 7071},
+  };
+  for (const StrainRun& r : runs) {
+    SCOPED_TRACE(r.type);
+    const Tensor eps{r.strains[0], r.strains[1], r.strains[2], r.strains[3] / 2, r.strains[4] / 2, r.strains[5] / 2};
+    DeckRun run(strain_deck(r, eps));
+    ASSERT_EQ(run.run_program(), 0) << run.text(kErrorFile);
+    const std::vector<Line> lines = record_lines(run.listing());
+    ASSERT_EQ(lines.size(), 1u);
+    const Line& l = lines[0];
+    const bool solid = l.values.size() == 13;
+    const std::array<double, 3> w = eigenvalues(eps);
+    const std::vector<double> printed =
+        solid ? std::vector<double>{l.values[0], l.values[1], l.values[2]} : std::vector<double>{l.values[0], 0.0, l.values[1]};
+    for (std::size_t k = 0; k < 3; ++k) {
+      EXPECT_NEAR(printed[k], r.want[k], 1e-7) << "value " << k + 1;
+      EXPECT_NEAR(printed[k], w[2 - k], 1e-7) << "value " << k + 1;
+    }
+    const double shear = r.want[0] - r.want[2];
+    EXPECT_NEAR(l.values[solid ? 3 : 2], shear, 1e-7);
+    if (solid) {
+      for (std::size_t k = 0; k < 3; ++k) {
+        std::array<double, 3> n{};
+        for (std::size_t i = 0; i < 3; ++i) n[i] = std::cos(l.values[4 + 3 * k + i] * M_PI / 180.0);
+        const double p = l.values[k];
+        for (std::size_t i = 0; i < 3; ++i) {
+          const std::size_t a = i == 0 ? 0 : i == 1 ? 3 : 5, b = i == 0 ? 3 : i == 1 ? 1 : 4, c = i == 0 ? 5 : i == 1 ? 4 : 2;
+          EXPECT_NEAR(eps[a] * n[0] + eps[b] * n[1] + eps[c] * n[2], p * n[i], 5e-3 * std::abs(r.want[2])) << "direction " << k + 1;
+        }
+      }
+    } else {
+      EXPECT_NEAR(l.values[3], 22.5, 0.05);
+      EXPECT_NEAR(l.values[4], 67.5, 0.05);
+    }
+    // The result file: the largest and smallest principal strain and the
+    // largest shear strain of the element.
+    const PostFile post = read_post(run.lines(kResultFile));
+    EXPECT_TRUE(post.errors.empty()) << post.errors.front();
+    ASSERT_EQ(post.steps.size(), 1u);
+    const std::array<std::pair<int, double>, 3> vectors{
+        {{r.first_vector, r.want[0]}, {r.first_vector + 1, r.want[2]}, {r.first_vector + (solid ? 3 : 5), shear}}};
+    for (const auto& [id, want] : vectors) {
+      const PostVector* v = post.steps[0].vector(id);
+      ASSERT_NE(v, nullptr) << id;
+      ASSERT_EQ(v->values.size(), 1u) << id;
+      EXPECT_NEAR(v->values[0].second, want, 1e-7) << id;
     }
   }
 }

@@ -69,9 +69,8 @@ void order(word iclass, std::array<double, 3>& p) {
   if (p[1] < p[2]) std::swap(p[1], p[2]);
 }
 
-// Principal values (p1, p2, p3) and their count; the in-plane shear of the
-// axisymmetric and plane classes counts as an engineering shear for strains.
-PrincipalValues principal(Method method, word iclass, const Tensor& t, bool strain) {
+// Principal values (p1, p2, p3) and their count.
+PrincipalValues principal(Method method, word iclass, const Tensor& t) {
   const double sx = t[0], sy = t[1], txy = t[3];
   PrincipalValues v;
   switch (method) {
@@ -84,8 +83,7 @@ PrincipalValues principal(Method method, word iclass, const Tensor& t, bool stra
     }
     case Method::two_normal: v.p = {std::max(sx, sy), 0.0, sx < sy ? sx : sy}; v.nv = 2; break;
     case Method::in_plane_third: {
-      const double g = strain ? txy : 2.0 * txy;
-      const double r = std::sqrt((sx - sy) * (sx - sy) + g * g);
+      const double r = std::sqrt((sx - sy) * (sx - sy) + 4.0 * txy * txy);
       v.p = {(sx + sy + r) / 2.0, (sx + sy - r) / 2.0, t[2]};
       v.nv = 3;
       order(iclass, v.p);
@@ -183,13 +181,9 @@ void full_set(Method method, const Tensor& t, const PrincipalValues& v, bool str
   if (v.nv == 0) return;
   for (std::size_t i = 0; i < 3; ++i) out[i] = static_cast<float>(p[i]);
   out[3] = static_cast<float>(tau);
-  // The directions belong to the values: for strains of the axisymmetric
-  // and plane classes, the tensor of the engineering shear halved.
-  Tensor d = t;
-  if (strain && method == Method::in_plane_third) d[3] /= 2.0;
-  put_angles(direction(d, p[0]), out.subspan(4));
-  if (v.nv == 3) put_angles(direction(d, p[1]), out.subspan(7));
-  if (v.nv >= 2) put_angles(direction(d, p[2]), out.subspan(10));
+  put_angles(direction(t, p[0]), out.subspan(4));
+  if (v.nv == 3) put_angles(direction(t, p[1]), out.subspan(7));
+  if (v.nv >= 2) put_angles(direction(t, p[2]), out.subspan(10));
 }
 
 }  // namespace
@@ -199,13 +193,16 @@ void OFPVXS(std::span<const double> VALUES, word ICLASS, std::span<float> OUT, w
   if (!known_selector(ISEL)) fatal(-4090, ISEL, ICLASS);
   ClassPlacement at = class_placement(ICLASS, class_components(ICLASS));
   at.n = std::min(at.n, VALUES.size());
-  const Tensor t = class_tensor(at, VALUES);
+  Tensor t = class_tensor(at, VALUES);
   if (ISEL == kVonMises) {
     OUT[0] = static_cast<float>(von_mises(t));
     return;
   }
+  // Strains carry engineering shears: the strain tensor holds half of each.
   const bool strain = ISEL == kStrainSet;
-  const PrincipalValues v = principal(method, ICLASS, t, strain);
+  if (strain)
+    for (std::size_t k = 3; k < 6; ++k) t[k] /= 2.0;
+  const PrincipalValues v = principal(method, ICLASS, t);
   switch (ISEL) {
     case kLargestPrincipal: OUT[0] = static_cast<float>(v.p[0]); break;
     case kSmallestPrincipal: OUT[0] = static_cast<float>(v.p[2]); break;

@@ -29,8 +29,8 @@ inline constexpr word kStrainSet = -3;
 
 // OUT receives one value for 8901 (von Mises), 8801 (p1), 8802 (p3) and
 // 8803 ((p1 - p3)/2); up to 13 for the sets -2 (stresses) and -3 (strains:
-// shear differences not halved, the axisymmetric and plane shear an
-// engineering shear):
+// every shear component an engineering shear, halved in the strain tensor
+// whose values and directions are given; the shear tau, p1 - p3, not halved):
 //   one normal value (class 1): p1;
 //   in-plane (classes 2, 11) and two normal values (class 8): p1, p3, tau,
 //     angles of the first direction to x and y, of the second to x and y;
