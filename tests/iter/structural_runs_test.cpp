@@ -1440,6 +1440,78 @@ TEST(BeamMomentCurvature, TipMomentOnTheReducedSlopes) {
   }
 }
 
+// A BEAM2 cantilever along x of length 1 in n elements, clamped at node 1,
+// under the tip load P = 80 across (y), with the moment-curvature law about
+// z (EI0 = 1.0E+4; breaks at 50 with the ratio 0.5 and at 100 with 0.1;
+// the governing moment at the end of the larger moment). Statics: the
+// moment grows from 0 at the tip to P L = 80 at the clamp, the shear is P
+// all along. Element 1 is governed by its clamped end: its first solution
+// is elastic (curvature 0.008) and passes the first break, so its end
+// moments go back onto the curve (65); its end shears follow them, which
+// leaves the tip short of P, and the iterations carry the rest until the
+// clamp takes 80 again at the curvature of the curve,
+//   phi = M1 / EI0 + (80 - M1) / (0.5 EI0) = 0.011.
+// An element governed by a moment below the first break stays elastic. The
+// reaction balances the load. Allowed one iteration only, the step that
+// cannot reach statics ends the run as not converged (message 5021).
+TEST(BeamMomentCurvature, ClampedCantileverReachesTheSupportMomentOnTheCurve) {
+  constexpr double kP = 80.0, kEi0 = 1.0e4, kM1 = 50.0, kR1 = 0.5, kM2 = 100.0, kR2 = 0.1;
+  struct Case {
+    int elements;
+    int iterations;
+  };
+  for (const Case& c : {Case{1, 20}, Case{2, 20}, Case{1, 1}}) {
+    SCOPED_TRACE(std::to_string(c.elements) + " elements, " + std::to_string(c.iterations) + " iterations");
+    const double iz = kEi0 / kE;
+    const std::string property =
+        card({"1", "20", "1.0", num(iz), num(iz), num(iz), "0.0", "0.0", "0.0", "0.0"}) + "\n" +
+        card({"", num(kM1), num(kR1), num(kM2), num(kR2), num(kM1), num(kR1), num(kM2), num(kR2), "1000.0"}) + "\n" +
+        card({"", "-1000.0", "3.0", "1.0"});
+    std::string b = beam_opening({"BEAM2", property, 1.0, iz, iz, iz, 1}) + "NODE\n";
+    for (int k = 0; k <= c.elements; ++k) b += node_card(k + 1, {static_cast<double>(k) / c.elements, 0, 0}) + "\n";
+    b += "CONNECTI\n";
+    for (int k = 1; k <= c.elements; ++k)
+      b += card({std::to_string(k), "1", "1", "1", std::to_string(k), std::to_string(k + 1)}) + "\n";
+    b += "CONST\n" + card({"", "1", "", "", "", "1", "6"}) + "\nNLOAD\n" + card({"1"}) + "\n" +
+         card({"", std::to_string(c.elements + 1), "", "", "", "2", "", num(kP)}) + "\n";
+    b += "HISTORY\n" + card({"INTERVAL", "1"}) + "\n" + card({"", "NLOA", "1", "1.0"}) + "\n";
+    DeckRun run(bulk_deck(b, "PARAM " + std::to_string(c.iterations) + ",U,1.0E-6\nOUTPUT\nELFO = ALL\nREAC = ALL\n"));
+    const int status = run.run_program();
+    const auto listing = run.listing();
+    if (c.iterations == 1) {
+      EXPECT_EQ(status, 1);
+      EXPECT_TRUE(has_line(run.errors(), "5021, ITERATION LIMIT EXCEEDED AT INTERVAL     1 STEP     1"));
+      continue;
+    }
+    ASSERT_EQ(status, 0) << run.text(kErrorFile);
+    const auto rows = listed_moment_curvature(listing);
+    const auto forces = listed_forces(listing);
+    for (int e = 1; e <= c.elements; ++e) {
+      SCOPED_TRACE("element " + std::to_string(e));
+      const double near = kP * (1.0 - static_cast<double>(e - 1) / c.elements);  // its larger moment
+      const double far = kP * (1.0 - static_cast<double>(e) / c.elements);
+      const double phi = near <= kM1 ? near / kEi0 : kM1 / kEi0 + (near - kM1) / (kR1 * kEi0);
+      const auto& row = rows.at(e);
+      EXPECT_NEAR(row.first[0], near, 1e-4 * kP);
+      EXPECT_NEAR(row.first[1], phi, 1e-4 * phi);
+      EXPECT_EQ(row.second, near <= kM1 ? 0 : 1);
+      // End forces in member axes (N, Vy, Vz, Mx, My, Mz at each end).
+      const ForceRows& f = forces.at(e);
+      ASSERT_EQ(f.begin.size(), 6u);
+      ASSERT_EQ(f.end.size(), 6u);
+      EXPECT_NEAR(std::abs(f.begin[1]), kP, 1e-4 * kP);
+      EXPECT_NEAR(std::abs(f.end[1]), kP, 1e-4 * kP);
+      EXPECT_NEAR(std::abs(f.begin[5]), near, 1e-4 * kP);
+      EXPECT_NEAR(std::abs(f.end[5]), far, 1e-4 * kP);
+    }
+    const NodeTables tables = listed_node_tables(listing);
+    const auto& clamp = tables.reac.at(1);
+    ASSERT_EQ(clamp.size(), 6u);
+    EXPECT_NEAR(clamp[1], -kP, 1e-4 * kP);
+    EXPECT_NEAR(clamp[5], -kP, 1e-4 * kP);
+  }
+}
+
 // A member removed: node 2 at (1, 0, 0) between two held nodes, 1 at the
 // origin and 3 at (3, 0, 0), joined to each by one member (elements 1 and
 // 2) and loaded; the second interval removes element 2 (group 2) and

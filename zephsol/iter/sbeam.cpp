@@ -94,9 +94,21 @@ std::array<double, 2> governing(word c, double m1, double m2, double d1, double 
 
 double ratio(double phi, double brk) { return brk == 0.0 ? 0.0 : phi / brk; }
 
+// End moments about z moved onto the curve: the end shears follow them, so
+// that the end forces stay in equilibrium, Vy1 = -Vy2 = (Mz1 + Mz2) / L, and
+// what the element no longer carries is an unbalance at its free freedoms.
+void rescale_end_moments(std::array<double, 13>& r, double m1, double m2, double l) {
+  const double shear = (m1 - r[6] + m2 - r[12]) / l;
+  r[6] = m1;
+  r[12] = m2;
+  r[2] += shear;
+  r[8] -= shear;
+}
+
 // The moment-curvature update of the point in EIVWKA after the end forces
-// took the increment df (member axes); r the point's end forces (block 8).
-void moment_curvature(const MomentCurvature& c, std::span<const double, 12> df, word start) {
+// took the increment df (member axes) over the length l; r the point's end
+// forces (block 8).
+void moment_curvature(const MomentCurvature& c, std::span<const double, 12> df, word start, double l) {
   EIVWK& pt = eivwka();
   auto& r = pt.blk.b8.v;
   double& r7 = r[6];
@@ -120,12 +132,8 @@ void moment_curvature(const MomentCurvature& c, std::span<const double, 12> df, 
   if (slope(b.state) != slope(start)) {
     // Back onto the curve: the end moments scaled to the curve moment.
     const double m1 = rho1 * b.m, m2 = rho2 * b.m;
-    r7 = m1 * r7 >= 0.0 ? m1 : -m1;
-    r13 = m2 * r13 >= 0.0 ? m2 : -m2;
-    if (b.m * mg * static_cast<double>(1.0E-10f) < 0.0) {
-      r7 = -r7;
-      r13 = -r13;
-    }
+    const double flip = b.m * mg * static_cast<double>(1.0E-10f) < 0.0 ? -1.0 : 1.0;
+    rescale_end_moments(r, flip * (m1 * r7 >= 0.0 ? m1 : -m1), flip * (m2 * r13 >= 0.0 ? m2 : -m2), l);
     sigcom().KITER = -1;
   }
   pt.blk.b11.iv[0] = b.state;
@@ -163,7 +171,7 @@ void SBEAM(word ITHERM, std::span<const float> TEMP, std::span<const double> UE,
   auto& r = pt.blk.b8.v;
   for (std::size_t i = 0; i < 12; ++i) r[i + 1] += df[i];
   if (law) {
-    moment_curvature(curve, df, start);
+    moment_curvature(curve, df, start, l);
     pt.sw[kBlock10] = 1;
     pt.sw[kBlock11] = 1;
   }
