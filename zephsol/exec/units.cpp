@@ -387,6 +387,14 @@ void unit_append(int unit) {
   reposition(u, st.st_size);
 }
 
+void unit_empty(int unit) {
+  Unit& u = require(unit);
+  if (u.form == UnitForm::Formatted) flush_text(unit, u);
+  if (u.fd < 0 || is_stream_fd(u)) return;
+  reposition(u, 0);
+  start_write(unit, u);
+}
+
 void unit_write_record(int unit, std::span<const std::byte> data) {
   Unit& u = require(unit);
   if (u.fd < 0) return;

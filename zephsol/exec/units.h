@@ -62,6 +62,9 @@ void unit_rewind(int unit);
 // Sequential units: position at the end of the file, so that what is written
 // next follows what the file holds.
 void unit_append(int unit);
+// Sequential units: empty the file, so that it holds only what is written
+// from now on.
+void unit_empty(int unit);
 
 // Unformatted sequential records.
 void unit_write_record(int unit, std::span<const std::byte> data);

@@ -2,7 +2,9 @@
 #include "zephsol/input/solvlst.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/punits.h"
@@ -18,6 +20,7 @@ namespace zephsol {
 namespace {
 
 constexpr int kListUnit = 99;
+constexpr int kConvergenceUnit = 998;
 constexpr std::size_t kLineColumns = 263;
 constexpr std::size_t kValueFirst = 7;     // file names: columns 7 to 262
 constexpr std::size_t kValueColumns = 256;
@@ -71,6 +74,17 @@ void read_list_file() {
   unit_close(kListUnit);
 }
 
+// A convergence log left by an earlier run is emptied: this run's log holds
+// only its own iterations, none when it does not iterate. The unit is
+// connected again by the convergence test.
+void empty_convergence_log() {
+  std::error_code ec;
+  if (!std::filesystem::exists(solvky_file_name("CONV"), ec)) return;
+  UNTOPN(kConvergenceUnit, name_word("CONV"), 0, kFormatted);
+  unit_empty(kConvergenceUnit);
+  UNTCLS(kConvergenceUnit);
+}
+
 void open_files() {
   const std::string deck = solvky_file_name("INPT");
   if (!file_readable(deck))
@@ -78,6 +92,8 @@ void open_files() {
   UNTOPN(5, name_word("INPT"), 0, kOldFormatted);
   UNTOPN(6, name_word("LIST"), 0, kFormatted);
   UNTOPN(999, name_word("ERRO"), 0, kFormatted);
+  unit_empty(999);
+  empty_convergence_log();
 }
 
 // The open core of MEMO megabytes; a size past the word space is refused

@@ -2,8 +2,9 @@
 //
 // SOLLST reads "SOLV.LST" (unit 99) into the key table SOLVKY and the system
 // words MEMO, MMEM and PMEM, opens the input deck (unit 5, "INPT"), the
-// listing (unit 6, "LIST") and the error log (unit 999, "ERRO"), and
-// allocates the open core of MEMO megabytes. A line holds a key in columns
+// listing (unit 6, "LIST") and the error log (unit 999, "ERRO"), empties
+// the error log and an existing convergence log ("CONV") left by an earlier
+// run, and allocates the open core of MEMO megabytes. A line holds a key in columns
 // 2-5 and its value from column 7; "END" in columns 2-4 ends the list.
 //
 // Failures are written on the console (the listing may not exist yet), set

@@ -82,11 +82,14 @@ struct Norms {
   bool stalled = false;  // converged by |F - Fprev| / F1 alone
 };
 
+// A ratio of the log; over a zero reference it is 0.
+float log_ratio(float value, float reference) { return reference != 0.0f ? value / reference : 0.0f; }
+
 // Message 5020 and the norm lines on the listing and the convergence log.
 void report(word kind, const Norms& n, float d1, float f1, float fprev, float dacc, word conv) {
   const STPCTR& s = stpctr();
   const float tol = sysw().CNVTOL;
-  LINCNT(kind >= kBoth ? 7 : 5);
+  LINCNT(2 + (tests_displacement(kind) ? 3 : 0) + (tests_force(kind) ? 3 : 0));
   fwrite_unit(kListing,
               "('0*** SYSTEM INFORMATION MESSAGE 5020, CONVERGENCE CRITERIA AT INTERVAL',I5,' STEP',I5,"
               "' ITERATION',I5,' FOLLOWS --')",
@@ -98,7 +101,7 @@ void report(word kind, const Norms& n, float d1, float f1, float fprev, float da
     write_log(kNormLine, {kSjisIncrement, n.d});
     write_log(kNormLine, {kSjisAccumulated, d1});
     write_log(kNormLine, {kSjisIncrementSum, dacc});
-    write_log(kNormLine, {kSjisDispRatio, n.d / dacc});
+    write_log(kNormLine, {kSjisDispRatio, log_ratio(n.d, dacc)});
     write_log(kNormLine, {kSjisDispTolerance, tol});
   }
   if (tests_force(kind)) {
@@ -108,7 +111,7 @@ void report(word kind, const Norms& n, float d1, float f1, float fprev, float da
     write_log(kNormLine, {kSjisForce, n.f});
     write_log(kNormLine, {kSjisForcePrev, fprev});
     write_log(kNormLine, {kSjisForceFirst, f1});
-    write_log(kNormLine, {kSjisForceRatio, std::abs(n.f - fprev) / f1});
+    write_log(kNormLine, {kSjisForceRatio, log_ratio(std::abs(n.f - fprev), f1)});
     write_log(kNormLine, {kSjisForceTolerance, tol});
   }
   fwrite_unit(kListing, conv < 0 ? "(10X,'ITERATION CONVERGED')" : "(10X,'ITERATION NOT CONVERGED')");

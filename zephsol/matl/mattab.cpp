@@ -9,6 +9,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/matl/matfatal.h"
@@ -113,9 +114,9 @@ void print_safety_factor(float f) {
   const MATCOM& m = matcom();
   const double c = static_cast<double>(m.w(mw::C)) / static_cast<double>(f);
   const double t = std::tan(static_cast<double>(m.w(mw::PHAI)) * kPi / 180.0) / static_cast<double>(f);
+  LINCNT(2);
   fwrite_unit(6, "(' *** Total Facotr of Safety : ',F7.4,'  ( C:',F7.2,', ',' tan',A,':',F6.2,' )'/)",
               {f, c, kPhiSjis, t});
-  sysw().NLINE += 2;
 }
 
 double pair_x(std::span<const word> T, int j) { return word_real(T[static_cast<std::size_t>(2 * j - 2)]); }
