@@ -6,6 +6,7 @@
 
 #include "zephsol/dbio/blocks.h"
 #include "zephsol/dbio/directory.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
@@ -28,7 +29,40 @@ void close_segment(Body& b) {
   b.header = n;
 }
 
+// Whether the block in the buffer is block `expected` and its chain of
+// segments, read forward from its first header, stays inside it: each header
+// has its two words, a known code, a count that ends within the block, and a
+// length of the segment before it that a step back can follow. The chain ends
+// at the end of data or at the back-distance word, which must then point back
+// into the block.
+bool block_sound(const Body& b, word expected) {
+  if (b.block() != expected) return false;
+  const std::int64_t span = sysw().NBUFSZ - 3;
+  std::int64_t h = b.buf + 1;
+  while (h < b.last) {
+    if (b.last - h < 2) return false;
+    const word code = code_of(static_cast<word>(h));
+    if (code == kEodCode) return true;
+    if (code > kLastPart && code != kEofMark && code != kEosMark) return false;
+    if (const word before = prevlen_of(static_cast<word>(h)); before != 0) {
+      const std::int64_t prev = h - before;
+      const std::int64_t at = prev > b.buf ? prev : prev + span;
+      if (at <= b.buf || at > b.last - 2) return false;
+    }
+    h += 2 + std::int64_t{count_of(static_cast<word>(h))};
+  }
+  const word back = core().w(b.last);
+  return h == b.last && back >= 2 && back <= b.last - b.buf - 1;
+}
+
 }  // namespace
+
+void get_block(Body& b) {
+  const word expected = low24(b.status());
+  BLKGET(b.buf);
+  const DbioState& s = dbio_state();
+  if (s.damaged_end != nullptr && s.damaged_block == b.file && !block_sound(b, expected)) damaged_file();
+}
 
 word name_of(word number) {
   word name = 0;
@@ -208,7 +242,7 @@ void first_block_for_reading(Body& b) {
   if (b.blocks_written() == 0) {
     b.set(S_EOD);
   } else {
-    BLKGET(b.buf);
+    get_block(b);
     b.clear(S_LOADPT);
   }
   b.header = b.next = b.buf + 1;
@@ -226,7 +260,7 @@ Found find_next(Body& b) {
       return Found::End;
     }
     b.clear(S_LOADPT);
-    BLKGET(b.buf);
+    get_block(b);
     b.next = b.buf + 1;
   }
   const word code = code_of(b.next);
@@ -243,7 +277,7 @@ Found find_next(Body& b) {
   f.lstmrk = code;
   b.next += count_of(b.next) + 2;
   if (b.next >= b.last) {
-    BLKGET(b.buf);
+    get_block(b);
     b.next = b.buf + 1;
   }
   b.header = b.next;
@@ -256,7 +290,7 @@ word words_left(Body& b) {
       const word left = b.header + 2 + count_of(b.header) - b.next;
       if (left > 0) return left;
     } else {
-      BLKGET(b.buf);
+      get_block(b);
       b.header = b.next = b.buf + 1;
     }
     if (!continues_record(code_of(b.next))) return 0;
@@ -273,7 +307,7 @@ void skip_rest_of_record(Body& b) {
 
 void read_block(Body& b, word n) {
   BLKPOS(n);
-  BLKGET(b.buf);
+  get_block(b);
   if (core().w(b.buf) != n) fatal_named(3011, b);
 }
 

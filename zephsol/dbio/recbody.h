@@ -96,6 +96,11 @@ void note_last_record(Body& b);
 
 // Reading.
 enum class Found { Record, Mark, End };
+// Reads the next block into the buffer (BLKGET). A block of a file that may
+// come damaged from outside the run (on_damaged_file) is checked first: its
+// number and every segment header must address words of the block, else the
+// caller's end of a damaged file ends the run.
+void get_block(Body& b);
 void first_block_for_reading(Body& b);
 Found find_next(Body& b);
 word words_left(Body& b);

@@ -79,7 +79,7 @@ void skip_backward(Body& b, word n, word mark) {
   }
   b.next = h + count_of(h) + 2;
   if (b.next >= b.last) {
-    BLKGET(b.buf);
+    get_block(b);
     b.next = b.buf + 1;
   }
   b.header = b.next;

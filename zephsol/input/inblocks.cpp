@@ -8,6 +8,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
@@ -51,19 +52,28 @@ void write_request_block(word number, const RequestRecords& r, word buffer) {
   DBCLOS(number, kCloseRewind);
 }
 
-namespace {
+std::string last_checkpoint_line() {
+  const word last = input_state().last_whole_checkpoint;
+  if (last < 0) return {};
+  const std::string which = last == 0 ? "THE MODEL SET-UP" : fline("('INTERVAL',I6)", {last});
+  return "      ITS LAST COMPLETE CHECKPOINT IS THAT OF " + which + ": " + fline("('RESTART',I6)", {last + 1}) +
+         " STARTS FROM IT.";
+}
 
-// The end of a run whose old problem tape is damaged; no checkpoint follows.
-[[noreturn]] void old_tape_damaged() {
+void old_tape_damaged() {
   const std::string line = "0*** USER FATAL MESSAGE  566, OLD PROBLEM TAPE IS EMPTY, CUT SHORT OR NOT A PROBLEM TAPE.";
+  const std::string last = last_checkpoint_line();
   unit_write_line(sysw().LOGUNT, line);
-  write_listing_and_log({line});
+  if (last.empty()) {
+    write_listing_and_log({line});
+  } else {
+    unit_write_line(sysw().LOGUNT, last);
+    write_listing_and_log({line, last});
+  }
   sysw().IERFLG = 1;
   sysw().ICHKPT = 0;
   RUNEND();
 }
-
-}  // namespace
 
 void read_old_tape_id(IDREC& id, word buffer) {
   on_damaged_file(OPTP, old_tape_damaged);

@@ -2,6 +2,8 @@
 // and CTRN, and the identification records of the problem tapes.
 #pragma once
 
+#include <string>
+
 #include "zephsol/exec/words.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/outreq.h"
@@ -21,6 +23,16 @@ void write_request_block(word number, const RequestRecords& r, word buffer);
 // tape of this block size) ends the run with message 566 on the console,
 // the listing and the error log.
 void read_old_tape_id(IDREC& id, word buffer);
+
+// The line that names the last complete checkpoint a restart has read from
+// the old problem tape and the restart that uses it; "" before the first.
+std::string last_checkpoint_line();
+
+// Ends the run on a damaged old problem tape: message 566 on the console,
+// the listing and the error log, followed, once a restart has read a whole
+// checkpoint, by a line naming the last one and the restart that uses it.
+// No checkpoint is written.
+[[noreturn]] void old_tape_damaged();
 
 // Starts the new problem tape: the identification record and an end-of-set.
 void write_new_tape_id(const IDREC& id, word buffer);

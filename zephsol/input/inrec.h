@@ -148,6 +148,9 @@ struct InputState {
   ReqTab outtab;       // "OUTPUT" requests
   ReqTab noutab;       // "NOUTPUT" requests
   word NOUTFL = 0;     // -1: the result output takes its requests from CTRN
+  // Interval of the last complete checkpoint a restart has read from the
+  // old problem tape (0 the model set-up), -1 before the first.
+  word last_whole_checkpoint = -1;
   InputState();
 };
 

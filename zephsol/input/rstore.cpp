@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include "zephsol/exec/units.h"
 #include "zephsol/input/inblocks.h"
 #include "zephsol/input/inmsg.h"
+#include "zephsol/input/inrec.h"
 #include "zephsol/input/probtape.h"
 
 namespace zephsol {
@@ -30,6 +32,7 @@ namespace zephsol {
 namespace {
 
 constexpr word kEndRecord = 1;
+constexpr word kMaxRestored = 100;  // data blocks a restore lists
 // Codes of FILCTL word 3 after a read that met no record.
 constexpr word kEndOfSetCode = 0x30;
 constexpr word kEndOfDataCode = 0xFF;
@@ -52,11 +55,19 @@ constexpr std::string_view kNothing =
     "0*** SYSTEM FATAL MESSAGE  564, NOTHING HAVE BEEN RESTORED FROM OLD RESTART TAPE.";
 
 // A fatal end of the restore: no checkpoint is written after it.
-[[noreturn]] void restore_fatal(std::string_view line) {
-  write_listing_and_log({line});
+[[noreturn]] void end_restore(std::initializer_list<std::string_view> lines) {
+  write_listing_and_log(lines);
   sysw().IERFLG = 1;
   sysw().ICHKPT = 0;
   RUNEND();
+}
+[[noreturn]] void restore_fatal(std::string_view line) { end_restore({line}); }
+
+// A checkpoint cut short or malformed: 563, then the last complete one.
+[[noreturn]] void incomplete() {
+  const std::string last = last_checkpoint_line();
+  if (last.empty()) end_restore({kIncomplete});
+  end_restore({kIncomplete, last});
 }
 
 void report_fixed_groups() {
@@ -98,6 +109,16 @@ word interval_of(const SetHeader& h) { return h[2]; }
 word loop_of(const SetHeader& h) { return h[3]; }
 word block_sets_of(const SetHeader& h) { return h[4]; }
 
+// The checkpoint sets a tape can hold: those of the model set-up (interval
+// and loop flag 0) and those of the step loop (interval 1 or more, loop flag
+// 1), each followed by at most as many data-block sets as a restart lists.
+bool sound_checkpoint(const SetHeader& h) {
+  const bool setup = interval_of(h) == 0 && loop_of(h) == 0;
+  const bool step = interval_of(h) >= 1 && loop_of(h) == 1;
+  return (setup || step) && block_sets_of(h) >= 0 && block_sets_of(h) <= kMaxRestored && h[5] == 0 && h[6] == 0 &&
+         h[7] == 0;
+}
+
 // A checkpoint is restored when it belongs to the model set-up or lies
 // before the restart interval (every one for a restart at the last).
 bool must_restore(const SetHeader& h) {
@@ -110,7 +131,7 @@ bool must_restore(const SetHeader& h) {
 CheckpointCounters read_counters() {
   CheckpointCounters c = current_counters();
   if (read_record(c.stpctr) != Got::Ok || read_record(c.intctl) != Got::Ok || read_record(c.settings) != Got::Ok)
-    restore_fatal(kIncomplete);
+    incomplete();
   std::array<word, 9> release{};
   switch (read_record(release)) {
     case Got::Ok:
@@ -124,23 +145,48 @@ CheckpointCounters read_counters() {
     case Got::EndOfSet:
       break;
     case Got::EndOfData:
-      restore_fatal(kIncomplete);
+      incomplete();
   }
   return c;
+}
+
+// Counters that the step loop can have left: no negative count, the
+// interval of a step-loop checkpoint its own, an excavation flag of -1 or 0,
+// finite release figures and regions not below 0.
+bool sound_counters(const CheckpointCounters& c, const SetHeader& h) {
+  const auto& [nintvl, nstep, niter, nstepc] = c.stpctr;
+  if (nintvl < 0 || nstep < 0 || niter < 0 || nstepc < 0) return false;
+  if (loop_of(h) == 1 && nintvl != interval_of(h)) return false;
+  if (c.intctl[0] < 0 || (c.intctl[1] != 0 && c.intctl[1] != -1)) return false;
+  const auto finite = [](word w) { return std::isfinite(word_real(w)); };
+  if (!finite(c.intctl[2]) || !finite(c.intctl[3])) return false;
+  if (c.settings[0] < 0 || c.settings[1] < 0) return false;
+  const auto& r = c.release;
+  if (r[0] < 0 || r[1] < 0 || r[3] < 0) return false;
+  for (const std::size_t k : {2, 4, 5, 6, 7, 8})
+    if (!finite(r[k])) return false;
+  return true;
 }
 
 struct Restore {
   TapeCore core;
   std::vector<word> blocks;  // data blocks restored, in the order first met
   word last_interval = 0;    // interval of the last checkpoint restored
+  word last_step = 0;        // interval of the last step-loop checkpoint met
 };
 
-// The data block a set names; the problem tapes and scratch blocks are never
-// written from a tape.
+// The data blocks a checkpoint saves; a set naming any other block comes
+// from a damaged tape.
+constexpr word kCheckpointBlocks[] = {CSTM, NODC, CONE, IELS, EQIX, ADIC, EST, ECT, BCDT, LDDT,
+                                      TMPD, PGM,  EIV0, UG,   QG,   EPX,  XQGV, UGSV, EGED};
+
+// The data block a set names, which must be closed to be written.
 word restorable_block(word name) {
   word number = 0;
   DBFIND(name, number);
-  if (number >= 0 || -number < INP1 || -number > EGEE) MSGPUT(-201, name, 0);
+  if (std::ranges::find(kCheckpointBlocks, number < 0 ? -number : number) == std::end(kCheckpointBlocks))
+    old_tape_damaged();
+  if (number >= 0) MSGPUT(-201, name, 0);
   return -number;
 }
 
@@ -156,7 +202,7 @@ void restore_block(const SetHeader& h, Restore& r) {
     // Only a copy that reached the end of its set holds the whole block.
     const bool whole = filctl().lstmrk == kEndOfSetCode;
     DBCLOS(number, kCloseRewind);
-    if (!whole) restore_fatal(kIncomplete);
+    if (!whole) incomplete();
   }
   HDRPUT(number, six);
 }
@@ -167,7 +213,7 @@ bool restore_blocks(SetHeader& h, Restore& r) {
   const word expected = block_sets_of(h);
   word sets = 0;
   const auto check_count = [&] {
-    if (expected > 0 && sets != expected) restore_fatal(kIncomplete);
+    if (expected > 0 && sets != expected) incomplete();
   };
   for (;;) {
     SetHeader next{};
@@ -176,7 +222,7 @@ bool restore_blocks(SetHeader& h, Restore& r) {
       check_count();
       return false;
     }
-    if (got != Got::Ok || next[0] != kSetMark) restore_fatal(kIncomplete);
+    if (got != Got::Ok || next[0] != kSetMark) incomplete();
     if (is_checkpoint(next)) {
       check_count();
       h = next;
@@ -187,14 +233,27 @@ bool restore_blocks(SetHeader& h, Restore& r) {
   }
 }
 
+// The "XVPS" header met must be one a run writes, and the step-loop
+// checkpoints must follow their intervals in order.
+void check_checkpoint(const SetHeader& h, const Restore& r) {
+  if (!sound_checkpoint(h) || (loop_of(h) == 1 && interval_of(h) <= r.last_step)) old_tape_damaged();
+}
+
 void restore_checkpoints(Restore& r) {
   DBOPEN(OPTP, r.core.buffer1, kReadNoRewind);
   SetHeader h = first_checkpoint();
+  check_checkpoint(h, r);
   bool more = true;
   while (more && must_restore(h)) {
-    restore_counters(read_counters());
-    r.last_interval = interval_of(h);
+    const CheckpointCounters c = read_counters();
+    if (!sound_counters(c, h)) old_tape_damaged();
+    restore_counters(c);
+    const word interval = interval_of(h);
+    r.last_interval = interval;
+    if (loop_of(h) == 1) r.last_step = interval;
     more = restore_blocks(h, r);
+    input_state().last_whole_checkpoint = interval;
+    if (more) check_checkpoint(h, r);
   }
   DBCLOS(OPTP, kCloseRewind);
 }
@@ -205,6 +264,18 @@ void check_restored(const Restore& r) {
   if (restart >= 1 && r.last_interval < restart - 1)
     restore_fatal(fline("('0*** SYSTEM FATAL MESSAGE  565, INTERVAL NUMBER ',I6,' FROM WHICH TO RESTART NOT FOUND.')",
                         {restart}));
+}
+
+// A restart whose tape holds the analysis to the end of the history (its
+// last interval restored) has no interval left to run.
+void check_work_left() {
+  std::array<word, 6> history{};
+  HDRGET(INCD, history);
+  const word done = stpctr().NINTVL;
+  if (done >= history[0])
+    restore_fatal(fline("('0*** USER FATAL MESSAGE  567, THE ANALYSIS ON THE OLD PROBLEM TAPE IS COMPLETE: IT HOLDS "
+                        "',I6,' INTERVALS.')",
+                        {done}));
 }
 
 void list_restored(const std::vector<word>& blocks) {
@@ -230,6 +301,10 @@ void RSTORE() {
   reset_relswd();
   restore_checkpoints(r);
   check_restored(r);
+  check_work_left();
+  // From here a damaged value is found in a restored block, whose checkpoint
+  // was read whole: no checkpoint is named then.
+  input_state().last_whole_checkpoint = -1;
   list_restored(r.blocks);
   // A run that is to end on message 561 leaves no checkpoint of a state
   // whose bulk data it has altered.

@@ -18,8 +18,10 @@
 // checkpoints; appends to NPTP.
 // Messages (units 6 and 999): 561 (fatal flag); 562 no "XVPS" set after the
 // bulk data, 563 a checkpoint cut short or malformed, 564 nothing restored,
-// 565 the checkpoint before the restart interval is not on the tape (these
-// end the run); fatal -3 (no room for the tape buffers and the copy area),
+// 565 the checkpoint before the restart interval is not on the tape, 566 a
+// damaged tape (a checkpoint header, counter or data-block name that no run
+// writes), 567 the tape holds the whole history (these end the run; 563 and
+// 566 name the last complete checkpoint read); fatal -3 (no room for the tape buffers and the copy area),
 // -201 (OPTP or NPTP not a closed data block, or the tape names a data block
 // that cannot be restored: its name).
 #pragma once

@@ -61,7 +61,21 @@ void need_triples(const Pass& p, std::int64_t more, const char* tag) {
   need(p, 3 * (static_cast<std::int64_t>(p.t.size()) + more), tag, CORLFT(1));
 }
 
-word& uset(Pass& p, word dof) { return p.uset[static_cast<std::size_t>(dof - 1)]; }
+// A DOF read from a table, which must lie in 1 to nG (else fatal 912).
+word checked_dof(const Pass& p, std::int64_t dof) {
+  if (dof < 1 || dof > static_cast<std::int64_t>(p.uset.size()))
+    bad_block_value(-912, static_cast<word>(std::clamp<std::int64_t>(dof, INT32_MIN, INT32_MAX)), 0);
+  return static_cast<word>(dof);
+}
+
+word& uset(Pass& p, std::int64_t dof) { return p.uset[static_cast<std::size_t>(checked_dof(p, dof) - 1)]; }
+
+// A count of BCDT entries of a set, each naming a different DOF or node: 0
+// to nG, else fatal 711.
+std::size_t set_count(const Pass& p, word n) {
+  if (n < 0 || n > static_cast<word>(p.uset.size())) bad_block_value(-711, name_word("BCDT"), n);
+  return static_cast<std::size_t>(n);
+}
 
 void print_both(word lines, const std::string& text) {
   LINCNT(lines);
@@ -96,7 +110,7 @@ void mark_active(Pass& p, word& xpos) {
     for (word k = 0; k < n; ++k) {
       const word w = rec[static_cast<std::size_t>(6 + k)];
       const word f = BITSHR(w, 10), d = BITAND(w, 255);
-      for (word e = f; e < f + d; ++e) uset(p, e) &= ~(kNotActiveFree | kNotActive);
+      for (std::int64_t e = f; e < std::int64_t{f} + d; ++e) uset(p, e) &= ~(kNotActiveFree | kNotActive);
     }
   }
   DBCLOS(g.ECT, kCloseRewind);
@@ -132,9 +146,10 @@ bool report_unused(const gp4::Refs& r, const char* kind) {
 // Reads the node record of m entries of a set into the gathered entries.
 void gather_nodes(Pass& p, word m, word set) {
   if (m <= 0) return;
-  need(p, 4 * (static_cast<std::int64_t>(p.entries.size()) + m), "ROTB", gp4ctl().B1);
-  std::vector<word> rows(static_cast<std::size_t>(4 * m));
-  DBREAD(gp4ctl().BCDT, rows.data(), 4 * m, 1);
+  const std::size_t n = set_count(p, m);
+  need(p, 4 * static_cast<std::int64_t>(p.entries.size() + n), "ROTB", gp4ctl().B1);
+  std::vector<word> rows(4 * n);
+  DBREAD(gp4ctl().BCDT, rows.data(), static_cast<word>(rows.size()), 1);
   p.entries.add_set(rows, set);
 }
 
@@ -147,8 +162,8 @@ bool boundary_pass(Pass& p, gp4::Refs& refs, word nsets, word& read) {
     p.last_boundary = h[1];
     const std::size_t i = refs.take(h[1]);
     if (i < refs.size()) {
-      std::vector<word> pairs(static_cast<std::size_t>(2 * h[2]));
-      if (h[2] > 0) DBREAD(BCDT, pairs.data(), 2 * h[2], 1);
+      std::vector<word> pairs(2 * set_count(p, h[2]));
+      if (h[2] > 0) DBREAD(BCDT, pairs.data(), static_cast<word>(pairs.size()), 1);
       for (std::size_t k = 0; k < pairs.size(); k += 2) {
         need_triples(p, 1, nullptr);
         p.t.push_back({pairs[k], 0, refs.factor(i) * word_real(pairs[k + 1])});
@@ -194,14 +209,14 @@ std::array<word, 2> freedom_of(const Pass& p, word dof) {
   const GP4CTL& g = gp4ctl();
   const word nn = header_of(g.EQIX)[0];
   need(p, 2 * std::int64_t{nn}, "EQIX", CORLFT(1));
-  std::vector<word> pairs(static_cast<std::size_t>(2 * std::max<word>(nn, 0)));
+  std::vector<word> pairs(2 * static_cast<std::size_t>(std::max<word>(nn, 0)));
   DBOPEN(g.EQIX, g.B3, kRead);
   DBREAD(g.EQIX, nullptr, 0, 1);
-  if (!pairs.empty()) DBREAD(g.EQIX, pairs.data(), 2 * nn, 1);
+  if (!pairs.empty()) DBREAD(g.EQIX, pairs.data(), static_cast<word>(pairs.size()), 1);
   DBCLOS(g.EQIX, kCloseRewind);
   for (std::size_t k = 0; k < pairs.size(); k += 2) {
     const word f = BITSHR(pairs[k + 1], 10), d = BITAND(pairs[k + 1], 255);
-    if (f <= dof && dof < f + d) return {pairs[k], dof - f + 1};
+    if (f <= dof && dof < std::int64_t{f} + d) return {pairs[k], dof - f + 1};
   }
   model_fatal(-912, dof, 0);
 }
@@ -257,7 +272,7 @@ bool mpc_pass(Pass& p, gp4::Refs& refs, word nsets) {
       for (word q = 0; q < h[2]; ++q) {
         std::array<word, 3> eq{};
         DBREAD(BCDT, eq.data(), 3, 0);
-        std::vector<word> terms(static_cast<std::size_t>(2 * std::max<word>(eq[0], 0)));
+        std::vector<word> terms(2 * set_count(p, std::max<word>(eq[0], 0)));
         if (!terms.empty()) DBREAD(BCDT, terms.data(), static_cast<word>(terms.size()), 0);
         need(p, 3 * static_cast<std::int64_t>(p.t.size()) + 3 * std::int64_t{eq[0]} + 6, "FAST", CORLFT(1));
         const word d = eq[1];
@@ -282,16 +297,17 @@ void automatic_pass(Pass& p) {
   for (word q = 0; q < h[2]; ++q) {
     std::array<word, 3> eq{};
     DBREAD(BCDT, eq.data(), 3, 0);
-    std::vector<word> masters(static_cast<std::size_t>(2 * std::max<word>(eq[0], 0)));
+    std::vector<word> masters(2 * set_count(p, std::max<word>(eq[0], 0)));
     if (!masters.empty()) DBREAD(BCDT, masters.data(), static_cast<word>(masters.size()), 0);
     const word first = BITSHR(eq[1], 10), dofs = std::min(eq[2], BITAND(eq[1], 255));
     for (word j = 0; j < dofs; ++j) {
-      const word x = first + j;
+      const std::int64_t x = std::int64_t{first} + j;
       if ((uset(p, x) & (kPrescribed | kNotActive)) != 0) continue;
       need_triples(p, 1 + std::max<word>(eq[0], 0), "AMPC");
-      if (!add_dependent(p, x, 0.0f, 0)) continue;
+      if (!add_dependent(p, static_cast<word>(x), 0.0f, 0)) continue;
       const std::size_t at = p.t.size() - 1;
-      for (std::size_t k = 0; k < masters.size(); k += 2) add_term(p, at, x, masters[k] + j, word_real(masters[k + 1]));
+      for (std::size_t k = 0; k < masters.size(); k += 2)
+        add_term(p, at, static_cast<word>(x), checked_dof(p, std::int64_t{masters[k]} + j), word_real(masters[k + 1]));
     }
   }
 }

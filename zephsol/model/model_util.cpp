@@ -9,6 +9,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
+#include "zephsol/input/inblocks.h"
 
 namespace zephsol {
 
@@ -78,6 +79,11 @@ std::size_t sort_unique(std::span<word> list, bool drop_zero) {
   auto end = std::unique(list.begin(), list.end());
   if (drop_zero) end = std::remove(list.begin(), end, 0);
   return static_cast<std::size_t>(end - list.begin());
+}
+
+void bad_block_value(word code, word p1, word p2) {
+  if (sysw().IRSTRT != 0) old_tape_damaged();
+  model_fatal(code, p1, p2);
 }
 
 }  // namespace zephsol

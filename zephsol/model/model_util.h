@@ -28,6 +28,11 @@ using Header = std::array<word, 6>;
   MSGPUT(code, p1, p2);
   std::abort();
 }
+// A value of a data block that addresses nothing (a freedom, count or
+// position out of range). On a restart the block may come from a damaged old
+// problem tape, and the run ends as for one (message 566); otherwise it ends
+// on fatal `code`.
+[[noreturn]] void bad_block_value(word code, word p1, word p2);
 // Fatal 3 with the words needed and available, kept within a word.
 [[noreturn]] void short_of_core(std::int64_t needed, std::int64_t available);
 
@@ -72,7 +77,8 @@ template <class Visit>
 void walk_load_entries(std::span<const word> rec, word length, Visit&& visit) {
   for (word at = 2; at + 1 < length;) {
     const word n = rec[static_cast<std::size_t>(at + 1)];
-    if (n < 0 || at + n + 2 > length) model_fatal(-3520, length, at + n + 2);
+    const std::int64_t end = std::int64_t{at} + n + 2;
+    if (n < 0 || end > length) bad_block_value(-3520, length, static_cast<word>(std::min<std::int64_t>(end, INT32_MAX)));
     visit(at);
     at += n + 2;
   }
