@@ -120,7 +120,7 @@ void mark_active(Pass& p, word& xpos) {
 std::array<word, 5> file_head(const char* kind, word pass) {
   std::array<word, 5> h{};
   DBREAD(gp4ctl().BCDT, h.data(), 5, 1);
-  if (h[0] != name_word(kind)) model_fatal(-711, name_word("BCDT"), pass);
+  if (h[0] != name_word(kind)) bad_block_value(-711, name_word("BCDT"), pass);
   return h;
 }
 
