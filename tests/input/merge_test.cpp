@@ -198,9 +198,13 @@ class RestartInputTest : public TapeTest {
     solver_list("run2");
     reset_exec_state();
   }
+  // The example's history with a second interval, so that the restart
+  // after the first has work left.
   std::vector<std::string> history() const {
     const auto h = std::find(demo_.begin(), demo_.end(), "HISTORY");
-    return {h, std::find(demo_.begin(), demo_.end(), "ENDDATA")};
+    std::vector<std::string> out(h, std::find(demo_.begin(), demo_.end(), "ENDDATA"));
+    out.insert(out.end(), {"INTERVAL       2", "        BODY           1     1.0"});
+    return out;
   }
   std::vector<std::string> demo_;
 };

@@ -230,13 +230,24 @@ class TapeTest : public BulkTest {
     if (mode != 0) write_new_tape_id(idrec(), sysw().COREND - sysw().NBUFSZ);
     input_state().ctl.KCLASS = CLS_BULK;
     group(deck);
+    // The decoded history's header as the restore reads it: its intervals.
+    const auto intervals = std::count_if(deck.begin(), deck.end(), [](const std::string& c) {
+      return c.starts_with("INTERVAL");
+    });
+    HDRPUT(INCD, std::array<word, 6>{static_cast<word>(intervals), 0, 0, 0, 0, 0});
     RSTORE();
   }
   void restart(word interval, word mode, const std::vector<std::string>& deck) {
     next_run();
     restore_run(interval, mode, deck);
   }
-  static std::vector<std::string> history_deck() { return {"HISTORY", fixed({"INTERVAL", "1"}), "ENDDATA"}; }
+  // A history of seven intervals, one more than the tapes checkpoint.
+  static std::vector<std::string> history_deck() {
+    std::vector<std::string> deck = {"HISTORY"};
+    deck.insert(deck.end(), 7, fixed({"INTERVAL", "1"}));
+    deck.push_back("ENDDATA");
+    return deck;
+  }
 };
 
 }  // namespace zephsol::test

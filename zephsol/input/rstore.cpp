@@ -301,11 +301,11 @@ void RSTORE() {
   reset_relswd();
   restore_checkpoints(r);
   check_restored(r);
-  check_work_left();
   // From here a damaged value is found in a restored block, whose checkpoint
   // was read whole: no checkpoint is named then.
   input_state().last_whole_checkpoint = -1;
   list_restored(r.blocks);
+  if (sysw().IERFLG == 0) check_work_left();
   // A run that is to end on message 561 leaves no checkpoint of a state
   // whose bulk data it has altered.
   if (sysw().ICHKPT != 0 && sysw().IERFLG == 0) append_checkpoint(0, 0, r.blocks, r.core);
