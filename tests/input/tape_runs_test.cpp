@@ -5,6 +5,10 @@
 // must end with its message, completion code -8, exit status 1 and no work
 // file left; the checkpoints before the damage stay usable.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstring>
@@ -15,6 +19,8 @@
 #include <vector>
 
 #include "common/deck.h"
+
+extern char** environ;
 
 namespace zephsol::test {
 namespace {
@@ -218,6 +224,61 @@ TEST(TapeRuns, RestartingACompleteAnalysisSaysSo) {
     SCOPED_TRACE(card);
     expect_error_end(restart_deck(std::string(card) + "\n"), clean_tape(), complete);
   }
+}
+
+// Bytes of one block of the tape file with its two length words.
+constexpr long long kBlockBytes = 4104;
+
+// Size of a file of the run's directory, -1 when there is none.
+long long size_of(const fs::path& p) {
+  struct stat st {};
+  return ::stat(p.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+// Runs the program on the directory and kills it (SIGKILL) as soon as a
+// step-loop checkpoint of mode "LAST" is being written over the one before:
+// the tape shrinks by more than the one block that every append rewrites
+// (written over in place) or a copy of it appears beside it. False when the
+// run ended first.
+bool kill_while_rewriting(const DeckRun& run) {
+  const std::string program = std::string(ZEPH_BINARY_DIR) + "/zephsol/zephsol";
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  const fs::path tape = run.dir() / "NPTP", copy = run.dir() / "NPTP.NEW";
+  long long largest = 0;
+  int status = 0;
+  for (;;) {
+    const long long size = size_of(tape);
+    if (size_of(copy) >= 0 || size < largest - kBlockBytes) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return true;
+    }
+    largest = std::max(largest, size);
+    if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+  }
+}
+
+TEST(TapeRuns, AKillWhileTheLastCheckpointIsRewrittenLeavesTheOneBefore) {
+  const std::string deck = control("CHKPNT LAST\n") + model() + kHistory + "ENDDATA\n";
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    std::string tape;
+    {
+      DeckRun run(deck);
+      if (!kill_while_rewriting(run)) continue;
+      tape = run.text("NPTP");
+    }
+    // The tape left restarts after the interval checkpointed before: the
+    // restart runs the intervals after it to a normal end.
+    DeckRun restart(restart_deck("RESTART\n", kHistory));
+    std::ofstream(restart.dir() / "OPTP", std::ios::binary) << tape;
+    EXPECT_EQ(restart.run_program(), 0);
+    EXPECT_FALSE(has_line(restart.errors(), "566"));
+    EXPECT_EQ(restart.lines(kProgressFile).at(0), "      -1,       0");
+    return;
+  }
+  FAIL() << "no run was caught rewriting its checkpoint";
 }
 
 }  // namespace

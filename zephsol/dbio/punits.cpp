@@ -61,6 +61,14 @@ void UNTOPN(word unit, word key, word /*reserved*/, word kind) {
 
 void UNTCLS(word unit) { unit_close(unit, false); }
 
+void unit_move_to_file(const std::string& name) {
+  const word unit = filctl().curunt;
+  const word next = counters(unit).next;
+  unit_open(unit, name, UnitForm::Unformatted, UnitStatus::Old);
+  for (word r = 1; r < next; ++r)
+    if (!unit_skip_record(unit)) MSGPUT(-3011, filctl().name8[0], unit);
+}
+
 void on_damaged_file(word number, void (*end)()) {
   DbioState& s = dbio_state();
   s.damaged_block = number;

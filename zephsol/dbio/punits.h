@@ -16,6 +16,8 @@
 // (-3019 open, -3005 read, -3993 write or extension).
 #pragma once
 
+#include <string>
+
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -41,6 +43,11 @@ void PUWRIT(word buf);
 // Positions so that the next transfer is record n; eof = 1 when a permanent
 // unit has no record n.
 void PUSEEK(word n, word& eof);
+
+// Moves the current permanent unit onto file `name` (which must hold the
+// records of its file so far) at the record it had reached; its file is kept.
+// Fatal -3011 when name holds fewer records.
+void unit_move_to_file(const std::string& name);
 
 // A permanent data block whose file comes from outside the run (the old
 // problem tape): when its file ends before its data does, or holds a record

@@ -8,8 +8,9 @@
 // and after the last step of every interval (loop flag 1).
 //
 // Checkpoint modes (ICHKPT): 0 none; 1 "LAST": each step-loop checkpoint is
-// written and the tape is then moved back to its start, so that the next one
-// overwrites it; 2 the model set-up checkpoints and the step-loop checkpoints
+// written over the one before, in a copy of the tape ("NPTP.NEW" beside it)
+// that replaces the tape once the new checkpoint is whole, so that the tape
+// always holds a whole one; 2 the model set-up checkpoints and the step-loop checkpoints
 // of the intervals of CHKLST; 3 every checkpoint.
 //
 // Data blocks: appends to NPTP; reads the data blocks given.

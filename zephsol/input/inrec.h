@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "zephsol/exec/words.h"
 
@@ -151,6 +152,9 @@ struct InputState {
   // Interval of the last complete checkpoint a restart has read from the
   // old problem tape (0 the model set-up), -1 before the first.
   word last_whole_checkpoint = -1;
+  // Where the last step-loop checkpoint of mode "LAST" begins on the new
+  // problem tape, -1 before the first.
+  std::int64_t last_loop_checkpoint = -1;
   InputState();
 };
 

@@ -241,6 +241,8 @@ std::string figure(std::mt19937_64& g) {
   return text;
 }
 
+const std::vector<std::string> kCheckpoints = {"", "CHKPNT\n", "CHKPNT LAST\n"};
+
 const std::vector<std::string> kSolvers = {"", "", "SOLVER = PCG, 1.0E-10, 20000\n", "SOLVER = METI\n"};
 
 Case model_case(std::uint64_t seed, std::mt19937_64& g, std::string& deck_text) {
@@ -257,7 +259,9 @@ Case model_case(std::uint64_t seed, std::mt19937_64& g, std::string& deck_text) 
   }
   const std::string& solver = pick(g, kSolvers);
   c.what += solver.empty() ? "SDCO" : solver.substr(9, solver.find_first_of(",\n") - 9);
-  deck_text = deck(solver, m, 3);
+  const std::string& checkpoints = pick(g, kCheckpoints);
+  c.what += " " + checkpoints.substr(0, checkpoints.find('\n'));
+  deck_text = deck(solver + checkpoints, m, 3);
   return c;
 }
 
