@@ -7,7 +7,7 @@
 //   ZEPH_FUZZ_SEED   first seed (default 1)
 //   ZEPH_FUZZ_RUNS   number of cases (default 24)
 //   ZEPH_FUZZ_VERBOSE  one line per case
-// e.g. ZEPH_FUZZ_SEED=100000 ZEPH_FUZZ_RUNS=3400 build/asan/tests/fuzz_fuzz_test
+// e.g. ZEPH_FUZZ_SEED=100000 ZEPH_FUZZ_RUNS=3400 build/asan/tests/fuzz_tests
 // One seed reproduces one case (ZEPH_KEEP_RUNS keeps its directory).
 #include <gtest/gtest.h>
 
