@@ -10,6 +10,7 @@
 
 #include "support/fatal.h"
 #include "zephsol/elem/etype.h"
+#include "zephsol/program/program.h"
 
 namespace zephsol {
 namespace {
@@ -28,6 +29,55 @@ void load_type(word iecod, word option) {
 }
 
 bool has_descriptor(word code) { return code != 24 && code != 25; }
+
+// Every code 1..29 has its row, in code order: either every routine of
+// every phase (stiffness, internal forces, loads, stresses), a node order
+// that is a permutation of the type's nodes, and a locator only for plane and
+// solid continua; or an explicit refusal, with no routine at all, for the
+// four codes without element routines.
+TEST(TypeRows, EveryCodeHasACompleteRowOrAnExplicitRefusal) {
+  const auto rows = element_type_rows();
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kMaxTypeCode));
+  for (word code = 1; code <= kMaxTypeCode; ++code) {
+    const ElementType& row = rows[static_cast<std::size_t>(code - 1)];
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(row.code, code);
+    EXPECT_EQ(element_type(code), &row);
+    EXPECT_FALSE(row.name.empty());
+    const bool without_routines = code == 8 || code == kGAP2 || code == 24 || code == 25;
+    EXPECT_EQ(row.refused, without_routines);
+    if (row.refused) {
+      EXPECT_EQ(row.stiffness, nullptr);
+      EXPECT_EQ(row.force, nullptr);
+      EXPECT_EQ(row.stress, nullptr);
+      EXPECT_EQ(row.loads, LoadRoute::Reject);
+      EXPECT_EQ(row.locate, nullptr);
+      continue;
+    }
+    EXPECT_TRUE(row.attr.descriptor);
+    EXPECT_GT(row.attr.nn, 0);
+    EXPECT_NE(row.stiffness, nullptr);
+    EXPECT_NE(row.force, nullptr);
+    EXPECT_NE(row.stress, nullptr);
+    EXPECT_NE(row.loads, LoadRoute::Reject);
+    if (row.loads == LoadRoute::Ignore) {
+      EXPECT_EQ(row.distributed, nullptr);
+      EXPECT_EQ(row.body, nullptr);
+    } else {
+      EXPECT_NE(row.body, nullptr);
+    }
+    if (!row.order.empty()) {
+      ASSERT_EQ(row.order.size(), static_cast<std::size_t>(row.attr.nn));
+      std::vector<word> sorted(row.order.begin(), row.order.end());
+      std::sort(sorted.begin(), sorted.end());
+      for (std::size_t i = 0; i < sorted.size(); ++i) EXPECT_EQ(sorted[i], static_cast<word>(i + 1));
+    }
+    const bool continuum = row.attr.iclass >= 3 && row.attr.iclass <= 5;
+    if (row.locate != nullptr) EXPECT_TRUE(continuum);
+  }
+  EXPECT_EQ(element_type(0), nullptr);
+  EXPECT_EQ(element_type(kMaxTypeCode + 1), nullptr);
+}
 
 TEST(TypeTable, EveryDescriptorIsSelfConsistent) {
   for (word code = 1; code <= kMaxTypeCode; ++code) {

@@ -16,72 +16,12 @@
 namespace zephsol {
 namespace {
 
-// Fixed attributes of an element type. Masks are the same at every node,
-// except that an orientation node (the last node of the beams) carries
-// coordinates but no DOF and no temperature.
-struct TypeAttr {
-  std::string_view name;
-  bool descriptor;
-  word iclass, nn, npts, ioutpt, ndof, nc, np, idim, nldtyp;
-  std::array<word, 8> ldword;
-  word dofmsk, crdmsk, tmpflg;
-  bool orient_node;
-  word ns;           // stress components when not those of the class (0 = class)
-  word prop_change;  // property words 1-4 (bit k-1) that a property change replaces
-};
+bool known_code(word iecod) { return element_type(iecod) != nullptr; }
 
-constexpr std::array<word, 8> kSolidLoads{4, 5, 0, 0, 0, 0, 4, 13};
-constexpr std::array<word, 8> kQuadSolidLoads{4, 9, 0, 0, 0, 0, 4, 13};
-constexpr std::array<word, 8> kPlaneLoads{4, 3, 0, 0, 0, 0, 3, 13};
-constexpr std::array<word, 8> kLineLoads{4, 3, 0, 0, 0, 0, 4, 13};
-constexpr std::array<word, 8> kBeamLoads{7, 3, 0, 0, 0, 0, 4, 13};
-constexpr std::array<word, 8> kMembraneLoads{3, 3, 0, 0, 0, 0, 4, 13};
-constexpr word kBeamProps = 0b1111, kFirstProp = 0b0001, kJointProps = 0b1001;
+// Attributes of a code the caller has checked.
+const TypeAttr& type_row(word iecod) { return element_type(iecod)->attr; }
 
-constexpr std::array<word, 8> joint_loads(word nodal) { return {nodal, 0, 0, 0, 0, 0, 0, 13}; }
-
-constexpr TypeAttr none(std::string_view name) { return {name, false, 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, 0, 0, 0, false, 0, 0}; }
-
-// Indexed by IECOD - 1.
-constexpr std::array<TypeAttr, kMaxTypeCode> kTypes{{
-    // name      desc  cls  NN pts out DOF  NC  NP dim nld  load words        DOF crd tmp orient NS props
-    {"HEX8",     true,  3,  8,  9,  9, 24, 24,  0, 9, 8, kSolidLoads,          7, 7, 1, false, 0, 0},
-    {"PENT6",    true,  3,  6,  9,  9, 18, 18,  0, 9, 8, kSolidLoads,          7, 7, 1, false, 0, 0},
-    {"QAX4",     true,  4,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
-    {"TAX3",     true,  4,  3,  4,  1,  6,  6,  0, 4, 8, {3, 3, 0, 0, 0, 0, 3, 13}, 3, 3, 1, false, 0, 0},
-    {"BEAM2",    true,  6,  3,  1,  1, 12,  9, 20, 9, 8, kBeamLoads,          63, 7, 1, true,  0, kBeamProps},
-    {"ROD2",     true,  1,  2,  1,  1,  6,  6,  3, 9, 8, kLineLoads,           7, 7, 1, false, 0, kFirstProp},
-    {"QFLA4",    true,  7,  4, 45, 25, 24, 12, 11, 9, 8, {7, 5, 0, 0, 0, 0, 4, 13}, 63, 7, 1, false, 0, kFirstProp},
-    {"TFLA3",    true,  7,  3, 36, 17, 18,  9,  6, 9, 8, {7, 4, 0, 0, 0, 0, 4, 13}, 63, 7, 1, false, 0, 0},
-    {"QMEM4",    true,  2,  4,  5,  5, 12, 12,  4, 9, 8, kMembraneLoads,       7, 7, 1, false, 0, 0},
-    {"TMEM3",    true,  2,  3,  4,  1,  9,  9,  3, 9, 8, kMembraneLoads,       7, 7, 1, false, 0, 0},
-    {"QPLAN4",   true,  5,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
-    {"TPLAN3",   true,  5,  3,  4,  1,  6,  6,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
-    {"GAP2",     true, 10,  2,  1,  1,  6,  6,  6, 9, 1, {4, 0, 0, 0, 0, 0, 0, 0}, 7, 7, 0, false, 0, 0},
-    {"JOINT4",   true, 10,  4,  3,  2,  8,  8,  8, 4, 8, joint_loads(4),       3, 3, 0, false, 0, kJointProps},
-    {"HEX20",    true,  3, 20, 27, 14, 60, 60,  0, 9, 8, kQuadSolidLoads,      7, 7, 1, false, 0, 0},
-    {"PENT15",   true,  3, 15, 21,  8, 45, 45,  0, 9, 8, kQuadSolidLoads,      7, 7, 1, false, 0, 0},
-    {"TET10",    true,  3, 10,  5,  1, 30, 30,  0, 9, 8, {4, 7, 0, 0, 0, 0, 4, 13}, 7, 7, 1, false, 0, 0},
-    {"JOINT6",   true, 10,  6,  4,  1, 18, 18,  8, 9, 8, joint_loads(6),       7, 7, 0, false, 0, kJointProps},
-    {"JOINT8",   true, 10,  8,  5,  5, 24, 24,  8, 9, 8, joint_loads(8),       7, 7, 0, false, 0, kJointProps},
-    {"JOINT12",  true, 10, 12,  7,  1, 36, 36,  8, 9, 8, joint_loads(12),      7, 7, 0, false, 0, kJointProps},
-    {"JOINT16",  true, 10, 16,  9,  5, 48, 48,  8, 9, 8, joint_loads(16),      7, 7, 0, false, 0, kJointProps},
-    {"SPG2",     true,  6,  2,  1,  1, 12,  6,  6, 9, 8, kLineLoads,          63, 7, 1, false, 0, 0},
-    {"CNT2",     true,  6,  2,  1,  1, 12,  6, 20, 9, 8, kLineLoads,          63, 7, 1, false, 0, 0},
-    none("QPLAIC4"),
-    none("TPLAIC3"),
-    {"SBEAM2",   true,  6,  3, 125, 63, 12, 9,  8, 9, 8, kBeamLoads,          63, 7, 1, true,  3, 0},
-    {"HEX8R",    true,  3,  8,  9,  9, 24, 24,  0, 9, 8, kSolidLoads,          7, 7, 1, false, 0, 0},
-    {"QAX4R",    true,  4,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
-    {"QPLAN4R",  true,  5,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,          3, 3, 1, false, 0, 0},
-}};
-
-constexpr bool known_code(word iecod) { return iecod >= 1 && iecod <= kMaxTypeCode; }
-
-// Row of a code the caller has checked.
-const TypeAttr& type_row(word iecod) { return kTypes[static_cast<std::size_t>(iecod - 1)]; }
-
-// Row of a code that must lie in 1-29 (-5000 otherwise).
+// Attributes of a code that must lie in 1-29 (-5000 otherwise).
 const TypeAttr& checked_row(word iecod) {
   if (!known_code(iecod)) elem_fatal(-5000, iecod, 0);
   return type_row(iecod);
@@ -152,7 +92,7 @@ word checked_count(word count, word limit) {
 void ETYPCD(const std::array<word, 2>& name, word& iecod) {
   iecod = 0;
   for (word code = 1; code <= kMaxTypeCode; ++code)
-    if (name_words8(type_row(code).name) == name) {
+    if (name_words8(element_type(code)->name) == name) {
       iecod = code;
       return;
     }
@@ -161,7 +101,7 @@ void ETYPCD(const std::array<word, 2>& name, word& iecod) {
 bool ETYPHD(word iecod) { return known_code(iecod) && type_row(iecod).descriptor; }
 
 void ETYPNM(word iecod, std::array<word, 2>& name) {
-  name = name_words8(known_code(iecod) ? type_row(iecod).name : "????");
+  name = name_words8(known_code(iecod) ? element_type(iecod)->name : "????");
 }
 
 void ETYPDS(word iseq, word option) {

@@ -1,5 +1,6 @@
 // Element type table and current element.
 //
+// The attributes come from the installed type rows (zephsol/elem/typerow.h).
 // ETYPCD and ETYPNM map type names to type codes 1-29 and back. ETYPDS loads
 // the fixed attributes of an element type definition of the ETYP table into
 // ETYCOM (option 1 also the load word counts and the per-node masks).
@@ -26,11 +27,10 @@
 #include <span>
 
 #include "zephsol/elem/elem_records.h"
+#include "zephsol/elem/typerow.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
-
-inline constexpr word kMaxTypeCode = 29;
 
 // Code of the type whose 8-character name equals name, or 0.
 void ETYPCD(const std::array<word, 2>& name, word& iecod);

@@ -10,6 +10,7 @@
 #include "zephsol/elem/elem_util.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/elem/laxes.h"
+#include "zephsol/elem/typerow.h"
 
 namespace zephsol {
 namespace {
@@ -31,51 +32,13 @@ void beam_forces(word point, std::span<double> fe) {
   eu::turn_vector(3, 3, 4, t, end_forces(), fe);
 }
 
-using Force = void (*)(std::span<double>);
-
-void reject_type(std::span<double>) { elem_fatal(-5000, estcom().IECOD, estcom().IEXN); }
-
-// The option flags (IBBAR, ISHEAR): (0, 1) for the plain codes, (1, 0) for the R codes.
-template <int Ibbar, int Ishear>
-void f_hex8(std::span<double> fe) { FHEX8(fe, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void f_qax4(std::span<double> fe) { FQAX4(fe, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void f_qplan4(std::span<double> fe) { FQPLAN4(fe, Ibbar, Ishear); }
-
-// Internal-force routine per type code; the codes without element routines reject.
-constexpr std::array<Force, 31> force_table() {
-  std::array<Force, 31> t{};
-  t.fill(reject_type);
-  t[1] = f_hex8<0, 1>;
-  t[2] = FPENT6;
-  t[3] = f_qax4<0, 1>;
-  t[4] = FTAX3;
-  t[5] = FBEAM2;
-  t[6] = FROD2;
-  t[7] = FQFLA4;
-  t[9] = FQMEM4;
-  t[10] = FTMEM3;
-  t[11] = f_qplan4<0, 1>;
-  t[12] = FTPLAN3;
-  t[14] = FJOINT4;
-  t[15] = FHEX20;
-  t[16] = FPENT15;
-  t[17] = FTET10;
-  t[18] = FJOINT6;
-  t[19] = FJOINT8;
-  t[20] = FJOINT12;
-  t[21] = FJOINT16;
-  t[22] = FSPG2;
-  t[23] = FCNT2;
-  t[26] = FSBEAM2;
-  t[27] = f_hex8<1, 0>;
-  t[28] = f_qax4<1, 0>;
-  t[29] = f_qplan4<1, 0>;
-  return t;
+// The internal-force routine of the current element's type; a refused code,
+// or one outside 1-29, ends the run with -5000.
+ForceRoutine force_of(const ESTCOM& e) {
+  const ElementType* row = element_type(e.IECOD);
+  if (row == nullptr || row->force == nullptr) elem_fatal(-5000, e.IECOD, e.IEXN);
+  return row->force;
 }
-
-constexpr std::array<Force, 31> kForces = force_table();
 
 }  // namespace
 
@@ -102,10 +65,8 @@ void FELEM(std::span<double> G) {
   const ESTCOM& e = estcom();
   const int n = etycom().NDOF;
   std::array<double, ESTCOM::kMaxDof> fe{};
-  const word code = e.IECOD;
-  const Force f = code >= 1 && code <= 30 ? kForces[static_cast<std::size_t>(code)] : reject_type;
   const std::span<double> fen = std::span<double>(fe).first(static_cast<std::size_t>(n));
-  f(fen);
+  force_of(e)(fen);
   eu::scatter_add(fen, -1.0, G);
 }
 

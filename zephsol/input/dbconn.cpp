@@ -12,6 +12,7 @@
 #include "zephsol/dbio/recio.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/elem/etype.h"
+#include "zephsol/elem/typerow.h"
 #include "zephsol/exec/util.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decoders.h"
@@ -26,50 +27,20 @@ namespace {
 
 // ---- Internal node order ---------------------------------------------------------
 
-// For internal positions 1, 2, 3, ... the input position of the node placed
-// there: faces given around their edges become tensor order.
-constexpr word kQuad4[] = {1, 2, 4, 3};
-constexpr word kHexa8[] = {1, 2, 4, 3, 5, 6, 8, 7};
-constexpr word kHexa20[] = {1, 2, 3, 8, 4, 7, 6, 5, 9, 10, 12, 11, 13, 14, 15, 20, 16, 19, 18, 17};
-constexpr word kPenta15[] = {1, 2, 3, 6, 4, 5, 7, 8, 9, 10, 11, 12, 15, 13, 14};
-constexpr word kTetra10[] = {1, 2, 3, 6, 4, 5, 7, 8, 9, 10};
-constexpr word kJoint12[] = {1, 2, 3, 6, 4, 5, 7, 8, 9, 12, 10, 11};
-constexpr word kJoint16[] = {1, 2, 3, 8, 4, 7, 6, 5, 9, 10, 11, 16, 12, 15, 14, 13};
-
-struct NodeOrder {
-  word iecod;
-  std::span<const word> order;
-};
-
-constexpr NodeOrder kNodeOrders[] = {
-    {3, kQuad4},    // QAX4
-    {7, kQuad4},    // QFLA4
-    {9, kQuad4},    // QMEM4
-    {11, kQuad4},   // QPLAN4
-    {28, kQuad4},   // QAX4R
-    {29, kQuad4},   // QPLAN4R
-    {1, kHexa8},    // HEX8
-    {27, kHexa8},   // HEX8R
-    {19, kHexa8},   // JOINT8
-    {15, kHexa20},  // HEX20
-    {16, kPenta15}, // PENT15
-    {17, kTetra10}, // TET10
-    {20, kJoint12}, // JOINT12
-    {21, kJoint16}, // JOINT16
-};
-
-// Type codes whose third node only orients the section and may be blank.
-constexpr word kBeam2 = 5, kSbeam2 = 26;
-
+// Puts the nodes in the type's internal order (its row's node order).
 void reorder(word iecod, std::span<word> nodes) {
-  for (const NodeOrder& o : kNodeOrders) {
-    if (o.iecod != iecod) continue;
-    std::array<word, ESTCOM::kMaxNode> given{};
-    std::copy(nodes.begin(), nodes.end(), given.begin());
-    for (std::size_t i = 0; i < o.order.size() && i < nodes.size(); ++i)
-      nodes[i] = given[static_cast<std::size_t>(o.order[i] - 1)];
-    return;
-  }
+  const ElementType* row = element_type(iecod);
+  if (row == nullptr || row->order.empty()) return;
+  std::array<word, ESTCOM::kMaxNode> given{};
+  std::copy(nodes.begin(), nodes.end(), given.begin());
+  for (std::size_t i = 0; i < row->order.size() && i < nodes.size(); ++i)
+    nodes[i] = given[static_cast<std::size_t>(row->order[i] - 1)];
+}
+
+// True for a type whose third node only orients the section and may be blank.
+bool orients_section(word iecod) {
+  const ElementType* row = element_type(iecod);
+  return row != nullptr && row->attr.orient_node;
 }
 
 // ---- Work lists ----------------------------------------------------------------------
@@ -163,7 +134,7 @@ bool read_nodes(GroupCards& cards, std::span<word> nodes, word& last) {
 void check_nodes(std::span<const word> nodes, word iecod, word last, word first_card) {
   constexpr std::size_t kFirstCardNodes = 6, kCardNodes = 9;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
-    const bool orientation = i == 2 && (iecod == kBeam2 || iecod == kSbeam2);
+    const bool orientation = i == 2 && orients_section(iecod);
     if (nodes[i] >= 1 || orientation) continue;
     const std::size_t card = i < kFirstCardNodes ? 0 : 1 + (i - kFirstCardNodes) / kCardNodes;
     const AboutCard about(first_card + static_cast<word>(card));

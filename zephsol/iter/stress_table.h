@@ -15,12 +15,11 @@
 
 #include <span>
 
+#include "zephsol/elem/typerow.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
 
-using StressRoutine = void (*)(word ITHERM, std::span<const float> TEMP, std::span<const double> UE,
-                               std::span<double> FE);
 
 // The routine of type code IECOD: codes without element routines (8, 13, 24,
 // 25, 30) end the run with -5000; a code outside 1..30 takes the HEX8 routine.

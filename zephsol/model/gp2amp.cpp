@@ -13,6 +13,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/elem/elem_records.h"
+#include "zephsol/elem/typerow.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
@@ -31,20 +32,14 @@ constexpr word kBeam2 = 5, kRod2 = 6;
 constexpr word kTypeMask = 16777215;
 constexpr word kSummarySwitch = 21;
 
-// The element families tried for a stray node, by type code, for 3-D models
-// (any solid present) and for 2-D ones.
-struct Tried {
-  word type;
-  Locator routine;
-};
-constexpr Tried kSolids[] = {{1, LCHEX8}, {27, LCHEX8}, {2, LCPENT6}, {15, LCHEX20}, {16, LCPENT15}, {17, LCTET10}};
-constexpr Tried kPlanes[] = {{3, LCQAX4}, {28, LCQAX4}, {4, LCTAX3}, {11, LCQPLAN4}, {29, LCQPLAN4}, {12, LCTPLAN3}};
-
+// The point locator of a type of the model's kind (solids in a three-
+// dimensional model, plane and axisymmetric types otherwise); null for any
+// other type.
 Locator routine_of(word type, bool solid_model) {
-  const std::span<const Tried> table = solid_model ? std::span<const Tried>(kSolids) : std::span<const Tried>(kPlanes);
-  for (const Tried& t : table)
-    if (t.type == type) return t.routine;
-  return nullptr;
+  const ElementType* row = element_type(type);
+  if (row == nullptr || row->locate == nullptr) return nullptr;
+  constexpr word kSolidDimension = 9;
+  return (row->attr.idim == kSolidDimension) == solid_model ? row->locate : nullptr;
 }
 
 bool is_solid(word type) { return routine_of(type, true) != nullptr; }

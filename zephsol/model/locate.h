@@ -1,5 +1,6 @@
 // Point location in continuum elements: whether a point lies in an element
-// and the element's shape-function values there.
+// and the element's shape-function values there. Each type's row
+// (zephsol/elem/typerow.h) names its routine.
 //
 // Each routine takes a point P (three REAL coordinates in the basic system;
 // the planar and axisymmetric routines use the first two) and reads the
@@ -22,12 +23,11 @@
 #include <array>
 #include <span>
 
+#include "zephsol/elem/typerow.h"
 #include "zephsol/exec/words.h"
 #include "zephsol/model/model_records.h"
 
 namespace zephsol {
-
-using Point = std::array<float, 3>;
 
 void LCHEX8(const Point& p, word& flag);    // HEX8, HEX8R
 void LCHEX20(const Point& p, word& flag);   // HEX20
@@ -50,7 +50,6 @@ struct Sphere {
   std::array<double, 3> centre{};
   double r2 = 0.0;
 };
-using Locator = void (*)(const Point& p, word& flag);
 Sphere locator_sphere(Locator routine);
 // Coordinates a node of the routine's elements (2 or 3) and its node count.
 int locator_dimension(Locator routine);

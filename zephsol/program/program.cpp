@@ -41,6 +41,7 @@ std::span<const word> sintval_list() {
 }  // namespace
 
 Modules program_modules() {
+  install_element_types(element_type_rows());
   Modules modules{};
   modules.XINPT = XINPT;
   modules.CHKSAV = CHKSAV;
