@@ -21,24 +21,12 @@ using Disp = std::span<const double>;
 
 // The option flags (IBBAR, ISHEAR) of HEX8, QAX4 and QPLAN4: (0, 1) for the
 // plain codes, (1, 0) for the R codes.
-template <int Ibbar, int Ishear>
-void k_hex8(word l, Temps t, Span ke, Span th) { KHEX8(l, t, ke, th, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void k_qax4(word l, Temps t, Span ke, Span th) { KQAX4(l, t, ke, th, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void k_qplan4(word l, Temps t, Span ke, Span th) { KQPLAN4(l, t, ke, th, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void f_hex8(Span fe) { FHEX8(fe, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void f_qax4(Span fe) { FQAX4(fe, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void f_qplan4(Span fe) { FQPLAN4(fe, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void s_hex8(word t, Temps tp, Disp u, Span f) { SHEX8(t, tp, u, f, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void s_qax4(word t, Temps tp, Disp u, Span f) { SQAX4(t, tp, u, f, Ibbar, Ishear); }
-template <int Ibbar, int Ishear>
-void s_qplan4(word t, Temps tp, Disp u, Span f) { SQPLAN4(t, tp, u, f, Ibbar, Ishear); }
+template <auto K, int Ibbar, int Ishear>
+void k_flags(word l, Temps t, Span ke, Span th) { K(l, t, ke, th, Ibbar, Ishear); }
+template <auto F, int Ibbar, int Ishear>
+void f_flags(Span fe) { F(fe, Ibbar, Ishear); }
+template <auto S, int Ibbar, int Ishear>
+void s_flags(word t, Temps tp, Disp u, Span f) { S(t, tp, u, f, Ibbar, Ishear); }
 
 // BEAM2: the closed-form stiffness in global DOFs and the thermal end forces.
 void k_beam2(word ltherm, Temps temp, Span ke, Span th) {
@@ -90,11 +78,11 @@ constexpr std::array<ElementType, kMaxTypeCode> kRows{{
     // code name   {desc cls NN pts out DOF NC NP dim nld load words  DOF crd tmp orient NS props}
     //      order, stiffness, forces, loads (route, distributed, body), stresses, locator
     {1, "HEX8",    {true, 3,  8,  9,  9, 24, 24,  0, 9, 8, kSolidLoads,     7, 7, 1, false, 0, 0},
-        kHexa8, k_hex8<0, 1>, f_hex8<0, 1>, kDirect, PDHEX8, PBHEX8, s_hex8<0, 1>, LCHEX8, false},
+        kHexa8, k_flags<KHEX8, 0, 1>, f_flags<FHEX8, 0, 1>, kDirect, PDHEX8, PBHEX8, s_flags<SHEX8, 0, 1>, LCHEX8, false},
     {2, "PENT6",   {true, 3,  6,  9,  9, 18, 18,  0, 9, 8, kSolidLoads,     7, 7, 1, false, 0, 0},
         kAsGiven, KPENT6, FPENT6, kDirect, PDPENT6, PBPENT6, SPENT6, LCPENT6, false},
     {3, "QAX4",    {true, 4,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,     3, 3, 1, false, 0, 0},
-        kQuad4, k_qax4<0, 1>, f_qax4<0, 1>, kDirect, PDQAX4, PBQAX4, s_qax4<0, 1>, LCQAX4, false},
+        kQuad4, k_flags<KQAX4, 0, 1>, f_flags<FQAX4, 0, 1>, kDirect, PDQAX4, PBQAX4, s_flags<SQAX4, 0, 1>, LCQAX4, false},
     {4, "TAX3",    {true, 4,  3,  4,  1,  6,  6,  0, 4, 8, {3, 3, 0, 0, 0, 0, 3, 13}, 3, 3, 1, false, 0, 0},
         kAsGiven, KTAX3, FTAX3, kDirect, PDTAX3, PBTAX3, STAX3, LCTAX3, false},
     {5, "BEAM2",   {true, 6,  3,  1,  1, 12,  9, 20, 9, 8, kBeamLoads,     63, 7, 1, true,  0, kBeamProps},
@@ -109,7 +97,7 @@ constexpr std::array<ElementType, kMaxTypeCode> kRows{{
     {10, "TMEM3",  {true, 2,  3,  4,  1,  9,  9,  3, 9, 8, kMembraneLoads,  7, 7, 1, false, 0, 0},
         kAsGiven, KTMEM3, FTMEM3, kDirect, PDTMEM3, PBTMEM3, STMEM3, nullptr, false},
     {11, "QPLAN4", {true, 5,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,     3, 3, 1, false, 0, 0},
-        kQuad4, k_qplan4<0, 1>, f_qplan4<0, 1>, kDirect, PDQPN4, PBQPLAN4, s_qplan4<0, 1>, LCQPLAN4, false},
+        kQuad4, k_flags<KQPLAN4, 0, 1>, f_flags<FQPLAN4, 0, 1>, kDirect, PDQPN4, PBQPLAN4, s_flags<SQPLAN4, 0, 1>, LCQPLAN4, false},
     {12, "TPLAN3", {true, 5,  3,  4,  1,  6,  6,  0, 4, 8, kPlaneLoads,     3, 3, 1, false, 0, 0},
         kAsGiven, KTPLAN3, FTPLAN3, kDirect, PDTPLAN3, PBTPLAN3, STPLAN3, LCTPLAN3, false},
     refused(13, "GAP2", {true, 10, 2,  1,  1,  6,  6,  6, 9, 1, {4, 0, 0, 0, 0, 0, 0, 0}, 7, 7, 0, false, 0, 0}),
@@ -138,11 +126,11 @@ constexpr std::array<ElementType, kMaxTypeCode> kRows{{
     {26, "SBEAM2", {true, 6,  3, 125, 63, 12, 9,  8, 9, 8, kBeamLoads,     63, 7, 1, true,  3, 0},
         kAsGiven, k_sbeam2, FSBEAM2, kBeam, nullptr, PBROD2, SSBEAM2, nullptr, false},
     {27, "HEX8R",  {true, 3,  8,  9,  9, 24, 24,  0, 9, 8, kSolidLoads,     7, 7, 1, false, 0, 0},
-        kHexa8, k_hex8<1, 0>, f_hex8<1, 0>, kDirect, PDHEX8, PBHEX8, s_hex8<1, 0>, LCHEX8, false},
+        kHexa8, k_flags<KHEX8, 1, 0>, f_flags<FHEX8, 1, 0>, kDirect, PDHEX8, PBHEX8, s_flags<SHEX8, 1, 0>, LCHEX8, false},
     {28, "QAX4R",  {true, 4,  4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,     3, 3, 1, false, 0, 0},
-        kQuad4, k_qax4<1, 0>, f_qax4<1, 0>, kDirect, PDQAX4, PBQAX4, s_qax4<1, 0>, LCQAX4, false},
+        kQuad4, k_flags<KQAX4, 1, 0>, f_flags<FQAX4, 1, 0>, kDirect, PDQAX4, PBQAX4, s_flags<SQAX4, 1, 0>, LCQAX4, false},
     {29, "QPLAN4R", {true, 5, 4,  5,  5,  8,  8,  0, 4, 8, kPlaneLoads,     3, 3, 1, false, 0, 0},
-        kQuad4, k_qplan4<1, 0>, f_qplan4<1, 0>, kDirect, PDQPN4, PBQPLAN4, s_qplan4<1, 0>, LCQPLAN4, false},
+        kQuad4, k_flags<KQPLAN4, 1, 0>, f_flags<FQPLAN4, 1, 0>, kDirect, PDQPN4, PBQPLAN4, s_flags<SQPLAN4, 1, 0>, LCQPLAN4, false},
 }};
 // clang-format on
 
