@@ -61,7 +61,8 @@ void add_params(std::vector<std::string>& deck, const std::vector<std::pair<cons
 
 TEST_F(MaterialTest, EntriesOfEveryKind) {
   std::vector<std::string> deck = {"MATERIAL", fixed({"1", "1"})};
-  add_params(deck, {{"E", 7}, {"NU", 8}, {"SIGT", 14}});
+  add_params(deck, {{"E", 7}, {"SIGT", 14}});
+  deck.push_back(fixed({"", "NU", "0.25"}));  // ratios lie in (-1, 0.5)
   deck.push_back(fixed({"2", "2"}));  // "ZUZUZERUR" without "HORA": 2601
   add_params(deck, {{"C", 10}, {"PHAI", 11}, {"DZER", 13}, {"DFAI", 14}, {"DTOK", 15}, {"POZE", 16},
                     {"POFA", 17}, {"YURU", 18}, {"POTO", 19}, {"TAUR", 20}, {"SIGT", 21}, {"ALPHA", 12},
@@ -70,7 +71,8 @@ TEST_F(MaterialTest, EntriesOfEveryKind) {
   add_params(deck, {{"C", 10}, {"PHAI", 11}, {"DCK", 13}, {"DCN", 14}, {"DCRF", 15}, {"DCKU", 16},
                     {"DCG", 17}, {"DCF", 18}, {"DCD", 19}, {"DCPA", 20}, {"DCDE", 0}, {"ALPHA", 12}});
   deck.push_back(fixed({"4", "5"}));
-  add_params(deck, {{"E", 7}, {"EMIN", 13}, {"NUMAX", 15}});
+  add_params(deck, {{"E", 7}, {"EMIN", 13}});
+  deck.push_back(fixed({"", "NUMAX", "0.4"}));
   deck.push_back(fixed({"5", "7"}));
   add_params(deck, {{"W2", 27}, {"EMAX", 29}});
   deck.push_back(fixed({"6", "0", "", "1"}));  // orthotropic
@@ -89,7 +91,7 @@ TEST_F(MaterialTest, EntriesOfEveryKind) {
   run(deck);
 
   std::vector<std::vector<word>> expect;
-  expect.push_back(Entry(1, 1, 0, 0, 29).own_words({7, 8, 14}).put(6, 1 + 2 + 256).w);
+  expect.push_back(Entry(1, 1, 0, 0, 29).own_words({7, 14}).set(8, 0.25f).put(6, 1 + 2 + 256).w);
   expect.push_back(Entry(2, 2, 0, 0, 27)
                        .own_words({10, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 12, 26})
                        .put(6, 0xFFFF - (1 << 2) - (1 << 12) - (1 << 15))
@@ -99,7 +101,7 @@ TEST_F(MaterialTest, EntriesOfEveryKind) {
                        .set(21, 0.01f)
                        .put(6, (1 << 13) - 1 - (1 << 2))
                        .w);
-  expect.push_back(Entry(4, 5, 0, 0, 27).own_words({7, 13, 15}).put(6, 1 + 32 + 64).w);
+  expect.push_back(Entry(4, 5, 0, 0, 27).own_words({7, 13}).set(15, 0.4f).put(6, 1 + 32 + 64).w);
   expect.push_back(Entry(5, 7, 0, 0, 29).own_words({27, 29}).put(6, (1 << 13) + (1 << 19)).w);
   expect.push_back(Entry(6, 0, 0, 1, 27).own_words({7, 25, 26}).put(6, 1 + (1 << 8) + (1 << 19)).w);
   Entry seven(7, 1, 3, 0, 33);

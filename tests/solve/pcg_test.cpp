@@ -249,12 +249,19 @@ TEST_F(Driver, BothMethodsAgreeWithDenseSolve) {
 }
 
 // A column whose stored part starts below its diagonal (the zero diagonal
-// not stored) ends the run with 3108 naming the column.
-TEST_F(Driver, MissingDiagonalEndsTheRun) {
-  const Dense k = {{2, 1, 0}, {1, 0, 1}, {0, 1, 2}};
-  EXPECT_RUN_ENDS_WITH(fs_, solve(k, {1, 1, 1}, 1),
-                       "0*** SYSTEM FATAL MESSAGE 3108, THE FIRST ELEMENT OF      2-TH COLUMN OF (K) IS NOT THE "
-                       "DIAGONAL ELEMENET OR ZERO.");
+// not stored) or that holds nothing ends the run as the profile
+// decomposition does, naming the row, for either method.
+TEST_F(Driver, MissingDiagonalEndsTheRunAsTheProfileMethodDoes) {
+  const Dense zero_diagonal = {{2, 1, 0}, {1, 0, 1}, {0, 1, 2}};
+  const Dense null_column = {{2, 0, 1}, {0, 0, 0}, {1, 0, 2}};
+  for (word method : {1, 2}) {
+    EXPECT_RUN_ENDS_WITH(fs_, solve(zero_diagonal, {1, 1, 1}, method),
+                         "0*** SDCOMP FATAL MESSAGE ---  DECOMPOSITION ABORTED AT        2-TH ROW BECAUSE OF "
+                         "ZERO DIAGONAL");
+    EXPECT_RUN_ENDS_WITH(fs_, solve(null_column, {1, 1, 1}, method),
+                         "0*** SDCOMP FATAL MESSAGE ---  DECOMPOSITION ABORTED AT        2-TH ROW BECAUSE OF "
+                         "NULL COLUMN");
+  }
 }
 
 // One iteration on the Laplacian: the two lines of message 1001 and an

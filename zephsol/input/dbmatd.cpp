@@ -5,6 +5,7 @@
 // general kinds "HDASH" "F5" n followed by a hardening table of n pairs.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -38,7 +39,20 @@ enum ParamFlag : unsigned {
   kFloor = 2,     // a value <= 0 is stored as 0.01
   kTension = 4,   // "SIGT" kept in word 14: sets IFPSGT
   kPositive = 8,  // the law divides by it: a value <= 0 is refused (2602)
+  kModulus = 16,  // a modulus or a strength: a negative value is refused (2603)
+  kPoisson = 32,  // a Poisson's ratio: refused outside -1 < nu < 0.5 (2603)
+  kAngle = 64,    // a friction angle in degrees: refused outside 0 <= phi < 90 (2603)
 };
+
+// Whether a value lies in the range its flags allow (non-finite values never
+// do).
+bool in_range(unsigned flags, float v) {
+  if (!std::isfinite(v)) return false;
+  if ((flags & kModulus) && v < 0.0f) return false;
+  if ((flags & kPoisson) && !(v > -1.0f && v < 0.5f)) return false;
+  if ((flags & kAngle) && !(v >= 0.0f && v < 90.0f)) return false;
+  return true;
+}
 
 struct Param {
   std::string_view name;
@@ -47,7 +61,7 @@ struct Param {
 };
 
 constexpr Param kZuzu[] = {
-    {"C", mw::C, kRequired},        {"PHAI", mw::PHAI, kRequired}, {"GAMM", mw::GAMM},
+    {"C", mw::C, kRequired | kModulus},        {"PHAI", mw::PHAI, kRequired | kAngle}, {"GAMM", mw::GAMM},
     {"DZER", mw::DZER, kRequired},  {"DFAI", mw::DFAI, kRequired}, {"DTOK", mw::DTOK, kRequired},
     {"POZE", mw::POZE, kRequired},  {"POFA", mw::POFA, kRequired}, {"YURU", mw::YURU, kRequired},
     {"POTO", mw::POTO, kRequired},  {"TAUR", mw::TAUR, kRequired}, {"SIGT", mw::ZSIGT, kRequired},
@@ -56,43 +70,43 @@ constexpr Param kZuzu[] = {
 };
 
 constexpr Param kDuncan[] = {
-    {"C", mw::C, kRequired},      {"PHAI", mw::PHAI, kRequired}, {"GAMM", mw::GAMM},
+    {"C", mw::C, kRequired | kModulus},      {"PHAI", mw::PHAI, kRequired | kAngle}, {"GAMM", mw::GAMM},
     {"DCK", mw::DCK, kRequired | kPositive}, {"DCN", mw::DCN, kRequired}, {"DCRF", mw::DCRF, kRequired},
     {"DCKU", mw::DCKU, kRequired}, {"DCG", mw::DCG, kRequired},  {"DCF", mw::DCF, kRequired},
     {"DCD", mw::DCD, kRequired},  {"DCPA", mw::DCPA, kRequired | kPositive},
     {"DCDE", mw::DCDE, kRequired | kFloor},
-    {"ALPHA", mw::ALPHA, kRequired}, {"DCNU", mw::DCNU},          {"K", mw::K},
+    {"ALPHA", mw::ALPHA, kRequired}, {"DCNU", mw::DCNU, kPoisson},          {"K", mw::K},
     {"SFSIGT", mw::SFSIGT},
 };
 
 constexpr Param kFailure[] = {
-    {"E", mw::E},         {"NU", mw::NU},       {"GAMM", mw::GAMM}, {"C", mw::C},
-    {"PHAI", mw::PHAI},   {"EMIN", mw::EMIN},   {"NUMAX", mw::NUMAX}, {"ALPHA", mw::ALPHA},
-    {"SIGT", mw::SIGT, kTension}, {"SIG0", mw::SIG0}, {"ENT", mw::ENT}, {"NUNT", mw::NUNT},
+    {"E", mw::E, kModulus},         {"NU", mw::NU, kPoisson},       {"GAMM", mw::GAMM}, {"C", mw::C, kModulus},
+    {"PHAI", mw::PHAI, kAngle},   {"EMIN", mw::EMIN, kModulus},   {"NUMAX", mw::NUMAX, kPoisson}, {"ALPHA", mw::ALPHA},
+    {"SIGT", mw::SIGT, kTension}, {"SIG0", mw::SIG0}, {"ENT", mw::ENT, kModulus}, {"NUNT", mw::NUNT, kPoisson},
     {"K", mw::K},         {"SFSIGT", mw::SFSIGT},
 };
 
 constexpr Param kRatio[] = {
-    {"E", mw::E},     {"NU", mw::NU},     {"GAMM", mw::GAMM},   {"C", mw::C},     {"PHAI", mw::PHAI},
+    {"E", mw::E, kModulus},     {"NU", mw::NU, kPoisson},     {"GAMM", mw::GAMM},   {"C", mw::C, kModulus},     {"PHAI", mw::PHAI, kAngle},
     {"U", mw::U},     {"V", mw::V},       {"W", mw::W},         {"U1", mw::U1},   {"V1", mw::V1},
     {"W1", mw::W1},   {"U2", mw::U2},     {"V2", mw::V2},       {"W2", mw::W2},   {"EPS", mw::EPS},
     {"SIGT", mw::SIGT, kTension},         {"ALPHA", mw::ALPHA}, {"HDASH", mw::HDASH},
-    {"SIG0", mw::SIG0}, {"EMAX", mw::EMAX}, {"ENT", mw::ENT},   {"NUNT", mw::NUNT},
+    {"SIG0", mw::SIG0}, {"EMAX", mw::EMAX, kModulus}, {"ENT", mw::ENT, kModulus},   {"NUNT", mw::NUNT, kPoisson},
 };
 
 constexpr Param kOrtho[] = {
-    {"E1", mw::E1},     {"E2", mw::E2},     {"E3", mw::E3},     {"NU12", mw::NU12}, {"NU23", mw::NU23},
-    {"NU31", mw::NU31}, {"G12", mw::G12},   {"G23", mw::G23},   {"G31", mw::G31},   {"GAMM", mw::GAMM},
-    {"C", mw::C},       {"PHAI", mw::PHAI}, {"SIGY", mw::SIGY}, {"ALPHA", mw::ALPHA}, {"HDAS", mw::HDASH},
-    {"SIGT", mw::SIGT, kTension},           {"SIG0", mw::SIG0}, {"ENT", mw::ENT},   {"NUNT", mw::NUNT},
+    {"E1", mw::E1, kModulus},     {"E2", mw::E2, kModulus},     {"E3", mw::E3, kModulus},     {"NU12", mw::NU12}, {"NU23", mw::NU23},
+    {"NU31", mw::NU31}, {"G12", mw::G12, kModulus},   {"G23", mw::G23, kModulus},   {"G31", mw::G31, kModulus},   {"GAMM", mw::GAMM},
+    {"C", mw::C, kModulus},       {"PHAI", mw::PHAI, kAngle}, {"SIGY", mw::SIGY, kModulus}, {"ALPHA", mw::ALPHA}, {"HDAS", mw::HDASH},
+    {"SIGT", mw::SIGT, kTension},           {"SIG0", mw::SIG0}, {"ENT", mw::ENT, kModulus},   {"NUNT", mw::NUNT, kPoisson},
     {"K", mw::K},       {"SFSIGT", mw::SFSIGT},
 };
 
 constexpr Param kGeneral[] = {
-    {"E", mw::E},         {"NU", mw::NU},         {"GAMM", mw::GAMM},   {"C", mw::C},
-    {"PHAI", mw::PHAI},   {"SIGY", mw::SIGY},     {"ALPHA", mw::ALPHA}, {"HDASH", mw::HDASH},
-    {"SIGT", mw::SIGT, kTension},                 {"SIG0", mw::SIG0},   {"ENT", mw::ENT},
-    {"NUNT", mw::NUNT},   {"K", mw::K},           {"SFSIGT", mw::SFSIGT}, {"SSRSTA", mw::SSRSTA},
+    {"E", mw::E, kModulus},         {"NU", mw::NU, kPoisson},         {"GAMM", mw::GAMM},   {"C", mw::C, kModulus},
+    {"PHAI", mw::PHAI, kAngle},   {"SIGY", mw::SIGY, kModulus},     {"ALPHA", mw::ALPHA}, {"HDASH", mw::HDASH},
+    {"SIGT", mw::SIGT, kTension},                 {"SIG0", mw::SIG0},   {"ENT", mw::ENT, kModulus},
+    {"NUNT", mw::NUNT, kPoisson},   {"K", mw::K},           {"SFSIGT", mw::SFSIGT}, {"SSRSTA", mw::SSRSTA},
     {"SSRINC", mw::SSRINC},
 };
 
@@ -286,6 +300,10 @@ void parameter_card(GroupCards& cards, Reader& r) {
   if ((p->flags & kFloor) && v <= 0.0f) v = 0.01f;
   if ((p->flags & kPositive) && !(v > 0.0f)) {
     IFPMSG(2602, v, name);
+    return cards.next();
+  }
+  if (!in_range(p->flags, v)) {
+    IFPMSG(2603, v, name);
     return cards.next();
   }
   m.set_real(p->word_no, v);

@@ -13,7 +13,10 @@
 //   of IFPFLG and leaves the material identifiers at the start of the work
 //   area (MATLST, NMATL; IFREE moves past them). Messages: 2000, 2081, 2082,
 //   2104, 2143, 2518, 2522, 2524, 2601 (printed here), 2602 (a hyperbolic
-//   "DCPA" or "DCK" that is not positive: refused); fatal 4 ("MATD", 300)
+//   "DCPA" or "DCK" that is not positive: refused), 2603 (a negative
+//   modulus or cohesion, a Poisson's ratio outside -1 < nu < 0.5, a friction
+//   angle outside 0 <= phi < 90, or a value that is not finite: refused);
+//   fatal 4 ("MATD", 300)
 //   for a 148th table pair; fatal 201.
 // DBSTRC(scratch): "CONNECTI", "COORDINA", "NODE" into STRC (202): records
 //   "COORDINA", "ELEMENT ", "NODE    "; header [systems, nodes, 0, elements,

@@ -13,6 +13,7 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/inmsg.h"
+#include "zephsol/solve/solve_records.h"
 
 namespace zephsol {
 
@@ -49,10 +50,66 @@ void print_heading(word n, float err) {
                          fline(kIterationLine, {0, err})});
 }
 
+// Restores the pointers of the columns PCGICF marked.
+void clear_marks(word n, std::span<word> ia) {
+  for (word j = 1; j <= n; ++j) ia[static_cast<std::size_t>(j - 1)] = std::abs(ia[static_cast<std::size_t>(j - 1)]);
+}
+
 void print_zero_pivot(word first) {
   write_listing_and_log(
       {fline("('0*** SYSTEM WARNING MESSAGE 1000, IC FACTORIZATION BROKE DOWN ON STEP',I8)", {first}),
        fline("(10X,'DIAGONAL WAS SET TO UNITY AND FACTORIZATION PROCEEDED.')")});
+}
+
+void print_shift(word first, double shift) {
+  write_listing_and_log(
+      {fline("('0*** SYSTEM INFORMATION MESSAGE 1002, IC FACTORIZATION MET A NON-POSITIVE PIVOT ON STEP',I8)",
+             {first}),
+       fline("(10X,'DIAGONAL WAS SCALED BY 1 +',1P,E10.3,' AND FACTORIZATION REPEATED.')", {shift})});
+}
+
+// The first column whose pivot is not positive (or not finite), 0 when every
+// pivot is; columns marked for an exact zero pivot hold 1.0 there.
+word first_bad_pivot(word n, std::span<const word> ia, std::span<const double> l) {
+  for (word j = 1; j <= n; ++j) {
+    const double d = l[at(column(ia, j).begin)];
+    if (!(d > 0.0) || !std::isfinite(d)) return j;
+  }
+  return 0;
+}
+
+// Whether some diagonal of K is negative: no shift of the diagonal by a
+// factor makes such a pivot positive.
+bool negative_diagonal(word n, std::span<const word> ia, std::span<const double> a) {
+  for (word j = 1; j <= n; ++j)
+    if (a[at(column(ia, j).begin)] < 0.0) return true;
+  return false;
+}
+
+// The incomplete factor of K, or, when it meets a pivot that is not
+// positive, of K with its diagonal scaled by 1 + s (s = 1E-4, then 4 times
+// larger each time) until every pivot is positive: an incomplete factor of
+// a positive definite K may break down so (nearly incompressible solids
+// do), and a diagonally dominant enough matrix has a positive one. The
+// information message gives s when it differs from the one last reported.
+void factorise(word n, word nnz, std::span<const word> ja, std::span<word> ia, std::span<const double> a,
+               std::span<double> l, std::span<double> w, word& first) {
+  std::copy(a.begin(), a.begin() + nnz, l.begin());
+  PCGICF(n, ja, ia, l, w, first);
+  const word bad = first_bad_pivot(n, ia, l);
+  if (bad == 0 || negative_diagonal(n, ia, a)) return;
+  constexpr double kFirstShift = 1.0e-4, kGrowth = 4.0, kLastShift = 1.0e6;
+  double shift = kFirstShift;
+  for (; shift <= kLastShift; shift *= kGrowth) {
+    clear_marks(n, ia);
+    std::copy(a.begin(), a.begin() + nnz, l.begin());
+    for (word j = 1; j <= n; ++j) l[at(column(ia, j).begin)] *= 1.0 + shift;
+    PCGICF(n, ja, ia, l, w, first);
+    if (first_bad_pivot(n, ia, l) == 0) break;
+  }
+  double& reported = solve_state().pcg_shift_reported;
+  if (shift != reported) print_shift(bad, shift);
+  reported = shift;
 }
 
 // Restores the marked columns' pointers and clears their right-hand sides.
@@ -147,9 +204,8 @@ void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std:
     std::fill(x.begin(), x.end(), 0.0);
     return;
   }
-  std::copy(a.begin(), a.begin() + nnz, l.begin());
   word first = 0;
-  PCGICF(n, ja, ia, l, u, first);
+  factorise(n, nnz, ja, ia, a, l, u, first);
   if (first != 0) {
     print_zero_pivot(first);
     sysw().IWRNFL = 1;

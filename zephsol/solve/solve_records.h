@@ -118,6 +118,9 @@ struct SolveState {
   MfsLibrary mfslib = mfs_library();
   // The work-space figures of the sparse library's last symbolic phase.
   std::optional<MfsFigures> mfsfig;
+  // The diagonal shift of the conjugate-gradient preconditioner last
+  // reported (0: none): a solve that needs the same shift says nothing more.
+  double pcg_shift_reported = 0.0;
 };
 
 SolveState& solve_state() noexcept;

@@ -10,6 +10,7 @@
 
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
+#include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
 #include "zephsol/exec/fortfmt.h"
@@ -18,6 +19,7 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/input/inmsg.h"
+#include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/mfsolv.h"
 #include "zephsol/solve/pcg.h"
 #include "zephsol/solve/sdcmsg.h"
@@ -152,9 +154,19 @@ Megabytes mfs_megabytes(const Layout& L, Index nbuf, const MfsFigures& f) {
   solve_fatal(method == 1 ? 5 : 6, message_word(needed), message_word(lwork));
 }
 
+// A column without its diagonal: the stiffness is singular there (a zero
+// modulus, a free node). The run ends with the lines the profile
+// decomposition prints for it, naming the node, as a user's error.
+[[noreturn]] void singular_column(word j, RowFailure why) {
+  print_row_abort(j, why);
+  print_failed_row_node(j, USET, EQIX);
+  sysw().IERFLG = 1;
+  RUNEND();
+}
+
 // Loads the lower triangle: IA, JA and A (the structure alone when A is
 // empty). Every column must have its diagonal as its first term at or below
-// the diagonal.
+// the diagonal; the first that has not ends the run once K is closed.
 void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia, std::span<word> ja,
                  std::span<double> a) {
   Index count = 0;
@@ -162,24 +174,35 @@ void load_matrix(const MCB& k, word buffer, const Layout& L, std::span<word> ia,
   s.file = k.file;
   s.type = k.type;
   DBOPEN(k.file, buffer, kRead);
-  for (word j = 1; j <= k.cols; ++j) {
+  word bad = 0;
+  RowFailure why = RowFailure::NullColumn;
+  for (word j = 1; j <= k.cols && bad == 0; ++j) {
     ia[static_cast<std::size_t>(j - 1)] = static_cast<word>(count + 1);
-    bool started = false;
+    bool started = false, any = false;
     s.flag = 1;
     for (NXTSTR(s); s.flag == 0; NXTSTR(s))
-      for (word i = 0; i < s.room; ++i) {
+      for (word i = 0; i < s.room && bad == 0; ++i) {
+        any = true;
         const word r = s.row + i;
         if (r < j) continue;
-        if (!started && r != j) first_term_not_diagonal(3108, 'K', j);
+        if (!started && r != j) {
+          bad = j;
+          why = RowFailure::ZeroDiagonal;
+          break;
+        }
         started = true;
         if (count >= L.m) solve_fatal(777, j, message_word(L.m));
         ja[static_cast<std::size_t>(count)] = r;
         if (!a.empty()) a[static_cast<std::size_t>(count)] = string_term(k.type, s.slot, i);
         ++count;
       }
-    if (!started) first_term_not_diagonal(3108, 'K', j);
+    if (!started && bad == 0) {
+      bad = j;
+      why = any ? RowFailure::ZeroDiagonal : RowFailure::NullColumn;
+    }
   }
   DBCLOS(k.file, kCloseRewind);
+  if (bad != 0) singular_column(bad, why);
   ia[static_cast<std::size_t>(L.n)] = static_cast<word>(count + 1);
 }
 

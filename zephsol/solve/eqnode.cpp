@@ -1,0 +1,70 @@
+// Node and component of a solution row.
+#include "zephsol/solve/eqnode.h"
+
+#include <array>
+#include <vector>
+
+#include "zephsol/dbio/core.h"
+#include "zephsol/dbio/dbops.h"
+#include "zephsol/dbio/recio.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/records.h"
+#include "zephsol/input/inmsg.h"
+#include "zephsol/solve/sdcmsg.h"
+
+namespace zephsol {
+
+namespace {
+
+constexpr word kLSet = 256;
+
+std::array<word, 6> header_of(word file) {
+  std::array<word, 6> h{};
+  if (file > 0) HDRGET(file, h);
+  return h;
+}
+
+// Record `record` (from 1) of a data block, n words.
+std::vector<word> read_words(word file, word record, word n) {
+  std::vector<word> out(static_cast<std::size_t>(std::max<word>(n, 0)));
+  DBOPEN(file, 1 + CORLFT(1) - sysw().NBUFSZ, kRead);
+  for (word r = 1; r < record; ++r) DBREAD(file, nullptr, 0, 1);
+  DBREAD(file, out.data(), n, 1);
+  DBCLOS(file, kCloseRewind);
+  return out;
+}
+
+}  // namespace
+
+word lset_equation(word k, word USET) {
+  const word ng = header_of(USET)[0];
+  if (ng < 1 || k < 1) return 0;
+  const std::vector<word> sets = read_words(USET, 1, ng);
+  for (word j = 1, seen = 0; j <= ng; ++j)
+    if ((sets[static_cast<std::size_t>(j - 1)] & kLSet) != 0 && ++seen == k) return j;
+  return 0;
+}
+
+DofName equation_node(word g, word EQIX) {
+  const word nodes = header_of(EQIX)[0];
+  if (nodes < 1 || g < 1) return {};
+  const std::vector<word> pairs = read_words(EQIX, 2, 2 * nodes);
+  for (std::size_t p = 0; p + 1 < pairs.size(); p += 2) {
+    const word start = pairs[p + 1] >> 10;
+    const word count = pairs[p + 1] & 255;
+    if (g >= start && g < start + count) return {pairs[p], g - start + 1};
+  }
+  return {};
+}
+
+void print_failed_row_node(word k, word USET, word EQIX) {
+  const word g = lset_equation(k, USET);
+  if (g == 0) solve_fatal(711, name_word("USET"), 0);
+  const DofName d = equation_node(g, EQIX);
+  if (d.node == 0) solve_fatal(711, name_word("SIL "), 0);
+  write_listing_and_log({fline(
+      "('0*** USER INFORMATION MESSAGE 3151, ABOVE ROW POSITION CORRESPONDS TO',I3,'-TH D.O.F. OF NODE',I8)",
+      {d.comp, d.node})});
+}
+
+}  // namespace zephsol
