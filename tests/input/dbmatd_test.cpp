@@ -2,6 +2,7 @@
 // parameter words of each list, mask, length), "DUP" copies, hardening
 // tables up to their limit, the IFPFLG words, the identifier list, and the
 // card errors.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -189,6 +190,31 @@ TEST_F(MaterialTest, MissingParametersArePrintedPastThePrintLimit) {
   EXPECT_EQ(message_text(2601), "          DCDE     DATA IS MISSING.");
   EXPECT_EQ(crdcom().NFATAL, crdcom().MSGLIM + 2);
   EXPECT_EQ(sysw().IERFLG, 1);
+}
+
+// Values no law can use are refused with 2603 at their bounds; those just
+// inside them, and a zero modulus, are stored.
+TEST_F(MaterialTest, ValuesOutsideTheirRangeAreRefused) {
+  struct Value {
+    const char* kind;
+    const char* name;
+    const char* value;
+    bool refused;
+  };
+  const Value values[] = {
+      {"1", "NU", "0.4999", false},  {"1", "NU", "0.5", true},     {"1", "NU", "-0.999", false},
+      {"1", "NU", "-1.0", true},     {"1", "E", "0.0", false},     {"1", "E", "-1.0", true},
+      {"1", "C", "-0.1", true},      {"1", "PHAI", "89.9", false}, {"1", "PHAI", "90.0", true},
+      {"1", "PHAI", "-1.0", true},   {"1", "SIGY", "-5.0", true},  {"5", "NUMAX", "0.5", true},
+      {"5", "EMIN", "-1.0", true},   {"7", "EMAX", "-1.0", true},  {"3", "DCNU", "0.5", true},
+  };
+  for (const Value& v : values) {
+    fresh();
+    run({"MATERIAL", fixed({"1", v.kind}), fixed({"", v.name, v.value})});
+    const auto m = messages();
+    const bool refused = std::find(m.begin(), m.end(), 2603) != m.end();
+    EXPECT_EQ(refused, v.refused) << v.kind << " " << v.name << " " << v.value;
+  }
 }
 
 TEST_F(MaterialTest, HyperbolicModelRefusesWhatItDividesBy) {

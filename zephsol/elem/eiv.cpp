@@ -4,6 +4,7 @@
 #include "zephsol/elem/eiv.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -104,6 +105,15 @@ void fetch_point(Channel c, word point) {
   c.ch.fetched = true;
 }
 
+// Whether every component vector of the work record fits a REAL word.
+bool finite_as_real(const EIVWK& wk) {
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  for (const auto& v : wk.vec)
+    for (double x : v)
+      if (!(std::abs(x) <= kLargest)) return false;
+  return true;
+}
+
 // Packs the work record back as its point; a point that changes size moves
 // the sub-records after it (down: ascending copy; up: descending copy).
 void store_point(Channel c) {
@@ -125,6 +135,8 @@ void store_point(Channel c) {
   for (word q = p; q <= npts; ++q) area[at(q)] += d;
   EIVPAK(c.wk, area.subspan(at(start), at(size)), flag);
   c.ch.fetched = false;
+  word& nonfinite = elem_state().nonfinite_element;
+  if (nonfinite == 0 && !finite_as_real(c.wk)) nonfinite = c.wk.head[0];
 }
 
 // Writes the record to the output and detaches the channel; trailer word 2

@@ -175,6 +175,10 @@ struct ElemState {
   EivIo eivio = eiv_data_block_io();
   ModelTables tables;
   SBMCOM sbmcom;   // section-beam work record
+  // The first element whose point was stored with a stress or strain that
+  // a REAL word cannot hold (infinite or not a number); 0 when none. The
+  // stress recovery clears it and reports it.
+  word nonfinite_element = 0;
 };
 
 ElemState& elem_state() noexcept;

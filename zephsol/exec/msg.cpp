@@ -109,6 +109,19 @@ void enqueue(word code, word p1, word p2) {
 
 void MSGHOK() {}
 
+void nonfinite_result(word code, std::string_view quantity, std::string_view where) {
+  const STPCTR& s = stpctr();
+  const std::string head = fline("('0*** USER FATAL MESSAGE ',I4,', NON-FINITE ',A,' AT INTERVAL',I5,',  STEP',I5)",
+                                 {code, std::string(quantity), s.NINTVL, s.NSTEP});
+  const std::string text = "          " + std::string(where);
+  LINCNT(3);
+  for (int unit : {kListing, kErrorLog}) {
+    unit_write_line(unit, head);
+    unit_write_line(unit, text);
+  }
+  sysw().IERFLG = 1;
+}
+
 void MSGPUT(word code, word p1, word p2) {
   if (code == kDeferredFatal) {
     sysw().IERFLG = 1;

@@ -13,11 +13,19 @@
 // text with both parameters. Warnings set IWRNFL.
 #pragma once
 
+#include <string_view>
+
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
 
 void MSGPUT(word code, word p1, word p2);
+
+// A step whose results a REAL word cannot hold (infinite or not a number):
+// "0*** USER FATAL MESSAGE" code ", NON-FINITE" quantity "AT INTERVAL" i
+// "STEP" s, then `where` (ten blanks first), on the listing and the error
+// log; IERFLG := 1, and the caller goes to the end of the run.
+void nonfinite_result(word code, std::string_view quantity, std::string_view where);
 void MSGOUT();
 // Called first on the fatal path; does nothing.
 void MSGHOK();

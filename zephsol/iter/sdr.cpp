@@ -18,6 +18,8 @@
 #include "zephsol/elem/etype.h"
 #include "zephsol/elem/kelem.h"
 #include "zephsol/exec/diag.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/iter/iter_records.h"
@@ -215,6 +217,7 @@ void SDR(word EST, word MATD, word EIV0, word DUG, word ENTD, word PGM, word XCL
     nodes.read(STRC, r.b_strc);
   }
   bind_material_views();
+  elem_state().nonfinite_element = 0;
   element_pass(r, print ? &nodes : nullptr);
 
   if (r.entd != 0) DBCLOS(r.entd, kCloseRewind);
@@ -226,6 +229,8 @@ void SDR(word EST, word MATD, word EIV0, word DUG, word ENTD, word PGM, word XCL
   SDRFLG = (s.KRERUN & 1) != 0 ? -1 : (s.KITER & 1) != 0 ? 1 : 0;
   last = SDRFLG;
   write_unbalanced(r, QG);
+  if (const word e = elem_state().nonfinite_element; e != 0)
+    nonfinite_result(5026, "STRESS", fline("('IN ELEMENT',I8)", {e}));
 }
 
 }  // namespace zephsol

@@ -14,8 +14,11 @@
 #include "zephsol/dbio/partn.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
+#include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/fwbsub.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/solve_records.h"
@@ -330,6 +333,19 @@ void merge_maps(const Layout& L, const std::vector<word>& sets, std::vector<word
   if (o + n != L.ng) solve_fatal(822, o, n);
 }
 
+// The first equation (from 1) whose value is not finite; 0 when none.
+word first_nonfinite(std::span<const double> v) {
+  const auto bad = std::find_if(v.begin(), v.end(), [](double x) { return !std::isfinite(x); });
+  return bad == v.end() ? 0 : static_cast<word>(bad - v.begin() + 1);
+}
+
+// The step's displacements are not finite at global equation g: a
+// singular or overflowing system. The run ends, naming the node.
+void report_nonfinite(word g) {
+  const DofName d = equation_node(g, EQIX);
+  nonfinite_result(5025, "DISPLACEMENT", fline("('AT THE',I3,'-TH D.O.F. OF NODE',I8)", {d.comp, d.node}));
+}
+
 }  // namespace
 
 void LDSPLT(MCB& p, MCB& po, MCB& pn, std::span<const word> sets, std::span<double> v,
@@ -458,11 +474,13 @@ void SOLVE(word USET, word K, word P, word YS, word GST, word KSS, word GKFS, wo
   read_rotations(ROTB, L);
   MCB dug{DUG};
   GVMERG(uo, un, dug, omap, nmap, L.vector(), L.rotations(), p.cols, L.buffer);
+  const bool finite = dug.cols < 1 || first_nonfinite(L.vector()) == 0;
   if (OQGV > 0) {
     MCB oqgv{OQGV};
     GVMERG(qo, qn, oqgv, omap, nmap, L.vector(), {}, p.cols, L.buffer);
   }
   scratch.release_all();
+  if (!finite) report_nonfinite(first_nonfinite(L.vector()));
 }
 
 }  // namespace zephsol

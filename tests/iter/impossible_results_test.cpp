@@ -1,0 +1,89 @@
+// Whole runs of the example's 2 x 2 plane-strain mesh under gravity with
+// values that give no meaningful result: a material the decoder refuses, a
+// load that overflows the stresses, a zero modulus under every method of
+// solution. Each must end as an error (exit 1, the error end in the
+// progress file, no work file left) with a user's message naming the card,
+// the step and element, or the node, never as a normal end or a program
+// logic error.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "common/deck.h"
+
+namespace zephsol::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::vector<std::string>;
+
+// The example deck with one card replaced and a control card added after
+// the identification card.
+std::string demo_deck(const std::string& card, const std::string& replacement, const std::string& control) {
+  std::ifstream in(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / "demo.dat");
+  std::string deck;
+  bool replaced = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line == card) {
+      line = replacement;
+      replaced = true;
+    }
+    deck += line + "\n";
+    if (!control.empty() && line.rfind("Quorvane", 0) == 0) deck += control + "\n";
+  }
+  EXPECT_TRUE(replaced) << card;
+  return deck;
+}
+
+constexpr const char* kE = "        E         1.0E+4";
+constexpr const char* kNu = "        NU           0.3";
+constexpr const char* kGravity = "        BODY           1     1.0";
+
+struct Case {
+  const char* name;
+  const char* card;         // the card of demo.dat replaced
+  const char* replacement;  // what replaces it
+  const char* solver;       // control card ("": the profile method)
+  std::vector<std::string> messages;  // lines the error log must hold
+};
+
+const std::string kMaterialCard = "0*** USER FATAL MESSAGE    2603,  CARD NUMBER      6,  DATA GROUP NAME- MATERIAL";
+const std::string kModulusCard = "0*** USER FATAL MESSAGE    2603,  CARD NUMBER      5,  DATA GROUP NAME- MATERIAL";
+const std::string kOverflow = "0*** USER FATAL MESSAGE 5026, NON-FINITE STRESS AT INTERVAL    1,  STEP    1";
+const std::string kNullColumn =
+    "0*** SDCOMP FATAL MESSAGE ---  DECOMPOSITION ABORTED AT        1-TH ROW BECAUSE OF NULL COLUMN";
+const std::string kFirstNode = "0*** USER INFORMATION MESSAGE 3151, ABOVE ROW POSITION CORRESPONDS TO";
+
+const Case kCases[] = {
+    {"nu 0.5", kNu, "        NU           0.5", "", {kMaterialCard, "          NU       DATA  5.00000E-01 IS OUT OF RANGE."}},
+    {"nu -1", kNu, "        NU          -1.0", "", {kMaterialCard, "          NU       DATA -1.00000E+00 IS OUT OF RANGE."}},
+    {"E -1", kE, "        E           -1.0", "", {kModulusCard, "          E        DATA -1.00000E+00 IS OUT OF RANGE."}},
+    {"load 9.9E+37", kGravity, "        BODY           1 9.9E+37", "", {kOverflow, "          IN ELEMENT       1"}},
+    {"load 9.9E+37 PCG", kGravity, "        BODY           1 9.9E+37", "SOLVER PCG", {kOverflow}},
+    {"load 9.9E+37 METI", kGravity, "        BODY           1 9.9E+37", "SOLVER METI", {kOverflow}},
+    {"E 0", kE, "        E            0.0", "", {kNullColumn, kFirstNode}},
+    {"E 0 PCG", kE, "        E            0.0", "SOLVER PCG", {kNullColumn, kFirstNode}},
+    {"E 0 METI", kE, "        E            0.0", "SOLVER METI", {kNullColumn, kFirstNode}},
+};
+
+TEST(ImpossibleResults, EndAsAnErrorWithAUserMessage) {
+  for (const Case& c : kCases) {
+    DeckRun run(demo_deck(c.card, c.replacement, c.solver));
+    EXPECT_EQ(run.run_program(), 1) << c.name;
+    const auto errors = run.errors();
+    for (const std::string& m : c.messages) EXPECT_TRUE(has_line(errors, m)) << c.name << ": " << m;
+    EXPECT_FALSE(has_line(errors, "PROGRAM LOGIC ERROR")) << c.name;
+    const auto progress = run.lines(kProgressFile);
+    ASSERT_FALSE(progress.empty()) << c.name;
+    EXPECT_EQ(progress.front(), "      -8,       0") << c.name;
+    for (const std::string& f : run.files())
+      EXPECT_EQ(f.rfind("WORK", 0), std::string::npos) << c.name << ": " << f;
+  }
+}
+
+}  // namespace
+}  // namespace zephsol::test
