@@ -543,6 +543,11 @@ TEST_F(Zeph, AbortSignalsReportAndStop) {
       {SIGILL, "Illegal Instruction", false, false},
       {SIGSEGV, "Segmentation Violation", false, false},
       {SIGABRT, "Abnormal Termination", false, false},
+      // A closed terminal, a closed pipe and a quit end the run as a
+      // termination does.
+      {SIGHUP, "Hangup", true, false},
+      {SIGPIPE, "Broken Pipe", true, false},
+      {SIGQUIT, "Quit", true, false},
       {SIGUSR1, "Undefined Signal", false, true},
   };
   for (const auto& c : cases) {

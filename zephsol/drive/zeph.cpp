@@ -1,6 +1,7 @@
 // The main program: start, model phase, end block, module sequencing on a
 // restart, and the signal handlers.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -88,7 +90,14 @@ constexpr SignalName kSignalNames[] = {
     {SIGSEGV, "Segmentation Violation"},
     {SIGTERM, "Termination"},
     {SIGABRT, "Abnormal Termination"},
+    {SIGHUP, "Hangup"},
+    {SIGPIPE, "Broken Pipe"},
+    {SIGQUIT, "Quit"},
 };
+
+// The signals that end a run as an interrupt does: a user's or the
+// system's request to stop, a closed terminal, a closed pipe.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT};
 constexpr std::string_view kUndefinedSignal = "Undefined Signal";
 
 // What h_int writes to the progress file, prepared outside the handler
@@ -96,8 +105,9 @@ constexpr std::string_view kUndefinedSignal = "Undefined Signal";
 // copy not in use and then made current with one store, so that a signal
 // arriving meanwhile still finds a whole text.
 struct InterruptText {
-  std::array<char, 4096> path{};  // the progress file's name, NUL-terminated; empty: none
-  std::array<char, 512> bytes{};  // its lines for an error end
+  std::array<char, 4096> path{};    // the progress file's name, NUL-terminated; empty: none
+  std::array<char, 4100> beside{};  // the file written before it is renamed over it
+  std::array<char, 512> bytes{};    // its lines for an error end
   std::size_t size = 0;
 };
 InterruptText g_interrupt_text[2];
@@ -107,13 +117,15 @@ void prepare_interrupt_text() {
   const int next = 1 - g_interrupt_current;
   InterruptText& t = g_interrupt_text[next];
   const std::string path = progress_file_name();
+  const std::string beside = file_beside(path);
   std::string bytes;
   for (const std::string& line : progress_file_lines(-8)) bytes += line + '\n';
-  if (path.empty() || path.size() >= t.path.size() || bytes.size() > t.bytes.size()) {
+  if (path.empty() || beside.size() >= t.beside.size() || bytes.size() > t.bytes.size()) {
     t.path[0] = '\0';
     t.size = 0;
   } else {
     std::memcpy(t.path.data(), path.c_str(), path.size() + 1);
+    std::memcpy(t.beside.data(), beside.c_str(), beside.size() + 1);
     std::memcpy(t.bytes.data(), bytes.data(), bytes.size());
     t.size = bytes.size();
   }
@@ -136,8 +148,10 @@ std::size_t append(char* buf, std::size_t at, std::string_view s) {
   return at + s.size();
 }
 
-// The two console lines of an abort: ten blanks and the banner, then ten
-// blanks, the label and the signal's name in 40 columns.
+// The two lines of an abort: ten blanks and the banner, then ten blanks,
+// the label and the signal's name in 40 columns. They go to the console and
+// end the listing and the error log, after every line written before the
+// signal.
 void write_abort_lines(int signal) {
   std::string_view name = kUndefinedSignal;
   for (const SignalName& s : kSignalNames)
@@ -150,6 +164,7 @@ void write_abort_lines(int signal) {
   n += kSignalNameWidth - name.size();
   buf[n++] = '\n';
   write_fully(STDOUT_FILENO, buf, n);
+  for (int unit : {kListing, kErrorLog}) unit_finish_text_signal_safe(unit, {buf, n});
 }
 
 // An interrupted run records an error end in the progress file, as RUNEND
@@ -157,10 +172,11 @@ void write_abort_lines(int signal) {
 void record_interrupted_run() {
   const InterruptText& t = g_interrupt_text[g_interrupt_current];
   if (t.path[0] != '\0') {
-    const int fd = ::open(t.path.data(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int fd = ::open(t.beside.data(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd >= 0) {
       write_fully(fd, t.bytes.data(), t.size);
       ::close(fd);
+      ::rename(t.beside.data(), t.path.data());
     }
   }
   unit_unlink_direct_files_signal_safe();
@@ -176,6 +192,34 @@ void set_handler(int signal, void (*handler)(int), bool block_others) {
   // A second signal while the handler runs takes the default action.
   action.sa_flags = SA_RESETHAND;
   sigaction(signal, &action, nullptr);
+}
+
+// ---------------------------------------------------------- working directory
+
+// A run holds an exclusive lock on its working directory from its start to
+// its end (the lock goes with the process), so that a second run there,
+// which would share the work files and the outputs, stops before it touches
+// anything. False when another run holds it.
+bool lock_working_directory() {
+  static int held = -1;  // the locked directory, open for the whole run
+  if (held >= 0) return true;
+  const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    return !busy;
+  }
+  held = fd;
+  return true;
+}
+
+[[noreturn]] void directory_in_use() {
+  std::array<char, 4096> cwd{};
+  const std::string where = ::getcwd(cwd.data(), cwd.size()) != nullptr ? cwd.data() : ".";
+  const std::string line = "0*** ANOTHER RUN IS USING THE DIRECTORY \"" + where + "\": THIS RUN STOPS\n";
+  write_fully(STDOUT_FILENO, line.data(), line.size());
+  ::_exit(1);
 }
 
 // ---------------------------------------------------------------- clocks
@@ -282,6 +326,7 @@ void run_analysis(const Modules& modules) {
 }
 
 void ZEPH(const Modules& modules) {
+  if (!lock_working_directory()) directory_in_use();
   const double processor_start = processor_seconds();
   ELAPSD();
   install_signal_handlers();
@@ -324,7 +369,8 @@ word DGCHNG(std::string_view group) {
 
 void h_int(int signal) {
   write_abort_lines(signal);
-  if (signal == SIGINT || signal == SIGTERM) record_interrupted_run();
+  if (std::find(std::begin(kStopSignals), std::end(kStopSignals), signal) != std::end(kStopSignals))
+    record_interrupted_run();
   ::_exit(1);
 }
 
@@ -342,7 +388,8 @@ void note_progress_file() { prepare_interrupt_text(); }
 
 void install_signal_handlers() {
   note_progress_file();
-  for (int signal : {SIGABRT, SIGILL, SIGINT, SIGSEGV, SIGTERM}) set_handler(signal, h_int, true);
+  for (int signal : {SIGABRT, SIGILL, SIGSEGV}) set_handler(signal, h_int, true);
+  for (int signal : kStopSignals) set_handler(signal, h_int, true);
   set_handler(SIGFPE, h_fpe, false);
 }
 

@@ -183,6 +183,7 @@ struct RunFrame {
   bool progress_final = false;      // the completion state has been (or is being) written
   bool stopping = false;            // the units are being closed for the exit
   bool close_failed = false;        // a fatal message arrived while closing the units
+  std::string write_failure;        // why the listing or the error log could not be written
 };
 
 // Run-wide flags of the input decoders. The element routines read the

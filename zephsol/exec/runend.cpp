@@ -71,21 +71,23 @@ std::vector<std::string> progress_file_lines(word n) {
     lines.push_back(step_line(c, "A2"));
   }
   if (c.cur == kErrorEnd) lines.push_back(fline("(A48)", {kSjisErrorEnd}));
+  // When the listing could not be written the error cannot be read there.
+  const std::string& why = exec_state().frame.write_failure;
+  if (c.cur == kErrorEnd && !why.empty()) lines.push_back(why);
   return lines;
 }
 
+// The progress file is replaced whole by each call, so that a reader, or a
+// run killed at any moment, finds the previous record or the new one.
 void PRGSTS(word n) {
   const std::vector<std::string> lines = progress_file_lines(n);
-  unit_open(kProgressUnit, progress_file_name(), UnitForm::Formatted, UnitStatus::Unknown);
-  unit_rewind(kProgressUnit);
-  for (const auto& line : lines) unit_write_line(kProgressUnit, line);
+  unit_replace_text(kProgressUnit, progress_file_name(), lines);
   const Counts c = progress_counts(n);
   if (c.cur > 0) {
     unit_write_line(kConsole, lines[1]);
     unit_write_line(kConsole, lines[2]);
     unit_write_line(kConsole, step_line(c, "A3"));
   }
-  unit_close(kProgressUnit);
 }
 
 // A failure while closing the units (a listing that could not be written)

@@ -4,7 +4,8 @@
 // system's hook), writes the completion state to the progress file and ends
 // the process: completion code -1 (normal) and -2 (warnings only) exit with
 // status 0, -8 (error) with status 1. The progress file (unit 997,
-// solver-list key "STAT") holds only the lines of the latest PRGSTS call.
+// solver-list key "STAT") holds only the lines of the latest PRGSTS call,
+// and is replaced whole by each call.
 //
 // This library is the base of the program and includes nothing above it. The
 // file system (zephsol/dbio) registers what the run end and the module

@@ -1,6 +1,7 @@
 #include "zephsol/exec/units.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "zephsol/exec/console.h"
 #include "zephsol/exec/msg.h"
+#include "zephsol/exec/records.h"
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -81,7 +83,44 @@ void open_fatal(int unit, const std::string& name) {
   io_fatal(-3019, name_word(name.substr(0, 4)), unit);
 }
 
-void write_fatal(int unit) { io_fatal(-3993, unit, errno); }
+Unit* get(int unit);
+
+// A write that failed ends the run with -3993. The listing and the error
+// log are where that message goes: a failure of either is named on the
+// console first and kept for the progress file, so that the reason reaches
+// the user through whichever of them can still be written.
+void write_fatal(int unit) {
+  const int err = errno;
+  if (!g_in_failure && (unit == 6 || unit == 999)) {
+    const Unit* u = get(unit);
+    const std::string line = "0*** CANNOT WRITE FILE \"" + (u ? u->name : std::string()) + "\" ON UNIT " +
+                             std::to_string(unit) + ": " + std::strerror(err);
+    const std::string console = line + "\n";
+    (void)!::write(1, console.data(), console.size());
+    std::string& note = exec_state().frame.write_failure;
+    if (note.empty()) note = line.substr(1);
+  }
+  io_fatal(-3993, unit, err);
+}
+
+// Signals that end the run are held while a file comes into being or goes
+// away together with its entry in the unit table, so that the interrupt
+// handler, which deletes the work files it finds in the table, never meets
+// a work file that the table does not show.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &saved_);
+  }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t saved_{};
+};
 
 bool full_pwrite(int fd, const char* p, std::size_t n, off_t at) {
   while (n > 0) {
@@ -168,19 +207,44 @@ Unit& require(int unit) {
   return *u;
 }
 
+// Writes the pending text at its position. The buffer is emptied before the
+// position moves past it, so that an interrupt handler that writes the
+// pending text again at the position (unit_finish_text_signal_safe) writes
+// the same bytes at the same place. A write that fails leaves the position
+// where the text would have begun: what is written later follows the last
+// byte that reached the file, never a gap.
 void flush_text(int unit, Unit& u) {
   if (u.wbuf.empty()) return;
+  const std::size_t n = u.wbuf.size();
   bool ok;
   if (is_stream_fd(u) && u.fd == STDOUT_FILENO) {
     const std::string shown = console_text(u.wbuf);
     ok = full_write(u.fd, shown.data(), shown.size());
   } else if (is_stream_fd(u))
-    ok = full_write(u.fd, u.wbuf.data(), u.wbuf.size());
+    ok = full_write(u.fd, u.wbuf.data(), n);
   else
-    ok = full_pwrite(u.fd, u.wbuf.data(), u.wbuf.size(), u.wpos);
-  u.wpos += static_cast<off_t>(u.wbuf.size());
+    ok = full_pwrite(u.fd, u.wbuf.data(), n, u.wpos);
   u.wbuf.clear();
-  if (!ok) write_fatal(unit);
+  if (!ok) return write_fatal(unit);
+  u.wpos += static_cast<off_t>(n);
+}
+
+// Appends a line to the pending text without ever moving the buffer while
+// a signal may arrive: the buffer is flushed first when the line would not
+// fit, and it grows (with signals held) only for a line longer than it.
+void append_text(int unit, Unit& u, std::string_view line) {
+  const std::size_t need = line.size() + 1;
+  if (u.wbuf.capacity() < kTextFlush + 1) {
+    const SignalsHeld held;
+    u.wbuf.reserve(2 * kTextFlush);
+  }
+  if (u.wbuf.size() + need > u.wbuf.capacity()) flush_text(unit, u);
+  if (need > u.wbuf.capacity()) {
+    const SignalsHeld held;
+    u.wbuf.reserve(need);
+  }
+  u.wbuf.append(line);
+  u.wbuf.push_back('\n');
 }
 
 // Sequential write at the logical position: the file ends after it.
@@ -219,6 +283,7 @@ void unit_open(int unit, std::string_view name_in, UnitForm form, UnitStatus sta
   std::string name(name_in);
   while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
 
+  const SignalsHeld held;
   auto u = std::make_unique<Unit>();
   u->form = form;
   u->access = access;
@@ -265,9 +330,12 @@ void unit_close(int unit, bool del) {
   const bool own = u->own_fd;
   const bool scratch = u->status == UnitStatus::Scratch;
   const int fd = u->fd;
-  table()[unit].reset();
+  {
+    const SignalsHeld held;
+    if (own && del && !scratch) ::unlink(name.c_str());
+    table()[unit].reset();
+  }
   if (own && fd >= 0 && ::close(fd) != 0) write_fatal(unit);
-  if (own && del && !scratch) ::unlink(name.c_str());
 }
 
 bool unit_is_open(int unit) { return get(unit) != nullptr && get(unit)->own_fd; }
@@ -285,8 +353,7 @@ void unit_write_line(int unit, std::string_view line) {
   // open, which was reported, and its lines go nowhere.
   if (!u) return;
   start_write(unit, *u);
-  u->wbuf.append(line);
-  u->wbuf.push_back('\n');
+  append_text(unit, *u, line);
   u->pos += static_cast<off_t>(line.size() + 1);
   if (is_stream_fd(*u) || u->wbuf.size() >= kTextFlush) flush_text(unit, *u);
 }
@@ -554,6 +621,14 @@ bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data) {
   return true;
 }
 
+void unit_finish_text_signal_safe(int unit, std::string_view tail) {
+  const Unit* u = get(unit);
+  if (u == nullptr || !u->own_fd || u->form != UnitForm::Formatted || u->fd < 0) return;
+  const std::size_t n = u->wbuf.size();
+  if (!full_pwrite(u->fd, u->wbuf.data(), n, u->wpos)) return;
+  (void)full_pwrite(u->fd, tail.data(), tail.size(), u->wpos + static_cast<off_t>(n));
+}
+
 void unit_unlink_direct_files_signal_safe() {
   for (auto& slot : table()) {
     Unit* u = slot.get();
@@ -561,6 +636,34 @@ void unit_unlink_direct_files_signal_safe() {
         u->status != UnitStatus::Scratch)
       ::unlink(u->name.c_str());
   }
+}
+
+std::string file_beside(const std::string& name) { return name + ".new"; }
+
+void unit_replace_text(int unit, const std::string& name, std::span<const std::string> lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  const std::string beside = file_beside(name);
+  int fd = -1;
+  {
+    const SignalsHeld held;
+    fd = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  }
+  if (fd < 0) return open_fatal(unit, name);
+  bool ok = full_write(fd, text.data(), text.size());
+  int err = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && ::rename(beside.c_str(), name.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (ok) return;
+  ::unlink(beside.c_str());
+  errno = err;
+  write_fatal(unit);
 }
 
 void unit_close_all() {

@@ -87,9 +87,21 @@ void unit_write_direct(int unit, std::int64_t rec, std::span<const std::byte> da
 // False when the record lies beyond the end of the file.
 bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data);
 
+// Async-signal-safe: write the pending text of a formatted unit opened on a
+// file, then tail after it (an interrupt's last lines).
+void unit_finish_text_signal_safe(int unit, std::string_view tail);
+
 // Async-signal-safe: delete the files of every open direct-access unit
 // (used by the interrupt handler, which cannot take the ordinary path).
 void unit_unlink_direct_files_signal_safe();
+
+// Replaces the text file `name` whole by these lines: they are written to
+// the file beside it (file_beside) and that file is renamed over it, so that
+// a reader or a killed run finds the old text or the new one, never a part.
+// The unit only names the file in messages: a file that cannot be created
+// is message -3019 naming `name`, a failed write -3993.
+void unit_replace_text(int unit, const std::string& name, std::span<const std::string> lines);
+std::string file_beside(const std::string& name);
 
 // Close every unit (flushing text units), keeping files except scratch files.
 void unit_close_all();

@@ -1,16 +1,20 @@
 // Node and component of a solution row.
 #include "zephsol/solve/eqnode.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/inmsg.h"
 #include "zephsol/solve/sdcmsg.h"
+#include "zephsol/solve/solve_records.h"
 
 namespace zephsol {
 
@@ -65,6 +69,45 @@ void print_failed_row_node(word k, word USET, word EQIX) {
   write_listing_and_log({fline(
       "('0*** USER INFORMATION MESSAGE 3151, ABOVE ROW POSITION CORRESPONDS TO',I3,'-TH D.O.F. OF NODE',I8)",
       {d.comp, d.node})});
+}
+
+bool weak_pivot(double pivot, double diagonal) {
+  constexpr double kDigitsKept = 1.0e-12;
+  return pivot != 0.0 && diagonal != 0.0 && std::abs(pivot) <= kDigitsKept * std::abs(diagonal);
+}
+
+void start_pivot_watch(word n) {
+  SolveState& st = solve_state();
+  st.diagonal.assign(static_cast<std::size_t>(std::max<word>(n, 0)) + 1, 0.0);
+  st.weak_rows.clear();
+}
+
+void watch_pivot(word row, double pivot) {
+  SolveState& st = solve_state();
+  const auto r = static_cast<std::size_t>(row);
+  if (r < st.diagonal.size() && weak_pivot(pivot, st.diagonal[r])) st.weak_rows.push_back(row);
+}
+
+void warn_weak_pivots(word USET, word EQIX) {
+  SolveState& st = solve_state();
+  constexpr std::size_t kNamed = 10;
+  std::vector<word> rows = std::move(st.weak_rows);
+  st.weak_rows.clear();
+  // A row is named once a run: every later solution of the model meets it again.
+  std::erase_if(rows, [&](word r) {
+    return std::find(st.weak_reported.begin(), st.weak_reported.end(), r) != st.weak_reported.end();
+  });
+  for (std::size_t k = 0; k < std::min(rows.size(), kNamed); ++k) {
+    st.weak_reported.push_back(rows[k]);
+    const DofName d = equation_node(lset_equation(rows[k], USET), EQIX);
+    LINCNT(3);
+    write_listing_and_log(
+        {fline("('0*** USER WARNING MESSAGE 3152, PIVOT OF ROW',I8,' KEPT LESS THAN 4 DIGITS OF ITS DIAGONAL AT',"
+               "I3,'-TH D.O.F. OF NODE',I8)",
+               {rows[k], d.comp, d.node}),
+         fline("(10X,'THE MODEL MAY BE FREE TO MOVE THERE (A MECHANISM); ITS DISPLACEMENTS ARE NOT MEANINGFUL.')")});
+    sysw().IWRNFL = 1;
+  }
 }
 
 }  // namespace zephsol

@@ -26,4 +26,23 @@ DofName equation_node(word g, word EQIX);
 // do not name the row.
 void print_failed_row_node(word k, word USET, word EQIX);
 
+// Whether a pivot kept fewer than four of the sixteen digits of its row's
+// diagonal: |d| <= 1E-12 |a|, the elimination cancelled the row's stiffness
+// (a node or a part of the model free to move, held only by rounding).
+bool weak_pivot(double pivot, double diagonal);
+
+// Forgets the rows noted by the last factorisation and sizes the diagonal
+// for a matrix of order n.
+void start_pivot_watch(word n);
+// Notes row (from 1) when its pivot is weak against the diagonal noted.
+void watch_pivot(word row, double pivot);
+
+// Warning 3152 for the noted rows of the L set (the first ten; IWRNFL = 1):
+// "0*** USER WARNING MESSAGE 3152, PIVOT OF ROW" row "KEPT LESS THAN 4
+// DIGITS OF ITS DIAGONAL AT" comp "-TH D.O.F. OF NODE" node, then "THE
+// MODEL MAY BE FREE TO MOVE THERE (A MECHANISM); ITS DISPLACEMENTS ARE NOT
+// MEANINGFUL." A row named before in the run is not named again; the list
+// is then forgotten.
+void warn_weak_pivots(word USET, word EQIX);
+
 }  // namespace zephsol

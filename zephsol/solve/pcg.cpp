@@ -13,6 +13,7 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/inmsg.h"
+#include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/solve_records.h"
 
 namespace zephsol {
@@ -112,6 +113,18 @@ void factorise(word n, word nnz, std::span<const word> ja, std::span<word> ia, s
   reported = shift;
 }
 
+// Notes the pivots of the factor that kept only a few digits of K's
+// diagonal (the solve driver names their nodes).
+void watch_pivots(word n, std::span<const word> ia, std::span<const double> a, std::span<const double> l) {
+  start_pivot_watch(n);
+  auto& diagonal = solve_state().diagonal;
+  for (word j = 1; j <= n; ++j) {
+    const Index p = column(ia, j).begin;
+    diagonal[static_cast<std::size_t>(j)] = a[at(p)];
+    watch_pivot(j, l[at(p)]);
+  }
+}
+
 // Restores the marked columns' pointers and clears their right-hand sides.
 void clear_zero_pivots(word n, std::span<word> ia, std::span<double> b) {
   for (word j = 1; j <= n; ++j)
@@ -206,6 +219,7 @@ void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std:
   }
   word first = 0;
   factorise(n, nnz, ja, ia, a, l, u, first);
+  watch_pivots(n, ia, a, l);
   if (first != 0) {
     print_zero_pivot(first);
     sysw().IWRNFL = 1;

@@ -7,6 +7,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/sdcrow.h"
 #include "zephsol/solve/sdcwork.h"
@@ -35,6 +36,7 @@ void start_factor(SolveState& st) {
   b.lll.density = 0;
   st.lll_terms = 0;
   st.ahead.clear();
+  start_pivot_watch(b.kll.cols);
 }
 
 // One row through the row kernel: read and merge, update the triangle

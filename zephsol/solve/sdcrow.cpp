@@ -7,6 +7,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/strings.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/sdcmsg.h"
 
 namespace zephsol {
@@ -55,6 +56,9 @@ void read_kll_column(word file, word col, KllColumn& out) {
       out.rows.push_back(s.row + skip + k);
       out.vals.push_back(terms[static_cast<std::size_t>(k)]);
     }
+    auto& diagonal = solve_state().diagonal;
+    if (skip < s.room && s.row + skip == col && static_cast<std::size_t>(col) < diagonal.size())
+      diagonal[static_cast<std::size_t>(col)] = terms[0];
   }
 }
 
@@ -169,6 +173,7 @@ void SDCPUT(std::span<word> idx, std::span<double> a) {
 }
 
 void put_factor_column(word row, double pivot, std::span<const word> rows, std::span<const double> vals) {
+  watch_pivot(row, pivot);
   SolveState& st = solve_state();
   MCB& l = st.sdcblk.lll;
   SCB& s = shared_scb(2);

@@ -121,6 +121,12 @@ struct SolveState {
   // The diagonal shift of the conjugate-gradient preconditioner last
   // reported (0: none): a solve that needs the same shift says nothing more.
   double pcg_shift_reported = 0.0;
+  // The last factorisation: the diagonal of the matrix by row (from 1; 0
+  // where none is stored) and the rows whose pivot kept only a few digits
+  // of it, the mark of a model free to move (eqnode.h reports them).
+  std::vector<double> diagonal;
+  std::vector<word> weak_rows;
+  std::vector<word> weak_reported;  // rows already named in this run
 };
 
 SolveState& solve_state() noexcept;

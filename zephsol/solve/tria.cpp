@@ -59,6 +59,7 @@ void TRIA(word KLL, word USET, word EQIX, word LLL) {
   SDCOMP(1, CORLFT(1), failrow);
   if (failrow == 0) {
     HDRPUT(LLL, b.lll.header());
+    if (USET > 0 && EQIX > 0) warn_weak_pivots(USET, EQIX);
     return;
   }
   sysw().IERFLG = 1;
