@@ -94,12 +94,19 @@ bool has_work_file(const DeckRun& run) {
 }
 
 // The steps the console reported done: the cumulative step of its last
-// progress line ("... k / total"), 0 when none.
+// progress line ("総ステップ k / total", in Shift-JIS or, on a UTF-8
+// console, in UTF-8), 0 when none.
 int steps_reported(const std::string& console) {
-  const std::string total = "\x91\x8d\x83X\x83""e\x83""b\x83v";  // 総ステップ
-  const auto at = console.rfind(total);
-  if (at == std::string::npos) return 0;
-  return std::stoi(console.substr(at + total.size(), 4));
+  int steps = 0;
+  std::size_t last = 0;
+  for (const std::string total : {"\x91\x8d\x83X\x83""e\x83""b\x83v",
+                                   "\xE7\xB7\x8F\xE3\x82\xB9\xE3\x83\x86\xE3\x83\x83\xE3\x83\x97"}) {
+    const auto at = console.rfind(total);
+    if (at == std::string::npos || at < last) continue;
+    last = at;
+    steps = std::stoi(console.substr(at + total.size(), 4));
+  }
+  return steps;
 }
 
 // Tables of accumulated displacements in a listing ("変　　位").
