@@ -18,6 +18,7 @@
 #include "zephsol/exec/runend.h"
 #include "zephsol/matl/elamat.h"
 #include "zephsol/matl/matrec.h"
+#include "zephsol/matl/mkinds.h"
 
 namespace zephsol {
 namespace {
@@ -96,7 +97,7 @@ void beam_fatal(std::string_view text) {
 
 void beam_check_material() {
   const word kind = matcom().MATKND;
-  if (kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE || kind == mkind::RATIO)
+  if (!material_kind(kind).on_beams)
     beam_fatal("0*** USER FATAL MESSAGE 8204, MATERIAL PROPERTY NOT APPLICABLE FOR THE ELEMENT.");
 }
 

@@ -15,6 +15,7 @@
 #include "zephsol/iter/zuzu.h"
 #include "zephsol/matl/elamat.h"
 #include "zephsol/matl/matrec.h"
+#include "zephsol/matl/mkinds.h"
 #include "zephsol/matl/mattab.h"
 #include "zephsol/matl/plastic.h"
 
@@ -33,7 +34,7 @@ constexpr double kOnSurface = 1e-6;                  // f* within k (1 + 1e-6) l
 constexpr int kReturnPasses = 20;
 constexpr word kMaskCohesionFriction = 24;           // parameters 4 and 5 (C, PHAI) given
 
-bool plastic_kind(word kind) { return kind == mkind::PLASTIC || kind == mkind::RATIO; }
+bool plastic_kind(word kind) { return material_kind(kind).plastic; }
 
 // The point's update: its component count and the mechanical strain increment.
 struct Step {
@@ -255,7 +256,7 @@ void ELMSIG() {
   Case update = Case::NoCheck;
   word flag = a.blk.b2.iv[0];
   bool cut = false;
-  if (kind != mkind::ZUZU && kind != mkind::DUNCAN && ifpflg().IFPSGT != 0 && m.w(mw::SIGT) >= 0.0f) {
+  if (material_kind(kind).tension_cut && ifpflg().IFPSGT != 0 && m.w(mw::SIGT) >= 0.0f) {
     cut = NOTENS();
     a.sw[9] = 1;
   }
@@ -276,7 +277,7 @@ void ELMSIG() {
   }
 
   auto& b1 = a.blk.b1.v;
-  if (kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE) {
+  if (moduli_follow_point(kind)) {
     PRNSIG(a.vec[0], iclass, b1);
     a.sw[0] = 1;
     if (kind == mkind::ZUZU) {

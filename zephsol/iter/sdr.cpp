@@ -26,6 +26,7 @@
 #include "zephsol/iter/ofphdg.h"
 #include "zephsol/iter/ofprqp.h"
 #include "zephsol/matl/matrec.h"
+#include "zephsol/matl/mkinds.h"
 #include "zephsol/matl/mattab.h"
 
 namespace zephsol {
@@ -141,7 +142,7 @@ void select_type_and_material(Previous& p) {
     p.group = e.MGROUP;
   }
   const word kind = matcom().MATKND;
-  if ((kind == mkind::PLASTIC || kind == mkind::RATIO) && e.IECOD == kQfla4) sigcom().KPLSHL = -1;
+  if (material_kind(kind).plastic && e.IECOD == kQfla4) sigcom().KPLSHL = -1;
 }
 
 void element_pass(Run& r, const ElementNodes* nodes) {

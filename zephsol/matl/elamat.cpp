@@ -9,6 +9,7 @@
 #include "zephsol/exec/packed.h"
 #include "zephsol/matl/matfatal.h"
 #include "zephsol/matl/matrec.h"
+#include "zephsol/matl/mkinds.h"
 #include "zephsol/matl/plastic.h"
 #include "zephsol/matl/soilmod.h"
 
@@ -20,23 +21,11 @@ double wr(int k) { return static_cast<double>(matcom().w(k)); }
 
 bool orthotropic() { return matcom().MATKND == mkind::ELASTIC && matcom().IORTHO == 1; }
 
-// Model updates by material kind; the kind-5 update answers whether the point failed.
-struct KindUpdate {
-  word kind;
-  bool (*update)();
-};
-constexpr KindUpdate kKindUpdates[] = {
-    {mkind::ZUZU, [] { MATDEN(); return false; }},
-    {mkind::DUNCAN, [] { MATDCH(); return false; }},
-    {mkind::FAILURE, [] { bool failed = false; MATMCB(failed); return failed; }},
-    {mkind::ELASTIC, [] { if (matcom().IORTHO == 1) MATANI(); return false; }},
-    {mkind::RATIO, [] { if (mat_point().SW[0] != 0) MATSRD(); return false; }},
-};
-
+// Brings the moduli of the current material up to date from the bound point
+// (the kind's update); true when a kind-5 point has failed.
 bool update_moduli() {
-  for (const KindUpdate& u : kKindUpdates)
-    if (u.kind == matcom().MATKND) return u.update();
-  return false;
+  const MaterialKind& k = material_kind(matcom().MATKND);
+  return k.update != nullptr && k.update();
 }
 
 // The moduli a class is built from.
@@ -183,9 +172,7 @@ Elastic solid_moduli(bool failed) {
 
 }  // namespace
 
-bool moduli_follow_point(word kind) {
-  return kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE;
-}
+bool moduli_follow_point(word kind) { return material_kind(kind).moduli_follow_point; }
 
 word class_components(word iclass) {
   if (iclass < 1 || iclass > 11) matl_fatal(-4040, iclass, 0);

@@ -13,6 +13,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/matl/matfatal.h"
+#include "zephsol/matl/mkinds.h"
 
 namespace zephsol {
 
@@ -77,8 +78,7 @@ std::optional<std::size_t> find_entry(word id) {
 
 // Last REAL word copied into MATCOM: w27 for the 27-word entries.
 int last_copied_word(word kind, word ortho) {
-  const bool short_entry = kind == mkind::ZUZU || kind == mkind::DUNCAN || kind == mkind::FAILURE ||
-                           (kind == mkind::ELASTIC && ortho == 1);
+  const bool short_entry = material_kind(kind).short_entry || (kind == mkind::ELASTIC && ortho == 1);
   return short_entry ? 27 : 29;
 }
 
