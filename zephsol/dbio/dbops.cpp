@@ -8,6 +8,7 @@
 #include "zephsol/dbio/blocks.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recbody.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/diag.h"
@@ -200,6 +201,8 @@ void FILCPY(word a, word b, word* area, word n) {
     }
     DBWRIT(b, area, nread, status);
   }
+  // A file that ends inside the data copied is cut short.
+  if (filctl().lstmrk == recbody::kEodCode) damaged_file();
   if (b >= 100 && b <= 300)
     DBEOF(b);
   else

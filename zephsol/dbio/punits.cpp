@@ -80,6 +80,11 @@ void damaged_file() {
   if (s.damaged_end != nullptr && s.damaged_block != 0 && s.filctl.curfil == s.damaged_block) s.damaged_end();
 }
 
+void damaged_data() {
+  const DbioState& s = dbio_state();
+  if (s.damaged_end != nullptr && s.damaged_block != 0) s.damaged_end();
+}
+
 void PUOPEN(word key, word kind) {
   const word unit = filctl().curunt;
   UNTOPN(unit, key, 0, kind);

@@ -58,5 +58,10 @@ void on_damaged_file(word number, void (*end)());
 // a damaged record: ends the run through the caller's end when the block was
 // named in on_damaged_file, else returns.
 void damaged_file();
+// Called where a record of a data block contradicts itself or what it
+// addresses: on a restart (a block named in on_damaged_file) the data may
+// come from a damaged old problem tape, and the caller's end ends the run;
+// otherwise returns, and the caller ends the run on its own fatal message.
+void damaged_data();
 
 }  // namespace zephsol

@@ -49,12 +49,12 @@ word read_points(word file, std::span<word> area, word npts, std::int64_t room) 
   const word stop = first + moved;
   word flags = 0, pos = first;
   for (word p = 1; p <= npts; ++p) {
-    if (pos + 2 > stop) elem_fatal(-1, io.name(file), moved);
-    if (area[at(pos)] != p) elem_fatal(-999, p, area[at(pos)]);
+    if (pos + 2 > stop) record_fatal(-1, io.name(file), moved);
+    if (area[at(pos)] != p) record_fatal(-999, p, area[at(pos)]);
     const word flag = area[at(pos) + 1];
     word size = 0;
     EIVSZF(flag, size);
-    if (pos + size > stop) elem_fatal(-1, io.name(file), moved);
+    if (pos + size > stop) record_fatal(-1, io.name(file), moved);
     area[at(p - 1)] = pos;
     flags |= flag & kEivBlockBits;
     pos += size;
@@ -73,12 +73,12 @@ void read_record(Channel c, word file, std::span<word> area, bool set_layout) {
     const ESTCOM& e = estcom();
     head = {e.IEXN, e.IECOD, e.ICLASS, e.NPTS, e.IOUTPT, 0};
   } else if (elem_state().eivio.read_head(file, head) == 2) {
-    elem_fatal(-2, elem_state().eivio.name(file), 0);
+    record_fatal(-2, elem_state().eivio.name(file), 0);
   }
   const word iclass = head[2] == 0 ? 1 : head[2];
   if (set_layout && iclass != elem_state().layout.iclass) EIVLAY(iclass);
   const word npts = head[3];
-  if (npts < 0) elem_fatal(-999, 0, npts);
+  if (npts < 0) record_fatal(-999, 0, npts);
   const auto space = static_cast<std::int64_t>(std::min<std::size_t>(area.size(), std::numeric_limits<word>::max()));
   const std::int64_t room = space - npts - 1;
   if (room <= 0) short_of_space();

@@ -67,7 +67,7 @@ void apply_property_change(ESTCOM& e, const TypeAttr& t, const ModelTables& tabl
 
 // Count of a record that must lie in 0..limit (-8063 otherwise).
 word checked_count(word count, word limit) {
-  if (count < 0 || count > limit) elem_fatal(-8063, count, limit);
+  if (count < 0 || count > limit) record_fatal(-8063, count, limit);
   return count;
 }
 
@@ -76,6 +76,7 @@ word checked_count(word count, word limit) {
 // the element and both counts, more than a queued message carries, so it is
 // printed whole, after what is queued, and the run ends.
 [[noreturn]] void dof_count_differs(word iexn, word count, word type_count) {
+  damaged_data();
   MSGHOK();
   MSGOUT();
   LINCNT(3);
@@ -112,7 +113,7 @@ void ETYPDS(word iseq, word option) {
   e.IUTYPE = def[0];
   e.IECOD = def[1];
   ETYPNM(e.IECOD, e.NAME);
-  if (!known_code(e.IECOD) || !type_row(e.IECOD).descriptor) elem_fatal(-5000, e.IECOD, 0);
+  if (!known_code(e.IECOD) || !type_row(e.IECOD).descriptor) record_fatal(-5000, e.IECOD, 0);
   const TypeAttr& t = type_row(e.IECOD);
   // Words 4-26, the reserved ones zero.
   e.ICLASS = t.iclass;
@@ -133,7 +134,7 @@ void ETYPDS(word iseq, word option) {
 void estrd_words(std::span<const word> record) {
   constexpr word kHead = 10;
   const auto size = static_cast<word>(record.size());
-  if (size < kHead) elem_fatal(-1, name_word("EST"), size);
+  if (size < kHead) record_fatal(-1, name_word("EST"), size);
   ESTCOM& e = estcom();
   e.IEXN = record[0];
   e.IECOD = BITAND(record[1], 16777215);
@@ -146,7 +147,7 @@ void estrd_words(std::span<const word> record) {
   e.NP = record[7];
   e.NC = record[8];
   e.NN = record[9];
-  if (e.ICLASS < 1 || e.ICLASS > NSCOMP.count) elem_fatal(-3523, e.ICLASS, 0);
+  if (e.ICLASS < 1 || e.ICLASS > NSCOMP.count) record_fatal(-3523, e.ICLASS, 0);
   const TypeAttr& t = checked_row(e.IECOD);
   e.NS = t.ns != 0 ? t.ns : NSCOMP.ns[static_cast<std::size_t>(e.ICLASS - 1)];
   e.rsv12 = {};
@@ -154,7 +155,7 @@ void estrd_words(std::span<const word> record) {
   const word np = checked_count(e.NP, ESTCOM::kMaxProp);
   const word nc = checked_count(e.NC, ESTCOM::kMaxCoord);
   const word nn = checked_count(e.NN, ESTCOM::kMaxNode);
-  if (size < kHead + np + nc + nn) elem_fatal(-1, name_word("EST"), size);
+  if (size < kHead + np + nc + nn) record_fatal(-1, name_word("EST"), size);
   auto next = record.begin() + kHead;
   // What the record does not fill is cleared, so nothing of the previous element stays.
   for (word i = 0; i < np; ++i) e.PROP[i] = word_real(*next++);

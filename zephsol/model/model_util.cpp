@@ -8,8 +8,8 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/exec/units.h"
-#include "zephsol/input/inblocks.h"
 
 namespace zephsol {
 
@@ -82,7 +82,7 @@ std::size_t sort_unique(std::span<word> list, bool drop_zero) {
 }
 
 void bad_block_value(word code, word p1, word p2) {
-  if (sysw().IRSTRT != 0) old_tape_damaged();
+  damaged_data();
   model_fatal(code, p1, p2);
 }
 

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <regex>
+#include <cctype>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -167,7 +167,7 @@ Ran spawn_program(const DeckRun& run) {
         ::waitpid(pid, &status, 0);
         break;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (WIFEXITED(status)) r.exit = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
@@ -188,11 +188,19 @@ std::string line_with(const std::string& text, std::initializer_list<const char*
   return {};
 }
 
+// Whether the word at `at` of line stands alone: no letter or digit either side.
+bool alone(const std::string& line, std::size_t at, std::size_t length) {
+  const auto plain = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) == 0; };
+  return (at == 0 || plain(line[at - 1])) && (at + length == line.size() || plain(line[at + length]));
+}
+
+// The first line that holds a non-finite value as the program prints one.
 std::string nonfinite_line(const std::string& text) {
-  static const std::regex value(R"((^|[\s,+\-])(NaN|nan|-?Inf|-?Infinity|inf)([\s,]|$))");
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);)
-    if (std::regex_search(l, value)) return l;
+    for (const char* w : {"NaN", "nan", "Infinity", "Inf", "inf"})
+      for (std::size_t at = l.find(w); at != std::string::npos; at = l.find(w, at + 1))
+        if (alone(l, at, std::strlen(w))) return l;
   return {};
 }
 
