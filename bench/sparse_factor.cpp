@@ -1,14 +1,32 @@
 // The numerical factorisation of the sparse library on the matrices of
 // cubes of HEX8 elements with three freedoms per node, beside CHOLMOD's
-// supernodal factorisation with METIS and single-threaded OpenBLAS on the
-// same matrices in the same run, with the fill of both.
+// supernodal factorisation with METIS on the same matrices in the same run.
+//
+//   bench_sparse_factor [threads] [edge ...]    defaults: OMP_NUM_THREADS or 1; 31 45
+//
+// Both codes run with the same number of threads, and both are timed warm:
+// each factorises its matrix twice and the second factorisation is timed.
+// The thread count goes into OMP_NUM_THREADS and OMP_THREAD_LIMIT and the
+// program starts itself again, so that CHOLMOD's OpenMP runtime never starts
+// with more threads than asked for. The library runs once with room to keep
+// its factor in work ("in core") and once with the work its analysis asks for
+// ("on file", the factor going to its file and read back). Each line gives
+// wall and CPU seconds, GFLOP/s on CHOLMOD's count of the factorisation's
+// operations (the same figure for every line of a cube), the ratio of the
+// wall time to CHOLMOD's, and the machine's load (/proc/loadavg) at the
+// end of the timed factorisation. The single-thread DGEMM rate of the same
+// run (order 2000) comes first.
 #include <cholmod.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "sparse_cube.h"
@@ -22,44 +40,87 @@ using sparse_bench::Matrix;
 using zephsol::sparse::i32;
 using Clock = std::chrono::steady_clock;
 
-double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+std::string load() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
 
-// Seconds of the numerical factorisation (and the whole run) in the work
-// the symbolic phase asks for.
-double library_time(const Matrix& a, double& nzlf, double& total) {
-  using namespace zephsol::sparse;
+double cpu_now() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Wall and CPU seconds of one timed section, and the load after it.
+struct Timing {
+  double wall = 0, cpu = 0;
+  std::string load;
+};
+
+template <class F>
+Timing timed(F&& run) {
   const auto t0 = Clock::now();
-  std::size_t lwork = 2 * a.rowind.size() + 40 * static_cast<std::size_t>(a.n) + 100000;
-  std::vector<double> work(lwork);
-  i32 ier = 0, need = 0, needmn = 0;
-  xdslin(a.n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, work.data(), static_cast<i32>(lwork), ier);
-  if (ier == 0) xdslim('A', a.colptr, a.rowind, work.data(), static_cast<i32>(lwork), ier);
-  if (ier == 0) xdslif(work.data(), static_cast<i32>(lwork), need, ier);
-  if (ier == 0) xdslom(work.data(), static_cast<i32>(lwork), need, ier);
-  if (ier == 0) xdslsf(work.data(), static_cast<i32>(lwork), need, needmn, ier);
-  if (ier != 0 || need <= 0) {
-    std::printf("library analysis failed: %d (need %d)\n", ier, need);
-    return 0.0;
-  }
-  nzlf = work[30];
-  work.resize(static_cast<std::size_t>(need));
-  lwork = static_cast<std::size_t>(need);
-  const i32 lw = need;
-  if (ier == 0) xdslvm('A', a.colptr, a.rowind, a.values, work.data(), lw, ier);
-  if (ier == 0) xdslvf(work.data(), lw, ier);
-  double cond = 0;
-  i32 inertia[3] = {};
-  const auto t1 = Clock::now();
-  if (ier == 0) xdslfa(work.data(), lw, cond, inertia, ier);
-  const double t = seconds_since(t1);
-  std::vector<double> b(static_cast<std::size_t>(a.n), 1.0);
-  if (ier == 0) xdslsl(1, b.data(), a.n, work.data(), lw, ier);
-  total = seconds_since(t0);
-  if (ier != 0) std::printf("library factorisation failed: %d\n", ier);
+  const double c0 = cpu_now();
+  run();
+  Timing t;
+  t.cpu = cpu_now() - c0;
+  t.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  t.load = load();
   return t;
 }
 
-double cholmod_time(const Matrix& a, double& lnz) {
+// GFLOP/s of single-thread DGEMM on matrices of order 2000 (the second of
+// two products).
+double dgemm_rate() {
+  const i32 n = 2000;
+  std::vector<double> a(static_cast<std::size_t>(n) * n, 0.5), b(a), c(a);
+  openblas_set_num_threads(1);
+  Timing t;
+  for (int rep = 0; rep < 2; ++rep)
+    t = timed([&] { zephsol::sparse::dgemm('N', 'N', n, n, n, 1.0, a.data(), n, b.data(), n, 0.0, c.data(), n); });
+  return 2.0 * n * n * static_cast<double>(n) / t.wall * 1e-9;
+}
+
+// The library's factorisation of `a`, the second of two, with `extra` times
+// the work its analysis asks for; on_file tells whether the factor went to
+// its file.
+Timing library_time(const Matrix& a, double extra, bool& on_file) {
+  using namespace zephsol::sparse;
+  Timing t;
+  for (int rep = 0; rep < 2; ++rep) {
+    std::size_t lwork = 2 * a.rowind.size() + 40 * static_cast<std::size_t>(a.n) + 100000;
+    std::vector<double> work(lwork);
+    i32 ier = 0, need = 0, needmn = 0;
+    xdslin(a.n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, work.data(), static_cast<i32>(lwork), ier);
+    if (ier == 0) xdslim('A', a.colptr, a.rowind, work.data(), static_cast<i32>(lwork), ier);
+    if (ier == 0) xdslif(work.data(), static_cast<i32>(lwork), need, ier);
+    if (ier == 0) xdslom(work.data(), static_cast<i32>(lwork), need, ier);
+    if (ier == 0) xdslsf(work.data(), static_cast<i32>(lwork), need, needmn, ier);
+    if (ier != 0 || need <= 0) {
+      std::printf("library analysis failed: %d (need %d)\n", ier, need);
+      return t;
+    }
+    const i32 lw = static_cast<i32>(std::min(2.0e9, need * extra));
+    work.resize(static_cast<std::size_t>(lw));
+    if (ier == 0) xdslvm('A', a.colptr, a.rowind, a.values, work.data(), lw, ier);
+    if (ier == 0) xdslvf(work.data(), lw, ier);
+    double cond = 0;
+    i32 inertia[3] = {};
+    openblas_set_num_threads(1);  // the library runs on one thread
+    t = timed([&] {
+      if (ier == 0) xdslfa(work.data(), lw, cond, inertia, ier);
+    });
+    on_file = work[155] > 0.0;
+    if (ier != 0) std::printf("library factorisation failed: %d\n", ier);
+  }
+  return t;
+}
+
+// CHOLMOD's supernodal factorisation of `a` (METIS), the second of two on
+// the same analysis; flops receives its operation count.
+Timing cholmod_time(const Matrix& a, int threads, double& flops) {
   cholmod_common cm;
   cholmod_start(&cm);
   cm.nmethods = 1;
@@ -75,31 +136,61 @@ double cholmod_time(const Matrix& a, double& lnz) {
     x[k] = a.values[k];
   }
   cholmod_factor* L = cholmod_analyze(A, &cm);
-  const auto t0 = Clock::now();
-  cholmod_factorize(A, L, &cm);
-  const double t = seconds_since(t0);
-  lnz = cm.lnz - a.n;
+  flops = cm.fl;
+  openblas_set_num_threads(threads);
+  Timing t;
+  for (int rep = 0; rep < 2; ++rep) t = timed([&] { cholmod_factorize(A, L, &cm); });
   cholmod_free_factor(&L, &cm);
   cholmod_free_sparse(&A, &cm);
   cholmod_finish(&cm);
   return t;
 }
 
+void line(const char* cube, const char* code, int threads, const Timing& t, double flops, double ref) {
+  std::printf("%-7s %-18s %3d %9.3f %9.3f %8.2f %7.2f   %s\n", cube, code, threads, t.wall, t.cpu,
+              flops / t.wall * 1e-9, t.wall / ref, t.load.c_str());
+}
+
+// Starts the program again with the thread count in the OpenMP variables
+// unless they already hold it.
+void limit_threads(int threads, char** argv) {
+  const std::string want = std::to_string(threads);
+  const char* mark = std::getenv("ZEPH_BENCH_THREADS");
+  if (mark != nullptr && want == mark) return;
+  setenv("OMP_NUM_THREADS", want.c_str(), 1);
+  setenv("OMP_THREAD_LIMIT", want.c_str(), 1);
+  setenv("ZEPH_BENCH_THREADS", want.c_str(), 1);
+  execv("/proc/self/exe", argv);
+  std::perror("execv");
+  std::exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  zephsol::sparse::blas_single_thread();
+  const char* env = std::getenv("OMP_NUM_THREADS");
+  const int threads = std::max(1, argc > 1 ? std::atoi(argv[1]) : env != nullptr ? std::atoi(env) : 1);
+  limit_threads(threads, argv);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::vector<int> sizes = {31, 45};
-  if (argc > 1) sizes = {std::atoi(argv[1])};
-  std::printf("%6s %9s %11s %11s %11s %7s %12s %12s %7s\n", "cube", "n", "factor s", "whole s", "cholmod s", "ratio",
-              "nzlf", "cholmod nzl", "fill");
+  if (argc > 2) {
+    sizes.clear();
+    for (int k = 2; k < argc; ++k) sizes.push_back(std::atoi(argv[k]));
+  }
+  std::printf("single-thread DGEMM (order 2000): %.2f GFLOP/s   load %s\n", dgemm_rate(), load().c_str());
+  std::printf("%-7s %-18s %3s %9s %9s %8s %7s   %s\n", "cube", "code", "thr", "wall s", "cpu s", "GFLOP/s",
+              "ratio", "load after");
   for (int k : sizes) {
     const Matrix a = hex_cube(k);
-    double nzlf = 0, lnz = 0, total = 0;
-    const double tl = library_time(a, nzlf, total);
-    const double tc = cholmod_time(a, lnz);
-    std::printf("%4d^3 %9d %11.3f %11.3f %11.3f %7.2f %12.4g %12.4g %7.3f\n", k, a.n, tl, total, tc, tl / tc, nzlf,
-                lnz, nzlf / lnz);
+    const std::string cube = std::to_string(k) + "^3";
+    double flops = 0;
+    bool file_in = false, file_out = false;
+    const Timing tc = cholmod_time(a, threads, flops);
+    const Timing ti = library_time(a, 3.0, file_in);
+    const Timing tf = library_time(a, 1.0, file_out);
+    line(cube.c_str(), "cholmod", threads, tc, flops, tc.wall);
+    line(cube.c_str(), file_in ? "library (on file!)" : "library in core", 1, ti, flops, tc.wall);
+    line(cube.c_str(), file_out ? "library on file" : "library (in core)", 1, tf, flops, tc.wall);
   }
   return 0;
 }
