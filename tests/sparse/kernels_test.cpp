@@ -471,12 +471,13 @@ TEST(NoPivotKernel, ZeroPivotStopsOrIsReplaced) {
 }
 
 // F22 - L2 D L2^T by both update routines, with and without 2x2 blocks,
-// against the dense product; rejected panel columns do not contribute.
+// against the dense product (up to 600 trailing columns: several wide
+// blocks, the last one narrower); rejected panel columns do not contribute.
 TEST(BlockUpdate, EqualsTheDenseProduct) {
   std::mt19937_64 gen(42);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
   for (bool two : {false, true})
-    for (int ntrail : {1, 2, 3, 4, 5, 7, 40})
+    for (int ntrail : {1, 2, 3, 4, 5, 7, 40, 300, 600})
       for (int nbu : {1, 3, 32, 0})
         for (bool col : {true, false}) {
           const int npiv = 7, ncol = 9, n = ncol + ntrail;

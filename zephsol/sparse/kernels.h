@@ -92,8 +92,11 @@ void xdslem(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
 // Row-oriented: groups of three columns and dot products; w holds 3*npiv.
 void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail,
             double* f22, double* w, double& ops1);
-// Column-oriented: blocks of nbu columns, one DGEMM each then one DAXPY per
-// column; w1 holds npiv*nbu, w2 ntrail*nbu (nbu below 1 counts as 1).
+// Column-oriented: W1 = D L2^T for a block of columns, W2 = L2 W1 by DGEMM,
+// then one DAXPY per column (nbu below 1 counts as 1). Up to nbu trailing
+// columns are one block in w1 (npiv*nbu) and w2 (ntrail*nbu); more are
+// updated in wide blocks whose diagonal squares are formed in slices of nbu
+// columns, in scratch of the calling thread.
 void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk,
             i32 ntrail, double* f22, double* w1, double* w2, double& ops1);
 

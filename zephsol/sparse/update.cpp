@@ -2,6 +2,7 @@
 // F22 := F22 - L2 D L2^T on the packed lower triangle of the trailing rows
 // and columns (xdslul for row-oriented panels, xdslum for column-oriented).
 #include <algorithm>
+#include <vector>
 
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/kernels.h"
@@ -37,6 +38,43 @@ void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk
       w[k - 1] = p(k, k) * p(row, k);
       ++k;
     }
+  }
+}
+
+// Width of the column blocks of the in-memory update: wide enough that
+// the multipliers below a block, which every product packs anew, are
+// packed a few times per panel only.
+constexpr i32 kWide = 256;
+
+// F22 -= L2 D L2^T on a packed triangle in blocks of up to kWide columns.
+// Per block of t columns and m = ntrail - b + 1 rows: W1 = D L2(b..b+t-1)^T;
+// the t x t diagonal square of W2 = L2(b..ntrail) W1 in slices of nbu
+// columns, each from its own diagonal down, and the rectangle below the
+// square in one product; then each column takes its part of W2 from its
+// diagonal down. W1 and W2 live in scratch of this thread that grows to the
+// largest front met.
+void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
+                 double* f22) {
+  const PanelView<true, const double> p{panel, nrow, ncol};
+  const bool two = has_2x2(npiv, pivblk);
+  const i32 wide = std::min(std::max(kWide, nbu), ntrail);
+  thread_local std::vector<double> scratch;
+  const std::size_t need = static_cast<std::size_t>(wide) * (static_cast<std::size_t>(npiv) + ntrail);
+  if (scratch.size() < need) scratch.resize(need);
+  double* w1 = scratch.data();
+  double* w2 = w1 + static_cast<std::size_t>(wide) * npiv;
+  PackedColumns cols(f22, ntrail);
+  for (i32 b = 1; b <= ntrail; b += wide) {
+    const i32 t = std::min(wide, ntrail - b + 1), m = ntrail - b + 1;
+    for (i32 u = 0; u < t; ++u) form_w(p, npiv, pivblk, two, ncol + b + u, w1 + static_cast<i64>(u) * npiv);
+    for (i32 s = 0; s < t; s += nbu) {
+      const i32 q = std::min(nbu, t - s);
+      dgemm('N', 'N', t - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + static_cast<i64>(s) * npiv, npiv, 0.0,
+            w2 + s + static_cast<i64>(s) * m, m);
+    }
+    if (m > t)
+      dgemm('N', 'N', m - t, t, npiv, 1.0, p.at(ncol + b + t, 1), nrow, w1, npiv, 0.0, w2 + t, m);
+    for (i32 u = 0; u < t; ++u) daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * m, 1, cols.column(b + u), 1);
   }
 }
 
@@ -118,8 +156,13 @@ void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivb
 void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
             double* f22, double* w1, double* w2, double& ops1) {
   ops1 += flops(npiv, ntrail);
-  PackedColumns cols(f22, ntrail);
-  xdslum_on(npiv, ncol, nrow, nbu, panel, pivblk, ntrail, cols, w1, w2);
+  if (nbu < 1) nbu = 1;
+  if (ntrail <= nbu) {
+    PackedColumns cols(f22, ntrail);
+    xdslum_on(npiv, ncol, nrow, nbu, panel, pivblk, ntrail, cols, w1, w2);
+    return;
+  }
+  wide_update(npiv, ncol, nrow, nbu, panel, pivblk, ntrail, f22);
 }
 
 double update_flops(i32 npiv, i32 ntrail) { return flops(npiv, ntrail); }
