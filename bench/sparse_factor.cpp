@@ -4,7 +4,8 @@
 //
 //   bench_sparse_factor [threads] [edge ...]    defaults: OMP_NUM_THREADS or 1; 31 45
 //
-// Both codes run with the same number of threads, and both are timed warm:
+// Both codes run with the same number of threads (the library takes its
+// count from OMP_NUM_THREADS), and both are timed warm:
 // each factorises its matrix twice and the second factorisation is timed.
 // The thread count goes into OMP_NUM_THREADS and OMP_THREAD_LIMIT and the
 // program starts itself again, so that CHOLMOD's OpenMP runtime never starts
@@ -29,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "load.h"
 #include "sparse_cube.h"
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/sparse.h"
@@ -39,13 +41,6 @@ using sparse_bench::hex_cube;
 using sparse_bench::Matrix;
 using zephsol::sparse::i32;
 using Clock = std::chrono::steady_clock;
-
-std::string load() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c;
-  in >> a >> b >> c;
-  return a + " " + b + " " + c;
-}
 
 double cpu_now() {
   timespec t{};
@@ -67,7 +62,7 @@ Timing timed(F&& run) {
   Timing t;
   t.cpu = cpu_now() - c0;
   t.wall = std::chrono::duration<double>(Clock::now() - t0).count();
-  t.load = load();
+  t.load = sparse_bench::machine_load();
   return t;
 }
 
@@ -108,7 +103,6 @@ Timing library_time(const Matrix& a, double extra, bool& on_file) {
     if (ier == 0) xdslvf(work.data(), lw, ier);
     double cond = 0;
     i32 inertia[3] = {};
-    openblas_set_num_threads(1);  // the library runs on one thread
     t = timed([&] {
       if (ier == 0) xdslfa(work.data(), lw, cond, inertia, ier);
     });
@@ -177,7 +171,7 @@ int main(int argc, char** argv) {
     sizes.clear();
     for (int k = 2; k < argc; ++k) sizes.push_back(std::atoi(argv[k]));
   }
-  std::printf("single-thread DGEMM (order 2000): %.2f GFLOP/s   load %s\n", dgemm_rate(), load().c_str());
+  std::printf("single-thread DGEMM (order 2000): %.2f GFLOP/s   load %s\n", dgemm_rate(), sparse_bench::machine_load().c_str());
   std::printf("%-7s %-18s %3s %9s %9s %8s %7s   %s\n", "cube", "code", "thr", "wall s", "cpu s", "GFLOP/s",
               "ratio", "load after");
   for (int k : sizes) {
@@ -189,8 +183,8 @@ int main(int argc, char** argv) {
     const Timing ti = library_time(a, 3.0, file_in);
     const Timing tf = library_time(a, 1.0, file_out);
     line(cube.c_str(), "cholmod", threads, tc, flops, tc.wall);
-    line(cube.c_str(), file_in ? "library (on file!)" : "library in core", 1, ti, flops, tc.wall);
-    line(cube.c_str(), file_out ? "library on file" : "library (in core)", 1, tf, flops, tc.wall);
+    line(cube.c_str(), file_in ? "library (on file!)" : "library in core", threads, ti, flops, tc.wall);
+    line(cube.c_str(), file_out ? "library on file" : "library (in core)", threads, tf, flops, tc.wall);
   }
   return 0;
 }

@@ -29,8 +29,9 @@
 #include <string>
 #include <vector>
 
+#include "cube_run.h"
+#include "load.h"
 #include "sparse_cube.h"
-#include "tests/common/cube_deck.h"
 #include "zephsol/sparse/sparse.h"
 
 namespace {
@@ -39,13 +40,6 @@ namespace fs = std::filesystem;
 using zephsol::sparse::i32;
 using zephsol::sparse::i64;
 using Clock = std::chrono::steady_clock;
-
-std::string load() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c;
-  in >> a >> b >> c;
-  return a + " " + b + " " + c;
-}
 
 std::string stamp() {
   char buf[32];
@@ -110,24 +104,11 @@ double resident_mb(pid_t pid) {
 // minute (whether the library has started on the matrix, the resident
 // memory, the open files and the load).
 Outcome run_cube(int k, int memo, int mmem) {
-  const char* tmp = std::getenv("TMPDIR");
-  const fs::path dir = fs::path(tmp ? tmp : "/tmp") / ("zeph_bench_cube_" + std::to_string(k) + "_" +
-                                                     std::to_string(getpid()));
-  fs::create_directories(dir);
-  std::ofstream(dir / "cube.dat") << zephsol::test::hex8_cube_deck(k, "METI");
-  std::ofstream(dir / "SOLV.LST") << " INPT cube.dat\n LIST cube.lst\n ERRO cube.err\n STAT cube.sta\n"
-                                     " CONV cube.cnv\n POST cube.neu\n MEMO "
-                                  << memo << "\n MMEM " << mmem << "\n END\n";
+  const fs::path dir = sparse_bench::cube_run_dir("cube_" + std::to_string(k), k, "METI", memo, mmem);
   Outcome o;
-  o.load_before = load();
+  o.load_before = sparse_bench::machine_load();
   const auto t0 = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0 || !std::freopen("console.txt", "w", stdout)) _exit(127);
-    setenv("OPENBLAS_NUM_THREADS", "1", 1);
-    execl(ZEPH_PROGRAM, ZEPH_PROGRAM, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const pid_t pid = sparse_bench::start_program(dir, "1");
   i64 largest = 0;
   int status = 0;
   rusage ru{};
@@ -141,13 +122,13 @@ Outcome run_cube(int k, int memo, int mmem) {
       std::printf("  [%s] cube %d^3 running %.0f s, %s, resident %.0f MB, open files %.0f MB, load %s\n",
                   stamp().c_str(), k, std::chrono::duration<double>(Clock::now() - t0).count(),
                   solving ? "the library factorising or solving" : "before the library's numeric phases",
-                  resident_mb(pid), static_cast<double>(open) / 1048576.0, load().c_str());
+                  resident_mb(pid), static_cast<double>(open) / 1048576.0, sparse_bench::machine_load().c_str());
       std::fflush(stdout);
     }
     usleep(500000);
   }
   o.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-  o.load_after = load();
+  o.load_after = sparse_bench::machine_load();
   o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   o.peak_mb = static_cast<double>(ru.ru_maxrss) / 1024.0;
   o.scratch_mb = static_cast<double>(largest) / 1048576.0;

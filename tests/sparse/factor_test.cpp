@@ -109,6 +109,31 @@ TEST_F(Factorisation, HexahedralCouplingMatchesCholmod) {
   EXPECT_LT(a.residual(x, b), 1e-14);
 }
 
+// Several threads for the large products of the fronts: the solution of
+// the one-thread factorisation, and the same bits from run to run.
+TEST_F(Factorisation, ThreadsChangeNeitherTheSolutionNorItsBits) {
+  const Sym a = hex_matrix(16, 16, 16, 3, 23);
+  const auto b = random_rhs(a.n, 1, 4);
+  const char* was = std::getenv("OMP_NUM_THREADS");
+  const std::string saved = was != nullptr ? was : "";
+  auto solve_on = [&](const char* threads) {
+    setenv("OMP_NUM_THREADS", threads, 1);
+    SparseRun r(a, 16000000);
+    EXPECT_EQ(r.ier, 0) << r.failed << " " << threads;
+    EXPECT_EQ(r.inertia[0], a.n) << threads;
+    return r.solve(b);
+  };
+  const auto one = solve_on("1");
+  EXPECT_LT(a.residual(one, b), 1e-14);
+  for (const char* threads : {"2", "3", "8"}) {
+    const auto x = solve_on(threads), again = solve_on(threads);
+    EXPECT_LT(max_rel_diff(x, one), 1e-13) << threads;
+    EXPECT_TRUE(x == again) << threads;
+  }
+  if (was != nullptr) setenv("OMP_NUM_THREADS", saved.c_str(), 1);
+  else unsetenv("OMP_NUM_THREADS");
+}
+
 // ||A||_1 ||A^-1||_1 from a dense inverse, and LAPACK's estimate.
 struct DenseCond {
   double exact = 0, lapack = 0;

@@ -1,8 +1,13 @@
 // Checked wrappers of the matrix products of the BLAS.
 #include "zephsol/sparse/blas.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 
 #include "zephsol/sparse/hherr.h"
 
@@ -17,13 +22,37 @@ bool no_trans(char c) { return std::toupper(static_cast<unsigned char>(c)) == 'N
 
 }  // namespace
 
-void blas_single_thread() {
-  static const bool done = [] {
-    openblas_set_num_threads(1);
-    return true;
-  }();
-  (void)done;
+void blas_single_thread() { blas_threads(1); }
+
+void blas_threads(i32 n) {
+  if (openblas_get_num_threads() != n) openblas_set_num_threads(n);
 }
+
+i32 factor_threads() {
+  if (const char* s = std::getenv("OMP_NUM_THREADS"); s != nullptr && *s != '\0') {
+    const long n = std::strtol(s, nullptr, 10);  // the first of a list
+    if (n >= 1) return static_cast<i32>(std::min(n, 256L));
+  }
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  const int cpus = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+  double load = 0.0;
+  std::ifstream("/proc/loadavg") >> load;
+  // This process is one of the running ones the load counts.
+  const long busy = std::lround(load) - 1;
+  return static_cast<i32>(std::clamp<long>(cpus - busy, 1, cpus));
+}
+
+namespace {
+i32 team = 1;  // threads of the large products
+}  // namespace
+
+ProductTeam::ProductTeam(i32 n) { team = std::max(n, 1); }
+ProductTeam::~ProductTeam() {
+  team = 1;
+  blas_threads(1);
+}
+i32 ProductTeam::size() { return team; }
 
 void dgemm(char ta, char tb, i32 m, i32 n, i32 k, double alpha, const double* a, i32 lda, const double* b,
            i32 ldb, double beta, double* c, i32 ldc) {

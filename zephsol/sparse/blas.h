@@ -20,12 +20,30 @@ void dswap_(const int* n, double* x, const int* incx, double* y, const int* incy
 double dasum_(const int* n, const double* x, const int* incx);
 int idamax_(const int* n, const double* x, const int* incx);
 void openblas_set_num_threads(int);
+int openblas_get_num_threads();
 }
 
 namespace zephsol::sparse {
 
 // Runs the BLAS on one thread (the fronts are small; threads slow them).
 void blas_single_thread();
+// Runs the BLAS on n threads from the next call on.
+void blas_threads(i32 n);
+
+// Threads a factorisation may give its large products: OMP_NUM_THREADS
+// when it is set, else the processors of this process that the load leaves
+// free (at least one).
+i32 factor_threads();
+// The threads of the large products while one lives (one otherwise): a
+// factorisation holds one for its whole run.
+class ProductTeam {
+ public:
+  explicit ProductTeam(i32 n);
+  ~ProductTeam();
+  ProductTeam(const ProductTeam&) = delete;
+  ProductTeam& operator=(const ProductTeam&) = delete;
+  static i32 size();
+};
 
 // C := alpha op(A) op(B) + beta C, op = "N" or "T", column-major.
 void dgemm(char ta, char tb, i32 m, i32 n, i32 k, double alpha, const double* a, i32 lda, const double* b,

@@ -45,6 +45,10 @@ void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk
 // the multipliers below a block, which every product packs anew, are
 // packed a few times per panel only.
 constexpr i32 kWide = 256;
+// The rectangle below a block's diagonal square is shared among the
+// product team at this many rows per thread or more (narrower shares leave
+// the threads waiting on each other).
+constexpr i32 kRowsPerThread = 128;
 
 // F22 -= L2 D L2^T on a packed triangle in blocks of up to kWide columns.
 // Per block of t columns and m = ntrail - b + 1 rows: W1 = D L2(b..b+t-1)^T;
@@ -72,8 +76,11 @@ void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, con
       dgemm('N', 'N', t - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + static_cast<i64>(s) * npiv, npiv, 0.0,
             w2 + s + static_cast<i64>(s) * m, m);
     }
-    if (m > t)
+    if (m > t) {
+      blas_threads(std::clamp((m - t) / kRowsPerThread, 1, ProductTeam::size()));
       dgemm('N', 'N', m - t, t, npiv, 1.0, p.at(ncol + b + t, 1), nrow, w1, npiv, 0.0, w2 + t, m);
+      blas_threads(1);
+    }
     for (i32 u = 0; u < t; ++u) daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * m, 1, cols.column(b + u), 1);
   }
 }

@@ -11,6 +11,7 @@
 
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/units.h"
+#include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/entry.h"
 #include "zephsol/sparse/files.h"
 #include "zephsol/sparse/outcore.h"
@@ -279,7 +280,10 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier) {
   a.vdbl = vdbl;
   a.vcap = w97;
   a.keeprow = w.ctl(cw::keeprow) != 0.0;
-  const i32 code = unsym ? hdslu2(w, a) : hdslf2(w, a);
+  const i32 code = [&] {
+    const ProductTeam team(factor_threads());
+    return unsym ? hdslu2(w, a) : hdslf2(w, a);
+  }();
   // Transfer statistics, kept over the factorisations of a problem.
   w.set(146, std::max(w.ctl(146), static_cast<double>(a.st.file2_extent)));
   w.set(149, std::max(w.ctl(149), static_cast<double>(a.st.front_max)));
