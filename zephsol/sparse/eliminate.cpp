@@ -24,11 +24,13 @@ static inline i64 pidx(i64 orient, i64 w, i64 rows, i64 i, i64 j) {
 }
 
 void xdslup(i64 orient, i64 w, i64 rows, const double* front_col_k, i64 nf, i64 k, double* panel) {
-  std::fill(panel, panel + w * rows, 0.0);
+  if (orient == 0) std::fill(panel, panel + w * rows, 0.0);
   const double* col = front_col_k;
   for (i64 j = 1; j <= w; ++j) {
     const i64 len = rows - j + 1;
     if (orient != 0) {
+      double* top = panel + pidx(1, w, rows, 1, j);
+      std::fill(top, top + (j - 1), 0.0);  // above the diagonal
       std::memcpy(panel + pidx(1, w, rows, j, j), col, static_cast<std::size_t>(len) * 8);
     } else {
       for (i64 i = j; i <= rows; ++i) panel[pidx(0, w, rows, i, j)] = col[i - j];
