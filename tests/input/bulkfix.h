@@ -13,7 +13,7 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/input/bulkgrp.h"
 #include "zephsol/input/bulkrec.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/inrec.h"
 
 namespace zephsol::test {

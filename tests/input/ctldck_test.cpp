@@ -10,7 +10,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/ctldck.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/inrec.h"
 
 namespace zephsol::test {

@@ -8,7 +8,7 @@
 
 #include "support/infix.h"
 #include "zephsol/exec/records.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/xinpt.h"
 

@@ -40,8 +40,8 @@ constexpr std::array<std::string_view, 6> kFioText = {
 };
 
 void both_units(const std::string& line) {
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
 }
 
 [[noreturn]] void fio_stop(Fio which) {

@@ -32,8 +32,8 @@ void refuse_size(std::int64_t megabytes) {
   const std::string line = " **** SYSTEM FATAL MESSAGE: WORKING STORAGE OF " + std::to_string(megabytes) +
                            " MEGABYTES EXCEEDS THE LIMIT OF " + std::to_string(kMaxSpaceMegabytes) +
                            " MEGABYTES (32-BIT WORD INDEX) ****";
-  unit_write_line(0, line);
-  for (int u : {6, 999})
+  unit_write_line(kConsole, line);
+  for (int u : {kListing, kErrorLog})
     if (unit_is_open(u)) unit_write_line(u, line);
   const auto p1 = static_cast<word>(megabytes > 0x7FFFFFFF ? 0x7FFFFFFF : megabytes);
   MSGPUT(-3821, p1, kMaxSpaceMegabytes);

@@ -22,8 +22,6 @@ namespace {
 
 using recbody::fatal;
 
-constexpr int kListing = 6;
-constexpr int kErrorLog = 999;
 constexpr word kHeaderSwitch = 31;
 constexpr word kHeaderStored = 3037;
 constexpr word kHeaderFetched = 3038;

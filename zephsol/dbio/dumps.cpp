@@ -22,7 +22,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr word kChunk = 10;
 constexpr std::int64_t kLargestInteger = 8388608;  // 2^23: larger words may be reals or characters
 

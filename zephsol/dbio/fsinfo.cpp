@@ -11,7 +11,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 
 // Second lines of the messages 3041 to 3045 and the parameters each prints
 // (positions 1-4 of p; 0 ends the list).

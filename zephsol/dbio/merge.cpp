@@ -32,7 +32,7 @@ using mpycols::WorkArea;
             "2I8)",
             {nsub1, nsub2}),
       mcb_line("MCBA11 =", c.A11), mcb_line("MCBA21 =", c.A21)};
-  for (int unit : {6, 999})
+  for (int unit : {kListing, kErrorLog})
     for (const std::string& line : lines) unit_write_line(unit, line);
   fatal(701, 0, 0);
 }

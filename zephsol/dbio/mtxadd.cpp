@@ -30,7 +30,7 @@ constexpr word kNoTerm = 0;
   const std::string first = fline("('0*** SYSTEM FATAL MESSAGE 3101, WRONG INPUT FILE ',I4)", {a.file});
   const std::string second =
       fline("(10X,'HEADER INFORMATION =',6I8)", {h[0], h[1], h[2], h[3], h[4], h[5]});
-  for (int unit : {6, 999}) {
+  for (int unit : {kListing, kErrorLog}) {
     unit_write_line(unit, first);
     unit_write_line(unit, second);
   }

@@ -20,8 +20,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
-constexpr int kErrorLog = 999;
 constexpr word kGroupColumns = 6;
 
 constexpr std::array<const char*, 8> kFormNames{"SQR ", "RECT", "DIAG", "L.TR", "U.TR", "SYM ", "ROWV", "IDNT"};

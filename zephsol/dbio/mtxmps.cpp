@@ -51,8 +51,8 @@ word pair_position(word file, dbpos pos) {
       "(' **** SYSTEM FATAL MESSAGE: POSITION IN BLOCK',I12,' OF DATA BLOCK ',A4,"
       "' DOES NOT FIT IN THE PAIR LIST (LIMIT',I9,' BLOCKS) ****')",
       {static_cast<long long>(pos >> 16), word_name(name), static_cast<long long>(INT32_MAX / per_block)});
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
   fatal(3012, name, file);
 }
 

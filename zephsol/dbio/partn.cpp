@@ -26,7 +26,7 @@ using mpycols::WorkArea;
 // The two lines of an inconsistent split, on the listing and then on the
 // error log, and the fatal end.
 [[noreturn]] void subsets_inconsistent(const std::string& first, const std::string& second) {
-  for (int unit : {6, 999}) {
+  for (int unit : {kListing, kErrorLog}) {
     unit_write_line(unit, first);
     unit_write_line(unit, second);
   }

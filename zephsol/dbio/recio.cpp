@@ -322,8 +322,8 @@ word position_word(word file, dbpos pos) {
       fline("(' **** SYSTEM FATAL MESSAGE: POSITION IN BLOCK',I12,' OF DATA BLOCK ',A4,"
             "' DOES NOT FIT IN ONE WORD (LIMIT',I6,' BLOCKS) ****')",
             {static_cast<long long>(pos >> 16), word_name(name), 32767});
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
   fatal(3012, name, file);
 }
 

@@ -18,8 +18,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
-constexpr int kErrorLog = 999;
 
 constexpr word kTrue = -1;
 constexpr word kFalse = 0;
@@ -206,10 +204,10 @@ bool solve_sequence(const Loop& L, const Pass& pass) {
   m.EMA(ESK, ECT, ADIC, ROTB, KGG);
   m.MCE(USET, KGG, GST, KLL, KSS, GKFS);
   const word isolvr = sysw().ISOLVR;
-  const word method = (isolvr == 1 || isolvr == 2) ? isolvr : 0;
+  const word method = (isolvr == kPcgMethod || isolvr == kSparseMethod) ? isolvr : kProfileMethod;
   word stiffness = KLL;
-  if (method == 2 && pass.first) print_sparse_method_heading();
-  if (method == 0) {
+  if (method == kSparseMethod && pass.first) print_sparse_method_heading();
+  if (method == kProfileMethod) {
     m.TRIA(KLL, USET, EQIX, LLL);
     if (failed()) return false;
     stiffness = LLL;

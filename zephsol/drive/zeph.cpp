@@ -30,9 +30,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kConsole = 0;
-constexpr int kListing = 6;
-constexpr int kErrorLog = 999;
 
 constexpr word kTrue = -1;
 constexpr word kFalse = 0;
@@ -63,13 +60,6 @@ const RestartRule kRestartRules[] = {
     {"GP2", {"DISP", "MPC", "CONST"}},
     {"GP3", {"NLOAD", "DLOAD", "BODY", "TEMPERAT", "PRESTRES"}},
 };
-
-// A name blank-padded (or cut) to n characters.
-std::string padded(std::string_view s, std::size_t n) {
-  std::string out(s.substr(0, std::min(s.size(), n)));
-  out.resize(n, ' ');
-  return out;
-}
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -345,8 +335,7 @@ word MDEXEC(std::string_view name) {
     return run;
   }
   const std::string line = "0*** MDEXEC FATAL MESSAGE, UNKNOWN NAME:" + padded(name, 6);
-  unit_write_line(kListing, line);
-  unit_write_line(kErrorLog, line);
+  write_listing_and_log({line});
   MSGPUT(-833, 0, 0);
   return kFalse;
 }

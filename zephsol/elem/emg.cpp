@@ -22,6 +22,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/matl/mattab.h"
 
 namespace zephsol {
@@ -202,7 +203,7 @@ void apply_loads(Run& r, bool active) {
 void print_stiffness(std::span<const double> ke, word n) {
   const ESTCOM& e = estcom();
   LINCNT(2);
-  fwrite_unit(6, "('0/// DIAG.54 /// ELEMENT STIFFNESS, IEXN,IECOD =',2I6)", {e.IEXN, e.IECOD});
+  fwrite_unit(kListing, "('0/// DIAG.54 /// ELEMENT STIFFNESS, IEXN,IECOD =',2I6)", {e.IEXN, e.IECOD});
   MATPRT(name_word("ESK"), ke, n);
 }
 
@@ -254,8 +255,8 @@ void warn_loads_on_inactive(word count) {
       "('0*** USER WARNING MESSAGE 1301, ',I6,' INACTIVE ELEMENTS  ARE ENDOWED WITH ELEMENT DISTRIBUTED LOADS.')";
   LINCNT(2);
   sysw().IWRNFL = 1;
-  fwrite_unit(6, fmt, {count});
-  fwrite_unit(999, fmt, {count});
+  fwrite_unit(kListing, fmt, {count});
+  fwrite_unit(kErrorLog, fmt, {count});
 }
 
 }  // namespace

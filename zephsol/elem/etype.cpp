@@ -11,6 +11,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/exec/util.h"
 
 namespace zephsol {
@@ -80,7 +81,7 @@ word checked_count(word count, word limit) {
   MSGHOK();
   MSGOUT();
   LINCNT(3);
-  for (int unit : {6, 999}) {
+  for (int unit : {kListing, kErrorLog}) {
     fwrite_unit(unit, "('0*** SYSTEM FATAL MESSAGE',I5,',')", {8067});
     fwrite_unit(unit, "(10X,'DOF COUNT OF ELEMENT',I8,' IS',I8,', THAT OF ITS TYPE',I8)", {iexn, count, type_count});
   }

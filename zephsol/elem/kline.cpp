@@ -16,6 +16,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/matl/elamat.h"
 #include "zephsol/matl/matrec.h"
 #include "zephsol/matl/mkinds.h"
@@ -86,7 +87,7 @@ double point_modulus(word point) {
 }  // namespace
 
 void beam_fatal(std::string_view text) {
-  for (int unit : {6, 999}) {
+  for (int unit : {kListing, kErrorLog}) {
     fwrite_unit(unit, "(A)", {text});
     fwrite_unit(unit, "(10X,'ELEMENT =',I8,', MATERIAL ID =',I8)", {estcom().IEXN, estcom().MATID});
   }

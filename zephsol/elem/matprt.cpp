@@ -19,14 +19,14 @@ constexpr word kBlockColumns = 10;
 
 void heading(word name, word n) {
   sysw().NLINE += 2;
-  fwrite_unit(6, "('0',4X,'MATRIX ',A4,14X,'SYMMETRIC TYPE',5X,'THE NUMBER OF ROWS AND COLUMNS',I5)",
+  fwrite_unit(kListing, "('0',4X,'MATRIX ',A4,14X,'SYMMETRIC TYPE',5X,'THE NUMBER OF ROWS AND COLUMNS',I5)",
               {word_name(name), n});
 }
 
 void column_line(word c1, word c2) {
   std::vector<FmtArg> cols;
   for (word c = c1; c <= c2; ++c) cols.emplace_back(c);
-  fwrite_unit(6, "('0',5X,'COLUMN',2X,10(I3,9X))", cols);
+  fwrite_unit(kListing, "('0',5X,'COLUMN',2X,10(I3,9X))", cols);
 }
 
 // Row r of columns c1..c2: the terms from max(r, c1) on, single precision.
@@ -36,7 +36,7 @@ void row_line(std::span<const double> a, word n, word r, word c1, word c2) {
   for (word j = from; j <= c2; ++j) terms.emplace_back(static_cast<float>(a[packed_index(r, j, n)]));
   const std::string fmt = "('  ROW ',I3," + std::to_string(1 + 12 * (from - c1)) + "X,1P,10E12.4)";
   terms.insert(terms.begin(), FmtArg(r));
-  fwrite_unit(6, fmt, terms);
+  fwrite_unit(kListing, fmt, terms);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "zephsol/elem/shapes.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/packed.h"
+#include "zephsol/exec/units.h"
 
 namespace zephsol {
 namespace pload {
@@ -150,7 +151,7 @@ std::array<double, 4> plane_quad_shares(std::span<const double, 8> xl, bool trac
           double& mkl = m[packed_index(k + 1, l + 1, 4)];
           mkl += wt * n[k] * n[l];
           ++term;
-          if (trace) fwrite_unit(6, "(5X,'PTP  ',I3,1X,3(1P,E11.3))", {term, wt * n[k], n[l], mkl});
+          if (trace) fwrite_unit(kListing, "(5X,'PTP  ',I3,1X,3(1P,E11.3))", {term, wt * n[k], n[l], mkl});
         }
     }
   const std::array<double, 4> ones{1.0, 1.0, 1.0, 1.0};

@@ -15,7 +15,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kErrorLog = 999;
 constexpr word kStatusSwitch = 4;
 constexpr word kMaxStatusWords = 10;
 

@@ -16,7 +16,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr word kSwitches = 70;
 constexpr word kPageAlwaysSwitch = 36;
 

@@ -76,7 +76,7 @@ struct Format {
   if (!faulting) {
     faulting = true;
     const std::string line = "0*** FORMAT ERROR, " + std::string(why) + ": " + std::string(format);
-    for (int unit : {6, 999}) unit_write_line(unit, line);
+    for (int unit : {kListing, kErrorLog}) unit_write_line(unit, line);
     MSGPUT(-909, static_cast<word>(at), 0);
   }
   end_process(1);

@@ -21,8 +21,6 @@ namespace {
 using msgtext::Header;
 using msgtext::Text;
 
-constexpr int kListing = 6;
-constexpr int kErrorLog = 999;
 constexpr word kDeferredFatal = -8001;
 
 MSGQUE& queue() noexcept { return exec_state().msgque; }

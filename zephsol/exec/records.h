@@ -14,6 +14,11 @@
 
 namespace zephsol {
 
+// The solution method of the "SOLVER" card: "SDCO" the profile
+// decomposition (the default), "PCG" conjugate gradients, "METI" the sparse
+// multifrontal library.
+enum SolutionMethod : word { kProfileMethod = 0, kPcgMethod = 1, kSparseMethod = 2 };
+
 // System words: 60 words with fixed positions (word n is at offset 4*(n-1)).
 struct SYSWRD {
   word NBUFSZ = 1025;     // 1  buffer size in words; a block holds NBUFSZ-1 words
@@ -66,7 +71,7 @@ struct SYSWRD {
   word MMEM = 0;          // 55 megabytes of the sparse solver's work array
   word MEMO = 0;          // 56 megabytes of the open core
   word PMEM = 0;          // 57 megabytes of the conjugate-gradient work array
-  word ISOLVR = 0;        // 58 solution method
+  word ISOLVR = 0;        // 58 solution method (SolutionMethod)
   float PCGTOL = 0.0f;    // 59 conjugate-gradient tolerance
   word PCGMXI = 0;        // 60 conjugate-gradient iteration limit; page eject form
 

@@ -13,8 +13,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kConsole = 0;
-constexpr int kProgressUnit = 997;
 constexpr word kNormalEnd = -1;
 constexpr word kWarningEnd = -2;
 constexpr word kErrorEnd = -8;
@@ -81,7 +79,7 @@ std::vector<std::string> progress_file_lines(word n) {
 // run killed at any moment, finds the previous record or the new one.
 void PRGSTS(word n) {
   const std::vector<std::string> lines = progress_file_lines(n);
-  unit_replace_text(kProgressUnit, progress_file_name(), lines);
+  unit_replace_text(kProgressFile, progress_file_name(), lines);
   const Counts c = progress_counts(n);
   if (c.cur > 0) {
     unit_write_line(kConsole, lines[1]);

@@ -77,7 +77,7 @@ void open_fatal(int unit, const std::string& name) {
   const std::string console = line + "\n";
   (void)!::write(1, console.data(), console.size());
   g_in_failure = true;
-  for (int u : {6, 999})
+  for (int u : {kListing, kErrorLog})
     if (u != unit && unit_is_open(u)) unit_write_line(u, line);
   g_in_failure = false;
   io_fatal(-3019, name_word(name.substr(0, 4)), unit);
@@ -174,14 +174,14 @@ bool is_stream_fd(const Unit& u) { return !u.own_fd; }
 Unit* preconnected(int unit) {
   auto& slot = table()[unit];
   if (slot) return slot.get();
-  if (unit == 0 || unit == 6) {
+  if (unit == kConsole || unit == kListing) {
     slot = std::make_unique<Unit>();
     slot->fd = 1;
     slot->own_fd = false;
     slot->name = "(standard output)";
     return slot.get();
   }
-  if (unit == 5) {
+  if (unit == kInputDeck) {
     slot = std::make_unique<Unit>();
     slot->fd = 0;
     slot->own_fd = false;
@@ -368,7 +368,7 @@ void endless_line_fatal(int unit, const Unit& u) {
   const std::string console = line + "\n";
   (void)!::write(1, console.data(), console.size());
   g_in_failure = true;
-  for (int other : {6, 999})
+  for (int other : {kListing, kErrorLog})
     if (other != unit && unit_is_open(other)) unit_write_line(other, line);
   g_in_failure = false;
   io_fatal(-3005, name_word(u.name.substr(0, 4)), unit);
@@ -685,6 +685,17 @@ void unit_reset_all() {
     if (u->own_fd && u->fd >= 0) ::close(u->fd);
     table()[i].reset();
   }
+}
+
+void write_listing_and_log(std::initializer_list<std::string_view> lines) {
+  for (int unit : {kListing, kErrorLog})
+    for (std::string_view l : lines) unit_write_line(unit, l);
+}
+
+std::string padded(std::string_view s, std::size_t n) {
+  std::string r(s.substr(0, n));
+  r.resize(n, ' ');
+  return r;
 }
 
 }  // namespace zephsol

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,22 @@ enum class UnitStatus { Old, Unknown, Scratch };
 enum class UnitAccess { Sequential, Direct };
 
 constexpr int kMaxUnit = 1000;
+
+// The units of the program's own files. The result file's unit is a system
+// word (IPOSTU); work files and problem tapes take theirs from the file
+// system.
+inline constexpr int kConsole = 0;           // standard output
+inline constexpr int kInputDeck = 5;         // the input deck ("INPT")
+inline constexpr int kListing = 6;           // the listing ("LIST")
+inline constexpr int kSolverList = 99;       // "SOLV.LST", while it is read
+inline constexpr int kProgressFile = 997;    // the progress file ("STAT")
+inline constexpr int kConvergenceLog = 998;  // the convergence log ("CONV")
+inline constexpr int kErrorLog = 999;        // the error log ("ERRO")
+
+// Writes the lines on the listing and then the same lines on the error log.
+void write_listing_and_log(std::initializer_list<std::string_view> lines);
+// A blank-padded text of n characters (s cut to n).
+std::string padded(std::string_view s, std::size_t n);
 
 // Open unit on file name (blanks at the end of the name are dropped). For
 // direct access, reclen_bytes is the fixed record length. A unit that is

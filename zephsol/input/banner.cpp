@@ -3,7 +3,6 @@
 
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/units.h"
-#include "zephsol/input/inmsg.h"
 
 namespace zephsol {
 

@@ -10,7 +10,6 @@
 #include "zephsol/input/bulkgrp.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/cards.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/input/inrec.h"
 
 namespace zephsol {

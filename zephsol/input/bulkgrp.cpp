@@ -18,7 +18,6 @@
 #include "zephsol/exec/units.h"
 #include "zephsol/exec/util.h"
 #include "zephsol/input/bulkrec.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/probtape.h"
 

@@ -237,8 +237,8 @@ word read_solver(ItemCursor c, DeckState&) {
   SYSWRD& s = sysw();
   if (c.is_end()) return kOk;
   skip_leading_delimiter(c);
-  if (!c.is_keyword("PCG")) return keyword_card(c, {{"SDCO", nullptr, 0}, {"METI", &s.ISOLVR, 2}});
-  s.ISOLVR = 1;
+  if (!c.is_keyword("PCG")) return keyword_card(c, {{"SDCO", nullptr, 0}, {"METI", &s.ISOLVR, kSparseMethod}});
+  s.ISOLVR = kPcgMethod;
   c.next();
   if (c.is_end()) return kOk;
   if (c.is_real())

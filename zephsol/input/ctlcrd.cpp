@@ -8,7 +8,6 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/cards.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/input/inrec.h"
 
 namespace zephsol {

@@ -15,7 +15,6 @@
 #include "zephsol/input/cards.h"
 #include "zephsol/input/ctlcards.h"
 #include "zephsol/input/inblocks.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/input/outreq.h"
 
 namespace zephsol {

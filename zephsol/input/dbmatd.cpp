@@ -24,7 +24,7 @@
 #include "zephsol/input/decsup.h"
 #include "zephsol/input/decwork.h"
 #include "zephsol/input/ifpmsg.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/lststo.h"
 #include "zephsol/matl/matrec.h"
 

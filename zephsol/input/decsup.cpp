@@ -14,7 +14,7 @@
 #include "zephsol/exec/msg.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/decwork.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/lststo.h"
 

@@ -12,7 +12,6 @@
 #include "zephsol/exec/units.h"
 #include "zephsol/input/bulkrec.h"
 #include "zephsol/input/ifpmsg.h"
-#include "zephsol/input/inmsg.h"
 
 namespace zephsol {
 

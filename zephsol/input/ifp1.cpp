@@ -19,7 +19,6 @@
 #include "zephsol/input/dbload.h"
 #include "zephsol/input/decoders.h"
 #include "zephsol/input/idrange.h"
-#include "zephsol/input/inmsg.h"
 
 namespace zephsol {
 

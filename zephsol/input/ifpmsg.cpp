@@ -9,7 +9,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/input/bulkrec.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 
 namespace zephsol {
 

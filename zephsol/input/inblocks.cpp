@@ -13,7 +13,6 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
-#include "zephsol/input/inmsg.h"
 
 namespace zephsol {
 

@@ -23,7 +23,6 @@
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/input/inblocks.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/input/inrec.h"
 #include "zephsol/input/probtape.h"
 

@@ -13,14 +13,11 @@
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
-#include "zephsol/input/inmsg.h"
 
 namespace zephsol {
 
 namespace {
 
-constexpr int kListUnit = 99;
-constexpr int kConvergenceUnit = 998;
 constexpr std::size_t kLineColumns = 263;
 constexpr std::size_t kValueFirst = 7;     // file names: columns 7 to 262
 constexpr std::size_t kValueColumns = 256;
@@ -65,13 +62,13 @@ void read_number(const std::string& line, const NumberKey& k) {
 
 void read_list_file() {
   if (!file_readable("SOLV.LST")) fail({kConsole}, fline("(' Cannot open SOLV.LST file.')"));
-  unit_open(kListUnit, "SOLV.LST", UnitForm::Formatted, UnitStatus::Old);
-  while (const auto raw = unit_read_line(kListUnit, kLineColumns)) {
+  unit_open(kSolverList, "SOLV.LST", UnitForm::Formatted, UnitStatus::Old);
+  while (const auto raw = unit_read_line(kSolverList, kLineColumns)) {
     const SolvLine r = solv_apply(*raw);
     if (r.kind == SolvLine::Kind::End) break;
     if (r.kind == SolvLine::Kind::Fault) fail({kConsole}, r.console);
   }
-  unit_close(kListUnit);
+  unit_close(kSolverList);
 }
 
 // A convergence log left by an earlier run is emptied: this run's log holds
@@ -80,19 +77,19 @@ void read_list_file() {
 void empty_convergence_log() {
   std::error_code ec;
   if (!std::filesystem::exists(solvky_file_name("CONV"), ec)) return;
-  UNTOPN(kConvergenceUnit, name_word("CONV"), 0, kFormatted);
-  unit_empty(kConvergenceUnit);
-  UNTCLS(kConvergenceUnit);
+  UNTOPN(kConvergenceLog, name_word("CONV"), 0, kFormatted);
+  unit_empty(kConvergenceLog);
+  UNTCLS(kConvergenceLog);
 }
 
 void open_files() {
   const std::string deck = solvky_file_name("INPT");
   if (!file_readable(deck))
     fail({kConsole}, fline("(' Cannot open input deck file: ',A)", {deck}));
-  UNTOPN(5, name_word("INPT"), 0, kOldFormatted);
-  UNTOPN(6, name_word("LIST"), 0, kFormatted);
-  UNTOPN(999, name_word("ERRO"), 0, kFormatted);
-  unit_empty(999);
+  UNTOPN(kInputDeck, name_word("INPT"), 0, kOldFormatted);
+  UNTOPN(kListing, name_word("LIST"), 0, kFormatted);
+  UNTOPN(kErrorLog, name_word("ERRO"), 0, kFormatted);
+  unit_empty(kErrorLog);
   empty_convergence_log();
 }
 

@@ -8,6 +8,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/matl/matrec.h"
 
 namespace zephsol {
@@ -27,8 +28,8 @@ double wr(int k) { return static_cast<double>(matcom().w(k)); }
 
 // Both units, each line whole.
 void print_both(std::string_view format, std::initializer_list<FmtArg> args) {
-  fwrite_unit(6, format, args);
-  fwrite_unit(999, format, args);
+  fwrite_unit(kListing, format, args);
+  fwrite_unit(kErrorLog, format, args);
 }
 
 [[noreturn]] void no_foot_point() {

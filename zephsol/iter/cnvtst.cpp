@@ -27,9 +27,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
-constexpr int kErrorLog = 999;
-constexpr int kConvergenceLog = 998;
 constexpr word kFreeOnActive = 256;
 constexpr std::string_view kNormLine = "(10X,A,1PE13.5)";
 

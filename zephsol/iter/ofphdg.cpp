@@ -9,13 +9,13 @@
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/iter/sjis_headings.h"
 
 namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr std::size_t kClassTitleWidth = 62;
 
 // The blanks that end the stress and contact column lines are written as

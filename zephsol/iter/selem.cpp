@@ -12,6 +12,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/exec/util.h"
 #include "zephsol/iter/ofphdg.h"
 #include "zephsol/iter/sdr.h"
@@ -60,7 +61,7 @@ void print_forces(std::span<const double> fe, const ElementNodes& nodes) {
     const auto first = static_cast<std::size_t>(g.n * (j - 1));
     for (std::size_t c = 0; c < static_cast<std::size_t>(g.n); ++c)
       args.emplace_back(first + c < fe.size() ? fe[first + c] : 0.0);
-    fwrite_unit(6, "(11X,I5,4X,I5,6X,6(1X,1P,E12.4))", args);
+    fwrite_unit(kListing, "(11X,I5,4X,I5,6X,6(1X,1P,E12.4))", args);
   }
 }
 

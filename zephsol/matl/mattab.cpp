@@ -12,6 +12,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/matl/matfatal.h"
 #include "zephsol/matl/mkinds.h"
 
@@ -70,9 +71,9 @@ std::optional<std::size_t> find_entry(word id) {
 [[noreturn]] void undefined_material(word id) {
   const std::string fmt = "('0*** USER FATAL MESSAGE 2332, ELEMENT',I8,' REFERES UNDEFINED MATERIAL ID',I8)";
   const word iexn = matl_state().elem.IEXN ? *matl_state().elem.IEXN : 0;
-  fwrite_unit(6, fmt, {iexn, id});
+  fwrite_unit(kListing, fmt, {iexn, id});
   sysw().NLINE += 2;
-  fwrite_unit(999, fmt, {iexn, id});
+  fwrite_unit(kErrorLog, fmt, {iexn, id});
   matl_fatal(-780, 0, 0);
 }
 
@@ -115,7 +116,7 @@ void print_safety_factor(float f) {
   const double c = static_cast<double>(m.w(mw::C)) / static_cast<double>(f);
   const double t = std::tan(static_cast<double>(m.w(mw::PHAI)) * kPi / 180.0) / static_cast<double>(f);
   LINCNT(2);
-  fwrite_unit(6, "(' *** Total Facotr of Safety : ',F7.4,'  ( C:',F7.2,', ',' tan',A,':',F6.2,' )'/)",
+  fwrite_unit(kListing, "(' *** Total Facotr of Safety : ',F7.4,'  ( C:',F7.2,', ',' tan',A,':',F6.2,' )'/)",
               {f, c, kPhiSjis, t});
 }
 

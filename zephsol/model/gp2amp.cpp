@@ -162,10 +162,10 @@ class SphereGrid {
 // ------------------------------------------------------------- listing
 
 void summary_heading() {
-  unit_write_line(6, fline("(40X,'AUTOMATIC MPC DATA GENARATION SUMMARY')"));
-  unit_write_line(6, "");
-  unit_write_line(6, "    SLAVE INCLUDING");
-  unit_write_line(6, "     NODE  ELEMENT   ---------------    MASTER NODES AND COEFFICIENTS     "
+  unit_write_line(kListing, fline("(40X,'AUTOMATIC MPC DATA GENARATION SUMMARY')"));
+  unit_write_line(kListing, "");
+  unit_write_line(kListing, "    SLAVE INCLUDING");
+  unit_write_line(kListing, "     NODE  ELEMENT   ---------------    MASTER NODES AND COEFFICIENTS     "
                      "----------------------------------------------");
 }
 
@@ -175,9 +175,9 @@ void summary_masters(const std::string& lead, std::vector<FmtArg> args, const st
                      const std::vector<float>& coef, std::size_t first, std::size_t last) {
   const std::string n = std::to_string(last - first);
   for (std::size_t j = first; j < last; ++j) args.emplace_back(ids[j]);
-  unit_write_line(6, fortran_records("(" + lead + "," + n + "(' (',I7,')'))", args).front());
+  unit_write_line(kListing, fortran_records("(" + lead + "," + n + "(' (',I7,')'))", args).front());
   std::vector<FmtArg> values(coef.begin() + static_cast<std::ptrdiff_t>(first), coef.begin() + static_cast<std::ptrdiff_t>(last));
-  unit_write_line(6, fortran_records("(20X," + n + "F10.5)", values).front());
+  unit_write_line(kListing, fortran_records("(20X," + n + "F10.5)", values).front());
 }
 
 void summary_equation(word slave, word element, const std::vector<word>& ids, const std::vector<float>& coef) {
@@ -193,12 +193,12 @@ void summary_equation(word slave, word element, const std::vector<word>& ids, co
 
 void unlocated_warning(const std::vector<word>& ids) {
   LINCNT(static_cast<word>((ids.size() + 9) / 10 + 3));
-  unit_write_line(6, "0*** USER WARNING MESSAGE 2361, AUTO-MPC DATA FOR THE FOLLOWING NODES COULD NOT BE GENERATED");
-  unit_write_line(6, "");
+  unit_write_line(kListing, "0*** USER WARNING MESSAGE 2361, AUTO-MPC DATA FOR THE FOLLOWING NODES COULD NOT BE GENERATED");
+  unit_write_line(kListing, "");
   for (std::size_t k = 0; k < ids.size(); k += 10) {
     std::string line(10, ' ');
     for (std::size_t j = k; j < ids.size() && j < k + 10; ++j) line += fline("(I8)", {ids[j]});
-    unit_write_line(6, line);
+    unit_write_line(kListing, line);
   }
   sysw().IWRNFL = 1;
 }
@@ -290,8 +290,8 @@ void GP2AMP(word work, word coords, word elements) {
   if (strays.empty()) {
     const std::string line = "0*** USER INFORMATION MESSAGE 2361, AUTO-MPC WAS SELECTED BUT NO STRAY NODES FOUND. ";
     LINCNT(2);
-    unit_write_line(6, line);
-    unit_write_line(999, line);
+    unit_write_line(kListing, line);
+    unit_write_line(kErrorLog, line);
     sysw().IAMPC = 0;
     return;
   }

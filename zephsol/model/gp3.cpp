@@ -70,8 +70,8 @@ void count_error() {
 
 void print_lines(const std::vector<std::string>& lines) {
   for (const auto& l : lines) {
-    unit_write_line(6, l);
-    unit_write_line(999, l);
+    unit_write_line(kListing, l);
+    unit_write_line(kErrorLog, l);
   }
 }
 

@@ -229,8 +229,8 @@ void GP4(word INCD, word BCDT, word LDDT, word TMPD, word ECT, word EQIX, word C
   ex.NSTPIV[0] = ih[0];
   if (ih[0] < 1) {
     const std::string line = "0*** USER FATAL MESSAGE 1751, HISTORY DATA IS MISSING";
-    unit_write_line(6, line);
-    unit_write_line(999, line);
+    unit_write_line(kListing, line);
+    unit_write_line(kErrorLog, line);
     sysw().IERFLG = 1;
     return;
   }

@@ -79,8 +79,8 @@ std::size_t set_count(const Pass& p, word n) {
 
 void print_both(word lines, const std::string& text) {
   LINCNT(lines);
-  unit_write_line(6, text);
-  unit_write_line(999, text);
+  unit_write_line(kListing, text);
+  unit_write_line(kErrorLog, text);
 }
 
 // Missing or undefined references end the routine with IERFLG 1.
@@ -369,8 +369,8 @@ void report_conflicts(const Pass& p, const std::vector<std::pair<word, word>>& c
   }
   if (count > static_cast<word>(kConflictsKept)) {
     const std::string line = fline("('0*** TOTAL',I6,' ERRORS -- FIRST 100 ARE PRINTED.')", {count});
-    unit_write_line(6, line);
-    unit_write_line(999, line);
+    unit_write_line(kListing, line);
+    unit_write_line(kErrorLog, line);
   }
   sysw().IERFLG = 1;
 }

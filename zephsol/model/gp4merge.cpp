@@ -46,8 +46,8 @@ void report_unused(const Refs& refs, const std::function<std::string(std::size_t
     if (refs.used[i] != 0) continue;
     const std::string text = line(i, refs.named_twice(i));
     LINCNT(2);
-    unit_write_line(6, text);
-    unit_write_line(999, text);
+    unit_write_line(kListing, text);
+    unit_write_line(kErrorLog, text);
     any = true;
   }
   if (any) sysw().IERFLG = 1;

@@ -49,8 +49,8 @@ V3 vec(word at) { return {core().r(at), core().r(at + 1), core().r(at + 2)}; }
 
 void print_both(word lines, const std::string& text) {
   LINCNT(lines);
-  unit_write_line(6, text);
-  unit_write_line(999, text);
+  unit_write_line(kListing, text);
+  unit_write_line(kErrorLog, text);
 }
 
 void indefinite(word node, word set, word system) {

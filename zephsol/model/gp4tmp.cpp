@@ -108,8 +108,8 @@ void GP4TMP(word nt, word pairs) {
   sysw().IERFLG = 1;
   const std::string line = "0*** USER FATAL MESSAGE 2435, NODAL AND INTERNAL POINT TEMPERATURE MAY NOT BE COMBINED";
   LINCNT(2);
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
 }
 
 }  // namespace zephsol

@@ -159,8 +159,8 @@ void warn_inactive_stressed(word count) {
   const std::string line = fline(
       "('0*** USER WARNING MESSAGE 1302,',I6,' INACTIVE ELEMENTS ARE ENDOWED WITH INITIAL STRESS.')", {count});
   LINCNT(2);
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
   sysw().IWRNFL = 1;
 }
 
@@ -175,7 +175,7 @@ void INIST2() {
 void INISTA(std::span<const word> entry) {
   if (entry.size() < kStressEntry || entry[1] != 1 || entry[2] != kStressKind || entry[3] != kStressWords) {
     LINCNT(2);
-    unit_write_line(6, "0**** LDDT TABLE DUMP");
+    unit_write_line(kListing, "0**** LDDT TABLE DUMP");
     RECPRT(entry.data(), static_cast<word>(std::min<std::size_t>(entry.size(), 11)));
     model_fatal(-711, name_word("LDDT"), kStressKind);
   }

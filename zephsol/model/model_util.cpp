@@ -27,8 +27,8 @@ word clamp_word(std::int64_t v) {
 // A line of several records (a format with "/") takes one line each.
 void print_both(const std::string& line) {
   LINCNT(2 + static_cast<word>(std::count(line.begin(), line.end(), '\n')));
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
 }
 
 }  // namespace
@@ -56,8 +56,8 @@ void error_total() {
   const word n = sysw().IERFLG;
   if (n <= kPrintLimit) return;
   const std::string line = fline("('0*** TOTAL',I6,' ERRORS -- FIRST',I6,' ARE PRINTED')", {n, kPrintLimit});
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
 }
 
 Header header_of(word file) {

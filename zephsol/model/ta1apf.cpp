@@ -58,12 +58,12 @@ class Picture {
 void print_pattern(std::span<const word> ptr, std::span<const word> adj, const WordSpace& c, word newnum, word option,
                    const Pattern& p, std::int64_t profile, word picture, word n) {
   LINCNT(-5);
-  unit_write_line(6, option == 0 ? "0*** ORIGINAL PATTERN OF TOTAL STIFFNESS MATRIX"
+  unit_write_line(kListing, option == 0 ? "0*** ORIGINAL PATTERN OF TOTAL STIFFNESS MATRIX"
                                  : "0*** PATTERN OF STIFFNESS MATRIX AFTER RENUMBER");
-  unit_write_line(6, "");
-  unit_write_line(6, fline("(10X,'MAXIMUM NUMBER OF ACTIVE NODES =',I10)", {p.largest_active}));
-  unit_write_line(6, fline("(21X,'BAND WIDTH IN NODES =',I10)", {p.upper + 1}));
-  unit_write_line(6, fline("(28X,'PROFILE SIZE =',I10)", {static_cast<long long>(profile)}));
+  unit_write_line(kListing, "");
+  unit_write_line(kListing, fline("(10X,'MAXIMUM NUMBER OF ACTIVE NODES =',I10)", {p.largest_active}));
+  unit_write_line(kListing, fline("(21X,'BAND WIDTH IN NODES =',I10)", {p.upper + 1}));
+  unit_write_line(kListing, fline("(28X,'PROFILE SIZE =',I10)", {static_cast<long long>(profile)}));
 
   const word f = compression(n);
   const word rows = (n + f - 1) / f;
@@ -83,7 +83,7 @@ void print_pattern(std::span<const word> ptr, std::span<const word> adj, const W
     std::string line(static_cast<std::size_t>(rows + 1), ' ');
     for (word col = r; col <= rows; ++col) line[static_cast<std::size_t>(col)] = pic.get(r, col) ? '$' : '.';
     LINCNT(1);
-    unit_write_line(6, line);
+    unit_write_line(kListing, line);
   }
 }
 

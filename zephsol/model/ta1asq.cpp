@@ -144,7 +144,7 @@ void degree_sort(std::span<word> last, std::span<const word> deg) {
 
 void print_listing(const std::string& line, word lines) {
   LINCNT(lines);
-  unit_write_line(6, line);
+  unit_write_line(kListing, line);
 }
 
 // The queue of the numbering: the node of largest priority, the earliest
@@ -306,8 +306,8 @@ void print_statistics(word n, const QueueStats& qs) {
   };
   LINCNT(6);
   for (const auto& l : lines) {
-    unit_write_line(6, l);
-    unit_write_line(999, l);
+    unit_write_line(kListing, l);
+    unit_write_line(kErrorLog, l);
   }
 }
 
@@ -345,7 +345,7 @@ void TA1ASQ(word adjptr, word adjlist, word newnum, word deg, word status, word 
     const std::string l1 = "0*** SYSTEM INFORMATION MESSAGE ---, RENUMBER FAILED,";
     const std::string l2 = fline("(10X,'INITIAL NODE SEQUENCE WILL BE RETAINED.')");
     LINCNT(2);
-    for (int u : {6, 999}) {
+    for (int u : {kListing, kErrorLog}) {
       unit_write_line(u, l1);
       unit_write_line(u, l2);
     }
@@ -380,8 +380,8 @@ void TA1ADM(word adjptr, word adjlist, word mark, word list, word deg, word leve
     if (s == 0) return;
     if (++st.NSTRUC > STRUCT::kMax) {
       LINCNT(2);
-      unit_write_line(6, "0*** TA1A WARNING MESSAGE - TOO MANY SEPARATE STRUCTURES");
-      unit_write_line(6, fline("(10X,'RENUMBER ABANDONED')"));
+      unit_write_line(kListing, "0*** TA1A WARNING MESSAGE - TOO MANY SEPARATE STRUCTURES");
+      unit_write_line(kListing, fline("(10X,'RENUMBER ABANDONED')"));
       st.NSTRUC = 0;
       return;
     }

@@ -40,8 +40,8 @@ void check_equation_limit(std::int64_t neq, std::int64_t largest_first) {
   const std::string line = fline(
       "('0*** SYSTEM FATAL MESSAGE, THE MODEL HAS',I12,' EQUATIONS; AN EQUATION WORD NUMBERS AT MOST',I8)",
       {static_cast<long long>(neq), kMaxFirstEquation});
-  unit_write_line(6, line);
-  unit_write_line(999, line);
+  unit_write_line(kListing, line);
+  unit_write_line(kErrorLog, line);
   model_fatal(-3821, static_cast<word>(std::min<std::int64_t>(neq, INT32_MAX)), kMaxFirstEquation);
 }
 

@@ -15,6 +15,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/exec/util.h"
 #include "zephsol/iter/iter_records.h"
 #include "zephsol/iter/ofphdg.h"
@@ -29,7 +30,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr word kJointClass = 10, kShellClass = 7, kBeamClass = 6;
 constexpr std::size_t kPlasticBlock = 1, kThermalBlock = 2;
 

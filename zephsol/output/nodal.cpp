@@ -16,6 +16,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/exec/util.h"
 #include "zephsol/iter/iter_records.h"
 #include "zephsol/iter/ofphdg.h"
@@ -27,7 +28,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr word kBeam2 = 5;
 constexpr word kConstrainedBits = 35;  // 1 dependent, 2 fixed, 32 independent term of an MPC
 

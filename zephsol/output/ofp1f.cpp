@@ -21,6 +21,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/iter/iter_records.h"
 #include "zephsol/iter/ofphdg.h"
 #include "zephsol/iter/ofprqp.h"
@@ -33,7 +34,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr word kRecordWords = 26, kRowWords = 17;
 constexpr word kTypeRod2 = 6, kTypeSpg2 = 22, kTypeCnt2 = 23;
 constexpr word kBeamKind = -1, kSpringKind = 0, kShellKind = 999;

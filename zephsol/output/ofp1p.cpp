@@ -13,6 +13,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/iter/iter_records.h"
 #include "zephsol/iter/ofphdg.h"
 #include "zephsol/iter/ofprqp.h"
@@ -25,7 +26,6 @@ namespace zephsol {
 
 namespace {
 
-constexpr int kListing = 6;
 constexpr word kRecordWords = 15;
 constexpr word kMembraneClass = 2;
 

@@ -73,16 +73,16 @@ void print_report(const std::vector<Slot>& slots) {
   const STPCTR& s = stpctr();
   const std::string title = fline("(32X,A,22X,'INTERVAL',I4,'  STEP',I4)",
                                   {"M A T E R I A L   C H A N G E   I N F O            ", s.NINTVL, s.NSTEP});
-  unit_write_line(6, title);
+  unit_write_line(kListing, title);
   for (const Slot& slot : slots) {
-    unit_write_line(6, "");
-    unit_write_line(6, "     MAT.ID        ELM.ID");
-    unit_write_line(6, "");
+    unit_write_line(kListing, "");
+    unit_write_line(kListing, "     MAT.ID        ELM.ID");
+    unit_write_line(kListing, "");
     for (std::size_t k = 0; k < slot.elements.size(); k += kPerLine) {
       std::string line = k == 0 ? fline("(I8)", {slot.material}) + std::string(5, ' ') : std::string(13, ' ');
       const std::size_t end = std::min(slot.elements.size(), k + kPerLine);
       for (std::size_t j = k; j < end; ++j) line += fline("(I8)", {slot.elements[j]});
-      unit_write_line(6, line);
+      unit_write_line(kListing, line);
     }
   }
 }

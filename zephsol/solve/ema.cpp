@@ -359,8 +359,8 @@ void write_group(Assembly& a) {
 
 [[noreturn]] void wrong_rotation(std::span<const word> rotrec) {
   const auto w = [&](std::size_t i) { return i < rotrec.size() ? rotrec[i] : 0; };
-  unit_write_line(6, fline("('0*** SYSTEM FATAL MESSAGE  935, WRONG ROTATION PARAMETER')"));
-  unit_write_line(6, fline("(10X,'IELM =',I6,'   NEDOF =',I6,'   NENOD =',I6,'   N4OR9 =',I6)",
+  unit_write_line(kListing, fline("('0*** SYSTEM FATAL MESSAGE  935, WRONG ROTATION PARAMETER')"));
+  unit_write_line(kListing, fline("(10X,'IELM =',I6,'   NEDOF =',I6,'   NENOD =',I6,'   N4OR9 =',I6)",
                            {w(0), w(1), w(2), w(3)}));
   solve_fatal(935, 0, 0);
 }

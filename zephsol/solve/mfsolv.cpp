@@ -10,7 +10,6 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/solve_records.h"
 

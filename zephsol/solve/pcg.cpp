@@ -12,7 +12,6 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/solve_records.h"
 

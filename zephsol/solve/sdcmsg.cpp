@@ -8,7 +8,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/runend.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 
 namespace zephsol {
 

@@ -9,7 +9,7 @@
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/sdcrow.h"
 #include "zephsol/solve/solve_records.h"

@@ -283,10 +283,10 @@ MCB solve_l(const Layout& L, Scratch& scratch, word K, const MCB& pl, word metho
   sb.solution.file = scratch.take();
   sb.solution.type = sysw().IPREC;
   sb.sign = 1;
-  if (method == 0) {
+  if (method == kProfileMethod) {
     FWBSUB(L.vec, CORLFT(L.vec));
   } else {
-    const word mb = method == 1 ? sysw().PMEM : sysw().MMEM;
+    const word mb = method == kPcgMethod ? sysw().PMEM : sysw().MMEM;
     if (mb < 1 || solwrk.words < 1)
       SPSOLV(L.vec, CORLFT(L.vec), method);
     else

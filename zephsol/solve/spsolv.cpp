@@ -18,7 +18,6 @@
 #include "zephsol/exec/units.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
-#include "zephsol/input/inmsg.h"
 #include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/mfsolv.h"
 #include "zephsol/solve/pcg.h"
@@ -79,7 +78,7 @@ Layout lay_out(Index n, Index m, Index lwork, word method) {
   L.a = 2 * ((n + 2 + m) / 2) + 1;
   L.b = L.a + 2 * m;
   L.x = L.b + 2 * n;
-  if (method == 1) {
+  if (method == kPcgMethod) {
     L.l = L.x + 2 * n;
     L.u = L.l + 2 * m;
     L.r = L.u + 2 * n;
@@ -138,7 +137,7 @@ Megabytes mfs_megabytes(const Layout& L, Index nbuf, const MfsFigures& f) {
   MSGPUT(code, message_word(p1), message_word(p2));
   MSGOUT();
   if (mb) {
-    const std::string_view key = method == 1 ? "PMEM" : "MMEM";
+    const std::string_view key = method == kPcgMethod ? "PMEM" : "MMEM";
     write_listing_and_log(
         {mb->in_core > 0
              ? fline("(10X,A4,' TO RUN IN CORE =',I8,' MB, LEAST ',A4,' TO RUN =',I8,' MB')",
@@ -151,7 +150,7 @@ Megabytes mfs_megabytes(const Layout& L, Index nbuf, const MfsFigures& f) {
 }
 
 [[noreturn]] void short_of_work(word method, Index needed, Index lwork) {
-  solve_fatal(method == 1 ? 5 : 6, message_word(needed), message_word(lwork));
+  solve_fatal(method == kPcgMethod ? 5 : 6, message_word(needed), message_word(lwork));
 }
 
 // A column without its diagonal: the stiffness is singular there (a zero
@@ -263,7 +262,7 @@ void SPSOLV(word first, word lwork, word method) {
   // The term capacity and the layout; the buffer must not reach below the
   // solver's arrays.
   Index m = nnz;
-  if (method == 1) {
+  if (method == kPcgMethod) {
     const Index minimum = 11 * Index{n} + 5 * nnz + 1;
     if (lwork < minimum) memory_fatal(5, minimum, lwork, method, pcg_megabytes(n, nnz, nbuf));
     m = (Index{lwork} - 11 * Index{n} - 1) / 5;
@@ -271,7 +270,7 @@ void SPSOLV(word first, word lwork, word method) {
   const Layout L = lay_out(n, m, lwork, method);
   if (const Index more = shortfall(L, lwork, nbuf); more > 0) {
     const Index needed = Index{lwork} + more;
-    if (method == 1) memory_fatal(5, needed, lwork, method, pcg_megabytes(n, nnz, nbuf));
+    if (method == kPcgMethod) memory_fatal(5, needed, lwork, method, pcg_megabytes(n, nnz, nbuf));
     memory_fatal(6, needed, lwork, method, structure_megabytes(k, buffer, L, nbuf));
   }
 
@@ -290,7 +289,7 @@ void SPSOLV(word first, word lwork, word method) {
 
   const word nnz_stored = ia[static_cast<std::size_t>(n)] - 1;
   std::span<double> solution = b;
-  if (method == 1) {
+  if (method == kPcgMethod) {
     const auto xs = c.doubles(at(L.x), n);
     float err = 0.0f;
     word flag = 0;
@@ -321,7 +320,7 @@ void SPSOLV(word first, word lwork, word method) {
   const Index terms = x.density;
   DBCLOS(x.file, kCloseRewind);
   x.density = static_cast<word>(std::trunc(double(terms) / (double(n) * double(rhs.cols)) * 10000.0 + 0.5));
-  if (method == 1) warn_weak_pivots(USET, EQIX);
+  if (method == kPcgMethod) warn_weak_pivots(USET, EQIX);
 }
 
 }  // namespace zephsol

@@ -13,7 +13,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
-#include "zephsol/input/inmsg.h"
+#include "zephsol/exec/units.h"
 #include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/solve_records.h"
