@@ -1,6 +1,6 @@
 // Whole runs of the example's 2 x 2 plane-strain mesh under gravity with
 // values that give no meaningful result: a material the decoder refuses, a
-// load that overflows the stresses, a zero modulus under every method of
+// load that overflows the stresses or the reactions, a zero modulus under every method of
 // solution. Each must end as an error (exit 1, the error end in the
 // progress file, no work file left) with a user's message naming the card,
 // the step and element, or the node, never as a normal end or a program
@@ -53,7 +53,7 @@ struct Case {
 
 const std::string kMaterialCard = "0*** USER FATAL MESSAGE    2603,  CARD NUMBER      6,  DATA GROUP NAME- MATERIAL";
 const std::string kModulusCard = "0*** USER FATAL MESSAGE    2603,  CARD NUMBER      5,  DATA GROUP NAME- MATERIAL";
-const std::string kOverflow = "0*** USER FATAL MESSAGE 5026, NON-FINITE STRESS AT INTERVAL    1,  STEP    1";
+const std::string kForceOverflow = "0*** USER FATAL MESSAGE 5027, NON-FINITE FORCE AT INTERVAL    1,  STEP    1";
 const std::string kNullColumn =
     "0*** SDCOMP FATAL MESSAGE ---  DECOMPOSITION ABORTED AT        1-TH ROW BECAUSE OF NULL COLUMN";
 const std::string kFirstNode = "0*** USER INFORMATION MESSAGE 3151, ABOVE ROW POSITION CORRESPONDS TO";
@@ -62,9 +62,14 @@ const Case kCases[] = {
     {"nu 0.5", kNu, "        NU           0.5", "", {kMaterialCard, "          NU       DATA  5.00000E-01 IS OUT OF RANGE."}},
     {"nu -1", kNu, "        NU          -1.0", "", {kMaterialCard, "          NU       DATA -1.00000E+00 IS OUT OF RANGE."}},
     {"E -1", kE, "        E           -1.0", "", {kModulusCard, "          E        DATA -1.00000E+00 IS OUT OF RANGE."}},
-    {"load 9.9E+37", kGravity, "        BODY           1 9.9E+37", "", {kOverflow, "          IN ELEMENT       1"}},
-    {"load 9.9E+37 PCG", kGravity, "        BODY           1 9.9E+37", "SOLVER PCG", {kOverflow}},
-    {"load 9.9E+37 METI", kGravity, "        BODY           1 9.9E+37", "SOLVER METI", {kOverflow}},
+    // The reactions at the base leave the range of REAL before the stresses.
+    {"load 9.9E+37", kGravity, "        BODY           1 9.9E+37", "", {kForceOverflow, "          AT THE  1-TH D.O.F. OF NODE       1"}},
+    {"load 9.9E+37 PCG", kGravity, "        BODY           1 9.9E+37", "SOLVER PCG", {kForceOverflow}},
+    {"load 9.9E+37 METI", kGravity, "        BODY           1 9.9E+37", "SOLVER METI", {kForceOverflow}},
+    // Displacements and stresses within REAL, the reactions beyond it.
+    {"load 1.0E+37", kGravity, "        BODY           1 1.0E+37", "", {kForceOverflow, "          AT THE  2-TH D.O.F. OF NODE       2"}},
+    {"load 1.0E+37 PCG", kGravity, "        BODY           1 1.0E+37", "SOLVER PCG", {kForceOverflow}},
+    {"load 1.0E+37 METI", kGravity, "        BODY           1 1.0E+37", "SOLVER METI", {kForceOverflow}},
     {"E 0", kE, "        E            0.0", "", {kNullColumn, kFirstNode}},
     {"E 0 PCG", kE, "        E            0.0", "SOLVER PCG", {kNullColumn, kFirstNode}},
     {"E 0 METI", kE, "        E            0.0", "SOLVER METI", {kNullColumn, kFirstNode}},

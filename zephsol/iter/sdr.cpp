@@ -28,6 +28,7 @@
 #include "zephsol/matl/matrec.h"
 #include "zephsol/matl/mkinds.h"
 #include "zephsol/matl/mattab.h"
+#include "zephsol/solve/eqnode.h"
 
 namespace zephsol {
 namespace {
@@ -232,6 +233,8 @@ void SDR(word EST, word MATD, word EIV0, word DUG, word ENTD, word PGM, word XCL
   write_unbalanced(r, QG);
   if (const word e = elem_state().nonfinite_element; e != 0)
     nonfinite_result(5026, "STRESS", fline("('IN ELEMENT',I8)", {e}));
+  else if (const word g = first_unstorable(r.f); g != 0)
+    report_unstorable(5027, "FORCE", g, EQIX);
 }
 
 }  // namespace zephsol

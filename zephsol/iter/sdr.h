@@ -36,7 +36,10 @@
 // ("ENTD", L) an ENTD record of L words or more; -2 ("ENTD", words read) ENTD
 // ends before the last element; -999 (element ID, 0) an element without an
 // entry in STRC while its nodal forces are printed; those of the stress
-// routines (-5000 a type without one) and the point laws.
+// routines (-5000 a type without one) and the point laws. A step ends
+// (error flag set) with 5026 naming the first element whose states no REAL
+// word can hold, else 5027 naming the node and component of the first such
+// unbalanced force.
 #pragma once
 
 #include <cstddef>

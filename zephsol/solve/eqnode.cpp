@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "zephsol/dbio/core.h"
@@ -11,6 +12,7 @@
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
+#include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/solve/sdcmsg.h"
@@ -59,6 +61,17 @@ DofName equation_node(word g, word EQIX) {
     if (g >= start && g < start + count) return {pairs[p], g - start + 1};
   }
   return {};
+}
+
+word first_unstorable(std::span<const double> v) {
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  const auto bad = std::find_if(v.begin(), v.end(), [](double x) { return !(std::abs(x) <= kLargest); });
+  return bad == v.end() ? 0 : static_cast<word>(bad - v.begin() + 1);
+}
+
+void report_unstorable(word code, std::string_view quantity, word g, word EQIX) {
+  const DofName d = equation_node(g, EQIX);
+  nonfinite_result(code, quantity, fline("('AT THE',I3,'-TH D.O.F. OF NODE',I8)", {d.comp, d.node}));
 }
 
 void print_failed_row_node(word k, word USET, word EQIX) {

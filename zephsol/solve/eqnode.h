@@ -4,6 +4,9 @@
 // core, so that a module may call them once its own open-core plan is done.
 #pragma once
 
+#include <span>
+#include <string_view>
+
 #include "zephsol/exec/words.h"
 
 namespace zephsol {
@@ -19,6 +22,15 @@ word lset_equation(word k, word USET);
 
 // The node identifier and component of global equation g (EQIX record 2).
 DofName equation_node(word g, word EQIX);
+
+// The first row (from 1) of a result vector whose value a REAL word cannot
+// hold (NaN, infinite, or beyond the largest REAL); 0 when none.
+word first_unstorable(std::span<const double> v);
+
+// The step's result vector (displacements, forces) holds a value no REAL
+// word can hold at global equation g: the run ends with message code,
+// naming the step, the node and the component.
+void report_unstorable(word code, std::string_view quantity, word g, word EQIX);
 
 // Message 3151 after a decomposition that failed at L-set row k: "0*** USER
 // INFORMATION MESSAGE 3151, ABOVE ROW POSITION CORRESPONDS TO" comp

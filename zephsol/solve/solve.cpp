@@ -333,19 +333,6 @@ void merge_maps(const Layout& L, const std::vector<word>& sets, std::vector<word
   if (o + n != L.ng) solve_fatal(822, o, n);
 }
 
-// The first equation (from 1) whose value is not finite; 0 when none.
-word first_nonfinite(std::span<const double> v) {
-  const auto bad = std::find_if(v.begin(), v.end(), [](double x) { return !std::isfinite(x); });
-  return bad == v.end() ? 0 : static_cast<word>(bad - v.begin() + 1);
-}
-
-// The step's displacements are not finite at global equation g: a
-// singular or overflowing system. The run ends, naming the node.
-void report_nonfinite(word g) {
-  const DofName d = equation_node(g, EQIX);
-  nonfinite_result(5025, "DISPLACEMENT", fline("('AT THE',I3,'-TH D.O.F. OF NODE',I8)", {d.comp, d.node}));
-}
-
 }  // namespace
 
 void LDSPLT(MCB& p, MCB& po, MCB& pn, std::span<const word> sets, std::span<double> v,
@@ -474,13 +461,20 @@ void SOLVE(word USET, word K, word P, word YS, word GST, word KSS, word GKFS, wo
   read_rotations(ROTB, L);
   MCB dug{DUG};
   GVMERG(uo, un, dug, omap, nmap, L.vector(), L.rotations(), p.cols, L.buffer);
-  const bool finite = dug.cols < 1 || first_nonfinite(L.vector()) == 0;
+  // Displacements and forces of constraint are stored as REAL words: a value
+  // beyond them ends the step, as a NaN does.
+  const word bad_u = dug.cols < 1 ? 0 : first_unstorable(L.vector());
+  word bad_q = 0;
   if (OQGV > 0) {
     MCB oqgv{OQGV};
     GVMERG(qo, qn, oqgv, omap, nmap, L.vector(), {}, p.cols, L.buffer);
+    bad_q = oqgv.cols < 1 ? 0 : first_unstorable(L.vector());
   }
   scratch.release_all();
-  if (!finite) report_nonfinite(first_nonfinite(L.vector()));
+  if (bad_u != 0)
+    report_unstorable(5025, "DISPLACEMENT", bad_u, EQIX);
+  else if (bad_q != 0)
+    report_unstorable(5027, "FORCE", bad_q, EQIX);
 }
 
 }  // namespace zephsol

@@ -32,7 +32,10 @@
 // Messages (fatal): 3 (required, available) open core too small; 701 (P
 // rows, nG); 821, 822, 903, 904 set counts that disagree (logic errors);
 // 3053 ("UF  ", type) a free-set solution of another precision; those of the
-// solvers (fwbsub.h, spsolv.h) and of the matrix routines.
+// solvers (fwbsub.h, spsolv.h) and of the matrix routines. A step ends
+// (error flag set) with 5025 naming the node and component of the first
+// displacement no REAL word can hold, else 5027 of the first such force of
+// constraint.
 #pragma once
 
 #include <span>
