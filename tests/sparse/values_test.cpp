@@ -224,7 +224,7 @@ TEST_F(ValuePhase, EntriesReachTheirPlacesInCoreAndThroughTheFiles) {
     EXPECT_EQ(pb.word(59) > 0, c.store != 0);
     // The permuted diagonal.
     Work w = pb.w();
-    const DVec diag = w.dbl(w.ictl(76), n);
+    const DVec diag = w.dbl(w.ictl(cw::diagp), n);
     const auto perm = pb.ints(62, n);
     for (i32 k = 1; k <= n; ++k) ASSERT_EQ(diag(k), v.at({perm[k - 1], perm[k - 1]}));
     EXPECT_FALSE(scratch_open(13));
@@ -384,7 +384,7 @@ TEST_F(ValuePhase, AFullSecondMatrixIsDistributedLikeTheFirst) {
     EXPECT_EQ(distributed(pb, kB), expected(pb, vb));
     EXPECT_EQ(pb.word(95), row_sum_norm(n, va));
     Work w = pb.w();
-    const DVec db = w.dbl(w.ictl(77), n);
+    const DVec db = w.dbl(w.ictl(cw::diagb), n);
     const auto perm = pb.ints(62, n);
     for (i32 k = 1; k <= n; ++k) ASSERT_EQ(db(k), vb.at({perm[k - 1], perm[k - 1]}));
     EXPECT_FALSE(scratch_open(16));

@@ -387,7 +387,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
   const Work& w = c.w;
   const i64 st = c.stage();
   if (st != stage::initialised && st != stage::structure) {
-    ier = -100;
+    ier = err::input_stage;
     fatal(c, ier, 3, 0, stage_text("xdslif", st, "should be either 1 or 2."));
     w.set(cw::stage, stage::failed);
     return;
@@ -396,7 +396,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
   const i64 X = xisl2d(n + 1), N = xisl2d(n);
   const i64 m = std::min<i64>(n, 10000), aux = xisl2d(m);
   double in_cpu = 0, in_wall = 0;
-  xdslte(w.ctl(100), w.ctl(107), in_cpu, in_wall);
+  xdslte(w.ctl(cw::cpu_input), w.ctl(cw::wall_input), in_cpu, in_wall);
   const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3)), lunit4 = static_cast<i32>(w.ictl(cw::lunit4));
   auto fail = [&](i32 code, i32 mode, i64 extra, const std::vector<std::string>& text) {
     ier = code;
@@ -407,7 +407,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
     close_quietly({lunit3, lunit4});
     std::vector<std::string> t = io_text("xdslif", lunit3);
     t[1] += fline("(5X,'or on i/o file no. ',I15)", {lunit4});
-    fail(-110, 3, 0, t);
+    fail(err::input_io, 3, 0, t);
   };
 
   i64 ncomp = n, nzcomp = 0, nnz = 0, peak = 0;
@@ -425,11 +425,14 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
     for (i64 i = 1; i <= n; ++i) p2(i) = p3(i) = static_cast<i32>(i);
     peak = P5 - 1;
   } else {
-    if (w.ictl(70) != 201 + 2 * aux + X)
-      sparse_stop({"storage oops in xdslif", fline("('ineqn1, acolls = ',3I8)", {X, w.ictl(70)})});
-    if (w.ictl(cw::last) > lwork) return fail(-101, 2, w.ictl(cw::last), need_text("xdslif", w.ictl(cw::last), lwork));
-    i64 cap = w.ictl(23), cnt = w.ictl(21), runs = w.ictl(54), lastcol = w.ictl(55), overlap = w.ictl(56);
-    IVec collst = w.ints(w.ictl(70), cap), rowlst = w.ints(w.ictl(71), cap), scratch = w.ints(w.ictl(57), cap);
+    if (w.ictl(cw::collst) != 201 + 2 * aux + X)
+      sparse_stop({"storage oops in xdslif", fline("('ineqn1, acolls = ',3I8)", {X, w.ictl(cw::collst)})});
+    if (w.ictl(cw::last) > lwork)
+      return fail(err::input_space, 2, w.ictl(cw::last), need_text("xdslif", w.ictl(cw::last), lwork));
+    i64 cap = w.ictl(cw::cap), cnt = w.ictl(cw::npairs), runs = w.ictl(cw::runs), lastcol = w.ictl(cw::lastcol),
+        overlap = w.ictl(cw::overlap);
+    IVec collst = w.ints(w.ictl(cw::collst), cap), rowlst = w.ints(w.ictl(cw::rowlst), cap),
+         scratch = w.ints(w.ictl(cw::flushbuf), cap);
     i32 e = 0;
     xisliz(1, static_cast<i32>(n), cnt, cap, runs, m, lastcol, overlap, lunit3, 2 * (i64{lwork} - 200), rowlst,
            collst, scratch, w.ints(201, m), w.ints(201 + aux, m), w.ints(201 + 2 * aux, n + 1), e);
@@ -446,14 +449,14 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
       rowlst = w.ints(T1, cnt);
       collst = w.ints(T2, cnt);
       xislrp(n, k.pi1.data(), k.pi2.data(), k.k1.data());
-      peak = lwork - 2 * w.ictl(23) + 2 * cnt;
+      peak = lwork - 2 * w.ictl(cw::cap) + 2 * cnt;
       init_keys(n, k);
       i64 last = 0;
       xislhk(n, k, collst.data(), rowlst.data(), cnt, 0, last);
       for (i64 j = last + 1; j <= n + 1; ++j) k.optr(j) = static_cast<i32>(cnt + 1);
       CoreRows src(k.optr, rowlst);
       clist = collst;
-      if (!compress(n, k, src, clist, cnt, true, res)) return fail(-110, 3, 0, io_text("xdslif", lunit3));
+      if (!compress(n, k, src, clist, cnt, true, res)) return fail(err::input_io, 3, 0, io_text("xdslif", lunit3));
       print_counts(c, n, nnz, res.ncomp, res.nzcomp);
     } else {
       // Through the files: merge the runs, then compress in windows.
@@ -467,22 +470,22 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
       MergeFiles f{{lunit3, lunit4}};
       if (L < 1) {
         close_quietly({lunit3, lunit4});
-        return fail(-101, 2, R4 + 8, need_text("xdslif", R4 + 8, lwork));
+        return fail(err::input_space, 2, R4 + 8, need_text("xdslif", R4 + 8, lwork));
       }
       const i64 total = xislmg(w, runs, overlap != 0, L, R1, R2, R3, R4, f);
       if (total < 0) return io_fail();
       nnz = total;
       // File statistics in integers (two per pair), as double words.
-      w.set(145, static_cast<double>(xisl2d(2 * f.largest[0])));
-      w.set(155, static_cast<double>(xisl2d(2 * f.moved[0])));
-      w.set(146, static_cast<double>(xisl2d(2 * f.largest[1])));
-      w.set(156, static_cast<double>(xisl2d(2 * f.moved[1])));
+      w.set(cw::extent3, static_cast<double>(xisl2d(2 * f.largest[0])));
+      w.set(cw::moved3, static_cast<double>(xisl2d(2 * f.moved[0])));
+      w.set(cw::extent4, static_cast<double>(xisl2d(2 * f.largest[1])));
+      w.set(cw::moved4, static_cast<double>(xisl2d(2 * f.moved[1])));
       const i32 unit = f.unit[f.final_file];
       const i64 Q8 = 201 + 8 * X;
       const i64 L2 = 2 * ((i64{lwork} - Q8 + 1) / 2);
       if (L2 < n) {
         close_quietly({lunit3, lunit4});
-        return fail(-101, 2, 10 * X + 200, need_text("xdslif", 10 * X + 200, lwork));
+        return fail(err::input_space, 2, 10 * X + 200, need_text("xdslif", 10 * X + 200, lwork));
       }
       IVec cols = w.ints(Q8, L2), rows = w.ints(Q8 + xisl2d(L2), L2);
       xislrp(n, k.pi1.data(), k.pi2.data(), k.k1.data());
@@ -503,7 +506,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
       if (!res.fits) {
         close_quietly({lunit3, lunit4});
         const i64 fig = 8 * X + xisl2d(2 * res.nzcomp) + 200;
-        return fail(-101, 2, fig, need_text("xdslif", fig, lwork));
+        return fail(err::input_space, 2, fig, need_text("xdslif", fig, lwork));
       }
       xislcl(lunit3, e2);
       i32 e3 = 0;
@@ -519,7 +522,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
     P4 = P3 + N;
     P5 = P4 + X;
     const i64 P6 = P5 + xisl2d(2 * nzcomp), P7 = P6 + X, end = P7 + N - 1;
-    if (end > lwork) return fail(-101, 2, end, need_text("xdslif", end, lwork));
+    if (end > lwork) return fail(err::input_space, 2, end, need_text("xdslif", end, lwork));
     peak = std::max(peak, end);
     std::memmove(w.ints(P1, ncomp + 1).data(), k.pi2.data(), static_cast<std::size_t>(ncomp + 1) * 4);
     std::memmove(w.ints(P2, n).data(), k.k1.data(), static_cast<std::size_t>(n) * 4);
@@ -531,7 +534,7 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
   }
   // Tail: times, dumps, the need of the ordering phase, the control words.
   double cpu = 0, wall = 0;
-  xdslte(w.ctl(100), w.ctl(107), cpu, wall);
+  xdslte(w.ctl(cw::cpu_input), w.ctl(cw::wall_input), cpu, wall);
   if (c.msglvl == 3) xislpr("compressed adjacency pointer array", n + 1, w.ints(P4, n + 1).data(), c.msgunit);
   if (c.msglvl >= 4)
     xislpa("compressed adj. structure of org. matrix", n, w.ints(P4, n + 1).data(), w.ints(P5, 2 * nzcomp).data(),
@@ -551,18 +554,18 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
   w.set(cw::last, static_cast<double>(P5 + xisl2d(2 * nzcomp) - 1));
   w.set(cw::need, static_cast<double>(fig));
   w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(peak)));
-  w.set(21, static_cast<double>(nnz));
-  w.set(22, std::min(w.ctl(22), static_cast<double>(nnz)));
-  w.set(26, static_cast<double>(ncomp));
-  w.set(27, static_cast<double>(nzcomp));
-  w.set(54, 0.0);
-  w.set(60, static_cast<double>(P4));
-  w.set(61, static_cast<double>(P5));
-  w.set(100, cpu);
-  w.set(107, wall);
-  w.set(133, static_cast<double>(P1));
-  w.set(134, static_cast<double>(P2));
-  w.set(135, static_cast<double>(P3));
+  w.set(cw::nnz, static_cast<double>(nnz));
+  w.set(cw::nnzb, std::min(w.ctl(cw::nnzb), static_cast<double>(nnz)));
+  w.set(cw::ncomp, static_cast<double>(ncomp));
+  w.set(cw::nzcomp, static_cast<double>(nzcomp));
+  w.set(cw::runs, 0.0);
+  w.set(cw::xadj, static_cast<double>(P4));
+  w.set(cw::adjncy, static_cast<double>(P5));
+  w.set(cw::cpu_input, cpu);
+  w.set(cw::wall_input, wall);
+  w.set(cw::cptr, static_cast<double>(P1));
+  w.set(cw::members, static_cast<double>(P2));
+  w.set(cw::cmpmap, static_cast<double>(P3));
 }
 
 }  // namespace zephsol::sparse

@@ -39,8 +39,10 @@ struct MatrixWords {
   int records;            // records on the entry unit
   int entry_unit;         // control word of the entry unit
 };
-constexpr MatrixWords kMatrixA{&kBufferA, 21, 60, 81, 71, 69, 59, 10};
-constexpr MatrixWords kMatrixB{&kBufferB, 22, 73, 90, 74, 75, 184, 12};
+constexpr MatrixWords kMatrixA{&kBufferA,   cw::nnz,     cw::xrelin,  cw::relent,
+                               cw::entrows, cw::entvals, cw::records, cw::lunit1};
+constexpr MatrixWords kMatrixB{&kBufferB,     cw::nnzb,      cw::xrelin_b,  cw::relent_b,
+                               cw::entrows_b, cw::entvals_b, cw::records_b, cw::bentry_unit};
 
 // A failure of the distribution: the code, and what its message needs.
 struct Failure {
@@ -50,10 +52,14 @@ struct Failure {
 
 Failure from_status(i32 status, const ConvertReport& rep, i64 unit) {
   switch (status) {
-    case kNotFound: return {-402, 0, 0, rep.row, rep.col};
-    case kLeftOver: return {-403};
-    case kNoSpace: return {-401, 0, rep.need};
-    default: return {-410, rep.unit != 0 ? rep.unit : unit};
+    case kNotFound:
+      return {err::values_entry, 0, 0, rep.row, rep.col};
+    case kLeftOver:
+      return {err::values_internal};
+    case kNoSpace:
+      return {err::values_space, 0, rep.need};
+    default:
+      return {err::values_io, rep.unit != 0 ? rep.unit : unit};
   }
 }
 
@@ -91,10 +97,10 @@ Failure convert_core(const Work& w, const FrontIndex& fx, const MatrixWords& mw,
   if (ier == 0) xdslos(static_cast<i32>(unit), ier);
   i64 words = 0;
   const i64 rec = ier == 0 ? write_entry_records(static_cast<i32>(unit), fx, xrelin, m, k, v, keeprow, words) : -1;
-  if (rec < 0) return {-410, unit};
+  if (rec < 0) return {err::values_io, unit};
   w.set(mw.records, static_cast<double>(rec));
-  w.set(140, w.ctl(140) + static_cast<double>(words));
-  w.set(150, w.ctl(150) + static_cast<double>(words));
+  w.set(cw::extent1, w.ctl(cw::extent1) + static_cast<double>(words));
+  w.set(cw::moved1, w.ctl(cw::moved1) + static_cast<double>(words));
   e.rows = e.keys = e.vals = 0;
   return {};
 }
@@ -107,7 +113,7 @@ bool read_global(const Work& w, i64 at, i64 nsnind) {
   xdslrw(u, ier);
   if (ier == 0) xislrd(u, nsnind, g, ier);
   if (ier == 0) xislrd(u, nsnind, g, ier);
-  w.set(151, w.ctl(151) + static_cast<double>(2 * L(nsnind)));
+  w.set(cw::moved2, w.ctl(cw::moved2) + static_cast<double>(2 * L(nsnind)));
   return ier == 0;
 }
 
@@ -117,7 +123,7 @@ i32 all_to_file(const Work& w, const BufferWords& b) {
   const i64 count = w.ictl(b.count);
   if (w.ictl(b.segs) > 0 || count == 0) return 0;
   const i32 unit = static_cast<i32>(w.ictl(b.unit));
-  const i64 cap = w.ictl(23);
+  const i64 cap = w.ictl(cw::cap);
   i32 e = 0;
   xdslop(unit, 3, e);
   if (e == 0)
@@ -143,7 +149,7 @@ Failure merge_segments(const Work& w, const MatrixWords& mw, i64 tab, i64 nseg, 
   std::fill(xrelin.data(), xrelin.data() + n + 1, 0);
   const i64 S = L(nseg), wbase = base + 2 * S;
   const i64 bsize = (w.lwork() - wbase + 1 - 8 + 1) / 8;
-  if (bsize < 1) return {-401, 0, wbase + 15};
+  if (bsize < 1) return {err::values_space, 0, wbase + 15};
   WordLayout lay(wbase);
   auto window = [&](i64 size) {
     const i64 k1 = lay.take(L(size)), k2 = lay.take(L(size)), v = lay.take(size);
@@ -158,12 +164,12 @@ Failure merge_segments(const Work& w, const MatrixWords& mw, i64 tab, i64 nseg, 
                        if (row >= 1 && row <= n) ++xrelin(row);
                        else sane = false;
                      });
-  if (total < 0) return {-410, merger.failed_unit()};
-  if (!sane) return {-410, files.unit[files.final_file]};
-  w.set(145, std::max(w.ctl(145), static_cast<double>(2 * files.largest[0])));
-  w.set(146, std::max(w.ctl(146), static_cast<double>(2 * files.largest[1])));
-  w.set(155, w.ctl(155) + static_cast<double>(2 * files.written[0]));
-  w.set(156, w.ctl(156) + static_cast<double>(2 * files.written[1]));
+  if (total < 0) return {err::values_io, merger.failed_unit()};
+  if (!sane) return {err::values_io, files.unit[files.final_file]};
+  w.set(cw::extent3, std::max(w.ctl(cw::extent3), static_cast<double>(2 * files.largest[0])));
+  w.set(cw::extent4, std::max(w.ctl(cw::extent4), static_cast<double>(2 * files.largest[1])));
+  w.set(cw::moved3, w.ctl(cw::moved3) + static_cast<double>(2 * files.written[0]));
+  w.set(cw::moved4, w.ctl(cw::moved4) + static_cast<double>(2 * files.written[1]));
   i64 at = 1;
   for (i64 r = 1; r <= n; ++r) {
     const i64 c = xrelin(r);
@@ -184,14 +190,14 @@ Failure convert_run(const Work& w, const FrontIndex& fx, const MatrixWords& mw, 
   i64 dmax = 0;
   for (i64 s = 1; s <= fx.ns; ++s) dmax = std::max<i64>(dmax, xrelin(fx.part(s + 1)) - xrelin(fx.part(s)));
   const i64 b2 = (w.lwork() - base) / 2;
-  if (b2 < dmax) return {-401, 0, w.lwork() + (dmax - b2) + 2 * L(dmax - b2)};
+  if (b2 < dmax) return {err::values_space, 0, w.lwork() + (dmax - b2) + 2 * L(dmax - b2)};
   WordLayout cl(base);
   const IVec wm = w.ints(cl.take(L(b2)), b2), wk = w.ints(cl.take(L(b2)), b2);
   const DVec wv = w.dbl(cl.take(b2), b2);
   const i64 unit = w.ictl(mw.entry_unit);
   i32 ier = unit > 0 ? 0 : -1;
   if (ier == 0) xdslos(static_cast<i32>(unit), ier);
-  if (ier != 0) return {-410, unit};
+  if (ier != 0) return {err::values_io, unit};
   i64 first = 1, loaded = 0, records = 0, words = 0;
   ConvertReport rep;
   for (i64 s = 1; s <= fx.ns; ++s) {
@@ -201,7 +207,7 @@ Failure convert_run(const Work& w, const FrontIndex& fx, const MatrixWords& mw, 
       first = bq;
       loaded = std::min(b2, total - bq + 1);
       xdslw1(run, 3, wm.data(), wk.data(), wv.data(), first, loaded, ier);
-      if (ier != 0) return {-410, run};
+      if (ier != 0) return {err::values_io, run};
     }
     const i64 o = bq - first;
     const i32 st = convert_supernode(fx, s, wm.data() + o, wk.data() + o, wv.data() + o, ms, rowsum.data(), rep);
@@ -209,13 +215,13 @@ Failure convert_run(const Work& w, const FrontIndex& fx, const MatrixWords& mw, 
     if (keeprow) xislwr(static_cast<i32>(unit), ms, wk.data() + o, ier);
     if (ier == 0) xislwr(static_cast<i32>(unit), ms, wm.data() + o, ier);
     if (ier == 0) xdslwr(static_cast<i32>(unit), ms, wv.data() + o, ier);
-    if (ier != 0) return {-410, unit};
+    if (ier != 0) return {err::values_io, unit};
     records += keeprow ? 3 : 2;
     words += (keeprow ? 2 : 1) * L(ms) + ms;
   }
   w.set(mw.records, static_cast<double>(records));
-  w.set(140, w.ctl(140) + static_cast<double>(words));
-  w.set(150, w.ctl(150) + static_cast<double>(words));
+  w.set(cw::extent1, w.ctl(cw::extent1) + static_cast<double>(words));
+  w.set(cw::moved1, w.ctl(cw::moved1) + static_cast<double>(words));
   return {};
 }
 
@@ -227,13 +233,13 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
   const Work& w = c.w;
   const i64 st = c.stage();
   if (st != stage::values) {
-    ier = -400;
+    ier = err::values_stage;
     fatal(c, ier, 3, 0, stage_text("xdslvf", st, "should be 31."));
     return;
   }
   double in_cpu = 0, in_wall = 0;
-  xdslte(w.ctl(103), w.ctl(110), in_cpu, in_wall);
-  const i64 n = w.ictl(cw::neqns), ns = w.ictl(31), nsnind = w.ictl(32), form = w.ictl(cw::bform);
+  xdslte(w.ctl(cw::cpu_values), w.ctl(cw::wall_values), in_cpu, in_wall);
+  const i64 n = w.ictl(cw::neqns), ns = w.ictl(cw::nsuper), nsnind = w.ictl(cw::nsnind), form = w.ictl(cw::bform);
   const bool full_b = form == 1, unsym = w.ctl(cw::mtype) == 2.0, keeprow = w.ctl(cw::keeprow) != 0.0;
   const i64 vs = w.ictl(cw::vstore), digit_a = vs % 10, digit_b = vs / 10;
   const i64 lunit2 = w.ictl(cw::lunit2);
@@ -241,14 +247,14 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     ier = f.ier;
     std::vector<std::string> text;
     i32 mode = 3;
-    if (f.ier == -401) {
+    if (f.ier == err::values_space) {
       mode = 2;
       text = need_text("xdslvf", f.need, lwork);
-    } else if (f.ier == -402) {
+    } else if (f.ier == err::values_entry) {
       mode = 1;
       text = {" *** invalid matrix input",
               fline("('no entry found for row = ',I10,' and column = ',I10,'.')", {f.row, f.col})};
-    } else if (f.ier == -403) {
+    } else if (f.ier == err::values_internal) {
       text = {" *** internal data structure error in value input."};
     } else {
       text = io_text("xdslvf", f.unit);
@@ -258,16 +264,16 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
   };
   const std::vector<const MatrixWords*> mats = full_b ? std::vector{&kMatrixA, &kMatrixB} : std::vector{&kMatrixA};
   for (const MatrixWords* mw : mats)
-    if (xdslvz(w, *mw->buf, 1) != 0) return fail({-410, w.ictl(mw->buf->unit)});
-  const i64 cA = w.ictl(54), cB = full_b ? w.ictl(59) : 0;
-  const bool on_file = w.ictl(55) > 0 || (full_b && w.ictl(184) > 0);
-  const i64 D = (form <= 3 ? w.ictl(77) : w.ictl(76)) + n - 1;
+    if (xdslvz(w, *mw->buf, 1) != 0) return fail({err::values_io, w.ictl(mw->buf->unit)});
+  const i64 cA = w.ictl(cw::vcount), cB = full_b ? w.ictl(cw::vcount_b) : 0;
+  const bool on_file = w.ictl(cw::vsegs) > 0 || (full_b && w.ictl(cw::vsegs_b) > 0);
+  const i64 D = (form <= 3 ? w.ictl(cw::diagb) : w.ictl(cw::diagp)) + n - 1;
   const i64 core_need =
       D + 2 * L(cA) + cA + 2 * L(cB) + cB + n + (lunit2 > 0 ? L(nsnind) : 0) + (full_b ? L(n + 1) : 0);
   Entries ent[2];
-  i64 G = w.ictl(79), xb = 1, end = 0, peak = 0;
+  i64 G = w.ictl(cw::gidx), xb = 1, end = 0, peak = 0;
   double norm = 0.0;
-  const DVec diag = w.dbl(w.ictl(76), n);
+  const DVec diag = w.dbl(w.ictl(cw::diagp), n);
   if (!on_file && core_need <= lwork) {
     // In core: the buffers moved down behind the diagonals.
     WordLayout lay(D + 1);
@@ -285,16 +291,21 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     }
     if (lunit2 > 0) {
       G = lay.take(L(nsnind));
-      if (nsnind > 0 && !read_global(w, G, nsnind)) return fail({-410, lunit2});
+      if (nsnind > 0 && !read_global(w, G, nsnind)) return fail({err::values_io, lunit2});
     }
     if (full_b) xb = lay.take(L(n + 1));
     const i64 rs = lay.take(n);
     const i64 need = lay.end();
-    if (need > lwork) return fail({-401, 0, need});
+    if (need > lwork) return fail({err::values_space, 0, need});
     peak = need;
-    if (full_b) w.set(73, static_cast<double>(xb));
-    const FrontIndex fx{n, ns, w.ints(w.ictl(64), ns + 1), w.ints(w.ictl(66), ns + 1), w.ints(G, nsnind),
-                        w.ints(w.ictl(62), n), unsym};
+    if (full_b) w.set(cw::xrelin_b, static_cast<double>(xb));
+    const FrontIndex fx{n,
+                        ns,
+                        w.ints(w.ictl(cw::part), ns + 1),
+                        w.ints(w.ictl(cw::snptr), ns + 1),
+                        w.ints(G, nsnind),
+                        w.ints(w.ictl(cw::perm), n),
+                        unsym};
     const DVec rowsum = w.dbl(rs, n);
     for (i64 i = 1; i <= n; ++i) rowsum(i) = std::abs(diag(i));
     for (std::size_t k = 0; k < mats.size(); ++k) {
@@ -330,7 +341,7 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     if (full_b) {
       const i64 x = pk.take(L(n + 1));
       move_ints(w, xb, x, n + 1);
-      w.set(73, static_cast<double>(x));
+      w.set(cw::xrelin_b, static_cast<double>(x));
     }
     end = pk.end();
     if (c.msglvl >= 3) {
@@ -344,12 +355,12 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     // row pointers; above them the segment tables, the merge windows, and
     // later the row sums and the conversion window.
     for (const MatrixWords* mw : mats)
-      if (all_to_file(w, *mw->buf) != 0) return fail({-410, w.ictl(mw->buf->unit)});
+      if (all_to_file(w, *mw->buf) != 0) return fail({err::values_io, w.ictl(mw->buf->unit)});
     WordLayout keep(D + 1);
     if (lunit2 > 0) G = keep.take(L(nsnind));
     if (full_b) {
       xb = keep.take(L(n + 1));
-      w.set(73, static_cast<double>(xb));
+      w.set(cw::xrelin_b, static_cast<double>(xb));
     }
     const i64 free = keep.end() + 1;
     i64 nsegs[2] = {0, 0}, tab[2] = {0, 0};
@@ -367,21 +378,26 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     for (std::size_t k = 0; k < mats.size(); ++k) {
       const i64 S = L(nsegs[k]);
       tab[k] = tl.take(2 * S);
-      if (tl.end() > lwork) return fail({-401, 0, tl.end() + 16});
+      if (tl.end() > lwork) return fail({err::values_space, 0, tl.end() + 16});
       std::memcpy(w.ints(tab[k], nsegs[k]).data(), tables.data() + used, nsegs[k] * 4);
       std::memcpy(w.ints(tab[k] + S, nsegs[k]).data(), tables.data() + used + nsegs[k], nsegs[k] * 4);
       used += 2 * nsegs[k];
     }
     i32 e = 0;
     xdslop(static_cast<i32>(w.ictl(cw::lunit4)), 3, e);
-    if (e != 0) return fail({-410, w.ictl(cw::lunit4)});
+    if (e != 0) return fail({err::values_io, w.ictl(cw::lunit4)});
     // Row sums behind the tables, the merge and conversion windows behind
     // them; each matrix merged and converted before the next uses lunit4.
     const i64 rs = tl.end() + 1, base = rs + n;
-    if (base > lwork) return fail({-401, 0, base + 16});
-    if (lunit2 > 0 && nsnind > 0 && !read_global(w, G, nsnind)) return fail({-410, lunit2});
-    const FrontIndex fx{n, ns, w.ints(w.ictl(64), ns + 1), w.ints(w.ictl(66), ns + 1), w.ints(G, nsnind),
-                        w.ints(w.ictl(62), n), unsym};
+    if (base > lwork) return fail({err::values_space, 0, base + 16});
+    if (lunit2 > 0 && nsnind > 0 && !read_global(w, G, nsnind)) return fail({err::values_io, lunit2});
+    const FrontIndex fx{n,
+                        ns,
+                        w.ints(w.ictl(cw::part), ns + 1),
+                        w.ints(w.ictl(cw::snptr), ns + 1),
+                        w.ints(G, nsnind),
+                        w.ints(w.ictl(cw::perm), n),
+                        unsym};
     const DVec rowsum = w.dbl(rs, n);
     for (i64 i = 1; i <= n; ++i) rowsum(i) = std::abs(diag(i));
     for (std::size_t k = 0; k < mats.size(); ++k) {
@@ -398,7 +414,7 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
           const i64 unit = w.ictl(mats[k]->entry_unit);
           if (unit <= 0) e2 = -1;
           else xdslos(static_cast<i32>(unit), e2);
-          if (e2 != 0) return fail({-410, unit});
+          if (e2 != 0) return fail({err::values_io, unit});
           w.set(mats[k]->records, 0.0);
         }
       }
@@ -409,7 +425,7 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     i64 need = free - 1;
     for (std::size_t k = 0; k < mats.size(); ++k)
       if ((k == 0 ? digit_a : digit_b) == 0) need += ent[k].count + (keeprow ? 2 : 1) * L(ent[k].count);
-    if (need > lwork) return fail({-401, 0, need});
+    if (need > lwork) return fail({err::values_space, 0, need});
     peak = lwork;
     for (std::size_t k = 0; k < mats.size(); ++k) {
       Entries& en = ent[k];
@@ -429,16 +445,16 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
                                          en.count, w.ints(en.rows, en.count).data(),
                                          keeprow ? w.ints(en.keys, en.count).data() : nullptr,
                                          w.dbl(en.vals, en.count).data(), keeprow, words))
-        return fail({-410, unit});
-      w.set(150, w.ctl(150) + static_cast<double>(words));
+        return fail({err::values_io, unit});
+      w.set(cw::moved1, w.ctl(cw::moved1) + static_cast<double>(words));
       w.set(mats[k]->records, 0.0);
     }
     end = std::max(pk.end(), free - 1);
     for (i32 u : {static_cast<i32>(w.ictl(cw::lunit3)), static_cast<i32>(w.ictl(cw::lunit4)),
-                  full_b ? static_cast<i32>(w.ictl(17)) : -1}) {
+                  full_b ? static_cast<i32>(w.ictl(cw::bvalue_unit)) : -1}) {
       if (u < 0 || !scratch_open(u)) continue;
       xdslcl(u, 3, e);
-      if (e != 0) return fail({-410, u});
+      if (e != 0) return fail({err::values_io, u});
     }
     if (c.msglvl >= 3) {
       xdslpr("diagp", n, diag.data(), c.msgunit);
@@ -446,7 +462,7 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     }
   }
   double cpu = 0, wall = 0;
-  xdslte(w.ctl(103), w.ctl(110), cpu, wall);
+  xdslte(w.ctl(cw::cpu_values), w.ctl(cw::wall_values), cpu, wall);
   if (c.msglvl >= 1) {
     unit_write_line(c.msgunit, "");
     time_line(c, "cpu  time for numeric value input       = ", in_cpu);
@@ -457,28 +473,29 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
   w.set(cw::stage, stage::distributed);
   w.set(cw::last, static_cast<double>(end));
   w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(peak)));
-  w.set(21, static_cast<double>(ent[0].count));
-  w.set(22, full_b ? static_cast<double>(ent[1].count) : 0.0);
-  w.set(81, static_cast<double>(ent[0].rows));
-  w.set(71, static_cast<double>(ent[0].keys));
-  w.set(69, static_cast<double>(ent[0].vals));
+  w.set(cw::nnz, static_cast<double>(ent[0].count));
+  w.set(cw::nnzb, full_b ? static_cast<double>(ent[1].count) : 0.0);
+  w.set(cw::relent, static_cast<double>(ent[0].rows));
+  w.set(cw::entrows, static_cast<double>(ent[0].keys));
+  w.set(cw::entvals, static_cast<double>(ent[0].vals));
   if (full_b) {
-    w.set(90, static_cast<double>(ent[1].rows));
-    w.set(74, static_cast<double>(ent[1].keys));
-    w.set(75, static_cast<double>(ent[1].vals));
+    w.set(cw::relent_b, static_cast<double>(ent[1].rows));
+    w.set(cw::entrows_b, static_cast<double>(ent[1].keys));
+    w.set(cw::entvals_b, static_cast<double>(ent[1].vals));
   } else {
-    for (int k : {73, 74, 75, 90}) w.set(k, 1.0);
-    if (form == 4) w.set(77, 1.0);
+    for (int k : {cw::xrelin_b, cw::entrows_b, cw::entvals_b, cw::relent_b}) w.set(k, 1.0);
+    if (form == 4) w.set(cw::diagb, 1.0);
   }
   // Records left on the entry units (the words counted value input before).
   for (std::size_t k = 0; k < mats.size(); ++k)
     if (ent[k].rows != 0) w.set(mats[k]->records, 0.0);
-  if (!full_b) w.set(184, 0.0);
-  w.set(79, static_cast<double>(G));
-  w.set(95, norm);
-  w.set(103, cpu);
-  w.set(110, wall);
-  for (int k : {54, 55, 56, 57, 58, 185, 186}) w.set(k, 0.0);
+  if (!full_b) w.set(cw::records_b, 0.0);
+  w.set(cw::gidx, static_cast<double>(G));
+  w.set(cw::norm, norm);
+  w.set(cw::cpu_values, cpu);
+  w.set(cw::wall_values, wall);
+  for (int k : {cw::vcount, cw::vsegs, cw::vsegstart, cw::vseglen, cw::sortbuf, cw::vsegstart_b, cw::vseglen_b})
+    w.set(k, 0.0);
 }
 
 }  // namespace zephsol::sparse

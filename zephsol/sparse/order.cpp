@@ -68,21 +68,21 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   const Work& w = c.w;
   const i64 st = c.stage();
   if (st != stage::compressed && st != stage::ordered) {
-    ier = -200;
+    ier = err::order_stage;
     fatal(c, ier, 3, 0, stage_text("xdslom", st, "should be 10 or 20."));
     return;
   }
   banner(c, {"===============================", "= multifrontal ordering phase =", "==============================="});
-  const i64 n = w.ictl(cw::neqns), ncomp = w.ictl(26), nzcomp = w.ictl(27);
+  const i64 n = w.ictl(cw::neqns), ncomp = w.ictl(cw::ncomp), nzcomp = w.ictl(cw::nzcomp);
   const i64 N = xisl2d(n), N1 = xisl2d(n + 1), C1 = xisl2d(ncomp + 1), A = xisl2d(2 * nzcomp);
   const i64 lunit1 = w.ictl(cw::lunit1);
-  const i64 P4 = w.ictl(60), P5 = w.ictl(61);
+  const i64 P4 = w.ictl(cw::xadj), P5 = w.ictl(cw::adjncy);
   auto fail = [&](i32 code, i32 mode, i64 extra, const std::vector<std::string>& text) {
     ier = code;
     fatal(c, ier, mode, extra, text);
   };
-  auto need_fail = [&](i64 words) { fail(-201, 2, words, need_text("xdslom", words, lwork)); };
-  auto io_fail = [&] { fail(-202, 3, 0, io_text("xdslom", lunit1)); };
+  auto need_fail = [&](i64 words) { fail(err::order_space, 2, words, need_text("xdslom", words, lwork)); };
+  auto io_fail = [&] { fail(err::order_io, 3, 0, io_text("xdslom", lunit1)); };
   WordLayout q(P5 + A);
   const i64 Q1 = q.take(N), Q2 = q.take(N), Q3 = q.take(N), Q4 = q.take(C1), Q5 = q.take(N), Q6 = q.take(N1),
             Q7 = q.take(N), Q8 = q.take(N), Q9 = q.take(N), Q10 = q.take(N);
@@ -90,8 +90,8 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   const bool in_core = lunit1 <= 0 || N1 + E0 + A < lwork;
   i64 hw = in_core ? E0 + N1 + A : E0;
   if (hw > lwork) return need_fail(hw);
-  const Groups g{w.ints(w.ictl(133), ncomp + 1), w.ints(w.ictl(134), n), w.ints(w.ictl(135), n), w.ints(P4, n + 1),
-                 w.ints(P5, 2 * nzcomp)};
+  const Groups g{w.ints(w.ictl(cw::cptr), ncomp + 1), w.ints(w.ictl(cw::members), n), w.ints(w.ictl(cw::cmpmap), n),
+                 w.ints(P4, n + 1), w.ints(P5, 2 * nzcomp)};
   if (c.msglvl >= 4) {
     xislpa("compressed row list", ncomp, g.ptr.data(), g.members.data(), c.msgunit);
     xislpr("cmpmap", n, g.cmpmap.data(), c.msgunit);
@@ -116,7 +116,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
     xdslrw(u1, e);
     if (e == 0) xislrd(u1, n + 1, g.xadj.data(), e);
     if (e == 0 && nzcomp >= 1) xislrd(u1, 2 * nzcomp, g.adjncy.data(), e);
-    w.set(150, w.ctl(150) + static_cast<double>(N1 + A));
+    w.set(cw::moved1, w.ctl(cw::moved1) + static_cast<double>(N1 + A));
     return e == 0;
   };
   if (in_core) {
@@ -126,8 +126,8 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
     std::memcpy(slist.data(), g.adjncy.data(), static_cast<std::size_t>(2 * nzcomp) * 4);
   } else {
     if (!save()) return io_fail();
-    w.set(140, static_cast<double>(N1 + A));
-    w.set(150, static_cast<double>(N1 + A));
+    w.set(cw::extent1, static_cast<double>(N1 + A));
+    w.set(cw::moved1, static_cast<double>(N1 + A));
   }
   const IVec xadj = w.ints(Q6, ncomp + 1), vwgt = w.ints(Q7, ncomp), mperm = w.ints(Q8, ncomp),
              miperm = w.ints(Q9, ncomp), xo = w.ints(Q10, n);
@@ -152,8 +152,8 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
                        w.ints(Q7, n), w.ints(Q8, n), w.ints(Q9, n));
   if (r != 0) {
     const std::string first = " *** subroutine xdslom encountered bad user supplied ordering.";
-    if (r == -1) return fail(-203, 3, 0, {first, "an entry is out of range or not unique."});
-    return fail(-204, 3, 0, {first, "entries are not unique."});
+    if (r == -1) return fail(err::order_range, 3, 0, {first, "an entry is out of range or not unique."});
+    return fail(err::order_repeated, 3, 0, {first, "entries are not unique."});
   }
   const IVec part = w.ints(Q4, ns + 1), sparent = w.ints(Q2, ns);
   if (c.msglvl >= 2) {
@@ -242,7 +242,7 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
     nsons(s) = k;
   }
   OrderStats os;
-  os.nnz = w.ictl(21);
+  os.nnz = w.ictl(cw::nnz);
   IVec usize = w.ints(Tupd, count), fsize = w.ints(Tfront, count);
   xdslcs(n, count, newpart, ksize, fsize, usize, os);
   if (c.msglvl >= 4) {
@@ -313,29 +313,29 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   os.fpnlsz = std::min(count_option(w, cw::panel, 128), os.maxsize);
   os.fupdsz = count_option(w, cw::updblk, 32);
   print_order_stats(c, os);
-  w.set(114, os.ops[0] + os.ops[2]);
-  w.set(115, os.ops[4] + os.ops[6]);
+  w.set(cw::ops_factor, os.ops[0] + os.ops[2]);
+  w.set(cw::ops_solve, os.ops[4] + os.ops[6]);
   w.set(cw::panel, static_cast<double>(os.fpnlsz));
   const Figures fig = xdslws(c, w.ctl(cw::mtype) == 2.0, n, lunit1, w.ictl(cw::lunit2), os);
-  w.set(24, static_cast<double>(maxzer));
-  w.set(25, static_cast<double>(fig.symbolic));
-  w.set(30, os.nzlf);
-  w.set(31, static_cast<double>(count));
-  w.set(32, static_cast<double>(os.nsnind));
-  w.set(34, static_cast<double>(os.mxnind));
-  w.set(35, static_cast<double>(os.snmson));
-  w.set(36, static_cast<double>(os.mstack));
-  w.set(37, static_cast<double>(os.stkstr));
-  w.set(38, static_cast<double>(os.mxtri));
-  w.set(39, static_cast<double>(os.mfront));
-  w.set(40, static_cast<double>(os.mxtotf));
-  w.set(41, static_cast<double>(fig.incore));
-  w.set(53, static_cast<double>(fig.outcore));
-  w.set(62, static_cast<double>(Q1));
-  w.set(63, static_cast<double>(Q2));
-  w.set(64, static_cast<double>(Kp3));
-  w.set(65, static_cast<double>(Kp4));
-  w.set(66, static_cast<double>(Kp5));
+  w.set(cw::maxzer_used, static_cast<double>(maxzer));
+  w.set(cw::symneed, static_cast<double>(fig.symbolic));
+  w.set(cw::nzlf, os.nzlf);
+  w.set(cw::nsuper, static_cast<double>(count));
+  w.set(cw::nsnind, static_cast<double>(os.nsnind));
+  w.set(cw::mxnind, static_cast<double>(os.mxnind));
+  w.set(cw::snmson, static_cast<double>(os.snmson));
+  w.set(cw::mstack, static_cast<double>(os.mstack));
+  w.set(cw::stkstr, static_cast<double>(os.stkstr));
+  w.set(cw::mxtri, static_cast<double>(os.mxtri));
+  w.set(cw::mfront, static_cast<double>(os.mfront));
+  w.set(cw::mxtotf, static_cast<double>(os.mxtotf));
+  w.set(cw::incore_need, static_cast<double>(fig.incore));
+  w.set(cw::outcore_need, static_cast<double>(fig.outcore));
+  w.set(cw::perm, static_cast<double>(Q1));
+  w.set(cw::invp, static_cast<double>(Q2));
+  w.set(cw::part, static_cast<double>(Kp3));
+  w.set(cw::nassem, static_cast<double>(Kp4));
+  w.set(cw::snptr, static_cast<double>(Kp5));
   w.set(cw::last, static_cast<double>(built_end));
   w.set(cw::need, static_cast<double>(fig.symbolic));
   w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(hw)));
@@ -343,8 +343,8 @@ void xdslom(double* work, i32 lwork, i32& need, i32& ier) {
   need = static_cast<i32>(std::min<i64>(fig.symbolic, INT32_MAX));
   double cpu = 0, wall = 0;
   xdslte(cpu0, wall0, cpu, wall);
-  w.set(101, cpu);
-  w.set(108, wall);
+  w.set(cw::cpu_order, cpu);
+  w.set(cw::wall_order, wall);
   if (c.msglvl >= 1) {
     unit_write_line(c.msgunit, "");
     time_line(c, "cpu  time for reordering                = ", cpu);

@@ -138,19 +138,21 @@ void xdslsi(const FactorView& fv, i64 nrhs, i64 ld, double* rhs, double* t) {
 
 // The factor of the control block as the solution walks it.
 FactorView factor_view(const Work& w) {
-  const i64 n = w.ictl(cw::neqns), ns = w.ictl(31);
+  const i64 n = w.ictl(cw::neqns), ns = w.ictl(cw::nsuper);
   FactorView fv;
   fv.n = n;
   fv.nsuper = ns;
-  fv.snpan = w.ints(w.ictl(83), ns + 1).data();
+  fv.snpan = w.ints(w.ictl(cw::snpan), ns + 1).data();
   const i64 npanel = fv.snpan[ns] - 1;
-  fv.panpart = w.ints(w.ictl(138), npanel + 1).data();
-  fv.ptr = w.ints(w.ictl(84), ns + 1).data();
-  fv.gl = w.ints(w.ictl(80), std::max<i64>(fv.ptr[ns] - 1, 1)).data();
-  fv.pivblk = w.ints(w.ictl(78), n).data();
-  fv.diag = w.dbl(w.ictl(68), n).data();
+  fv.panpart = w.ints(w.ictl(cw::panpart), npanel + 1).data();
+  fv.ptr = w.ints(w.ictl(cw::fptr), ns + 1).data();
+  fv.gl = w.ints(w.ictl(cw::fgidx), std::max<i64>(fv.ptr[ns] - 1, 1)).data();
+  fv.pivblk = w.ints(w.ictl(cw::pivblk), n).data();
+  fv.diag = w.dbl(w.ictl(cw::fdiag), n).data();
   fv.unsym = w.ctl(cw::mtype) == 2.0;
-  fv.factor = w.ictl(54) == 0 ? w.dbl(w.ictl(82), (fv.unsym ? 2 : 1) * w.ictl(42)).data() : nullptr;
+  fv.factor = w.ictl(cw::factor_on_file) == 0
+                  ? w.dbl(w.ictl(cw::factor), (fv.unsym ? 2 : 1) * w.ictl(cw::factor_words)).data()
+                  : nullptr;
   fv.rhsblk = count_option(w, cw::rhsblk, 8);
   return fv;
 }
@@ -164,19 +166,19 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
   banner(c, {std::string(41, '='), "= multifrontal numerical solution phase =", std::string(41, '=')});
   const i64 n = w.ictl(cw::neqns);
   if (nrhs < 1) {
-    ier = -602;
+    ier = err::solve_nrhs;
     fatal(c, ier, 1, 0,
           {" *** number of right-hand-sides input to",
            fline("('subroutine xdslsl is nonpositive.  nrhs = ',I10)", {nrhs})});
     return;
   }
   if (c.stage() != stage::factorised) {
-    ier = -600;
+    ier = err::solve_stage;
     fatal(c, ier, 3, 0, stage_text("xdslsl", c.stage(), "should be 50."));
     return;
   }
   if (ldrhs < n) {
-    ier = -603;
+    ier = err::solve_ldrhs;
     fatal(c, ier, 1, 0,
           {" *** leading dimension of rhs array",
            "input to subroutine xdslsl is less than the number of equations.  ",
@@ -184,19 +186,19 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
     return;
   }
   const i64 rhsblk = count_option(w, cw::rhsblk, 8);
-  const bool on_file = w.ictl(54) != 0;
-  const i64 tw = std::max(w.ictl(34) * rhsblk + (on_file ? w.ictl(40) : 0), n);
-  const i64 need = tw + w.ictl(55) - 1;
+  const bool on_file = w.ictl(cw::factor_on_file) != 0;
+  const i64 tw = std::max(w.ictl(cw::panel_rows) * rhsblk + (on_file ? w.ictl(cw::largest_panel) : 0), n);
+  const i64 need = tw + w.ictl(cw::solve_area) - 1;
   if (lwork < need) {
-    ier = -601;
+    ier = err::solve_space;
     fatal(c, ier, 2, need, need_text("xdslsl", need, lwork));
     return;
   }
-  double* t = w.dbl(w.ictl(55), tw).data();
-  const iword* perm = w.ints(w.ictl(62), n).data();
-  const iword* invp = w.ints(w.ictl(63), n).data();
-  const iword* fperm = w.ints(w.ictl(85), n).data();
-  const iword* finv = w.ints(w.ictl(86), n).data();
+  double* t = w.dbl(w.ictl(cw::solve_area), tw).data();
+  const iword* perm = w.ints(w.ictl(cw::perm), n).data();
+  const iword* invp = w.ints(w.ictl(cw::invp), n).data();
+  const iword* fperm = w.ints(w.ictl(cw::fperm), n).data();
+  const iword* finv = w.ints(w.ictl(cw::finv), n).data();
   for (i64 j = 0; j < nrhs; ++j) {
     double* b = rhs + j * ldrhs;
     if (c.msglvl >= 3) xdslps("org. rhs", n, b, c.msgunit);
@@ -210,7 +212,7 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
   } else {
     // The factor file read through the rest of work behind T (the L parts
     // and the U parts of an LU factor from their two files).
-    const i64 at = w.ictl(55) + w.ictl(34) * rhsblk, len = lwork - at + 1;
+    const i64 at = w.ictl(cw::solve_area) + w.ictl(cw::panel_rows) * rhsblk, len = lwork - at + 1;
     const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3)), lunit5 = static_cast<i32>(w.ictl(cw::lunit5));
     i64 words = 0;
     i32 failed = 0;
@@ -221,17 +223,17 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
       failed = lunit3;
     }
     if (failed != 0) {
-      ier = fv.unsym && failed == lunit5 ? -605 : -604;
+      ier = fv.unsym && failed == lunit5 ? err::solve_file2_io : err::solve_file1_io;
       fatal(c, ier, 3, 0,
             {" *** i/o errorencountered in subroutine",
              fline("('xdslsl on word addressable i/o file no. ',I10)", {failed})});
       return;
     }
     if (fv.unsym) {
-      w.set(155, w.ctl(155) + w.ctl(42));
-      w.set(158, w.ctl(158) + w.ctl(42));
+      w.set(cw::moved3, w.ctl(cw::moved3) + w.ctl(cw::factor_words));
+      w.set(cw::moved5, w.ctl(cw::moved5) + w.ctl(cw::factor_words));
     } else {
-      w.set(155, w.ctl(155) + 2.0 * w.ctl(42));
+      w.set(cw::moved3, w.ctl(cw::moved3) + 2.0 * w.ctl(cw::factor_words));
     }
   }
   for (i64 j = 0; j < nrhs; ++j) {
@@ -248,8 +250,8 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
     time_line(c, "cpu  time for numeric solution          = ", cpu);
     time_line(c, "wall time for numeric solution          = ", wall);
   }
-  w.set(105, cpu / nrhs);
-  w.set(112, wall / nrhs);
+  w.set(cw::cpu_solve, cpu / nrhs);
+  w.set(cw::wall_solve, wall / nrhs);
 }
 
 }  // namespace zephsol::sparse

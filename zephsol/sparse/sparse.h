@@ -30,6 +30,61 @@
 
 namespace zephsol::sparse {
 
+// The return codes (IER) of the entries. Each phase has its band of one
+// hundred; -x00 is a call in the wrong stage, -x01 too little work space.
+namespace err {
+enum Code : i32 {
+  ok = 0,
+  // Structural input: xdslin, xdslim, xdslif.
+  input_stage = -100,
+  input_space = -101,
+  input_neqns = -102,      // neqns below 1
+  input_structure = -106,  // a column pointer or row number out of order or range
+  input_matrix = -109,     // matrix code not A, K, B or M
+  input_io = -110,         // the pair file or the merge file failed, or too many runs
+  // Ordering: xdslom.
+  order_stage = -200,
+  order_space = -201,
+  order_io = -202,        // lunit1 failed
+  order_range = -203,     // a given ordering out of range
+  order_repeated = -204,  // a given ordering not unique
+  // Symbolic factorisation: xdslsf.
+  symbolic_stage = -300,
+  symbolic_space = -301,
+  symbolic_structure = -302,  // inconsistent structure (the sort stack overflowed)
+  symbolic_io = -303,         // lunit2 failed
+  // Value input and distribution: xdslvm, xdslvf.
+  values_stage = -400,
+  values_space = -401,
+  values_entry = -402,     // an entry not given in structural input
+  values_internal = -403,  // entries left over after the distribution
+  values_form = -408,      // second-matrix entries in conflict with its form
+  values_matrix = -409,    // matrix code not A, K, B or M
+  values_io = -410,
+  // Numerical factorisation: xdslfa.
+  factor_stage = -500,
+  factor_space = -501,
+  factor_storage = -502,  // storage allocation error of the driver
+  factor_singular = -503,
+  factor_seq_io = -504,    // lunit1 or lunit2 failed
+  factor_file1_io = -505,  // the factor file (lunit3) failed, or lunit5 missing
+  factor_stack_io = -506,  // the stack file (lunit4) failed
+  factor_no_file1 = -507,  // the factor fits neither work nor a file
+  factor_no_stack = -508,  // the stack fits neither work nor a file
+  factor_fill = -509,      // fill limit exceeded
+  factor_negative = -510,  // negative pivot under monitoring
+  factor_file2_io = -511,  // the second factor file (lunit5) failed
+  factor_front_io = -512,  // the front file (lunit6) failed
+  // Solution: xdslsl.
+  solve_stage = -600,
+  solve_space = -601,
+  solve_nrhs = -602,
+  solve_ldrhs = -603,
+  solve_file1_io = -604,
+  solve_file2_io = -605,
+};
+}  // namespace err
+
 // dslsym "U"/"u" unsymmetric, any other character symmetric.
 void xdslin(i32 neqns, char dslsym, i32 msglvl, i32 msgunit, i32 lunit1, i32 lunit2, i32 lunit3,
             i32 lunit4, i32 lunit5, i32 lunit6, double* work, i32 lwork, i32& ier);

@@ -106,7 +106,7 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
   Call c(work, lwork, "xdslim");
   const i64 st = c.stage();
   if (st != stage::initialised && st != stage::structure) {
-    ier = -100;
+    ier = err::input_stage;
     fatal(c, ier, 3, 0, stage_text("xdslim", st, ""));
     c.w.set(cw::stage, stage::failed);
     return;
@@ -117,7 +117,7 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
   const i64 aux = xisl2d(m);
   const char code = static_cast<char>(std::toupper(static_cast<unsigned char>(matrix)));
   if (code != 'A' && code != 'K' && code != 'B' && code != 'M') {
-    ier = -109;
+    ier = err::input_matrix;
     fatal(c, ier, 1, 0,
           {" *** invalid value of matrix input to", "subroutine xdslim.", std::string("     matrix = ") + matrix});
     c.w.set(cw::stage, stage::failed);
@@ -142,47 +142,48 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
     }
   }
   if (!valid) {
-    ier = -106;
+    ier = err::input_structure;
     fatal(c, ier, 1, 0, {" *** invalid matrix structure input", "to subroutine xdslim."});
     c.w.set(cw::stage, stage::failed);
     return;
   }
-  if (code == 'B' || code == 'M') c.w.set(22, c.w.ctl(22) + static_cast<double>(offdiag));
+  if (code == 'B' || code == 'M') c.w.set(cw::nnzb, c.w.ctl(cw::nnzb) + static_cast<double>(offdiag));
   const Work& w = c.w;
   if (st == stage::initialised) {
     double cpu = 0, wall = 0;
     xdsltb(cpu, wall);
-    w.set(100, cpu);
-    w.set(107, wall);
+    w.set(cw::cpu_input, cpu);
+    w.set(cw::wall_input, wall);
     const i64 q = (i64{lwork} - 2 * aux - X - 200) / 3;
     const i64 cap = 2 * q;
     library_state().structure_figure = 8 * X + 2 * aux + 200;
     if (cap < n) {
-      ier = -101;
+      ier = err::input_space;
       const i64 fig = library_state().structure_figure;
       fatal(c, ier, 2, fig, need_text("xdslie", fig, lwork));
       w.set(cw::stage, stage::failed);
       return;
     }
-    for (int k : {21, 54, 55, 56}) w.set(k, 0.0);
-    w.set(23, static_cast<double>(cap));
-    w.set(70, static_cast<double>(201 + 2 * aux + X));
-    w.set(71, w.ctl(70) + static_cast<double>(xisl2d(cap)));
-    w.set(57, w.ctl(71) + static_cast<double>(xisl2d(cap)));
-    w.set(cw::last, w.ctl(57) + static_cast<double>(xisl2d(cap)) - 1);
+    for (int k : {cw::npairs, cw::runs, cw::lastcol, cw::overlap}) w.set(k, 0.0);
+    w.set(cw::cap, static_cast<double>(cap));
+    w.set(cw::collst, static_cast<double>(201 + 2 * aux + X));
+    w.set(cw::rowlst, w.ctl(cw::collst) + static_cast<double>(xisl2d(cap)));
+    w.set(cw::flushbuf, w.ctl(cw::rowlst) + static_cast<double>(xisl2d(cap)));
+    w.set(cw::last, w.ctl(cw::flushbuf) + static_cast<double>(xisl2d(cap)) - 1);
     w.set(cw::peak, w.ctl(cw::last));
   }
   if (w.ictl(cw::last) > lwork) {
     // A later call with a shorter work array than the buffers were laid in.
-    ier = -101;
+    ier = err::input_space;
     fatal(c, ier, 2, w.ictl(cw::last), need_text("xdslie", w.ictl(cw::last), lwork));
     w.set(cw::stage, stage::failed);
     return;
   }
-  const i64 cap = w.ictl(23);
-  i64 cnt = w.ictl(21), runs = w.ictl(54), lastcol = w.ictl(55), overlap = w.ictl(56);
+  const i64 cap = w.ictl(cw::cap);
+  i64 cnt = w.ictl(cw::npairs), runs = w.ictl(cw::runs), lastcol = w.ictl(cw::lastcol), overlap = w.ictl(cw::overlap);
   const i32 lunit3 = static_cast<i32>(w.ictl(cw::lunit3));
-  IVec collst = w.ints(w.ictl(70), cap), rowlst = w.ints(w.ictl(71), cap), scratch = w.ints(w.ictl(57), cap);
+  IVec collst = w.ints(w.ictl(cw::collst), cap), rowlst = w.ints(w.ictl(cw::rowlst), cap),
+       scratch = w.ints(w.ictl(cw::flushbuf), cap);
   IVec runstart = w.ints(201, m), runlen = w.ints(201 + aux, m), colcnt = w.ints(201 + 2 * aux, i64{n} + 1);
   i32 e = 0;
   for (i64 j = 1; j <= n && e == 0; ++j) {
@@ -200,16 +201,16 @@ void xdslim(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
     }
   }
   if (e != 0) {
-    ier = -110;
+    ier = err::input_io;
     fatal(c, ier, 3, 0, io_text("xdslim", lunit3));
     w.set(cw::stage, stage::failed);
     return;
   }
   w.set(cw::stage, stage::structure);
-  w.set(21, static_cast<double>(cnt));
-  w.set(54, static_cast<double>(runs));
-  w.set(55, static_cast<double>(lastcol));
-  w.set(56, static_cast<double>(overlap));
+  w.set(cw::npairs, static_cast<double>(cnt));
+  w.set(cw::runs, static_cast<double>(runs));
+  w.set(cw::lastcol, static_cast<double>(lastcol));
+  w.set(cw::overlap, static_cast<double>(overlap));
 }
 
 }  // namespace zephsol::sparse

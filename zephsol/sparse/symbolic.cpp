@@ -191,12 +191,13 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
              "============================================="});
   const i64 st = c.stage();
   if (st != stage::ordered) {
-    ier = -300;
+    ier = err::symbolic_stage;
     fatal(c, ier, 3, 0, stage_text("xdslsf", st, "should be 20."));
     return;
   }
-  const i64 n = w.ictl(cw::neqns), ncomp = w.ictl(26), z = w.ictl(27), ns = w.ictl(31), nsnind = w.ictl(32);
-  const i64 P4 = w.ictl(60), P5 = w.ictl(61), W62 = w.ictl(62), W66 = w.ictl(66);
+  const i64 n = w.ictl(cw::neqns), ncomp = w.ictl(cw::ncomp), z = w.ictl(cw::nzcomp), ns = w.ictl(cw::nsuper),
+            nsnind = w.ictl(cw::nsnind);
+  const i64 P4 = w.ictl(cw::xadj), P5 = w.ictl(cw::adjncy), W62 = w.ictl(cw::perm), W66 = w.ictl(cw::snptr);
   const i64 lunit2 = w.ictl(cw::lunit2);
   // All three work checks before anything changes in place.
   const i64 c1 = W66 + L(ns + 1) - 1;
@@ -208,7 +209,7 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
   const i64 c3 = lay.end();
   for (i64 check : {c1, c2, c3})
     if (check > lwork) {
-      ier = -301;
+      ier = err::symbolic_space;
       fatal(c, ier, 2, check, need_text("xdslsf", check, lwork));
       return;
     }
@@ -218,14 +219,15 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
     fatal(c, ier, 3, 0, text);
     w.set(cw::stage, stage::failed);
   };
-  const IVec cptr = w.ints(w.ictl(133), ncomp + 1), members = w.ints(w.ictl(134), n), cmpmap = w.ints(w.ictl(135), n);
-  const IVec perm = w.ints(W62, n), invp = w.ints(w.ictl(63), n);
+  const IVec cptr = w.ints(w.ictl(cw::cptr), ncomp + 1), members = w.ints(w.ictl(cw::members), n),
+             cmpmap = w.ints(w.ictl(cw::cmpmap), n);
+  const IVec perm = w.ints(W62, n), invp = w.ints(w.ictl(cw::invp), n);
   if (c.msglvl >= 4) {
     xislpa("compressed row list", ncomp, cptr.data(), members.data(), c.msgunit);
     xislpr("compression map", n, cmpmap.data(), c.msgunit);
     xislpr("permutation vector", n, perm.data(), c.msgunit);
-    xislpr("supernode partition vector", ns + 1, w.ints(w.ictl(64), ns + 1).data(), c.msgunit);
-    xislpr("number of assemblies", ns, w.ints(w.ictl(65), ns).data(), c.msgunit);
+    xislpr("supernode partition vector", ns + 1, w.ints(w.ictl(cw::part), ns + 1).data(), c.msgunit);
+    xislpr("number of assemblies", ns, w.ints(w.ictl(cw::nassem), ns).data(), c.msgunit);
     xislpr("supernodal index pointers", ns + 1, w.ints(W66, ns + 1).data(), c.msgunit);
   }
   // Lower triangle of P A P^T: members in new numbers, cmpmap in the new
@@ -236,14 +238,15 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
   std::memcpy(cmpmap.data(), scratch.data(), static_cast<std::size_t>(n) * 4);
   const IVec colptr = w.ints(P4, n + 1), rows = w.ints(P5, 2 * z);
   const i64 s1 = lower_triangle(n, z, colptr, rows, perm, invp, scratch);
-  const IVec part = w.ints(w.ictl(64), ns + 1);
+  const IVec part = w.ints(w.ictl(cw::part), ns + 1);
   i64 s2 = supernode_entries(ns, part, colptr, rows, cptr, members, cmpmap);
   if (w.ctl(cw::mtype) == 2.0) s2 *= 2;
   if (c.msglvl >= 4) xislpa("lower triangle of papt", n, colptr.data(), rows.data(), c.msgunit);
   // The ordering's arrays moved down behind the rows of the triangle.
   std::memmove(w.dbl(start, block).data(), w.dbl(W62, block).data(), static_cast<std::size_t>(block) * 8);
   const i64 shift = W62 - start;
-  const i64 B62 = start, B63 = w.ictl(63) - shift, B64 = w.ictl(64) - shift, B65 = w.ictl(65) - shift, B66 = W66 - shift;
+  const i64 B62 = start, B63 = w.ictl(cw::invp) - shift, B64 = w.ictl(cw::part) - shift,
+            B65 = w.ictl(cw::nassem) - shift, B66 = W66 - shift;
   const IVec bperm = w.ints(B62, n), bpart = w.ints(B64, ns + 1), bptr = w.ints(B66, ns + 1);
   if (c.msglvl >= 4) {
     xislpr("permutation vector", n, bperm.data(), c.msgunit);
@@ -256,8 +259,8 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
   const IndexArrays a{w.ints(G, nsnind), w.ints(R, nsnind), w.ints(Link, ns),  w.ints(Next, n + 1),
                       w.ints(Mark, n),   w.ints(Gath, n),    w.ints(Colsn, n), w.ints(Posn, n)};
   if (!index_sets(n, ns, bpart, bptr, colptr, rows, cptr, members, cmpmap, a))
-    return fail(-302, {" *** subroutine xdslsf encountered",
-                       "inconsistent matrix structure during symbolicfactorization."});
+    return fail(err::symbolic_structure,
+                {" *** subroutine xdslsf encountered", "inconsistent matrix structure during symbolicfactorization."});
   if (c.msglvl >= 4) {
     xislpa("global indices of l", ns, bptr.data(), a.gl.data(), c.msgunit);
     xislpa("relative indices of l", ns, bptr.data(), a.rel.data(), c.msgunit);
@@ -269,9 +272,9 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
     xdslos(u, e);
     if (e == 0) xislwr(u, nsnind, a.rel.data(), e);
     if (e == 0) xislwr(u, nsnind, a.gl.data(), e);
-    if (e != 0) return fail(-303, io_text("xdslsf", lunit2));
-    w.set(141, static_cast<double>(2 * L(nsnind)));
-    w.set(151, static_cast<double>(2 * L(nsnind)));
+    if (e != 0) return fail(err::symbolic_io, io_text("xdslsf", lunit2));
+    w.set(cw::extent2, static_cast<double>(2 * L(nsnind)));
+    w.set(cw::moved2, static_cast<double>(2 * L(nsnind)));
   }
   // Final packing from word 201.
   const i64 X = L(n + 1);
@@ -282,7 +285,7 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
   const i64 end = 201 + X + keep - 1;
   // Work-space figures of the value and numerical phases.
   const i64 f = w.ctl(cw::keeprow) != 0.0 ? 2 : 1;
-  const i64 nzla = w.ictl(21), b22 = w.ictl(22), form = w.ictl(cw::bform);
+  const i64 nzla = w.ictl(cw::nnz), b22 = w.ictl(cw::nnzb), form = w.ictl(cw::bform);
   const i64 vs = w.ictl(cw::vstore), units = vs % 10, tens = vs / 10;
   i64 figA = end + 3 * n + 6 * L(n) + 2 * L(s2) + s2;
   if (form == 1) figA += 2 * n + 4 * L(n);
@@ -295,8 +298,8 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
   }
   if (lunit2 > 0) figB += L(nsnind);
   const i64 V = std::max(figA, figB);
-  i64 nd = w.ictl(41), ndmn = w.ictl(53);
-  const i64 m = static_cast<i64>((std::sqrt(8.0 * w.ctl(39) + 1.0) - 1.0) * 0.5);
+  i64 nd = w.ictl(cw::incore_need), ndmn = w.ictl(cw::outcore_need);
+  const i64 m = static_cast<i64>((std::sqrt(8.0 * w.ctl(cw::mfront) + 1.0) - 1.0) * 0.5);
   const i64 rhsblk = count_option(w, cw::rhsblk, 8);
   const i64 d = m * rhsblk - n;
   if (d > 0) {
@@ -307,8 +310,8 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
     const i64 k = L(nzla) + n;
     if (nd != 0) nd += k;
     ndmn += k;
-    w.set(41, static_cast<double>(nd));
-    w.set(53, static_cast<double>(ndmn));
+    w.set(cw::incore_need, static_cast<double>(nd));
+    w.set(cw::outcore_need, static_cast<double>(ndmn));
   }
   if (vs != 0) {
     i64 s = f * L(s2) + s2;
@@ -329,25 +332,25 @@ void xdslsf(double* work, i32 lwork, i64& need, i64& needmn, i32& ier) {
     count_line(c, "amt. of storage needed for value input  = ", V);
   }
   const i64 extra = w.ctl(cw::pvttol) > 0.0 ? L(nsnind) : 0;
-  w.set(45, static_cast<double>(6 * L(w.ictl(36)) + 2 * n + 2 * L(n) + 2 * L(ns + 1) + extra));
-  w.set(46, static_cast<double>(std::max(m * rhsblk, n) + 2 * L(ns + 1) + 3 * L(n) + extra));
-  w.set(187, static_cast<double>(figA));
-  w.set(54, static_cast<double>(figB));
+  w.set(cw::fixed_figure, static_cast<double>(6 * L(w.ictl(cw::mstack)) + 2 * n + 2 * L(n) + 2 * L(ns + 1) + extra));
+  w.set(cw::solve_figure, static_cast<double>(std::max(m * rhsblk, n) + 2 * L(ns + 1) + 3 * L(n) + extra));
+  w.set(cw::value_figure_a, static_cast<double>(figA));
+  w.set(cw::value_figure_b, static_cast<double>(figB));
   w.set(cw::stage, stage::symbolic);
   w.set(cw::last, static_cast<double>(end));
   w.set(cw::need, static_cast<double>(nd));
   w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(peak)));
-  w.set(97, static_cast<double>(s2));
-  w.set(60, 201.0);
-  w.set(62, static_cast<double>(B62 - down));
-  w.set(63, static_cast<double>(B63 - down));
-  w.set(64, static_cast<double>(B64 - down));
-  w.set(65, static_cast<double>(B65 - down));
-  w.set(66, static_cast<double>(B66 - down));
-  w.set(79, lunit2 <= 0 ? static_cast<double>(G - down) : 0.0);
-  w.set(67, lunit2 <= 0 ? static_cast<double>(R - down) : 0.0);
-  w.set(102, cpu);
-  w.set(109, wall);
+  w.set(cw::snentries, static_cast<double>(s2));
+  w.set(cw::papt_ptr, 201.0);
+  w.set(cw::perm, static_cast<double>(B62 - down));
+  w.set(cw::invp, static_cast<double>(B63 - down));
+  w.set(cw::part, static_cast<double>(B64 - down));
+  w.set(cw::nassem, static_cast<double>(B65 - down));
+  w.set(cw::snptr, static_cast<double>(B66 - down));
+  w.set(cw::gidx, lunit2 <= 0 ? static_cast<double>(G - down) : 0.0);
+  w.set(cw::relind, lunit2 <= 0 ? static_cast<double>(R - down) : 0.0);
+  w.set(cw::cpu_symbolic, cpu);
+  w.set(cw::wall_symbolic, wall);
   need = nd;
   needmn = ndmn;
 }

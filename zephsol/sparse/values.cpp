@@ -35,7 +35,7 @@ struct Buffer {
 };
 
 Buffer buffer_of(const Work& w, const BufferWords& b) {
-  const i64 n = w.ictl(cw::neqns), cap = w.ictl(23), nseg = max_segments(n);
+  const i64 n = w.ictl(cw::neqns), cap = w.ictl(cw::cap), nseg = max_segments(n);
   return {w.ints(w.ictl(b.rows), cap), w.ints(w.ictl(b.keys), cap), w.dbl(w.ictl(b.vals), cap),
           w.ints(w.ictl(b.segstart), nseg), w.ints(w.ictl(b.seglen), nseg), cap};
 }
@@ -61,9 +61,9 @@ i32 xdslvz(const Work& w, const BufferWords& b, i32 final) {
   i64 count = w.ictl(b.count), segs = w.ictl(b.segs);
   const i64 cap = buf.cap;
   // Sort arrays behind the buffers: keys, values, row buckets.
-  const IVec skeys = w.ints(w.ictl(58), cap);
-  const DVec svals = w.dbl(w.ictl(58) + xisl2d(cap), cap);
-  const IVec bucket = w.ints(w.ictl(58) + xisl2d(cap) + cap, n);
+  const IVec skeys = w.ints(w.ictl(cw::sortbuf), cap);
+  const DVec svals = w.dbl(w.ictl(cw::sortbuf) + xisl2d(cap), cap);
+  const IVec bucket = w.ints(w.ictl(cw::sortbuf) + xisl2d(cap) + cap, n);
   std::fill(bucket.data(), bucket.data() + n, 0);
   for (i64 k = 1; k <= count; ++k) ++bucket(buf.rows(k));
   i64 at = 1;
@@ -155,17 +155,19 @@ bool new_cycle(const Work& w, i64 base, i64& need) {
   if (lay.end() > w.lwork()) sparse_stop({"storage oops in xdslvm"});
   double cpu = 0, wall = 0;
   xdsltb(cpu, wall);
-  w.set(103, cpu);
-  w.set(110, wall);
+  w.set(cw::cpu_values, cpu);
+  w.set(cw::wall_values, wall);
   w.set(cw::stage, stage::values);
   w.set(cw::last, static_cast<double>(lay.end()));
   w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(lay.end())));
   xdslzr(n, w.dbl(diagA, n).data(), 1);
   if (form <= 3) xdslzr(n, w.dbl(diagB, n).data(), 1);
-  w.set(23, static_cast<double>(cap));
-  for (int c : {54, 55, 59, 184}) w.set(c, 0.0);
-  const std::pair<int, i64> pos[] = {{76, diagA}, {77, diagB}, {56, sA}, {57, lA}, {185, sB}, {186, lB}, {70, rA},
-                                     {71, kA},    {69, vA},    {73, rB}, {74, kB}, {75, vB},  {58, sk}};
+  w.set(cw::cap, static_cast<double>(cap));
+  for (int c : {cw::vcount, cw::vsegs, cw::vcount_b, cw::vsegs_b}) w.set(c, 0.0);
+  const std::pair<int, i64> pos[] = {{cw::diagp, diagA},    {cw::diagb, diagB},  {cw::vsegstart, sA}, {cw::vseglen, lA},
+                                     {cw::vsegstart_b, sB}, {cw::vseglen_b, lB}, {cw::vrows, rA},     {cw::vkeys, kA},
+                                     {cw::vvals, vA},       {cw::vrows_b, rB},   {cw::vkeys_b, kB},   {cw::vvals_b, vB},
+                                     {cw::sortbuf, sk}};
   for (auto [word, p] : pos) w.set(word, static_cast<double>(p));
   return true;
 }
@@ -179,7 +181,7 @@ void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
   const Work& w = c.w;
   const i64 st = c.stage();
   if (st != stage::symbolic && st != stage::values && st != stage::distributed && st != stage::factorised) {
-    ier = -400;
+    ier = err::values_stage;
     fatal(c, ier, 3, 0, stage_text("xdslvm", st, "should be 30."));
     return;
   }
@@ -187,11 +189,11 @@ void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
   if (st != stage::values) {
     banner(c, {"==================================", "= multifrontal value input phase =",
                "=================================="});
-    const i64 base = st == stage::symbolic ? w.ictl(cw::last) + 1 : w.ictl(76);
+    const i64 base = st == stage::symbolic ? w.ictl(cw::last) + 1 : w.ictl(cw::diagp);
     i64 need = 0;
     if (base > lwork || !new_cycle(w, base, need)) {
       if (base > lwork) need = base + n;
-      ier = -401;
+      ier = err::values_space;
       fatal(c, ier, 2, need, need_text("xdslvm", need, lwork));
       return;
     }
@@ -216,22 +218,26 @@ void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
     }
   }
   if (!valid)
-    return fail(-402, 1, {" *** value input  to subroutine xdslvm for", "an entry not input during structural input."});
+    return fail(err::values_entry, 1,
+                {" *** value input  to subroutine xdslvm for", "an entry not input during structural input."});
   const char code = static_cast<char>(std::toupper(static_cast<unsigned char>(matrix)));
   const bool second = code == 'B' || code == 'M';
   if (code != 'A' && code != 'K' && !second)
-    return fail(-409, 1, {" *** invalid value of matrix input to", "subroutine xdslvm.", std::string("     matrix = ") + matrix});
+    return fail(
+        err::values_matrix, 1,
+        {" *** invalid value of matrix input to", "subroutine xdslvm.", std::string("     matrix = ") + matrix});
   const i64 form = w.ictl(cw::bform);
   bool offdiag = false;
   for (i64 j = 1; j <= n && !offdiag; ++j)
     for (i64 q = colptr[j - 1]; q < colptr[j]; ++q) offdiag = offdiag || rowind[q - 1] != j;
   // A second matrix needs its form; a diagonal-only form takes no off-diagonal entry.
   if (second && (form > 3 || (form != 1 && offdiag)))
-    return fail(-408, 1, {" *** value input  to subroutine xdslvm for", "entries in conflict with type of matrix b."});
+    return fail(err::values_form, 1,
+                {" *** value input  to subroutine xdslvm for", "entries in conflict with type of matrix b."});
   const BufferWords& bw = second ? kBufferB : kBufferA;
-  const DVec diag = w.dbl(w.ictl(second ? 77 : 76), n);
-  const IVec invp = w.ints(w.ictl(63), n);
-  const i64 cap = w.ictl(23);
+  const DVec diag = w.dbl(w.ictl(second ? cw::diagb : cw::diagp), n);
+  const IVec invp = w.ints(w.ictl(cw::invp), n);
+  const i64 cap = w.ictl(cw::cap);
   IVec rows = form == 1 || !second ? w.ints(w.ictl(bw.rows), cap) : IVec();
   IVec keys = form == 1 || !second ? w.ints(w.ictl(bw.keys), cap) : IVec();
   DVec vals = form == 1 || !second ? w.dbl(w.ictl(bw.vals), cap) : DVec();
@@ -247,7 +253,7 @@ void xdslvm(char matrix, std::span<const i32> colptr, std::span<const i32> rowin
       }
       if (count + 1 > cap) {
         w.set(bw.count, static_cast<double>(count));
-        if (xdslvz(w, bw, 0) != 0) return fail(-410, 3, io_text("xdslvm", w.ictl(bw.unit)));
+        if (xdslvz(w, bw, 0) != 0) return fail(err::values_io, 3, io_text("xdslvm", w.ictl(bw.unit)));
         count = w.ictl(bw.count);
       }
       ++count;

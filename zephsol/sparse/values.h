@@ -21,8 +21,10 @@ struct BufferWords {
   int segstart, seglen;    // positions of the segment tables
   int unit;                // control word of the value file's unit
 };
-inline constexpr BufferWords kBufferA{70, 71, 69, 54, 55, 56, 57, 15};
-inline constexpr BufferWords kBufferB{73, 74, 75, 59, 184, 185, 186, 17};
+inline constexpr BufferWords kBufferA{cw::vrows, cw::vkeys,     cw::vvals,   cw::vcount,
+                                      cw::vsegs, cw::vsegstart, cw::vseglen, cw::lunit3};
+inline constexpr BufferWords kBufferB{cw::vrows_b, cw::vkeys_b,     cw::vvals_b,   cw::vcount_b,
+                                      cw::vsegs_b, cw::vsegstart_b, cw::vseglen_b, cw::bvalue_unit};
 
 // Sorts keys(1..n) ascending carrying vals along.
 bool sort_keys(i64 n, iword* keys, double* vals);

@@ -158,8 +158,11 @@ inline void move_ints(const Work& w, i64 from, i64 to, i64 count) {
     std::memmove(w.ints(to, count).data(), w.ints(from, count).data(), static_cast<std::size_t>(count) * 4);
 }
 
-// Control words with a fixed role for the whole library (`dslctl`).
+// The control words (`dslctl`). Several words change meaning from phase to
+// phase; each meaning has its own name, and a phase reads a word only as
+// the phase that last wrote it left it.
 namespace cw {
+// Words with a fixed role for the whole library.
 inline constexpr int stage = 0;
 inline constexpr int mtype = 1;   // 1.0 symmetric, 2.0 unsymmetric
 inline constexpr int last = 3;    // last word of the arrays later phases need
@@ -169,13 +172,151 @@ inline constexpr int msglvl = 6;
 inline constexpr int msgunit = 7;
 inline constexpr int lunit1 = 10;
 inline constexpr int lunit2 = 11;
+inline constexpr int bentry_unit = 12;  // unit of a full second matrix's processed entries (the caller's)
 inline constexpr int lunit3 = 15;
 inline constexpr int lunit4 = 16;
+inline constexpr int bvalue_unit = 17;  // unit of a full second matrix's value file (the caller's)
 inline constexpr int lunit5 = 18;
 inline constexpr int lunit6 = 19;
 inline constexpr int neqns = 20;
-inline constexpr int cpu0 = 100;   // processor seconds of the six phases: 100 ... 105
-inline constexpr int wall0 = 107;  // elapsed seconds of the six phases: 107 ... 112
+// Processor seconds of the six phases (structural input keeps its start
+// reading in cpu_input until xdslif), and their elapsed seconds (0.0).
+inline constexpr int cpu_input = 100;
+inline constexpr int cpu_order = 101;
+inline constexpr int cpu_symbolic = 102;
+inline constexpr int cpu_values = 103;  // from the first xdslvm of a cycle on
+inline constexpr int cpu_factor = 104;
+inline constexpr int cpu_solve = 105;  // per right-hand side of the last solution
+inline constexpr int wall_input = 107;
+inline constexpr int wall_order = 108;
+inline constexpr int wall_symbolic = 109;
+inline constexpr int wall_values = 110;
+inline constexpr int wall_factor = 111;
+inline constexpr int wall_solve = 112;
+
+// Structural input (xdslim), read by xdslif.
+inline constexpr int npairs = 21;    // pairs in the input buffer
+inline constexpr int nnzb = 22;      // off-diagonal entries given for the second matrix (summed over calls)
+inline constexpr int cap = 23;       // capacity of each input buffer (of the value buffers in value input)
+inline constexpr int runs = 54;      // pair runs written to the pair file
+inline constexpr int lastcol = 55;   // column of the last pair of the latest run written
+inline constexpr int overlap = 56;   // 1 once a run began at a column not above the previous run's last
+inline constexpr int flushbuf = 57;  // position of the flush's scratch array
+inline constexpr int collst = 70;    // position of the buffered columns (smaller index of each pair)
+inline constexpr int rowlst = 71;    // position of the buffered rows (larger index of each pair)
+
+// Compression (xdslif).
+inline constexpr int nnz = 21;       // distinct off-diagonal pairs (entries of the system matrix once distributed)
+inline constexpr int ncomp = 26;     // compressed nodes
+inline constexpr int nzcomp = 27;    // connections between compressed nodes, each counted once
+inline constexpr int xadj = 60;      // position of the compressed adjacency pointers (n+1)
+inline constexpr int adjncy = 61;    // position of the compressed adjacency lists (2 nzcomp)
+inline constexpr int cptr = 133;     // position of the compressed row list pointers (ncomp+1)
+inline constexpr int members = 134;  // position of the compressed row list (n equations)
+inline constexpr int cmpmap = 135;   // position of the compression map (n)
+
+// Ordering (xdslom).
+inline constexpr int maxzer_used = 24;   // amalgamation limit used
+inline constexpr int symneed = 25;       // work space of the symbolic factorisation
+inline constexpr int nzlf = 30;          // non-zeros of L below the diagonal (a double)
+inline constexpr int nsuper = 31;        // supernodes
+inline constexpr int nsnind = 32;        // total length of the supernodal index sets
+inline constexpr int mxnind = 34;        // largest front order
+inline constexpr int snmson = 35;        // largest number of child supernodes
+inline constexpr int mstack = 36;        // largest number of update matrices on the stack
+inline constexpr int stkstr = 37;        // real stack storage
+inline constexpr int mxtri = 38;         // largest diagonal-block triangle
+inline constexpr int mfront = 39;        // largest front (packed lower triangle with diagonal)
+inline constexpr int mxtotf = 40;        // largest trapezoid
+inline constexpr int incore_need = 41;   // work space of an in-core factorisation (0 when not usable)
+inline constexpr int outcore_need = 53;  // work space of a factorisation through the files
+inline constexpr int perm = 62;          // position of the new-to-old permutation (n)
+inline constexpr int invp = 63;          // position of the old-to-new permutation (n)
+inline constexpr int part = 64;          // position of the supernode partition (nsuper+1)
+inline constexpr int nassem = 65;        // position of the assemblies (children) of each supernode
+inline constexpr int snptr = 66;         // position of the supernodal index pointers (nsuper+1)
+inline constexpr int ops_factor = 114;   // factor operations
+inline constexpr int ops_solve = 115;    // solve operations
+
+// Symbolic factorisation (xdslsf).
+inline constexpr int fixed_figure = 45;     // words of the factorisation's fixed arrays (kept, read by none)
+inline constexpr int solve_figure = 46;     // words of the solution's arrays (kept, read by none)
+inline constexpr int value_figure_b = 54;   // value-input figure B
+inline constexpr int papt_ptr = 60;         // position of the column pointers of the lower triangle of P A P^T
+inline constexpr int relind = 67;           // position of the relative indices of L (0 when on lunit2)
+inline constexpr int gidx = 79;             // position of the global indices of L (0 when on lunit2)
+inline constexpr int snentries = 97;        // largest number of matrix entries in the columns of one supernode
+inline constexpr int value_figure_a = 187;  // value-input figure A
+
+// Value input (xdslvm): the buffers of the system matrix and of a full
+// second matrix ("_b"), and their value files.
+inline constexpr int vcount = 54;     // entries in the buffer
+inline constexpr int vsegs = 55;      // segments written to the value file
+inline constexpr int vsegstart = 56;  // position of the segment starts
+inline constexpr int vseglen = 57;    // position of the segment lengths
+inline constexpr int sortbuf = 58;    // position of the sort keys, sort values and row buckets
+inline constexpr int vcount_b = 59;
+inline constexpr int vvals = 69;  // position of the buffered values
+inline constexpr int vrows = 70;  // position of the buffered rows
+inline constexpr int vkeys = 71;  // position of the buffered keys
+inline constexpr int vrows_b = 73;
+inline constexpr int vkeys_b = 74;
+inline constexpr int vvals_b = 75;
+inline constexpr int diagp = 76;  // position of the system matrix's diagonal, new numbering
+inline constexpr int diagb = 77;  // position of the second matrix's diagonal (1 when none)
+inline constexpr int vsegs_b = 184;
+inline constexpr int vsegstart_b = 185;
+inline constexpr int vseglen_b = 186;
+
+// Value distribution (xdslvf): the entries of each matrix in the fronts.
+inline constexpr int records = 59;  // records written on lunit1 (0 when the entries stay in work)
+inline constexpr int xrelin = 60;   // position of the row pointers over the entries (n+1)
+inline constexpr int entvals = 69;  // position of the entries' values (0 when on file)
+inline constexpr int entrows = 71;  // position of the entries' row indices (0 when on file)
+inline constexpr int xrelin_b = 73;
+inline constexpr int entrows_b = 74;
+inline constexpr int entvals_b = 75;
+inline constexpr int relent = 81;  // position of the entries' relative indices (0 when on file)
+inline constexpr int relent_b = 90;
+inline constexpr int norm = 95;        // largest absolute row sum of the system matrix
+inline constexpr int records_b = 184;  // records written on the second matrix's entry unit
+
+// Numerical factorisation (xdslfa), read by the solution.
+inline constexpr int panel_rows = 34;      // largest row count of a panel
+inline constexpr int panel_tri = 39;       // largest packed triangle of a panel
+inline constexpr int largest_panel = 40;   // words of the largest factor block of a panel
+inline constexpr int factor_words = 42;    // words of one triangular factor
+inline constexpr int glcount = 43;         // length of the global index list
+inline constexpr int stack_used = 44;      // stack-area words used
+inline constexpr int factor_on_file = 54;  // 0.0 factor in work, 1.0 on the factor files
+inline constexpr int solve_area = 55;      // first free word behind the factor arrays
+inline constexpr int fdiag = 68;           // position of the factor's diagonal (n doubles)
+inline constexpr int pivblk = 78;          // position of the pivot block information (n)
+inline constexpr int fgidx = 80;           // position of the global index list, factor numbering
+inline constexpr int factor = 82;          // first word of the factor in work (0 when on file)
+inline constexpr int snpan = 83;           // position of the first panel of each supernode (nsuper+1)
+inline constexpr int fptr = 84;            // position of the new index pointers (nsuper+1)
+inline constexpr int fperm = 85;           // position of the factorisation permutation (n)
+inline constexpr int finv = 86;            // position of its inverse (n)
+inline constexpr int cond = 95;            // one-norm condition estimate
+inline constexpr int panpart = 138;        // position of the first pivot of each panel (panels+1)
+inline constexpr int negpiv_first = 191;   // first negative pivot met under monitoring
+
+// File statistics, kept over the phases: the largest contents of the file
+// of unit word 10+k at word 140+k, the words moved to and from it at 150+k.
+inline constexpr int extent1 = 140;
+inline constexpr int extent2 = 141;
+inline constexpr int extent3 = 145;
+inline constexpr int extent4 = 146;
+inline constexpr int extent5 = 148;
+inline constexpr int extent6 = 149;  // largest packed front processed out of core
+inline constexpr int moved1 = 150;
+inline constexpr int moved2 = 151;
+inline constexpr int moved3 = 155;
+inline constexpr int moved4 = 156;
+inline constexpr int moved5 = 158;
+inline constexpr int moved6 = 159;
+
 // Option words `dslopt`.
 inline constexpr int bform = 121;   // form of a second matrix (4 none)
 inline constexpr int vstore = 170;  // value-storage code

@@ -46,7 +46,7 @@ void xdslin(i32 neqns, char dslsym, i32 msglvl, i32 msgunit, i32 lunit1, i32 lun
   }
   Work w(work, lwork);
   if (neqns < 1) {
-    ier = -102;
+    ier = err::input_neqns;
     fatal(msglvl, msgunit, "xdslin", ier, 1, 0,
           {" *** number of equations input to",
            fline("('subroutine xdslin is nonpositive.  neqns = ',I10)", {neqns})});
@@ -55,7 +55,7 @@ void xdslin(i32 neqns, char dslsym, i32 msglvl, i32 msgunit, i32 lunit1, i32 lun
   }
   const i64 need = 10 * xisl2d(i64{neqns} + 1) + 200;
   if (lwork < need) {
-    ier = -101;
+    ier = err::input_space;
     fatal(msglvl, msgunit, "xdslin", ier, 2, need, need_text("xdslin", need, lwork));
     if (lwork >= 1) w.set(cw::stage, stage::failed);
     return;
