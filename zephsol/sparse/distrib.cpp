@@ -105,6 +105,25 @@ Failure convert_core(const Work& w, const FrontIndex& fx, const MatrixWords& mw,
   return {};
 }
 
+// The supernodal index arrays of the fronts, the global indices at G.
+FrontIndex front_index(const Work& w, i64 G, bool unsym) {
+  const i64 n = w.ictl(cw::neqns), ns = w.ictl(cw::nsuper);
+  return {n,
+          ns,
+          w.ints(w.ictl(cw::part), ns + 1),
+          w.ints(w.ictl(cw::snptr), ns + 1),
+          w.ints(G, w.ictl(cw::nsnind)),
+          w.ints(w.ictl(cw::perm), n),
+          unsym};
+}
+
+// The absolute row sums of the system matrix at rs, started from its diagonal.
+DVec row_sums(const Work& w, i64 rs, const DVec& diag) {
+  const DVec rowsum = w.dbl(rs, diag.size());
+  for (i64 i = 1; i <= diag.size(); ++i) rowsum(i) = std::abs(diag(i));
+  return rowsum;
+}
+
 // Reads the index sets' second record (the global indices) from lunit2.
 bool read_global(const Work& w, i64 at, i64 nsnind) {
   const i32 u = static_cast<i32>(w.ictl(cw::lunit2));
@@ -239,7 +258,7 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
   }
   double in_cpu = 0, in_wall = 0;
   xdslte(w.ctl(cw::cpu_values), w.ctl(cw::wall_values), in_cpu, in_wall);
-  const i64 n = w.ictl(cw::neqns), ns = w.ictl(cw::nsuper), nsnind = w.ictl(cw::nsnind), form = w.ictl(cw::bform);
+  const i64 n = w.ictl(cw::neqns), nsnind = w.ictl(cw::nsnind), form = w.ictl(cw::bform);
   const bool full_b = form == 1, unsym = w.ctl(cw::mtype) == 2.0, keeprow = w.ctl(cw::keeprow) != 0.0;
   const i64 vs = w.ictl(cw::vstore), digit_a = vs % 10, digit_b = vs / 10;
   const i64 lunit2 = w.ictl(cw::lunit2);
@@ -299,15 +318,8 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     if (need > lwork) return fail({err::values_space, 0, need});
     peak = need;
     if (full_b) w.set(cw::xrelin_b, static_cast<double>(xb));
-    const FrontIndex fx{n,
-                        ns,
-                        w.ints(w.ictl(cw::part), ns + 1),
-                        w.ints(w.ictl(cw::snptr), ns + 1),
-                        w.ints(G, nsnind),
-                        w.ints(w.ictl(cw::perm), n),
-                        unsym};
-    const DVec rowsum = w.dbl(rs, n);
-    for (i64 i = 1; i <= n; ++i) rowsum(i) = std::abs(diag(i));
+    const FrontIndex fx = front_index(w, G, unsym);
+    const DVec rowsum = row_sums(w, rs, diag);
     for (std::size_t k = 0; k < mats.size(); ++k) {
       const Failure f = convert_core(w, fx, *mats[k], ent[k], rowsum, keeprow, (k == 0 ? digit_a : digit_b) != 0);
       if (f.ier != 0) return fail(f);
@@ -391,15 +403,8 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     const i64 rs = tl.end() + 1, base = rs + n;
     if (base > lwork) return fail({err::values_space, 0, base + 16});
     if (lunit2 > 0 && nsnind > 0 && !read_global(w, G, nsnind)) return fail({err::values_io, lunit2});
-    const FrontIndex fx{n,
-                        ns,
-                        w.ints(w.ictl(cw::part), ns + 1),
-                        w.ints(w.ictl(cw::snptr), ns + 1),
-                        w.ints(G, nsnind),
-                        w.ints(w.ictl(cw::perm), n),
-                        unsym};
-    const DVec rowsum = w.dbl(rs, n);
-    for (i64 i = 1; i <= n; ++i) rowsum(i) = std::abs(diag(i));
+    const FrontIndex fx = front_index(w, G, unsym);
+    const DVec rowsum = row_sums(w, rs, diag);
     for (std::size_t k = 0; k < mats.size(); ++k) {
       if (nsegs[k] > 0) {
         i32 run = 0;
