@@ -11,8 +11,10 @@
 // iteration reads the matrix once (the product) and the factor twice (the
 // two sweeps of the preconditioner), three passes over 12 bytes a term,
 // timed against the memory bandwidth of a triad loop measured in the same
-// run. Then the error estimate reached and the largest error of x against 1
-// after a run to the tolerance 1e-8.
+// run, and so the product and the preconditioner alone. Then, after a run
+// to the tolerance 1e-8, the iterations taken (counted in the iteration
+// table of DIAG switch 14), the error estimate reached and the largest
+// error of x against 1.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -23,7 +25,9 @@
 #include <vector>
 
 #include "hex_cube.h"
+#include "load.h"
 #include "common/testing.h"
+#include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/solve/pcg.h"
 
@@ -98,6 +102,35 @@ Timing run(System& s, word maxit, float tol) {
   return t;
 }
 
+// Seconds of one product and of one application of the preconditioner,
+// the average of `repeats` after a first of each.
+struct Passes {
+  double product = 0.0, sweeps = 0.0;
+};
+
+Passes time_passes(System& s, word repeats) {
+  const auto n = static_cast<std::size_t>(s.n);
+  std::vector<double> l = s.a, w(n), x(n, 1.0), y(n);
+  word first = 0;
+  PCGICF(s.n, s.ja, s.ia, l, w, first);
+  Passes p;
+  PCGMV(s.n, x, y, s.ja, s.ia, s.a);
+  auto t0 = Clock::now();
+  for (word k = 0; k < repeats; ++k) PCGMV(s.n, x, y, s.ja, s.ia, s.a);
+  p.product = seconds_since(t0) / repeats;
+  PCGPRE(s.n, s.ja, s.ia, l, x, y);
+  t0 = Clock::now();
+  for (word k = 0; k < repeats; ++k) PCGPRE(s.n, s.ja, s.ia, l, x, y);
+  p.sweeps = seconds_since(t0) / repeats;
+  return p;
+}
+
+// Lines on the listing so far.
+std::size_t table_lines(const zephsol::testing::FreshFileSystem& fs) {
+  const std::string listing = fs.read("listing");
+  return static_cast<std::size_t>(std::count(listing.begin(), listing.end(), '\n'));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,12 +158,21 @@ int main(int argc, char** argv) {
     const double bound = 3.0 * 12.0 * terms / bandwidth;
     std::printf("cube %d: %d equations, %.0f stored terms\n", ne, s.n, terms);
     std::printf("  factorisation and start  %8.3f s\n", setup.seconds);
-    std::printf("  per iteration            %8.4f s   bandwidth bound %8.4f s   ratio %.2f\n", per_iteration, bound,
-                per_iteration / bound);
+    std::printf("  per iteration            %8.4f s   bandwidth bound %8.4f s   ratio %.2f   load %s\n",
+                per_iteration, bound, per_iteration / bound, sparse_bench::machine_load().c_str());
+    const Passes passes = time_passes(s, iterations);
+    std::printf("  product K x              %8.4f s   bandwidth bound %8.4f s   ratio %.2f\n", passes.product,
+                bound / 3.0, passes.product * 3.0 / bound);
+    std::printf("  preconditioner M^-1 r    %8.4f s   bandwidth bound %8.4f s   ratio %.2f\n", passes.sweeps,
+                bound * 2.0 / 3.0, passes.sweeps * 1.5 / bound);
+    const std::size_t before = table_lines(fs);
+    DIAGST(14, 1);
     const Timing solved = run(s, std::max<word>(s.n, 100), 1.0e-8f);
+    DIAGST(14, 0);
+    const std::size_t taken = table_lines(fs) - before - 3;
     double err = 0.0;
     for (double v : solved.x) err = std::max(err, std::abs(v - 1.0));
-    std::printf("  to 1e-8: %.2f s, flag %d, estimate %.3e, largest error of x %.3e\n", solved.seconds, solved.flag,
-                double(solved.err), err);
+    std::printf("  to 1e-8: %.2f s, %zu iterations, flag %d, estimate %.3e, largest error of x %.3e\n",
+                solved.seconds, taken, solved.flag, double(solved.err), err);
   }
 }

@@ -29,18 +29,33 @@ Column column(std::span<const word> ia, word j) {
   return {std::abs(Index{ia[static_cast<std::size_t>(j - 1)]}) - 1, Index{ia[static_cast<std::size_t>(j)]} - 1};
 }
 std::size_t at(Index p) { return static_cast<std::size_t>(p); }
-std::size_t row_of(std::span<const word> ja, Index p) { return static_cast<std::size_t>(ja[at(p)] - 1); }
+// The 0-based row of stored term p (widened before the 1 is taken off, so
+// that the offset folds into the address of the row's entry).
+std::size_t row_of(std::span<const word> ja, Index p) { return static_cast<std::size_t>(Index{ja[at(p)]} - 1); }
 
-double norm(std::span<const double> v) {
-  double s = 0.0;
-  for (double e : v) s += e * e;
-  return std::sqrt(s);
+// The sum of term(p) over p = begin .. end - 1, kept as four partial sums
+// of interleaved terms, so that the additions form four independent chains
+// and a long sum runs at the rate its operands arrive, not at the latency of
+// one addition a term. term may act on other data as well (in the order of
+// p). The partial sums are added pairwise at the end.
+template <class Term>
+double split_sum(Index begin, Index end, Term term) {
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  Index p = begin;
+  for (; p + 4 <= end; p += 4) {
+    s0 += term(p);
+    s1 += term(p + 1);
+    s2 += term(p + 2);
+    s3 += term(p + 3);
+  }
+  for (; p < end; ++p) s0 += term(p);
+  return (s0 + s1) + (s2 + s3);
 }
+
 double dot(std::span<const double> a, std::span<const double> b) {
-  double s = 0.0;
-  for (std::size_t i = 0; i < a.size(); ++i) s += a[i] * b[i];
-  return s;
+  return split_sum(0, static_cast<Index>(a.size()), [&](Index i) { return a[at(i)] * b[at(i)]; });
 }
+double norm(std::span<const double> v) { return std::sqrt(dot(v, v)); }
 
 constexpr const char* kIterationLine = "(1X,I4,1X,1PE16.5,1X,1PE16.5,1X,1PE16.5)";
 
@@ -176,9 +191,8 @@ void PCGPRE(word n, std::span<const word> ja, std::span<const word> ia, std::spa
   }
   for (word j = n; j >= 1; --j) {
     const Column c = column(ia, j);
-    double s = 0.0;
-    for (Index p = c.begin + 1; p < c.end; ++p) s += l[at(p)] * y[row_of(ja, p)];
-    y[static_cast<std::size_t>(j - 1)] -= s;
+    y[static_cast<std::size_t>(j - 1)] -=
+        split_sum(c.begin + 1, c.end, [&](Index p) { return l[at(p)] * y[row_of(ja, p)]; });
   }
 }
 
@@ -190,15 +204,16 @@ void PCGMV(word n, std::span<const double> x, std::span<double> y, std::span<con
   std::fill(y.begin(), y.begin() + n, 0.0);
   for (word j = 1; j <= n; ++j) {
     const Column c = column(ia, j);
+    if (c.begin >= c.end) continue;
     const std::size_t jj = static_cast<std::size_t>(j - 1);
     const double xj = x[jj];
-    double s = 0.0;
-    for (Index p = c.begin; p < c.end; ++p) {
+    y[jj] += a[at(c.begin)] * xj;
+    y[jj] += split_sum(c.begin + 1, c.end, [&](Index p) {
       const std::size_t i = row_of(ja, p);
-      y[i] += a[at(p)] * xj;
-      if (i != jj) s += a[at(p)] * x[i];
-    }
-    y[jj] += s;
+      const double aij = a[at(p)];
+      y[i] += aij * xj;
+      return aij * x[i];
+    });
   }
 }
 
