@@ -1,9 +1,10 @@
 // Whole runs that restart from old problem tapes that cannot serve as they
 // are: damaged in one word (a block number, a word count, a data-block name,
-// a checkpoint header or counter, a prescribed freedom), cut inside their
-// last checkpoint, or holding an analysis that is already complete. Each
-// must end with its message, completion code -8, exit status 1 and no work
-// file left; the checkpoints before the damage stay usable.
+// a checkpoint header or counter, a prescribed freedom, a record of the
+// assembly dictionary), cut inside their last checkpoint, or holding an
+// analysis that is already complete. Each must end with its message,
+// completion code -8, exit status 1 and no work file left; the checkpoints
+// before the damage stay usable.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -191,6 +192,15 @@ TEST(TapeRuns, ADamagedTapeEndsWithTheUserMessageOfADamagedTape) {
          set_word(t, head + 28, 1000000);
        },
        "RESTART 1", ""},
+      // The assembly dictionary's record of node 1 (first equation 1, two
+      // DOFs; four connections of 8 DOFs; element 1) is read by the
+      // stiffness assembly of the first step after the restart.
+      {"a node's DOF count in the assembly dictionary",
+       [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}), 1027); }, "RESTART 2", ""},
+      {"the DOF total of a node's connections",
+       [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}) + 8, 9); }, "RESTART 2", ""},
+      {"a connection naming a node of no element of the node (an index)",
+       [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}) + 28, (40 << 10) | 2); }, "RESTART 2", ""},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(d.what);

@@ -55,6 +55,8 @@ struct Assembly {
   std::int64_t low = 0;               // lowest word of the lists and blocks placed
   word emin = 0, emax = 0;            // marked element range
 
+  word next_equation = 1;             // first equation of the next dictionary node with DOFs
+
   word pending = kEndOfRotations;     // element of the ROTB record in its area
   word rot_length = 0;
 
@@ -108,15 +110,38 @@ void set_mark(Assembly& a, word e, bool on) {
 
 // ---- Gathering a group ----
 
+// Checks a dictionary record against the model before anything is placed
+// by it: a node with DOFs starts at the equation after the previous one;
+// its connections name ascending equations of the model, and their DOF
+// counts add up to its total; its elements are in the element table.
+void check_dictionary_record(Assembly& a, std::span<const word> rec) {
+  const word ndof = rec[0] & 255, m = rec[1], total = rec[2], k = rec[3];
+  for (word el : rec.subspan(4, static_cast<std::size_t>(k)))
+    if (el < 1 || el > a.ne) record_contradiction(711, name_word("ADIC"), 1);
+  if (ndof == 0) return;
+  if ((rec[0] >> 10) != a.next_equation) record_contradiction(711, name_word("ADIC"), 2);
+  a.next_equation += ndof;
+  std::int64_t sum = 0, previous = 0;
+  for (word w : rec.subspan(4 + static_cast<std::size_t>(k), static_cast<std::size_t>(m))) {
+    const word first = w >> 10, count = w & 255;
+    if (first <= previous || count == 0 || std::int64_t{first} + count - 1 > a.neq)
+      record_contradiction(711, name_word("ADIC"), 3);
+    previous = first;
+    sum += count;
+  }
+  if (sum != total) record_contradiction(801, message_word(sum), total);
+}
+
 // Reads the next ADIC record into the record area; returns its length.
-word read_dictionary(const Assembly& a) {
+word read_dictionary(Assembly& a) {
   word got = 0, status = 0;
   DBRDST(a.adic, core().words(1, a.la).data(), a.la, 1, got, status);
-  if (status == 0) solve_fatal(3825, name_word("ADIC"), a.la);
-  if (status == 2) solve_fatal(2, name_word("ADIC"), 0);
+  if (status == 0) record_contradiction(3825, name_word("ADIC"), a.la);
+  if (status == 2) record_contradiction(2, name_word("ADIC"), 0);
   const auto rec = core().words(1, got);
   if (got < 4 || rec[1] < 0 || rec[3] < 0 || std::int64_t{got} != 4 + std::int64_t{rec[1]} + rec[3])
-    solve_fatal(3826, got, name_word("ADIC"));
+    record_contradiction(3826, got, name_word("ADIC"));
+  check_dictionary_record(a, rec);
   return got;
 }
 
@@ -129,9 +154,6 @@ bool join_group(Assembly& a, word length) {
   if (ndof == 0) return true;
   const word m = rec[1], total = rec[2], k = rec[3];
   const auto connected = rec.subspan(4 + static_cast<std::size_t>(k), static_cast<std::size_t>(m));
-  word sum = 0;
-  for (word w : connected) sum += w & 255;
-  if (sum != total) solve_fatal(801, sum, total);
 
   const std::int64_t values = std::int64_t{ndof} * total;
   const std::int64_t lists = a.low - 2 * values - 2 * std::int64_t{m};
@@ -162,7 +184,6 @@ bool join_group(Assembly& a, word length) {
 
   if (a.pass > 1) {
     for (word el : rec.subspan(4, static_cast<std::size_t>(k))) {
-      if (el < 1 || el > a.ne) solve_fatal(711, name_word("ADIC"), 1);
       set_mark(a, el, true);
       a.emin = std::min(a.emin, el);
       a.emax = std::max(a.emax, el);
@@ -176,8 +197,8 @@ bool join_group(Assembly& a, word length) {
 void next_rotation(Assembly& a) {
   word got = 0, status = 0;
   DBRDST(a.rotb, core().words(a.la + 1, a.lr).data(), a.lr, 1, got, status);
-  if (status == 0) solve_fatal(3825, name_word("ROTB"), a.lr);
-  if (status == 2) solve_fatal(2, name_word("ROTB"), 0);
+  if (status == 0) record_contradiction(3825, name_word("ROTB"), a.lr);
+  if (status == 2) record_contradiction(2, name_word("ROTB"), 0);
   a.rot_length = got;
   a.pending = core().w(a.la + 1);
 }
@@ -195,9 +216,9 @@ void rotate_element(Assembly& a, std::span<double> K, word n, word nn) {
   const word length = a.rot_length;
   const auto rec = core().words(a.la + 1, length);
   const std::int64_t k = length >= 5 ? rec[4] : -1, size = length >= 5 ? rec[3] : -1;
-  if (k < 0 || size < 0 || length != 5 + k + k * size) solve_fatal(3826, length, name_word("ROTB"));
-  if (rec[1] != n) solve_fatal(711, name_word("ROTB"), 1);
-  if (rec[2] > nn) solve_fatal(711, name_word("ROTB"), 2);
+  if (k < 0 || size < 0 || length != 5 + k + k * size) record_contradiction(3826, length, name_word("ROTB"));
+  if (rec[1] != n) record_contradiction(711, name_word("ROTB"), 1);
+  if (rec[2] > nn) record_contradiction(711, name_word("ROTB"), 2);
   const auto head = static_cast<std::size_t>(5 + k);
   EMAROT(rec.first(head), rec.subspan(head), K, std::span<const word>(a.ndofs).first(static_cast<std::size_t>(nn)));
 }
@@ -208,10 +229,10 @@ void rotate_element(Assembly& a, std::span<double> K, word n, word nn) {
 word read_connections(Assembly& a) {
   word got = 0, status = 0;
   DBRDST(a.ect, a.ectrec.data(), kEctArea, 1, got, status);
-  if (status == 0) solve_fatal(3825, name_word("ECT "), kEctArea);
-  if (status == 2) solve_fatal(2, name_word("ECT "), 0);
+  if (status == 0) record_contradiction(3825, name_word("ECT "), kEctArea);
+  if (status == 2) record_contradiction(2, name_word("ECT "), 0);
   const word nn = got > kEctNodes ? a.ectrec[kEctNodes] : -1;
-  if (got != nn + kEctWords) solve_fatal(3826, got, name_word("ECT "));
+  if (got != nn + kEctWords) record_contradiction(3826, got, name_word("ECT "));
   return nn;
 }
 
@@ -226,7 +247,7 @@ void element_nodes(Assembly& a, word nn, word n) {
     a.nstart[static_cast<std::size_t>(i)] = start;
     start += w & 255;
   }
-  if (start - 1 != n) solve_fatal(711, name_word("ECT "), 1);
+  if (start - 1 != n) record_contradiction(711, name_word("ECT "), 1);
 }
 
 // Adds the element matrix K (n DOFs, nn nodes) of element e into the
@@ -241,17 +262,17 @@ void scatter(Assembly& a, std::span<const double> K, word n, word nn, word e) {
     const word at = BSRCH1(a.nfirst[static_cast<std::size_t>(i)], table, kEntry, a.count);
     if (at == 0) continue;
     const auto entry = table.subspan(static_cast<std::size_t>(at - 1), kEntry);
-    if (entry[kDofs] < di) solve_fatal(802, e, i + 1);
+    if (entry[kDofs] < di) record_contradiction(802, e, i + 1);
     const word m = entry[kConnected], total = entry[kTotal], lists = entry[kLists];
     NODLST(lists, m);
     for (word j = 0; j < nn; ++j) {
       const word dj = a.ndofs[static_cast<std::size_t>(j)];
       if (dj == 0) continue;
       const word p = NODNUM(a.nfirst[static_cast<std::size_t>(j)]);
-      if (p == 0) solve_fatal(800, e, j + 1);
+      if (p == 0) record_contradiction(800, e, j + 1);
       const word offset = c.w(lists + m + p - 1);
       const word rows = (p < m ? c.w(lists + m + p) : total) - offset;
-      if (dj > rows) solve_fatal(802, e, j + 1);
+      if (dj > rows) record_contradiction(802, e, j + 1);
       a.noffset[static_cast<std::size_t>(j)] = offset;
     }
     double* block = c.doubles(entry[kBlock], std::int64_t{entry[kDofs]} * total).data();
@@ -273,7 +294,7 @@ void add_element(Assembly& a, word e, word first, word last, EmaPass& counts) {
   const word nn = read_connections(a);
   ++counts.ect_reads;
   if (a.ectrec[kEctHighest] < first || a.ectrec[kEctLowest] > last) {
-    if (a.pass > 1) solve_fatal(803, e, a.pass);
+    if (a.pass > 1) record_contradiction(803, e, a.pass);
     DBREAD(a.esk, nullptr, 0, 1);
     return;
   }
@@ -285,7 +306,7 @@ void add_element(Assembly& a, word e, word first, word last, EmaPass& counts) {
     return;
   }
   const word n = a.ectrec[kEctDofs];
-  if (n < 1 || n > a.nd || std::int64_t{m} != std::int64_t{n} * (n + 1) / 2) solve_fatal(3826, m, name_word("ESK "));
+  if (n < 1 || n > a.nd || std::int64_t{m} != std::int64_t{n} * (n + 1) / 2) record_contradiction(3826, m, name_word("ESK "));
   const auto K = core().doubles(a.kmat, m);
   DBRDDP(a.esk, K.data(), m, 1);
   element_nodes(a, nn, n);
@@ -475,6 +496,7 @@ void EMA(word ESK, word ECT, word ADIC, word ROTB, word KGG) {
         break;
       }
     }
+    if (read == a.nodes && a.next_equation - 1 != a.neq) record_contradiction(711, name_word("ADIC"), 4);
     if (a.count == 0) {
       DBCLOS(ADIC, kCloseNoRewind);
       break;

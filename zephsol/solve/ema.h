@@ -31,13 +31,19 @@
 // open core too small; 711 ("ROTB", 1 or 2) a rotation record whose DOF or
 // node count disagrees with ECT, ("ECT ", 1) an ECT record whose node DOF
 // counts do not add up to its element DOF count, ("ADIC", 1) an element
-// number outside the element table; 800 (element, node index) an element
+// number outside the element table, ("ADIC", 2) a node whose first equation
+// does not follow the previous node's, ("ADIC", 3) a connection outside the
+// equations or out of order, ("ADIC", 4) nodes whose DOFs do not make up
+// the equations; 800 (element, node index) an element
 // node missing from a group node's connections; 801 (sum, total) the DOF
 // counts of a node's connections disagree with its total; 802 (element,
 // node index) an element with more DOFs at a node than the node has; 803
 // (element, pass) a wanted element outside its group; 3825 (name, area) a
 // record longer than its area; 3826 (length, name) a record of the wrong
-// length; 935 after its own two lines, a wrong rotation record.
+// length; 935 after its own two lines, a wrong rotation record. Each but 3
+// and 935 is a record that contradicts itself or the model: on a restart
+// the run ends as on a damaged old problem tape (566), since the dictionary
+// and the element tables come from the tape.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "zephsol/dbio/punits.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/runend.h"
@@ -57,6 +58,11 @@ void first_term_not_diagonal(word code, char matrix, word column) {
 void solve_fatal(word code, word p1, word p2) {
   MSGPUT(-code, p1, p2);
   RUNEND();
+}
+
+void record_contradiction(word code, word p1, word p2) {
+  damaged_data();
+  solve_fatal(code, p1, p2);
 }
 
 word message_word(std::int64_t v) noexcept {

@@ -30,6 +30,11 @@ void print_limit_exceeded(word m, word row, word nc);
 // Fatal message code (given positive) with its two parameters: the run ends.
 [[noreturn]] void solve_fatal(word code, word p1, word p2);
 
+// A record of a data block that contradicts itself or what it addresses:
+// on a restart it may come from a damaged old problem tape and the run ends
+// as for one; otherwise fatal code (given positive), as solve_fatal.
+[[noreturn]] void record_contradiction(word code, word p1, word p2);
+
 // The number as a message parameter: values past a word are shown as the
 // largest word.
 word message_word(std::int64_t v) noexcept;
