@@ -244,6 +244,318 @@ Failure convert_run(const Work& w, const FrontIndex& fx, const MatrixWords& mw, 
   return {};
 }
 
+// What the steps of one distribution share: the options, the matrices
+// with a buffer, their entries as they are placed, and the results.
+struct Distribution {
+  Distribution(const Call& call, i64 lw) : c(call), w(call.w), lwork(lw) {}
+  const Call& c;
+  const Work& w;
+  i64 lwork;
+  i64 n = 0, nsnind = 0, form = 0, lunit2 = 0;
+  bool full_b = false, unsym = false, keeprow = false;
+  i64 digit[2] = {0, 0};  // value-storage digits: entries of the matrix on its entry unit
+  std::vector<const MatrixWords*> mats;
+  i64 D = 0;  // last word of the diagonals
+  DVec diag;
+  Entries ent[2];
+  i64 G = 0, xb = 1, end = 0, peak = 0;
+  double norm = 0.0;
+  // Through the files: the first word above the kept arrays, the segment
+  // tables, the row sums and the merge windows.
+  i64 free = 0, nsegs[2] = {0, 0}, tab[2] = {0, 0}, rs = 0, base = 0;
+};
+
+void read_options(Distribution& v) {
+  const Work& w = v.w;
+  v.n = w.ictl(cw::neqns);
+  v.nsnind = w.ictl(cw::nsnind);
+  v.form = w.ictl(cw::bform);
+  v.full_b = v.form == 1;
+  v.unsym = w.ctl(cw::mtype) == 2.0;
+  v.keeprow = w.ctl(cw::keeprow) != 0.0;
+  const i64 vs = w.ictl(cw::vstore);
+  v.digit[0] = vs % 10;
+  v.digit[1] = vs / 10;
+  v.lunit2 = w.ictl(cw::lunit2);
+  v.mats = v.full_b ? std::vector{&kMatrixA, &kMatrixB} : std::vector{&kMatrixA};
+  v.D = (v.form <= 3 ? w.ictl(cw::diagb) : w.ictl(cw::diagp)) + v.n - 1;
+  v.diag = w.dbl(w.ictl(cw::diagp), v.n);
+  v.G = w.ictl(cw::gidx);
+}
+
+// The last flush of each buffer.
+Failure flush_buffers(const Distribution& v) {
+  for (const MatrixWords* mw : v.mats)
+    if (xdslvz(v.w, *mw->buf, 1) != 0) return {err::values_io, v.w.ictl(mw->buf->unit)};
+  return {};
+}
+
+// In core when no segment reached a file and the entries fit with the
+// global indices and the row sums.
+bool fits_in_core(const Distribution& v) {
+  const Work& w = v.w;
+  const i64 cA = w.ictl(cw::vcount), cB = v.full_b ? w.ictl(cw::vcount_b) : 0;
+  const bool on_file = w.ictl(cw::vsegs) > 0 || (v.full_b && w.ictl(cw::vsegs_b) > 0);
+  const i64 core_need =
+      v.D + 2 * L(cA) + cA + 2 * L(cB) + cB + v.n + (v.lunit2 > 0 ? L(v.nsnind) : 0) + (v.full_b ? L(v.n + 1) : 0);
+  return !on_file && core_need <= v.lwork;
+}
+
+// In core: the buffers moved down behind the diagonals, the global indices
+// (from lunit2) and the second row pointers behind, then the row sums;
+// the entries converted.
+Failure convert_in_core(Distribution& v) {
+  const Work& w = v.w;
+  WordLayout lay(v.D + 1);
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    const BufferWords& b = *v.mats[k]->buf;
+    const i64 cnt = w.ictl(b.count);
+    Entries& e = v.ent[k];
+    e.count = cnt;
+    e.rows = lay.take(L(cnt));
+    e.keys = lay.take(L(cnt));
+    e.vals = lay.take(cnt);
+    move_ints(w, w.ictl(b.rows), e.rows, cnt);
+    move_ints(w, w.ictl(b.keys), e.keys, cnt);
+    if (cnt > 0) std::memmove(w.dbl(e.vals, cnt).data(), w.dbl(w.ictl(b.vals), cnt).data(), cnt * 8);
+  }
+  if (v.lunit2 > 0) {
+    v.G = lay.take(L(v.nsnind));
+    if (v.nsnind > 0 && !read_global(w, v.G, v.nsnind)) return {err::values_io, v.lunit2};
+  }
+  if (v.full_b) v.xb = lay.take(L(v.n + 1));
+  const i64 rs = lay.take(v.n);
+  const i64 need = lay.end();
+  if (need > v.lwork) return {err::values_space, 0, need};
+  v.peak = need;
+  if (v.full_b) w.set(cw::xrelin_b, static_cast<double>(v.xb));
+  const FrontIndex fx = front_index(w, v.G, v.unsym);
+  const DVec rowsum = row_sums(w, rs, v.diag);
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    const Failure f = convert_core(w, fx, *v.mats[k], v.ent[k], rowsum, v.keeprow, v.digit[k] != 0);
+    if (f.ier != 0) return f;
+    if (k == 0) v.norm = max_of(rowsum);
+  }
+  return {};
+}
+
+// Relative indices and values back to back when no row indices are kept;
+// the global indices and the second row pointers behind.
+void pack_in_core(Distribution& v) {
+  const Work& w = v.w;
+  WordLayout pk(v.D + 1);
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    Entries& e = v.ent[k];
+    if (e.rows == 0) continue;  // on the entry unit
+    const i64 r = pk.take(L(e.count));
+    move_ints(w, e.rows, r, e.count);
+    e.rows = r;
+    if (v.keeprow) {
+      const i64 kk = pk.take(L(e.count));
+      move_ints(w, e.keys, kk, e.count);
+      e.keys = kk;
+    } else {
+      e.keys = 0;
+    }
+    const i64 vals = pk.take(e.count);
+    if (e.count > 0) std::memmove(w.dbl(vals, e.count).data(), w.dbl(e.vals, e.count).data(), e.count * 8);
+    e.vals = vals;
+  }
+  if (v.lunit2 > 0) {
+    const i64 g = pk.take(L(v.nsnind));
+    move_ints(w, v.G, g, v.nsnind);
+    v.G = g;
+  }
+  if (v.full_b) {
+    const i64 x = pk.take(L(v.n + 1));
+    move_ints(w, v.xb, x, v.n + 1);
+    w.set(cw::xrelin_b, static_cast<double>(x));
+  }
+  v.end = pk.end();
+  const Call& c = v.c;
+  if (c.msglvl >= 3) {
+    xdslpr("diagp", v.n, v.diag.data(), c.msgunit);
+    if (c.msglvl == 3) xislpr("xrelin", v.n + 1, w.ints(201, v.n + 1).data(), c.msgunit);
+    xislpr("global indices", v.nsnind, w.ints(v.G, v.nsnind).data(), c.msgunit);
+  }
+}
+
+// Through the files: everything to the value files. Kept behind the
+// diagonals: the global indices (from lunit2) and the second matrix's row
+// pointers; above them the segment tables, the merge windows, and later
+// the row sums and the conversion window.
+Failure segment_tables(Distribution& v) {
+  const Work& w = v.w;
+  for (const MatrixWords* mw : v.mats)
+    if (all_to_file(w, *mw->buf) != 0) return {err::values_io, w.ictl(mw->buf->unit)};
+  WordLayout keep(v.D + 1);
+  if (v.lunit2 > 0) v.G = keep.take(L(v.nsnind));
+  if (v.full_b) {
+    v.xb = keep.take(L(v.n + 1));
+    w.set(cw::xrelin_b, static_cast<double>(v.xb));
+  }
+  v.free = keep.end() + 1;
+  std::vector<i32> tables;
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    const BufferWords& b = *v.mats[k]->buf;
+    v.nsegs[k] = w.ictl(b.segs);
+    const IVec st = w.ints(w.ictl(b.segstart), std::max<i64>(v.nsegs[k], 1));
+    const IVec ln = w.ints(w.ictl(b.seglen), std::max<i64>(v.nsegs[k], 1));
+    tables.insert(tables.end(), st.data(), st.data() + v.nsegs[k]);
+    tables.insert(tables.end(), ln.data(), ln.data() + v.nsegs[k]);
+  }
+  WordLayout tl(v.free);
+  i64 used = 0;
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    const i64 S = L(v.nsegs[k]);
+    v.tab[k] = tl.take(2 * S);
+    if (tl.end() > v.lwork) return {err::values_space, 0, tl.end() + 16};
+    std::memcpy(w.ints(v.tab[k], v.nsegs[k]).data(), tables.data() + used, v.nsegs[k] * 4);
+    std::memcpy(w.ints(v.tab[k] + S, v.nsegs[k]).data(), tables.data() + used + v.nsegs[k], v.nsegs[k] * 4);
+    used += 2 * v.nsegs[k];
+  }
+  // Row sums behind the tables, the merge and conversion windows behind.
+  v.rs = tl.end() + 1;
+  v.base = v.rs + v.n;
+  return {};
+}
+
+// Each matrix's segments merged into one run and converted, before the
+// next matrix uses lunit4; a matrix without segments has empty rows.
+Failure convert_through_files(Distribution& v) {
+  const Work& w = v.w;
+  i32 e = 0;
+  xdslop(static_cast<i32>(w.ictl(cw::lunit4)), 3, e);
+  if (e != 0) return {err::values_io, w.ictl(cw::lunit4)};
+  if (v.base > v.lwork) return {err::values_space, 0, v.base + 16};
+  if (v.lunit2 > 0 && v.nsnind > 0 && !read_global(w, v.G, v.nsnind)) return {err::values_io, v.lunit2};
+  const FrontIndex fx = front_index(w, v.G, v.unsym);
+  const DVec rowsum = row_sums(w, v.rs, v.diag);
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    const MatrixWords& mw = *v.mats[k];
+    if (v.nsegs[k] > 0) {
+      i32 run = 0;
+      Failure f = merge_segments(w, mw, v.tab[k], v.nsegs[k], v.base, run, v.ent[k].count);
+      if (f.ier == 0) f = convert_run(w, fx, mw, run, v.ent[k].count, v.base, rowsum, v.keeprow);
+      if (f.ier != 0) return f;
+    } else {
+      IVec x = w.ints(w.ictl(mw.xrelin), v.n + 1);
+      std::fill(x.data(), x.data() + v.n + 1, 1);
+      if (v.digit[k] != 0) {
+        i32 e2 = 0;
+        const i64 unit = w.ictl(mw.entry_unit);
+        if (unit <= 0)
+          e2 = -1;
+        else
+          xdslos(static_cast<i32>(unit), e2);
+        if (e2 != 0) return {err::values_io, unit};
+        w.set(mw.records, 0.0);
+      }
+    }
+    if (k == 0) v.norm = max_of(rowsum);
+  }
+  return {};
+}
+
+// The entries back into work unless the value-storage code keeps them on
+// file; the value files closed.
+Failure read_back(Distribution& v) {
+  const Work& w = v.w;
+  const FrontIndex fx = front_index(w, v.G, v.unsym);
+  WordLayout pk(v.free);
+  i64 need = v.free - 1;
+  for (std::size_t k = 0; k < v.mats.size(); ++k)
+    if (v.digit[k] == 0) need += v.ent[k].count + (v.keeprow ? 2 : 1) * L(v.ent[k].count);
+  if (need > v.lwork) return {err::values_space, 0, need};
+  v.peak = v.lwork;
+  for (std::size_t k = 0; k < v.mats.size(); ++k) {
+    Entries& en = v.ent[k];
+    if (v.digit[k] != 0) {
+      en.rows = en.keys = en.vals = 0;
+      continue;
+    }
+    en.rows = pk.take(L(en.count));
+    en.keys = v.keeprow ? pk.take(L(en.count)) : 0;
+    en.vals = pk.take(en.count);
+    if (en.count == 0) continue;
+    const i64 unit = w.ictl(v.mats[k]->entry_unit);
+    i32 e2 = 0;
+    xdslrw(static_cast<i32>(unit), e2);
+    i64 words = 0;
+    if (e2 != 0 ||
+        !read_entry_records(static_cast<i32>(unit), fx, w.ints(w.ictl(v.mats[k]->xrelin), v.n + 1), en.count,
+                            w.ints(en.rows, en.count).data(), v.keeprow ? w.ints(en.keys, en.count).data() : nullptr,
+                            w.dbl(en.vals, en.count).data(), v.keeprow, words))
+      return {err::values_io, unit};
+    w.set(cw::moved1, w.ctl(cw::moved1) + static_cast<double>(words));
+    w.set(v.mats[k]->records, 0.0);
+  }
+  v.end = std::max(pk.end(), v.free - 1);
+  for (i32 u : {static_cast<i32>(w.ictl(cw::lunit3)), static_cast<i32>(w.ictl(cw::lunit4)),
+                v.full_b ? static_cast<i32>(w.ictl(cw::bvalue_unit)) : -1}) {
+    if (u < 0 || !scratch_open(u)) continue;
+    i32 e = 0;
+    xdslcl(u, 3, e);
+    if (e != 0) return {err::values_io, u};
+  }
+  const Call& c = v.c;
+  if (c.msglvl >= 3) {
+    xdslpr("diagp", v.n, v.diag.data(), c.msgunit);
+    xislpr("xrelin", v.n + 1, w.ints(201, v.n + 1).data(), c.msgunit);
+  }
+  return {};
+}
+
+// The control words the factorisation reads.
+void store_results(const Distribution& v, double cpu, double wall) {
+  const Work& w = v.w;
+  const Entries* ent = v.ent;
+  w.set(cw::stage, stage::distributed);
+  w.set(cw::last, static_cast<double>(v.end));
+  w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(v.peak)));
+  w.set(cw::nnz, static_cast<double>(ent[0].count));
+  w.set(cw::nnzb, v.full_b ? static_cast<double>(ent[1].count) : 0.0);
+  w.set(cw::relent, static_cast<double>(ent[0].rows));
+  w.set(cw::entrows, static_cast<double>(ent[0].keys));
+  w.set(cw::entvals, static_cast<double>(ent[0].vals));
+  if (v.full_b) {
+    w.set(cw::relent_b, static_cast<double>(ent[1].rows));
+    w.set(cw::entrows_b, static_cast<double>(ent[1].keys));
+    w.set(cw::entvals_b, static_cast<double>(ent[1].vals));
+  } else {
+    for (int k : {cw::xrelin_b, cw::entrows_b, cw::entvals_b, cw::relent_b}) w.set(k, 1.0);
+    if (v.form == 4) w.set(cw::diagb, 1.0);
+  }
+  // Records left on the entry units (the words counted value input before).
+  for (std::size_t k = 0; k < v.mats.size(); ++k)
+    if (ent[k].rows != 0) w.set(v.mats[k]->records, 0.0);
+  if (!v.full_b) w.set(cw::records_b, 0.0);
+  w.set(cw::gidx, static_cast<double>(v.G));
+  w.set(cw::norm, v.norm);
+  w.set(cw::cpu_values, cpu);
+  w.set(cw::wall_values, wall);
+  for (int k : {cw::vcount, cw::vsegs, cw::vsegstart, cw::vseglen, cw::sortbuf, cw::vsegstart_b, cw::vseglen_b})
+    w.set(k, 0.0);
+}
+
+void report(const Call& c, const Failure& f, i64 lwork) {
+  std::vector<std::string> text;
+  i32 mode = 3;
+  if (f.ier == err::values_space) {
+    mode = 2;
+    text = need_text("xdslvf", f.need, lwork);
+  } else if (f.ier == err::values_entry) {
+    mode = 1;
+    text = {" *** invalid matrix input",
+            fline("('no entry found for row = ',I10,' and column = ',I10,'.')", {f.row, f.col})};
+  } else if (f.ier == err::values_internal) {
+    text = {" *** internal data structure error in value input."};
+  } else {
+    text = io_text("xdslvf", f.unit);
+  }
+  fatal(c, f.ier, mode, f.need, text);
+}
+
 }  // namespace
 
 void xdslvf(double* work, i32 lwork, i32& ier) {
@@ -258,213 +570,24 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
   }
   double in_cpu = 0, in_wall = 0;
   xdslte(w.ctl(cw::cpu_values), w.ctl(cw::wall_values), in_cpu, in_wall);
-  const i64 n = w.ictl(cw::neqns), nsnind = w.ictl(cw::nsnind), form = w.ictl(cw::bform);
-  const bool full_b = form == 1, unsym = w.ctl(cw::mtype) == 2.0, keeprow = w.ctl(cw::keeprow) != 0.0;
-  const i64 vs = w.ictl(cw::vstore), digit_a = vs % 10, digit_b = vs / 10;
-  const i64 lunit2 = w.ictl(cw::lunit2);
-  auto fail = [&](const Failure& f) {
-    ier = f.ier;
-    std::vector<std::string> text;
-    i32 mode = 3;
-    if (f.ier == err::values_space) {
-      mode = 2;
-      text = need_text("xdslvf", f.need, lwork);
-    } else if (f.ier == err::values_entry) {
-      mode = 1;
-      text = {" *** invalid matrix input",
-              fline("('no entry found for row = ',I10,' and column = ',I10,'.')", {f.row, f.col})};
-    } else if (f.ier == err::values_internal) {
-      text = {" *** internal data structure error in value input."};
-    } else {
-      text = io_text("xdslvf", f.unit);
+  Distribution v(c, lwork);
+  read_options(v);
+  auto run = [&]() -> Failure {
+    if (const Failure f = flush_buffers(v); f.ier != 0) return f;
+    if (fits_in_core(v)) {
+      if (const Failure f = convert_in_core(v); f.ier != 0) return f;
+      pack_in_core(v);
+      return {};
     }
-    fatal(c, ier, mode, f.need, text);
-    w.set(cw::stage, stage::failed);
+    if (const Failure f = segment_tables(v); f.ier != 0) return f;
+    if (const Failure f = convert_through_files(v); f.ier != 0) return f;
+    return read_back(v);
   };
-  const std::vector<const MatrixWords*> mats = full_b ? std::vector{&kMatrixA, &kMatrixB} : std::vector{&kMatrixA};
-  for (const MatrixWords* mw : mats)
-    if (xdslvz(w, *mw->buf, 1) != 0) return fail({err::values_io, w.ictl(mw->buf->unit)});
-  const i64 cA = w.ictl(cw::vcount), cB = full_b ? w.ictl(cw::vcount_b) : 0;
-  const bool on_file = w.ictl(cw::vsegs) > 0 || (full_b && w.ictl(cw::vsegs_b) > 0);
-  const i64 D = (form <= 3 ? w.ictl(cw::diagb) : w.ictl(cw::diagp)) + n - 1;
-  const i64 core_need =
-      D + 2 * L(cA) + cA + 2 * L(cB) + cB + n + (lunit2 > 0 ? L(nsnind) : 0) + (full_b ? L(n + 1) : 0);
-  Entries ent[2];
-  i64 G = w.ictl(cw::gidx), xb = 1, end = 0, peak = 0;
-  double norm = 0.0;
-  const DVec diag = w.dbl(w.ictl(cw::diagp), n);
-  if (!on_file && core_need <= lwork) {
-    // In core: the buffers moved down behind the diagonals.
-    WordLayout lay(D + 1);
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      const BufferWords& b = *mats[k]->buf;
-      const i64 cnt = w.ictl(b.count);
-      Entries& e = ent[k];
-      e.count = cnt;
-      e.rows = lay.take(L(cnt));
-      e.keys = lay.take(L(cnt));
-      e.vals = lay.take(cnt);
-      move_ints(w, w.ictl(b.rows), e.rows, cnt);
-      move_ints(w, w.ictl(b.keys), e.keys, cnt);
-      if (cnt > 0) std::memmove(w.dbl(e.vals, cnt).data(), w.dbl(w.ictl(b.vals), cnt).data(), cnt * 8);
-    }
-    if (lunit2 > 0) {
-      G = lay.take(L(nsnind));
-      if (nsnind > 0 && !read_global(w, G, nsnind)) return fail({err::values_io, lunit2});
-    }
-    if (full_b) xb = lay.take(L(n + 1));
-    const i64 rs = lay.take(n);
-    const i64 need = lay.end();
-    if (need > lwork) return fail({err::values_space, 0, need});
-    peak = need;
-    if (full_b) w.set(cw::xrelin_b, static_cast<double>(xb));
-    const FrontIndex fx = front_index(w, G, unsym);
-    const DVec rowsum = row_sums(w, rs, diag);
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      const Failure f = convert_core(w, fx, *mats[k], ent[k], rowsum, keeprow, (k == 0 ? digit_a : digit_b) != 0);
-      if (f.ier != 0) return fail(f);
-      if (k == 0) norm = max_of(rowsum);
-    }
-    // Relative indices and values back to back when no row indices are
-    // kept; the global indices and the second row pointers behind.
-    WordLayout pk(D + 1);
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      Entries& e = ent[k];
-      if (e.rows == 0) continue;  // on the entry unit
-      const i64 r = pk.take(L(e.count));
-      move_ints(w, e.rows, r, e.count);
-      e.rows = r;
-      if (keeprow) {
-        const i64 kk = pk.take(L(e.count));
-        move_ints(w, e.keys, kk, e.count);
-        e.keys = kk;
-      } else {
-        e.keys = 0;
-      }
-      const i64 v = pk.take(e.count);
-      if (e.count > 0) std::memmove(w.dbl(v, e.count).data(), w.dbl(e.vals, e.count).data(), e.count * 8);
-      e.vals = v;
-    }
-    if (lunit2 > 0) {
-      const i64 g = pk.take(L(nsnind));
-      move_ints(w, G, g, nsnind);
-      G = g;
-    }
-    if (full_b) {
-      const i64 x = pk.take(L(n + 1));
-      move_ints(w, xb, x, n + 1);
-      w.set(cw::xrelin_b, static_cast<double>(x));
-    }
-    end = pk.end();
-    if (c.msglvl >= 3) {
-      xdslpr("diagp", n, diag.data(), c.msgunit);
-      if (c.msglvl == 3) xislpr("xrelin", n + 1, w.ints(201, n + 1).data(), c.msgunit);
-      xislpr("global indices", nsnind, w.ints(G, nsnind).data(), c.msgunit);
-    }
-  } else {
-    // Through the files: everything to the value files. Kept behind the
-    // diagonals: the global indices (from lunit2) and the second matrix's
-    // row pointers; above them the segment tables, the merge windows, and
-    // later the row sums and the conversion window.
-    for (const MatrixWords* mw : mats)
-      if (all_to_file(w, *mw->buf) != 0) return fail({err::values_io, w.ictl(mw->buf->unit)});
-    WordLayout keep(D + 1);
-    if (lunit2 > 0) G = keep.take(L(nsnind));
-    if (full_b) {
-      xb = keep.take(L(n + 1));
-      w.set(cw::xrelin_b, static_cast<double>(xb));
-    }
-    const i64 free = keep.end() + 1;
-    i64 nsegs[2] = {0, 0}, tab[2] = {0, 0};
-    std::vector<i32> tables;
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      const BufferWords& b = *mats[k]->buf;
-      nsegs[k] = w.ictl(b.segs);
-      const IVec st = w.ints(w.ictl(b.segstart), std::max<i64>(nsegs[k], 1));
-      const IVec ln = w.ints(w.ictl(b.seglen), std::max<i64>(nsegs[k], 1));
-      tables.insert(tables.end(), st.data(), st.data() + nsegs[k]);
-      tables.insert(tables.end(), ln.data(), ln.data() + nsegs[k]);
-    }
-    WordLayout tl(free);
-    i64 used = 0;
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      const i64 S = L(nsegs[k]);
-      tab[k] = tl.take(2 * S);
-      if (tl.end() > lwork) return fail({err::values_space, 0, tl.end() + 16});
-      std::memcpy(w.ints(tab[k], nsegs[k]).data(), tables.data() + used, nsegs[k] * 4);
-      std::memcpy(w.ints(tab[k] + S, nsegs[k]).data(), tables.data() + used + nsegs[k], nsegs[k] * 4);
-      used += 2 * nsegs[k];
-    }
-    i32 e = 0;
-    xdslop(static_cast<i32>(w.ictl(cw::lunit4)), 3, e);
-    if (e != 0) return fail({err::values_io, w.ictl(cw::lunit4)});
-    // Row sums behind the tables, the merge and conversion windows behind
-    // them; each matrix merged and converted before the next uses lunit4.
-    const i64 rs = tl.end() + 1, base = rs + n;
-    if (base > lwork) return fail({err::values_space, 0, base + 16});
-    if (lunit2 > 0 && nsnind > 0 && !read_global(w, G, nsnind)) return fail({err::values_io, lunit2});
-    const FrontIndex fx = front_index(w, G, unsym);
-    const DVec rowsum = row_sums(w, rs, diag);
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      if (nsegs[k] > 0) {
-        i32 run = 0;
-        Failure f = merge_segments(w, *mats[k], tab[k], nsegs[k], base, run, ent[k].count);
-        if (f.ier == 0) f = convert_run(w, fx, *mats[k], run, ent[k].count, base, rowsum, keeprow);
-        if (f.ier != 0) return fail(f);
-      } else {
-        IVec x = w.ints(w.ictl(mats[k]->xrelin), n + 1);
-        std::fill(x.data(), x.data() + n + 1, 1);
-        if ((k == 0 ? digit_a : digit_b) != 0) {
-          i32 e2 = 0;
-          const i64 unit = w.ictl(mats[k]->entry_unit);
-          if (unit <= 0) e2 = -1;
-          else xdslos(static_cast<i32>(unit), e2);
-          if (e2 != 0) return fail({err::values_io, unit});
-          w.set(mats[k]->records, 0.0);
-        }
-      }
-      if (k == 0) norm = max_of(rowsum);
-    }
-    // Back into work unless the value-storage code keeps them on file.
-    WordLayout pk(free);
-    i64 need = free - 1;
-    for (std::size_t k = 0; k < mats.size(); ++k)
-      if ((k == 0 ? digit_a : digit_b) == 0) need += ent[k].count + (keeprow ? 2 : 1) * L(ent[k].count);
-    if (need > lwork) return fail({err::values_space, 0, need});
-    peak = lwork;
-    for (std::size_t k = 0; k < mats.size(); ++k) {
-      Entries& en = ent[k];
-      if ((k == 0 ? digit_a : digit_b) != 0) {
-        en.rows = en.keys = en.vals = 0;
-        continue;
-      }
-      en.rows = pk.take(L(en.count));
-      en.keys = keeprow ? pk.take(L(en.count)) : 0;
-      en.vals = pk.take(en.count);
-      if (en.count == 0) continue;
-      const i64 unit = w.ictl(mats[k]->entry_unit);
-      i32 e2 = 0;
-      xdslrw(static_cast<i32>(unit), e2);
-      i64 words = 0;
-      if (e2 != 0 || !read_entry_records(static_cast<i32>(unit), fx, w.ints(w.ictl(mats[k]->xrelin), n + 1),
-                                         en.count, w.ints(en.rows, en.count).data(),
-                                         keeprow ? w.ints(en.keys, en.count).data() : nullptr,
-                                         w.dbl(en.vals, en.count).data(), keeprow, words))
-        return fail({err::values_io, unit});
-      w.set(cw::moved1, w.ctl(cw::moved1) + static_cast<double>(words));
-      w.set(mats[k]->records, 0.0);
-    }
-    end = std::max(pk.end(), free - 1);
-    for (i32 u : {static_cast<i32>(w.ictl(cw::lunit3)), static_cast<i32>(w.ictl(cw::lunit4)),
-                  full_b ? static_cast<i32>(w.ictl(cw::bvalue_unit)) : -1}) {
-      if (u < 0 || !scratch_open(u)) continue;
-      xdslcl(u, 3, e);
-      if (e != 0) return fail({err::values_io, u});
-    }
-    if (c.msglvl >= 3) {
-      xdslpr("diagp", n, diag.data(), c.msgunit);
-      xislpr("xrelin", n + 1, w.ints(201, n + 1).data(), c.msgunit);
-    }
+  if (const Failure f = run(); f.ier != 0) {
+    ier = f.ier;
+    report(c, f, lwork);
+    w.set(cw::stage, stage::failed);
+    return;
   }
   double cpu = 0, wall = 0;
   xdslte(w.ctl(cw::cpu_values), w.ctl(cw::wall_values), cpu, wall);
@@ -475,32 +598,7 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
     time_line(c, "cpu  time for numeric value processing  = ", cpu - in_cpu);
     time_line(c, "wall time for numeric value processing  = ", wall);
   }
-  w.set(cw::stage, stage::distributed);
-  w.set(cw::last, static_cast<double>(end));
-  w.set(cw::peak, std::max(w.ctl(cw::peak), static_cast<double>(peak)));
-  w.set(cw::nnz, static_cast<double>(ent[0].count));
-  w.set(cw::nnzb, full_b ? static_cast<double>(ent[1].count) : 0.0);
-  w.set(cw::relent, static_cast<double>(ent[0].rows));
-  w.set(cw::entrows, static_cast<double>(ent[0].keys));
-  w.set(cw::entvals, static_cast<double>(ent[0].vals));
-  if (full_b) {
-    w.set(cw::relent_b, static_cast<double>(ent[1].rows));
-    w.set(cw::entrows_b, static_cast<double>(ent[1].keys));
-    w.set(cw::entvals_b, static_cast<double>(ent[1].vals));
-  } else {
-    for (int k : {cw::xrelin_b, cw::entrows_b, cw::entvals_b, cw::relent_b}) w.set(k, 1.0);
-    if (form == 4) w.set(cw::diagb, 1.0);
-  }
-  // Records left on the entry units (the words counted value input before).
-  for (std::size_t k = 0; k < mats.size(); ++k)
-    if (ent[k].rows != 0) w.set(mats[k]->records, 0.0);
-  if (!full_b) w.set(cw::records_b, 0.0);
-  w.set(cw::gidx, static_cast<double>(G));
-  w.set(cw::norm, norm);
-  w.set(cw::cpu_values, cpu);
-  w.set(cw::wall_values, wall);
-  for (int k : {cw::vcount, cw::vsegs, cw::vsegstart, cw::vseglen, cw::sortbuf, cw::vsegstart_b, cw::vseglen_b})
-    w.set(k, 0.0);
+  store_results(v, cpu, wall);
 }
 
 }  // namespace zephsol::sparse
