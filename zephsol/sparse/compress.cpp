@@ -539,13 +539,10 @@ void xdslif(double* work, i32 lwork, i32& need, i32& ier) {
   if (c.msglvl >= 4)
     xislpa("compressed adj. structure of org. matrix", n, w.ints(P4, n + 1).data(), w.ints(P5, 2 * nzcomp).data(),
            c.msgunit);
-  if (c.msglvl >= 1) {
-    unit_write_line(c.msgunit, "");
-    time_line(c, "cpu  time for structural input          = ", in_cpu);
-    time_line(c, "wall time for structural input          = ", in_wall);
-    time_line(c, "cpu  time for struct. inp. processing   = ", cpu - in_cpu);
-    time_line(c, "wall time for struct. inp. processing   = ", wall);
-  }
+  input_times(c,
+              {"cpu  time for structural input          = ", "wall time for structural input          = ",
+               "cpu  time for struct. inp. processing   = ", "wall time for struct. inp. processing   = "},
+              in_cpu, in_wall, cpu, wall);
   const i64 cc = ncomp, z = nzcomp;
   i64 fig = 200 + xisl2d(std::max({10 * cc + 6 * n + 2, 7 * n + 8 * cc + 2, 9 * n + 2 * cc + 1}) + 2 * z + cc + 3 * n + 40);
   if (w.ictl(cw::lunit1) < 0) fig += xisl2d(2 * z + n + 3);

@@ -591,13 +591,10 @@ void xdslvf(double* work, i32 lwork, i32& ier) {
   }
   double cpu = 0, wall = 0;
   xdslte(w.ctl(cw::cpu_values), w.ctl(cw::wall_values), cpu, wall);
-  if (c.msglvl >= 1) {
-    unit_write_line(c.msgunit, "");
-    time_line(c, "cpu  time for numeric value input       = ", in_cpu);
-    time_line(c, "wall time for numeric value input       = ", in_wall);
-    time_line(c, "cpu  time for numeric value processing  = ", cpu - in_cpu);
-    time_line(c, "wall time for numeric value processing  = ", wall);
-  }
+  input_times(c,
+              {"cpu  time for numeric value input       = ", "wall time for numeric value input       = ",
+               "cpu  time for numeric value processing  = ", "wall time for numeric value processing  = "},
+              in_cpu, in_wall, cpu, wall);
   store_results(v, cpu, wall);
 }
 

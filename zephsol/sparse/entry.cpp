@@ -52,4 +52,14 @@ void time_line(const Call& c, std::string_view label, double seconds) {
   unit_write_line(c.msgunit, fline("(5X,A,F15.6)", {label, seconds}));
 }
 
+void input_times(const Call& c, const std::array<std::string_view, 4>& labels, double in_cpu, double in_wall,
+                 double cpu, double wall) {
+  if (c.msglvl < 1) return;
+  unit_write_line(c.msgunit, "");
+  time_line(c, labels[0], in_cpu);
+  time_line(c, labels[1], in_wall);
+  time_line(c, labels[2], cpu - in_cpu);
+  time_line(c, labels[3], wall);
+}
+
 }  // namespace zephsol::sparse

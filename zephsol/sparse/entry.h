@@ -3,6 +3,7 @@
 // message level >= 1) and the texts every entry uses.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +47,10 @@ void banner(const Call& c, std::initializer_list<std::string_view> lines);
 // A line of msgunit: five blanks, the label, the value (I15 or F15.6).
 void count_line(const Call& c, std::string_view label, i64 v);
 void time_line(const Call& c, std::string_view label, double seconds);
+// At message level >= 1, the times of a phase whose input came in earlier
+// calls: an empty line, then the input's cpu and wall time (from the first
+// call) and the processing's (the rest), under the four labels.
+void input_times(const Call& c, const std::array<std::string_view, 4>& labels, double in_cpu, double in_wall,
+                 double cpu, double wall);
 
 }  // namespace zephsol::sparse
