@@ -10,6 +10,19 @@
 #include "zephsol/sparse/outcore.h"
 
 namespace zephsol::sparse {
+namespace {
+
+// y(idx(i)) += a x(i), i = 1 ... n, with 1-based places idx; nothing when
+// n <= 0 or a = 0.
+void xdslax(i64 n, double a, const double* x, const iword* idx, double* y) {
+  if (n <= 0 || a == 0.0) return;
+  for (i64 i = 0; i < n; ++i) y[idx[i] - 1] += a * x[i];
+}
+
+// y(idx(i)) += x(i), i = 1 ... n.
+void xdslsa(i64 n, const double* x, const iword* idx, double* y) { xdslax(n, 1.0, x, idx, y); }
+
+}  // namespace
 
 void xdslxp(i64 n, const iword* rel, i64 ld, double* src, double* dst) {
   // Column j of the source holds rows j..n; its target column rel(j).
@@ -29,8 +42,9 @@ void xdslea(i64 n, const iword* rel, const double* src, i64 ld, double* dst) {
   i64 q = 0;
   for (i64 j = 1; j <= n; ++j) {
     const i64 cj = rel[j - 1];
-    double* col = dst + (cj - 1) * ld - cj * (cj - 1) / 2 - 1;  // col[i] = entry (i, cj)
-    for (i64 i = j; i <= n; ++i) col[rel[i - 1]] += src[q++];
+    double* col = dst + (cj - 1) * ld - cj * (cj - 1) / 2;  // col[i - 1] = entry (i, cj)
+    xdslsa(n - j + 1, src + q, rel + (j - 1), col);
+    q += n - j + 1;
   }
 }
 
@@ -57,7 +71,7 @@ void xdsla2(i64 ncol, i64 nd, i64 nrow, double* front) {
 // into the structural front of order ld.
 void xdslao(const Work& w, const FactorArgs& a, const Front& f, const FrontEntries& fe, i64 ld, double* front,
             double& ops) {
-  for (i64 q = 0; q < fe.count; ++q) front[fe.pos[q] - 1] += fe.val[q];
+  xdslsa(fe.count, fe.val, fe.pos, front);
   const DVec diag = w.dbl(a.diag, a.n);
   for (i64 c = 1; c <= f.ncol; ++c) front[packed(ld, c, c) - 1] += diag(f.first + c - 1);
   ops += static_cast<double>(fe.count + f.ncol);
@@ -70,8 +84,8 @@ bool xdslef(const Work& w, FactorArgs& a, const StackedChild& c, const iword* re
     const double* src = rd.column(j);
     if (src == nullptr) return false;
     const i64 cj = rel[j - 1];
-    double* col = front + (cj - 1) * ld - cj * (cj - 1) / 2 - 1;  // col[i] = entry (i, cj)
-    for (i64 i = j; i <= c.nr; ++i) col[rel[i - 1]] += src[i - j];
+    double* col = front + (cj - 1) * ld - cj * (cj - 1) / 2;  // col[i - 1] = entry (i, cj)
+    xdslsa(c.nr - j + 1, src, rel + (j - 1), col);
   }
   return true;
 }

@@ -97,13 +97,22 @@ i32 front_columns_out(FactorArgs& a, i64 nf, i64 base, i64 orient, i64 p, i64 k,
 
 namespace {
 
+// Front columns k..k+wd-1 read from the front file into a panel, and the
+// unpivoted panel columns after the first p written back (front from word 1).
+i32 xdslrf(FactorArgs& a, i64 nf, i64 k, i64 wd, i64 rows, double* panel, double* buf, i64 len) {
+  return front_columns_in(a, nf, 1, a.orient, k, wd, rows, panel, buf, len);
+}
+i32 xdslwf(FactorArgs& a, i64 nf, i64 p, i64 k, i64 wd, i64 rows, const double* panel, double* buf, i64 len) {
+  return front_columns_out(a, nf, 1, a.orient, p, k, wd, rows, panel, buf, len);
+}
+
 // A front packed on the front file from word 1.
 class FileFront final : public FrontStore {
  public:
   FileFront(FactorArgs& a, const Front& f, double* buf, i64 len) : a_(a), f_(f), buf_(buf), len_(len) {}
 
   i32 load(i64 k, i64 wd, i64 rows, double* panel) override {
-    return front_columns_in(a_, f_.nf, 1, a_.orient, k, wd, rows, panel, buf_, len_);
+    return xdslrf(a_, f_.nf, k, wd, rows, panel, buf_, len_);
   }
 
   i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
@@ -120,7 +129,7 @@ class FileFront final : public FrontStore {
   }
 
   i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
-    return front_columns_out(a_, f_.nf, 1, a_.orient, p, k, wd, rows, panel, buf_, len_);
+    return xdslwf(a_, f_.nf, p, k, wd, rows, panel, buf_, len_);
   }
 
   // Variables i < j exchanged as in work: columns i and j held apart,
@@ -253,13 +262,12 @@ i32 xdslbf(FileAssembly& x, const Block& b) {
   return 0;
 }
 
-// The matrix entries and the diagonal of the own columns in the block (an
-// entry placed beyond the structural L triangle belongs to the U
-// triangle; the diagonal to the L triangle).
-void xdslob(const FileAssembly& x, const Block& b) {
+// The matrix entries of the own columns in the block: the window of the
+// sorted entry list that falls into its columns (an entry placed beyond
+// the structural L triangle belongs to the U triangle).
+void scatter_own_entries(const FileAssembly& x, const Block& b) {
   const Front& f = x.f;
   const IVec xrelin = x.w.ints(x.a.xrelin, x.a.n + 1);
-  const DVec diag = x.w.dbl(x.a.diag, x.a.n);
   const i64 ld = f.ncol + f.nrow, T1 = tri(ld), last = std::min(b.hi, f.ncol);
   for (i64 c = b.lo; c <= last; ++c) {
     const i64 q0 = xrelin(f.first + c - 1) - x.fe.first, q1 = xrelin(f.first + c) - x.fe.first;
@@ -269,7 +277,26 @@ void xdslob(const FileAssembly& x, const Block& b) {
       b.at(side, x.map(x.fe.pos[q] - side * T1 - base), c) += x.fe.val[q];
     }
   }
-  for (i64 c = b.lo; c <= last; ++c) b.at(0, c, c) += diag(f.first + c - 1);
+}
+void xdslsw(const FileAssembly& x, const Block& b) { scatter_own_entries(x, b); }
+void xdslsu(const FileAssembly& x, const Block& b) { scatter_own_entries(x, b); }
+
+// The diagonal of the own columns in the block (in the L triangle).
+void add_own_diagonal(const FileAssembly& x, const Block& b) {
+  const DVec diag = x.w.dbl(x.a.diag, x.a.n);
+  const i64 last = std::min(b.hi, x.f.ncol);
+  for (i64 c = b.lo; c <= last; ++c) b.at(0, c, c) += diag(x.f.first + c - 1);
+}
+
+// The matrix entries and the diagonal of the own columns in the block;
+// xdslac on the LU path.
+void xdslob(const FileAssembly& x, const Block& b) {
+  xdslsw(x, b);
+  add_own_diagonal(x, b);
+}
+void xdslac(const FileAssembly& x, const Block& b) {
+  xdslsu(x, b);
+  add_own_diagonal(x, b);
 }
 
 // The children's delayed columns: their own rows into the delayed columns
@@ -301,6 +328,26 @@ i32 xdsldb(FileAssembly& x, const Block& b) {
     }
   }
   return 0;
+}
+
+// The delayed rows opened inside a block of own columns (xdsla7; xdslb7 on
+// the LU path) and the blocks of delayed columns (xdsldb; xdslyc on the LU
+// path): one body, the block laid out with the delayed rows in place.
+i32 xdsla7(FileAssembly& x, const Block& b) { return xdsldb(x, b); }
+i32 xdslb7(FileAssembly& x, const Block& b) { return xdsldb(x, b); }
+i32 xdslyc(FileAssembly& x, const Block& b) { return xdsldb(x, b); }
+
+// One block: the children's update matrices, the entries of the own
+// columns, the delayed columns.
+i32 assemble_block(FileAssembly& x, const Block& b) {
+  if (const i32 rc = xdslbf(x, b); rc != 0) return rc;
+  const bool lu = x.parts > 1, own = b.lo <= x.f.ncol;
+  if (lu)
+    xdslac(x, b);
+  else
+    xdslob(x, b);
+  if (own) return lu ? xdslb7(x, b) : xdsla7(x, b);
+  return lu ? xdslyc(x, b) : xdsldb(x, b);
 }
 
 // The front of order nf built on the front file in blocks of columns, of
@@ -340,9 +387,7 @@ i32 assemble_on_file(const Work& w, FactorArgs& a, const Front& f, i64& depth, i
     const Block b{{area, area + (parts - 1) * share}, lo, lo + nc - 1, E};
     const i64 words = nc * E - nc * (nc - 1) / 2;
     for (i64 side = 0; side < parts; ++side) std::fill(b.area[side], b.area[side] + words, 0.0);
-    if (const i32 rc = xdslbf(x, b); rc != 0) return rc;
-    xdslob(x, b);
-    if (const i32 rc = xdsldb(x, b); rc != 0) return rc;
+    if (const i32 rc = assemble_block(x, b); rc != 0) return rc;
     for (i64 side = 0; side < parts; ++side) {
       if (!file_write(a.lunit6, 1 + side * T + colstart(nf, lo), words, b.area[side])) return -3;
       a.st.front_words += words;

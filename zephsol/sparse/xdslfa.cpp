@@ -446,6 +446,21 @@ void factor_view(Phase& p) {
   p.ps = xdslmx(fv);
 }
 
+// A factor built in work that cannot stay there written to the factor
+// file (the L and U parts of an LU factor panel by panel to their two files).
+Failure xdslwl(Phase& p) {
+  const Work& w = p.w;
+  FactorArgs& a = p.a;
+  if (p.lunit3 < 0) return {err::factor_no_file1};
+  if (p.unsym) {
+    const i32 rc = lu_factor_to_files(w, a, p.ns + 1);
+    return rc != 0 ? map_code(rc, a, w) : Failure{};
+  }
+  if (!file_write(p.lunit3, 1, p.Fs, w.dbl(a.fa, p.Fs).data())) return {err::factor_file1_io, p.lunit3};
+  a.st.file1_words += p.Fs;
+  return {};
+}
+
 // The factor behind the global index list, when it fits with the inverse
 // permutation and the scratch of the condition estimate; otherwise it
 // stays on (or goes to) the factor file.
@@ -462,16 +477,8 @@ Failure place_factor(Phase& p) {
   p.in_work = p.ud == 0 && need >= 0 && need <= p.lwork;
   p.fpos = p.end + 1;
   const bool in_work = p.in_work;
-  if (!in_work && a.incore) {
-    if (lunit3 < 0) return {err::factor_no_file1};
-    if (p.unsym) {
-      const i32 rc = lu_factor_to_files(w, a, p.ns + 1);
-      if (rc != 0) return map_code(rc, a, w);
-    } else {
-      if (!file_write(lunit3, 1, Fs, w.dbl(a.fa, Fs).data())) return {err::factor_file1_io, lunit3};
-      a.st.file1_words += Fs;
-    }
-  }
+  if (!in_work && a.incore)
+    if (const Failure f = xdslwl(p); f.ier != 0) return f;
   if (in_work && a.incore) {
     if (Fs > 0) std::memmove(w.dbl(p.fpos, Fs).data(), w.dbl(a.fa, Fs).data(), static_cast<std::size_t>(Fs) * 8);
   } else if (in_work && Fs > 0 && p.unsym) {
