@@ -289,6 +289,43 @@ TEST_F(Factorisation, AZeroRowIsASingularMatrix) {
   EXPECT_EQ(n0.inertia[2], 1);
 }
 
+// In a positive definite matrix the pivot of row i is its diagonal less
+// what the rows eliminated before it took: between 1 / (A^-1)_ii (all
+// others before it) and a_ii (none). The last row eliminated meets the
+// first bound (in a 2x2 block too, its value being the pivot it would have
+// had after the other row); without pivoting the first meets the second.
+// The columns of A^-1 come from the library's own solutions.
+TEST_F(Factorisation, EachRowsPivotLiesBetweenItsDiagonalAndTheInverseOfItsInverseDiagonal) {
+  for (const double pvttol : {0.0, 0.1}) {
+    const Sym a = hex_matrix(4, 3, 3, 3, 6);
+    SparseRun r(a, 2000000, {{cw::pvttol, pvttol}});
+    ASSERT_EQ(r.ier, 0) << r.failed;
+    std::vector<double> d(static_cast<std::size_t>(a.n));
+    ASSERT_TRUE(factor_pivots(r.work.data(), r.lwork, d));
+    double lowest = 2.0, highest = 0.0;  // d_i / a_ii and d_i (A^-1)_ii at their extremes
+    for (i32 i = 1; i <= a.n; ++i) {
+      std::vector<double> e(static_cast<std::size_t>(a.n), 0.0);
+      e[static_cast<std::size_t>(i - 1)] = 1.0;
+      const double inverse_ii = r.solve(e)[static_cast<std::size_t>(i - 1)];
+      const double di = d[static_cast<std::size_t>(i - 1)], aii = a.a.at({i, i});
+      EXPECT_LE(di, aii * (1 + 1e-12)) << i;
+      EXPECT_GE(di * inverse_ii, 1 - 1e-10) << i;
+      highest = std::max(highest, di / aii);
+      lowest = std::min(lowest, di * inverse_ii);
+    }
+    if (pvttol == 0.0) EXPECT_NEAR(highest, 1.0, 1e-12);
+    EXPECT_NEAR(lowest, 1.0, 1e-10) << pvttol;
+  }
+  // Before the factorisation there is no pivot to read.
+  const Sym a = laplace3d(3);
+  SparseRun r(a, 200000);
+  std::vector<double> d(static_cast<std::size_t>(a.n), -1.0);
+  i32 e = 0;
+  xdslin(a.n, 'S', 0, 0, 11, 12, 13, 14, 15, 17, r.work.data(), r.lwork, e);
+  EXPECT_FALSE(factor_pivots(r.work.data(), r.lwork, d));
+  EXPECT_EQ(d[0], -1.0);
+}
+
 TEST_F(Factorisation, WithoutPivotingThePositiveDefiniteSolveIsTheSame) {
   const Sym a = hex_matrix(4, 3, 3, 3, 6);
   SparseRun r(a, 2000000, {{cw::pvttol, 0.0}});

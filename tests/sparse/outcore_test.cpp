@@ -21,9 +21,10 @@ class OutOfCore : public SparseTest {};
 constexpr int kFactorUnit = 13, kStackUnit = 14, kFrontUnit = 17;
 
 // What a factorisation leaves: the factor (from work or the factor file),
-// D, the pivot blocks, inertia, condition estimate and a solution.
+// D, the pivot blocks, each row's pivot as factor_pivots reads it, inertia,
+// condition estimate and a solution.
 struct Result {
-  std::vector<double> factor, diag, x;
+  std::vector<double> factor, diag, pivots, x;
   std::vector<i32> pivblk;
   i32 inertia[3] = {};
   double cond = 0.0;
@@ -47,6 +48,8 @@ Result result_of(SparseRun& r, const std::vector<double>& b, i32 nrhs) {
   o.diag.assign(d, d + n);
   const auto* pb = reinterpret_cast<const i32*>(r.work.data() + static_cast<i64>(r.word(78)) - 1);
   o.pivblk.assign(pb, pb + n);
+  o.pivots.assign(static_cast<std::size_t>(n), 0.0);
+  EXPECT_TRUE(factor_pivots(r.work.data(), r.lwork, o.pivots));
   std::copy(r.inertia, r.inertia + 3, o.inertia);
   o.cond = r.cond;
   o.x = r.solve(b, nrhs);
@@ -57,6 +60,7 @@ void expect_same(const Result& in, const Result& out, const char* what) {
   EXPECT_EQ(out.factor, in.factor) << what;
   EXPECT_EQ(out.diag, in.diag) << what;
   EXPECT_EQ(out.pivblk, in.pivblk) << what;
+  EXPECT_EQ(out.pivots, in.pivots) << what;
   EXPECT_EQ(out.inertia[0], in.inertia[0]) << what;
   EXPECT_EQ(out.inertia[1], in.inertia[1]) << what;
   EXPECT_EQ(out.inertia[2], in.inertia[2]) << what;

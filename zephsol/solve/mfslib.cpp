@@ -21,6 +21,7 @@ MfsLibrary mfs_library() {
     sparse::xdslfa(work, lwork, cond, inertia.data(), ier);
   };
   m.xdslsl = sparse::xdslsl;
+  m.pivots = sparse::factor_pivots;
   m.quiet = [](bool on) { sparse::HHERR(on ? -5 : -6, "MFSOLV", 0, 0); };
   return m;
 }

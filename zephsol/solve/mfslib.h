@@ -28,6 +28,9 @@ struct MfsLibrary {
   // inertia: the numbers of positive, negative and zero eigenvalues.
   void (*xdslfa)(double* work, mfs_int lwork, double& cond, std::array<mfs_int, 3>& inertia, mfs_int& ier) = nullptr;
   void (*xdslsl)(mfs_int nrhs, double* rhs, mfs_int ldrhs, double* work, mfs_int lwork, mfs_int& ier) = nullptr;
+  // After xdslfa: each row's 1x1 pivot of D (0 in a 2x2 block); false when
+  // the factor gives none. May be left unbound.
+  bool (*pivots)(double* work, mfs_int lwork, std::span<double> d) = nullptr;
   // Silences the library's error reports (on) and lets them through again
   // (off), for a trial whose failures the driver handles itself.
   void (*quiet)(bool on) = nullptr;

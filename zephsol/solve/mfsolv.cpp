@@ -10,6 +10,7 @@
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/units.h"
+#include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/solve_records.h"
 
@@ -54,6 +55,21 @@ bool analyse(const MfsLibrary& lib, word n, std::span<const word> ia, std::span<
   return !failed_here("XDSLSF");
 }
 
+// Notes the rows whose pivot kept only a few digits of their diagonal in
+// the matrix given (the solve driver names their nodes).
+void watch_pivots(const MfsLibrary& lib, word n, std::span<const word> ia, std::span<const word> ja,
+                  std::span<const double> a, double* w, word lw) {
+  std::vector<double> d(static_cast<std::size_t>(n));
+  if (lib.pivots == nullptr || !lib.pivots(w, lw, d)) return;
+  start_pivot_watch(n);
+  std::vector<double>& diagonal = solve_state().diagonal;
+  for (word j = 1; j <= n; ++j) {
+    for (word p = ia[static_cast<std::size_t>(j - 1)]; p < ia[static_cast<std::size_t>(j)]; ++p)
+      if (ja[static_cast<std::size_t>(p - 1)] == j) diagonal[static_cast<std::size_t>(j)] = a[static_cast<std::size_t>(p - 1)];
+    watch_pivot(j, d[static_cast<std::size_t>(j - 1)]);
+  }
+}
+
 }  // namespace
 
 void MFSOLV(word n, std::span<const word> ia, std::span<const word> ja, std::span<const double> a,
@@ -93,6 +109,7 @@ void MFSOLV(word n, std::span<const word> ia, std::span<const word> ja, std::spa
                 {fline("(1X,'Number of positive eigenvalue',I8,5X,'Number of negative eigenvalue',I8,5X,"
                        "'Number of ZERO eigenvalue',I8)",
                        {inertia[0], inertia[1], inertia[2]})});
+  watch_pivots(lib, n, ia, ja, a, w, lw);
   lib.xdslsl(1, b.data(), n, w, lw, ier);
   failed("XDSLSL", ier);
 }

@@ -320,7 +320,7 @@ void SPSOLV(word first, word lwork, word method) {
   const Index terms = x.density;
   DBCLOS(x.file, kCloseRewind);
   x.density = static_cast<word>(std::trunc(double(terms) / (double(n) * double(rhs.cols)) * 10000.0 + 0.5));
-  if (method == kPcgMethod) warn_weak_pivots(USET, EQIX);
+  warn_weak_pivots(USET, EQIX);
 }
 
 }  // namespace zephsol

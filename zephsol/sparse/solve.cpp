@@ -3,6 +3,7 @@
 // panel with the factor in work, and permuted back.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/units.h"
@@ -252,6 +253,50 @@ void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier)
   }
   w.set(cw::cpu_solve, cpu / nrhs);
   w.set(cw::wall_solve, wall / nrhs);
+}
+
+bool factor_pivots(double* work, i32 lwork, std::span<double> d) {
+  const Work w(work, lwork);
+  const i64 n = w.ictl(cw::neqns);
+  if (w.ictl(cw::stage) != stage::factorised || w.ctl(cw::mtype) == 2.0 || static_cast<i64>(d.size()) != n)
+    return false;
+  const FactorView fv = factor_view(w);
+  std::vector<double> by_pivot(static_cast<std::size_t>(n)), t(static_cast<std::size_t>(n));
+  // A row of a 2x2 block gets the pivot it would have had, eliminated after
+  // the other row: det / d of the other.
+  const auto visit = [&](const PanelRef& p) {
+    const iword* pb = fv.pivblk + (p.f - 1);
+    const double* dg = fv.diag + (p.f - 1);
+    double* out = by_pivot.data() + (p.f - 1);
+    for (i64 j = 1; j <= p.c; ++j) {
+      if (pb[j - 1] == 2 && j < p.c) {
+        const double d11 = dg[j - 1], d22 = dg[j], d21 = p.blk[-pb[j] - 1];
+        const double det = d11 * d22 - d21 * d21;
+        out[j - 1] = det / d22;
+        out[j] = det / d11;
+        ++j;
+      } else {
+        out[j - 1] = dg[j - 1];
+      }
+    }
+  };
+  bool read = false;
+  if (fv.factor != nullptr) {
+    CorePanels src(fv);
+    read = src.walk(true, visit);
+  } else {
+    // The factor file read through the words behind the solution's area, as the solution reads it.
+    const i64 at = w.ictl(cw::solve_area) + w.ictl(cw::panel_rows) * fv.rhsblk, len = lwork - at + 1;
+    if (len < w.ictl(cw::largest_panel)) return false;
+    i64 words = 0;
+    FilePanels src(fv, static_cast<i32>(w.ictl(cw::lunit3)), w.dbl(at, len).data(), len, words);
+    read = src.walk(true, visit);
+  }
+  if (!read) return false;
+  // Back to the rows given, as the solution is: factorisation order, then the ordering.
+  xdslsc(n, by_pivot.data(), w.ints(w.ictl(cw::fperm), n).data(), t.data());
+  xdslsc(n, t.data(), w.ints(w.ictl(cw::perm), n).data(), d.data());
+  return true;
 }
 
 }  // namespace zephsol::sparse

@@ -109,4 +109,13 @@ void xdslfa(double* work, i32 lwork, double& cond, i32* inertia, i32& ier);
 // rhs: nrhs columns of ldrhs words, overwritten by the solutions.
 void xdslsl(i32 nrhs, double* rhs, i32 ldrhs, double* work, i32 lwork, i32& ier);
 
+// Not an entry: a read-only look into the factor of a symmetric matrix
+// after xdslfa (stage 50). d (neqns) gets, for each row as given, its pivot
+// of D: a 1x1 pivot, or for a row of a 2x2 block the pivot it would have
+// had eliminated after the other row (the block's determinant over the
+// other's diagonal). A factor on file is read through the words behind the
+// solution's area. False, and d unchanged, at any other stage, for an
+// unsymmetric matrix or when the factor cannot be read.
+bool factor_pivots(double* work, i32 lwork, std::span<double> d);
+
 }  // namespace zephsol::sparse
