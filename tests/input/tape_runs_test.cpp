@@ -4,7 +4,8 @@
 // assembly dictionary), cut inside their last checkpoint, or holding an
 // analysis that is already complete. Each must end with its message,
 // completion code -8, exit status 1 and no work file left; the checkpoints
-// before the damage stay usable.
+// before the damage stay usable. A run killed while it writes its tape
+// keeps what the tape held.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -289,6 +290,54 @@ TEST(TapeRuns, AKillWhileTheLastCheckpointIsRewrittenLeavesTheOneBefore) {
     return;
   }
   FAIL() << "no run was caught rewriting its checkpoint";
+}
+
+// Runs the program on the directory with a library preloaded that kills it
+// (SIGKILL) right after the nth cut (ftruncate) of the new problem tape, and
+// records the tape's size before that cut in NPTP.size. False when the run
+// ended first.
+bool kill_after_tape_cut(int nth) {
+  const std::string program = std::string(ZEPH_BINARY_DIR) + "/zephsol/zephsol";
+  std::vector<std::string> env;
+  bool asan_options = false;
+  for (char** e = environ; *e != nullptr; ++e) {
+    env.emplace_back(*e);
+    // A sanitized program accepts a library loaded before its sanitizer.
+    if (env.back().rfind("ASAN_OPTIONS=", 0) == 0) {
+      env.back() += ":verify_asan_link_order=0";
+      asan_options = true;
+    }
+  }
+  if (!asan_options) env.emplace_back("ASAN_OPTIONS=verify_asan_link_order=0");
+  env.emplace_back(std::string("LD_PRELOAD=") + ZEPH_KILL_AFTER_TRUNCATE_LIBRARY);
+  env.emplace_back("ZEPH_KILL_AFTER_TRUNCATE=NPTP " + std::to_string(nth));
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// Every append of a checkpoint writes the tape's last block again, in
+// place, and cuts the file after it. A kill right after any cut must leave
+// every byte written before it.
+TEST(TapeRuns, AKillRightAfterTheTapeIsCutLosesNothingWritten) {
+  const std::string deck = control("CHKPNT\n") + model() + kHistory + "ENDDATA\n";
+  int kills = 0;
+  for (int nth = 1; nth <= 40; ++nth) {
+    DeckRun run(deck);
+    if (!kill_after_tape_cut(nth)) break;
+    ++kills;
+    long long before = -1;
+    std::ifstream(run.dir() / "NPTP.size") >> before;
+    ASSERT_GE(before, 0) << "cut " << nth;
+    EXPECT_GE(size_of(run.dir() / "NPTP"), before) << "cut " << nth;
+  }
+  EXPECT_GT(kills, 1);
 }
 
 }  // namespace

@@ -247,18 +247,28 @@ void append_text(int unit, Unit& u, std::string_view line) {
   u.wbuf.push_back('\n');
 }
 
-// Sequential write at the logical position: the file ends after it.
-void start_write(int unit, Unit& u) {
+// A write follows what was read: the logical position is where reading stopped.
+void settle_position(Unit& u) {
   if (!u.rbuf.empty() || u.rcur) {
     u.pos = u.rpos + static_cast<off_t>(u.rcur);
     u.rbuf.clear();
     u.rcur = 0;
   }
+}
+
+// The file ends at the logical position when a write there is to end it.
+void end_file_here(int unit, Unit& u) {
   if (u.trunc_pending && !is_stream_fd(u)) {
     if (::ftruncate(u.fd, u.pos) != 0) write_fatal(unit);
     u.trunc_pending = false;
     u.wpos = u.pos;
   }
+}
+
+// Sequential write at the logical position: the file ends after it.
+void start_write(int unit, Unit& u) {
+  settle_position(u);
+  end_file_here(unit, u);
 }
 
 void reposition(Unit& u, off_t at) {
@@ -465,7 +475,7 @@ void unit_empty(int unit) {
 void unit_write_record(int unit, std::span<const std::byte> data) {
   Unit& u = require(unit);
   if (u.fd < 0) return;
-  start_write(unit, u);
+  settle_position(u);
   const auto len = static_cast<std::uint32_t>(data.size());
   if (data.size() > 0x7FFFFFFFu) {
     io_fatal(-3993, unit, 0);
@@ -495,6 +505,11 @@ void unit_write_record(int unit, std::span<const std::byte> data) {
     }
   }
   u.pos += static_cast<off_t>(total);
+  // The file is cut after the record only once the record is in it: a run
+  // killed in between keeps every byte written before (a record written
+  // over in place, such as the last block of a problem tape that a
+  // checkpoint appends to, is never missing).
+  end_file_here(unit, u);
 }
 
 RecordRead unit_read_record(int unit, std::span<std::byte> data) {
