@@ -51,4 +51,11 @@ void tape_copy_replaces(word file) {
   unit_move_to_file(name);
 }
 
+void tape_copy_discard(word file) {
+  const std::string name = unit_file_name(current_unit(file));
+  if (name.empty()) return;
+  std::error_code ec;
+  fs::remove(copy_name(name), ec);
+}
+
 }  // namespace zephsol

@@ -7,6 +7,8 @@
 // tape_copy_replaces goes to the copy; tape_copy_replaces then renames the
 // copy over the file and moves the unit back onto it. A run that ends or is
 // killed in between leaves the file as it was (and the copy beside it).
+// tape_copy_discard removes such a copy left beside the file by an earlier
+// run, once the block's file is being written anew.
 //
 // Messages: fatal -3993 (the copy or the rename failed: the block's name and
 // unit), -3011 (the copy holds fewer records than the unit had reached).
@@ -18,5 +20,6 @@ namespace zephsol {
 
 void tape_continue_in_copy(word file);
 void tape_copy_replaces(word file);
+void tape_copy_discard(word file);
 
 }  // namespace zephsol

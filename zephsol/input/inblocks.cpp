@@ -8,6 +8,7 @@
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recio.h"
+#include "zephsol/dbio/tapecopy.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/msg.h"
 #include "zephsol/exec/records.h"
@@ -84,6 +85,9 @@ void read_old_tape_id(IDREC& id, word buffer) {
 void write_new_tape_id(const IDREC& id, word buffer) {
   DBOPEN(NPTP, buffer, kWrite);
   DBWRIT(NPTP, id.data(), kIdWords, kEndRecord);
+  // A copy that an earlier run killed while rewriting its last checkpoint
+  // left beside the tape belongs to the tape this run now writes over.
+  tape_copy_discard(NPTP);
   DBEOS(NPTP);
   DBCLOS(NPTP, kCloseNoRewind);
 }

@@ -34,7 +34,8 @@ std::string last_checkpoint_line();
 // No checkpoint is written.
 [[noreturn]] void old_tape_damaged();
 
-// Starts the new problem tape: the identification record and an end-of-set.
+// Starts the new problem tape: the identification record and an end-of-set;
+// a copy of an earlier tape left beside it (tapecopy.h) is removed.
 void write_new_tape_id(const IDREC& id, word buffer);
 
 }  // namespace zephsol
