@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/kernels.h"
@@ -44,13 +45,13 @@ __attribute__((target_clones("avx2", "default"))) void rows_update(i64 n, i64 rs
   }
 }
 
-// Update of the later panel columns m0..ncol, rows from each column's
+// Update of the later panel columns m0..last, rows from each column's
 // diagonal down, by the K eliminated columns j0.. with pivot block d:
 // a(i, m) -= sum_k l(i, j0+k) w_k(m), w(m) = d [l(m, j0) ...]^T (the
 // unscaled entries of row m), G columns per pass.
 template <bool Col, int K, int G>
-void rank_update(const PanelView<Col>& p, i64 j0, const double (&d)[K][K], i64 m0) {
-  const i64 nrow = p.nrow, ncol = p.ncol, rs = p.rs();
+void rank_update(const PanelView<Col>& p, i64 j0, const double (&d)[K][K], i64 m0, i64 last) {
+  const i64 nrow = p.nrow, ncol = last, rs = p.rs();
   const double* l[3] = {p.at(1, j0), K > 1 ? p.at(1, j0 + 1) : nullptr, K > 2 ? p.at(1, j0 + 2) : nullptr};
   i64 m = m0;
   for (; m + G - 1 <= ncol; m += G) {
@@ -74,7 +75,7 @@ void rank_update(const PanelView<Col>& p, i64 j0, const double (&d)[K][K], i64 m
                            K > 2 ? l[2] + r0 : nullptr, c[0] + r0, c[1] + r0, c[2] + r0, w);
   }
   if constexpr (G > 1)
-    if (m <= ncol) rank_update<Col, K, 1>(p, j0, d, m);  // the last one or two columns
+    if (m <= ncol) rank_update<Col, K, 1>(p, j0, d, m, last);  // the last one or two columns
 }
 
 template <bool Col>
@@ -91,8 +92,9 @@ void interchange(i32 i, i32 j, double* panel, i32 nrow, i32 ncol) {
 
 void count_sign(double d, i32* inertia) { ++inertia[d > 0.0 ? 0 : 1]; }
 
+// The steps update the later panel columns up to `last` (ncol: all).
 template <bool Col>
-void step1(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) {
+void step1(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia, i64 last) {
   const PanelView<Col> p{panel, nrow, ncol};
   const double d = p(jj, jj);
   count_sign(d, inertia);
@@ -101,11 +103,11 @@ void step1(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) {
   double* l = p.at(jj, jj);
   for (i64 i = 1; i <= nrow - jj; ++i) l[i * rs] *= r;
   const double dd[1][1] = {{d}};
-  rank_update<Col, 1, 2>(p, jj, dd, jj + 1);
+  rank_update<Col, 1, 2>(p, jj, dd, jj + 1, last);
 }
 
 template <bool Col>
-void step2(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) {
+void step2(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia, i64 last) {
   const PanelView<Col> p{panel, nrow, ncol};
   const double d11 = p(jj, jj), d21 = p(jj + 1, jj), d22 = p(jj + 1, jj + 1);
   const double det = d11 * d22 - d21 * d21, h = (d11 + d22) / 2;
@@ -124,8 +126,79 @@ void step2(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) {
     y[i * rs] = a1 * e21 + a2 * e22;
   }
   const double dd[2][2] = {{d11, d21}, {d21, d22}};
-  rank_update<Col, 2, 3>(p, jj, dd, jj + 2);
+  rank_update<Col, 2, 3>(p, jj, dd, jj + 2, last);
 }
+
+// Columns kept up to date as the pivots are taken: the columns up to
+// last() have every pivot applied; the later ones lack the pivots from
+// first() on, which reach them together, as one product, when the search
+// needs one of them (reach) or when every column up to last() has become
+// a pivot (next_block). Interchanges and steps only ever touch columns up
+// to last(), whose rows are complete, so the later columns may wait.
+template <bool Col>
+class LazyColumns {
+ public:
+  LazyColumns(const PanelView<Col>& p, const iword* pb) : p_(p), pb_(pb) { open(1); }
+  i64 last() const { return last_; }
+  // Column c (and those before it) brought up to date before pivot jj.
+  void reach(i64 c, i64 jj) {
+    if (c <= last_) return;
+    apply(jj, last_ + 1, c);
+    last_ = c;
+  }
+  // Before the search at jj: a new block when every current column is a pivot.
+  void next_block(i64 jj) {
+    if (jj <= last_ || jj > p_.ncol) return;
+    apply(jj, jj, p_.ncol);
+    open(jj);
+  }
+
+ private:
+  static constexpr i64 kBlock = 32;
+  void open(i64 jj) {
+    first_ = jj;
+    last_ = std::min(jj + kBlock - 1, p_.ncol);
+  }
+  // Columns c0..c1, rows from each diagonal down, take the pivots
+  // first_..jj-1: a(i, m) -= sum_k l(i, k) w(k, m), w(k, m) the unscaled
+  // entries of row m (D times its multipliers).
+  void apply(i64 jj, i64 c0, i64 c1) {
+    const i64 kb = jj - first_, nc = c1 - c0 + 1;
+    if (kb == 0 || nc <= 0) return;
+    thread_local std::vector<double> wbuf;
+    if (wbuf.size() < static_cast<std::size_t>(kb * nc)) wbuf.resize(static_cast<std::size_t>(kb * nc));
+    double* w = wbuf.data();
+    for (i64 m = c0; m <= c1; ++m) {
+      double* wm = w + (m - c0) * kb;
+      for (i64 k = first_; k < jj;) {
+        if (pb_[k] == 2) {
+          const double x1 = p_(m, k), x2 = p_(m, k + 1), d21 = p_(k + 1, k);
+          wm[k - first_] = p_(k, k) * x1 + d21 * x2;
+          wm[k + 1 - first_] = d21 * x1 + p_(k + 1, k + 1) * x2;
+          k += 2;
+        } else {
+          wm[k - first_] = p_(k, k) * p_(m, k);
+          ++k;
+        }
+      }
+    }
+    const i32 ld = static_cast<i32>(Col ? p_.nrow : p_.ncol), k32 = static_cast<i32>(kb);
+    // The square c0..c1 column by column from its diagonal, then the rows below in one product.
+    for (i64 m = c0; m <= c1; ++m) {
+      const i32 q = static_cast<i32>(c1 - m + 1);
+      const double* wm = w + (m - c0) * kb;
+      if (Col) dgemv('N', q, k32, -1.0, p_.at(m, first_), ld, wm, 1, 1.0, p_.at(m, m), 1);
+      else dgemv('T', k32, q, -1.0, p_.at(m, first_), ld, wm, 1, 1.0, p_.at(m, m), ld);
+    }
+    const i32 h = static_cast<i32>(p_.nrow - c1), n32 = static_cast<i32>(nc);
+    if (h <= 0) return;
+    if (Col) dgemm('N', 'N', h, n32, k32, -1.0, p_.at(c1 + 1, first_), ld, w, k32, 1.0, p_.at(c1 + 1, c0), ld);
+    else dgemm('T', 'N', n32, h, k32, -1.0, w, k32, p_.at(c1 + 1, first_), ld, 1.0, p_.at(c1 + 1, c0), ld);
+  }
+  PanelView<Col> p_;
+  const iword* pb_;  // pivot blocks, 1-based
+  i64 first_ = 1, last_ = 0;
+};
 
 // The larger of the magnitudes of row c left of the diagonal from column jj
 // and of column c from the diagonal down.
@@ -148,12 +221,14 @@ struct Choice {
 };
 
 // One search from pivot position jj over the candidate list cand(jj..ncol).
+// Each candidate's column is brought up to date before it is looked at.
 template <bool Col>
-Choice search(const PanelView<Col>& p, double tol, i64 jj, const iword* cand, double* dmax) {
+Choice search(const PanelView<Col>& p, double tol, i64 jj, const iword* cand, double* dmax, LazyColumns<Col>& cols) {
   Choice ch;
   const i64 ncol = p.ncol, w = std::min(jj + 4, ncol);
   for (i64 q = jj; q <= ncol; ++q) {
     const i64 c = cand[q];
+    cols.reach(c, jj);
     const double amax = candidate_magnitude(p, c, jj);
     dmax[c] = amax;
     ch.largest = std::max(ch.largest, amax);
@@ -205,10 +280,12 @@ void pivot_kernel(double tol, double* pert, bool root, i32 nrow, i32 ncol, i32 k
     interchange<Col>(to, from, panel, nrow, ncol);
     std::swap(ri[to], ri[from]);
   };
+  LazyColumns<Col> cols(p, pb);
   while (jj <= ncol) {
+    cols.next_block(jj);
     const i64 nc = ncol - jj + 1;
     for (i64 m = 0; m < nc; ++m) cl[jj + m] = static_cast<iword>(jj + (r + m) % nc);
-    Choice ch = search(p, tol, jj, cl, dm);
+    Choice ch = search(p, tol, jj, cl, dm, cols);
     if (ch.kind == 0) {
       if (!root || pert[0] == 0.0) {
         npiv = jj - 1;
@@ -224,7 +301,7 @@ void pivot_kernel(double tol, double* pert, bool root, i32 nrow, i32 ncol, i32 k
       move_to(jj + 1, p2);
       ip[jj] = koff + p1, ip[jj + 1] = koff + p2;
       pb[jj] = pb[jj + 1] = 2;
-      step2<Col>(jj, panel, nrow, ncol, inertia);
+      step2<Col>(jj, panel, nrow, ncol, inertia, cols.last());
       ops2 += 8 * (nr - 2) + 6;
       ops1 += 18 + 6 * (nr - 2) + 2 * (ncd - 2) * (2 * nr - ncd - 3);
       jj += 2;
@@ -234,7 +311,7 @@ void pivot_kernel(double tol, double* pert, bool root, i32 nrow, i32 ncol, i32 k
       move_to(jj, pp);
       ip[jj] = koff + pp;
       pb[jj] = 1;
-      step1<Col>(jj, panel, nrow, ncol, inertia);
+      step1<Col>(jj, panel, nrow, ncol, inertia, cols.last());
       ops2 += 4 * (nr - 1) + 1;
       ops1 += nr + (ncd - 1) * (2 * nr - ncd - 2);
       jj += 1;
@@ -293,13 +370,13 @@ void nopivot_kernel(double* pert, double* negrec, i32 ncol, i32 nrow, double* pa
     if (c + g > ncol) continue;
     if (g == 3) {
       const double dd[3][3] = {{d[0], 0, 0}, {0, d[1], 0}, {0, 0, d[2]}};
-      rank_update<Col, 3, 2>(p, c, dd, c + 3);
+      rank_update<Col, 3, 2>(p, c, dd, c + 3, ncol);
     } else if (g == 2) {
       const double dd[2][2] = {{d[0], 0}, {0, d[1]}};
-      rank_update<Col, 2, 2>(p, c, dd, c + 2);
+      rank_update<Col, 2, 2>(p, c, dd, c + 2, ncol);
     } else {
       const double dd[1][1] = {{d[0]}};
-      rank_update<Col, 1, 2>(p, c, dd, c + 1);
+      rank_update<Col, 1, 2>(p, c, dd, c + 1, ncol);
     }
   }
 }
@@ -371,9 +448,9 @@ void xdslpt(i32 k, double& d, i32 n, const double* x, i32 incx, double* pert, do
 
 void xdslxl(i32 i, i32 j, double* panel, i32 nrow, i32 ncol) { interchange<false>(i, j, panel, nrow, ncol); }
 void xdslxm(i32 i, i32 j, double* panel, i32 nrow, i32 ncol) { interchange<true>(i, j, panel, nrow, ncol); }
-void xdsldl(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step2<false>(jj, panel, nrow, ncol, inertia); }
-void xdsldm(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step2<true>(jj, panel, nrow, ncol, inertia); }
-void xdslel(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step1<false>(jj, panel, nrow, ncol, inertia); }
-void xdslem(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step1<true>(jj, panel, nrow, ncol, inertia); }
+void xdsldl(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step2<false>(jj, panel, nrow, ncol, inertia, ncol); }
+void xdsldm(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step2<true>(jj, panel, nrow, ncol, inertia, ncol); }
+void xdslel(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step1<false>(jj, panel, nrow, ncol, inertia, ncol); }
+void xdslem(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia) { step1<true>(jj, panel, nrow, ncol, inertia, ncol); }
 
 }  // namespace zephsol::sparse
