@@ -43,6 +43,35 @@ struct PanelView {
   T& operator()(i64 i, i64 j) const { return *at(i, j); }
 };
 
+// wt(r - r0, k - k0) := (D L(r, k0..k1)^T)(k), the unscaled entries of
+// rows r0..r1 in the pivot columns k0..k1, pivot by pivot (leading
+// dimension ldwt): d_k l(r, k) for a 1x1 pivot, the 2x2 block times the
+// pair for a 2x2 pivot. pb(k) is the pivot block of column k (2: the first
+// of a 2x2 block), pb 1-based.
+template <bool Col, class T>
+void form_wt(const PanelView<Col, T>& p, const iword* pb, i64 k0, i64 k1, i64 r0, i64 r1, double* wt, i64 ldwt) {
+  const i64 n = r1 - r0 + 1, rs = p.rs();
+  for (i64 k = k0; k <= k1;) {
+    const T* x1 = p.at(r0, k);
+    double* w1 = wt + (k - k0) * ldwt;
+    if (pb[k] == 2) {
+      const double d11 = p(k, k), d21 = p(k + 1, k), d22 = p(k + 1, k + 1);
+      const T* x2 = p.at(r0, k + 1);
+      double* w2 = w1 + ldwt;
+      for (i64 i = 0; i < n; ++i) {
+        const double a = x1[i * rs], b = x2[i * rs];
+        w1[i] = d11 * a + d21 * b;
+        w2[i] = d21 * a + d22 * b;
+      }
+      k += 2;
+    } else {
+      const double d = p(k, k);
+      for (i64 i = 0; i < n; ++i) w1[i] = d * x1[i * rs];
+      ++k;
+    }
+  }
+}
+
 // Threshold pivoting on a panel (row- / column-oriented): rotated candidate
 // search, each candidate tried first as a 2x2 partner of earlier ones, 1x1
 // accepted when tol*amax < |d|; at a root (root set, every front row fully

@@ -161,39 +161,26 @@ class LazyColumns {
   }
   // Columns c0..c1, rows from each diagonal down, take the pivots
   // first_..jj-1: a(i, m) -= sum_k l(i, k) w(k, m), w(k, m) the unscaled
-  // entries of row m (D times its multipliers).
+  // entries of row m (D times its multipliers), held as wt = w^T.
   void apply(i64 jj, i64 c0, i64 c1) {
     const i64 kb = jj - first_, nc = c1 - c0 + 1;
     if (kb == 0 || nc <= 0) return;
     thread_local std::vector<double> wbuf;
     if (wbuf.size() < static_cast<std::size_t>(kb * nc)) wbuf.resize(static_cast<std::size_t>(kb * nc));
-    double* w = wbuf.data();
-    for (i64 m = c0; m <= c1; ++m) {
-      double* wm = w + (m - c0) * kb;
-      for (i64 k = first_; k < jj;) {
-        if (pb_[k] == 2) {
-          const double x1 = p_(m, k), x2 = p_(m, k + 1), d21 = p_(k + 1, k);
-          wm[k - first_] = p_(k, k) * x1 + d21 * x2;
-          wm[k + 1 - first_] = d21 * x1 + p_(k + 1, k + 1) * x2;
-          k += 2;
-        } else {
-          wm[k - first_] = p_(k, k) * p_(m, k);
-          ++k;
-        }
-      }
-    }
-    const i32 ld = static_cast<i32>(Col ? p_.nrow : p_.ncol), k32 = static_cast<i32>(kb);
+    double* wt = wbuf.data();
+    form_wt(p_, pb_, first_, jj - 1, c0, c1, wt, nc);
+    const i32 ld = static_cast<i32>(Col ? p_.nrow : p_.ncol), k32 = static_cast<i32>(kb), n32 = static_cast<i32>(nc);
     // The square c0..c1 column by column from its diagonal, then the rows below in one product.
     for (i64 m = c0; m <= c1; ++m) {
       const i32 q = static_cast<i32>(c1 - m + 1);
-      const double* wm = w + (m - c0) * kb;
-      if (Col) dgemv('N', q, k32, -1.0, p_.at(m, first_), ld, wm, 1, 1.0, p_.at(m, m), 1);
-      else dgemv('T', k32, q, -1.0, p_.at(m, first_), ld, wm, 1, 1.0, p_.at(m, m), ld);
+      const double* wm = wt + (m - c0);
+      if (Col) dgemv('N', q, k32, -1.0, p_.at(m, first_), ld, wm, n32, 1.0, p_.at(m, m), 1);
+      else dgemv('T', k32, q, -1.0, p_.at(m, first_), ld, wm, n32, 1.0, p_.at(m, m), ld);
     }
-    const i32 h = static_cast<i32>(p_.nrow - c1), n32 = static_cast<i32>(nc);
+    const i32 h = static_cast<i32>(p_.nrow - c1);
     if (h <= 0) return;
-    if (Col) dgemm('N', 'N', h, n32, k32, -1.0, p_.at(c1 + 1, first_), ld, w, k32, 1.0, p_.at(c1 + 1, c0), ld);
-    else dgemm('T', 'N', n32, h, k32, -1.0, w, k32, p_.at(c1 + 1, first_), ld, 1.0, p_.at(c1 + 1, c0), ld);
+    if (Col) dgemm('N', 'T', h, n32, k32, -1.0, p_.at(c1 + 1, first_), ld, wt, n32, 1.0, p_.at(c1 + 1, c0), ld);
+    else dgemm('N', 'N', n32, h, k32, -1.0, wt, n32, p_.at(c1 + 1, first_), ld, 1.0, p_.at(c1 + 1, c0), ld);
   }
   PanelView<Col> p_;
   const iword* pb_;  // pivot blocks, 1-based

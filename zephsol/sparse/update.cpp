@@ -51,7 +51,8 @@ constexpr i32 kWide = 256;
 constexpr i32 kRowsPerThread = 128;
 
 // F22 -= L2 D L2^T on a packed triangle in blocks of up to kWide columns.
-// Per block of t columns and m = ntrail - b + 1 rows: W1 = D L2(b..b+t-1)^T;
+// Per block of t columns and m = ntrail - b + 1 rows: W1 = D L2(b..b+t-1)^T,
+// formed transposed (pivot by pivot, down contiguous columns);
 // the t x t diagonal square of W2 = L2(b..ntrail) W1 in slices of nbu
 // columns, each from its own diagonal down, and the rectangle below the
 // square in one product; then each column takes its part of W2 from its
@@ -60,7 +61,6 @@ constexpr i32 kRowsPerThread = 128;
 void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
                  double* f22) {
   const PanelView<true, const double> p{panel, nrow, ncol};
-  const bool two = has_2x2(npiv, pivblk);
   const i32 wide = std::min(std::max(kWide, nbu), ntrail);
   thread_local std::vector<double> scratch;
   const std::size_t need = static_cast<std::size_t>(wide) * (static_cast<std::size_t>(npiv) + ntrail);
@@ -70,15 +70,15 @@ void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, con
   PackedColumns cols(f22, ntrail);
   for (i32 b = 1; b <= ntrail; b += wide) {
     const i32 t = std::min(wide, ntrail - b + 1), m = ntrail - b + 1;
-    for (i32 u = 0; u < t; ++u) form_w(p, npiv, pivblk, two, ncol + b + u, w1 + static_cast<i64>(u) * npiv);
+    form_wt(p, pivblk - 1, 1, npiv, ncol + b, ncol + b + t - 1, w1, t);
     for (i32 s = 0; s < t; s += nbu) {
       const i32 q = std::min(nbu, t - s);
-      dgemm('N', 'N', t - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + static_cast<i64>(s) * npiv, npiv, 0.0,
-            w2 + s + static_cast<i64>(s) * m, m);
+      dgemm('N', 'T', t - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + s, t, 0.0, w2 + s + static_cast<i64>(s) * m,
+            m);
     }
     if (m > t) {
       blas_threads(std::clamp((m - t) / kRowsPerThread, 1, ProductTeam::size()));
-      dgemm('N', 'N', m - t, t, npiv, 1.0, p.at(ncol + b + t, 1), nrow, w1, npiv, 0.0, w2 + t, m);
+      dgemm('N', 'T', m - t, t, npiv, 1.0, p.at(ncol + b + t, 1), nrow, w1, t, 0.0, w2 + t, m);
       blas_threads(1);
     }
     for (i32 u = 0; u < t; ++u) daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * m, 1, cols.column(b + u), 1);
