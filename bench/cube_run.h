@@ -15,20 +15,33 @@
 
 namespace sparse_bench {
 
+// A cube named as the benchmarks take it: "31" is the cube of 31 HEX8
+// bricks a side, "HEX20:20" that of 20 HEX20 bricks a side.
+inline std::string cube_deck(const std::string& cube, std::string_view solver) {
+  constexpr std::string_view quadratic = "HEX20:";
+  if (cube.rfind(quadratic, 0) == 0)
+    return zephsol::test::hex20_cube_deck(std::atoi(cube.c_str() + quadratic.size()), solver);
+  return zephsol::test::hex8_cube_deck(std::atoi(cube.c_str()), solver);
+}
+
 // A directory under $TMPDIR (or /tmp) named for `tag` and this process,
-// holding cube k's deck (the SOLVER card's value `solver`, none when empty)
-// and a SOLV.LST with MEMO and MMEM.
-inline std::filesystem::path cube_run_dir(const std::string& tag, int k, std::string_view solver, int memo,
-                                          int mmem) {
+// holding the cube's deck (the SOLVER card's value `solver`, none when
+// empty) and a SOLV.LST with MEMO and MMEM.
+inline std::filesystem::path cube_run_dir(const std::string& tag, const std::string& cube, std::string_view solver,
+                                          int memo, int mmem) {
   const char* tmp = std::getenv("TMPDIR");
   const std::filesystem::path dir =
       std::filesystem::path(tmp ? tmp : "/tmp") / ("zeph_bench_" + tag + "_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
-  std::ofstream(dir / "cube.dat") << zephsol::test::hex8_cube_deck(k, solver);
+  std::ofstream(dir / "cube.dat") << cube_deck(cube, solver);
   std::ofstream(dir / "SOLV.LST") << " INPT cube.dat\n LIST cube.lst\n ERRO cube.err\n STAT cube.sta\n"
                                      " CONV cube.cnv\n POST cube.neu\n MEMO "
                                   << memo << "\n MMEM " << mmem << "\n END\n";
   return dir;
+}
+inline std::filesystem::path cube_run_dir(const std::string& tag, int k, std::string_view solver, int memo,
+                                          int mmem) {
+  return cube_run_dir(tag, std::to_string(k), solver, memo, mmem);
 }
 
 // Starts the program in dir on `threads` threads (OMP_NUM_THREADS), its

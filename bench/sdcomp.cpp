@@ -14,8 +14,13 @@
 // a machine shared with other work disturbs less), spill groups, the
 // arithmetic rate in GFLOP/s (sum over rows of m (m - 1), m the row's active
 // count) beside the single-thread DGEMM rate measured in the same run, and
-// the largest error of the solution of K x = K 1 through FWBSUB. "--repeat=k"
-// runs every decomposition k times and keeps the fastest.
+// the largest error of the solution of K x = K 1 through FWBSUB with its
+// elapsed and processor seconds, and the load. "--repeat=k" runs every
+// decomposition k times and keeps the fastest; "--cold" reads the work files
+// from the disk (below).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -23,10 +28,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "hex_cube.h"
+#include "load.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
@@ -57,6 +64,22 @@ double thread_seconds() {
 }
 
 using Cube = HexCube;
+
+// "--cold": the work files are written to disk and dropped from the page
+// cache (posix_fadvise POSIX_FADV_DONTNEED) before each decomposition and
+// each substitution, so that they read their files from the disk.
+bool cold = false;
+
+void drop_cached_work_files(const std::filesystem::path& dir) {
+  if (!cold) return;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    const int fd = ::open(e.path().c_str(), O_RDONLY);
+    if (fd < 0) continue;
+    ::fdatasync(fd);
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+  }
+}
 
 // KLL of the cube, column by column (both triangles), and the load K 1.
 std::vector<double> write_stiffness(const Cube& c) {
@@ -101,8 +124,10 @@ void measure(word neq, double& flops, word& largest) {
   for (word m : cnt) flops += double(m) * (m - 1);
 }
 
-// The largest error of the solution of K x = K 1.
-double solve_error(const std::vector<double>& load, double& seconds) {
+// The largest error of the solution of K x = K 1; the substitution's
+// elapsed and processor seconds.
+double solve_error(const testing::FreshFileSystem& fs, const std::vector<double>& load, double& seconds,
+                   double& cpu) {
   MCB r{kRhs, 0, static_cast<word>(load.size()), 2, 2, 0, 0};
   DBOPEN(kRhs, 2, kWrite);
   COLPUT(r, 2, load.data(), 1, r.rows);
@@ -113,8 +138,11 @@ double solve_error(const std::vector<double>& load, double& seconds) {
   s.rhs = control_block(kRhs);
   s.solution = MCB{kSol};
   s.sign = 1;
+  drop_cached_work_files(fs.dir());
   const auto t0 = Clock::now();
+  const double c0 = thread_seconds();
   FWBSUB(1, CORLFT(1));
+  cpu = thread_seconds() - c0;
   seconds = seconds_since(t0);
   HDRPUT(kSol, s.solution.header());
   std::vector<double> x(load.size());
@@ -149,6 +177,7 @@ Run decompose(const testing::FreshFileSystem& fs, word z, bool spill) {
   b.scr2 = spill ? 302 : 0;
   const std::size_t before = fs.read("listing").size();
   word failrow = 0;
+  drop_cached_work_files(fs.dir());
   const auto t0 = Clock::now();
   const double c0 = thread_seconds();
   SDCOMP(1, z, failrow);
@@ -196,14 +225,15 @@ void run_cube(int n, double spill_fraction, bool row_kernel, int repeat, double 
       const Run once = decompose(fs, z, md.spill);
       if (k == 0 || once.seconds < r.seconds) r = once;
     }
-    double t_solve = 0.0;
-    const double err = solve_error(load, t_solve);
+    double t_solve = 0.0, c_solve = 0.0;
+    const double err = solve_error(fs, load, t_solve, c_solve);
     if (md.blocked && !md.spill) in_core = r;
     std::printf("  %-20s %7.2f s (%7.2f s cpu) %3d groups %6.2f GFLOP/s = %5.1f %% of DGEMM", md.name, r.seconds,
                 r.cpu, r.groups, flops / r.seconds / 1e9, 100.0 * flops / r.seconds / peak);
     if (md.spill && in_core.seconds > 0.0)
       std::printf(" (%.2f x in core, %.2f x cpu)", r.seconds / in_core.seconds, r.cpu / in_core.cpu);
-    std::printf("  solve %.2f s, |x - 1| <= %.1e\n", t_solve, err);
+    std::printf("  wall/cpu %.2f  solve %.2f s (%.2f s cpu, wall/cpu %.2f), |x - 1| <= %.1e  load %s\n",
+                r.seconds / r.cpu, t_solve, c_solve, t_solve / c_solve, err, sparse_bench::machine_load().c_str());
   }
 }
 
@@ -222,6 +252,8 @@ int main(int argc, char** argv) {
       row_kernel = true;
     else if (arg.rfind("--repeat=", 0) == 0)
       repeat = std::max(1, std::atoi(arg.c_str() + 9));
+    else if (arg == "--cold")
+      cold = true;
     else if (arg.rfind("--spill=", 0) == 0)
       fraction = std::atof(arg.c_str() + 8);
     else

@@ -7,9 +7,10 @@
 //   bench_sparse_threads [edges] [methods] [threads] [MEMO] [MMEM]
 //   defaults:            "31 45" "METI"  "1 2 4 8"  1000   7191
 //
-// Each list is one argument of words apart; a method is the value of the
-// SOLVER card ("METI", "PCG,1.0E-12,2000") or "-" for none (the profile
-// decomposition). The runs are made in directories under $TMPDIR (or /tmp),
+// Each list is one argument of words apart; a cube is its number of HEX8
+// bricks a side, or "HEX20:" and its number of HEX20 bricks; a method is
+// the value of the SOLVER card ("METI", "PCG,1.0E-12,2000") or "-" for none
+// (the profile decomposition). The runs are made in directories under $TMPDIR (or /tmp),
 // removed after each run.
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -45,9 +46,9 @@ struct Run {
   std::string before, after;
 };
 
-// Cube k with `method` on `threads` threads, MEMO and MMEM as given.
-Run run_cube(int k, const std::string& method, const std::string& threads, int memo, int mmem) {
-  const fs::path dir = sparse_bench::cube_run_dir("threads", k, method == "-" ? "" : method, memo, mmem);
+// The cube with `method` on `threads` threads, MEMO and MMEM as given.
+Run run_cube(const std::string& cube, const std::string& method, const std::string& threads, int memo, int mmem) {
+  const fs::path dir = sparse_bench::cube_run_dir("threads", cube, method == "-" ? "" : method, memo, mmem);
   Run r;
   r.before = sparse_bench::machine_load();
   const auto t0 = Clock::now();
@@ -74,15 +75,15 @@ int main(int argc, char** argv) {
   const int memo = argc > 4 ? std::atoi(argv[4]) : 1000;
   const int mmem = argc > 5 ? std::atoi(argv[5]) : 7191;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::printf("%-6s %-20s %3s %4s %9s %9s %7s   %-17s  %s\n", "cube", "method", "thr", "exit", "wall s", "cpu s",
+  std::printf("%-9s %-20s %3s %4s %9s %9s %7s   %-17s  %s\n", "cube", "method", "thr", "exit", "wall s", "cpu s",
               "speedup", "load before", "load after");
   for (const auto& edge : edges)
     for (const auto& method : methods) {
       double first = 0;
       for (const auto& threads : counts) {
-        const Run r = run_cube(std::atoi(edge.c_str()), method, threads, memo, mmem);
+        const Run r = run_cube(edge, method, threads, memo, mmem);
         if (first == 0) first = r.wall;
-        std::printf("%-6s %-20s %3s %4d %9.2f %9.2f %7.2f   %-17s  %s\n", (edge + "^3").c_str(), method.c_str(),
+        std::printf("%-9s %-20s %3s %4d %9.2f %9.2f %7.2f   %-17s  %s\n", (edge + "^3").c_str(), method.c_str(),
                     threads.c_str(), r.status, r.wall, r.cpu, first / r.wall, r.before.c_str(), r.after.c_str());
       }
     }

@@ -93,6 +93,36 @@ TEST_F(Substitution, BatchesGiveTheSameSolutionAsOneBatch) {
   }
 }
 
+// One batch reads each block of the factor once forward and once backward,
+// reads the right-hand side once and writes the solution once: counted
+// against reading each data block through once.
+TEST_F(Substitution, OneBatchReadsEachFactorBlockOncePerSweep) {
+  constexpr int n = 400;
+  std::mt19937 rng(11);
+  const Dense a = test::ragged_spd(rng, n, 40);
+  test::write_symmetric(kKll, a);
+  TRIA(kKll, 0, 0, kLll);
+  std::vector<double> b(n);
+  for (int i = 0; i < n; ++i) b[i] = 1.0 + 0.01 * i;
+  test::write_columns(kRhs, {b});
+  prepare(1);
+  const word before = sysw().NBLKIO;
+  FWBSUB(1, test::core_words());
+  const word transfers = sysw().NBLKIO - before;
+  HDRPUT(kSol, solblk().solution.header());
+  const auto blocks_of = [](auto read) {
+    const word start = sysw().NBLKIO;
+    read();
+    return sysw().NBLKIO - start;
+  };
+  const word factor = blocks_of([] { test::read_factor(kLll); });
+  const word rhs = blocks_of([] { test::read_columns(kRhs); });
+  const word solution = blocks_of([] { test::read_columns(kSol); });
+  ASSERT_GT(factor, 10);
+  // The backward sweep starts in the block where the forward one ended.
+  EXPECT_EQ(transfers, 2 * factor - 1 + rhs + solution);
+}
+
 // Factor columns that are not what the decomposition writes end the run.
 TEST_F(Substitution, FaultyFactorColumnsAreFatal) {
   using Terms = std::vector<std::pair<word, double>>;

@@ -591,11 +591,28 @@ ssize_t aligned_pread(int fd, char* p, std::size_t n, off_t at) {
   return r;
 }
 
+// Windows ahead of the one just read that the system is asked to fetch.
+constexpr std::int64_t kWindowsHinted = 8;
+
+// Asks the system to bring the records of the next windows in the direction
+// of reading into its cache, so that the disk reads them while the caller
+// works on the window just read.
+void hint_next_windows(const Unit& u, bool backward) {
+  const auto reclen = static_cast<std::int64_t>(u.reclen);
+  const std::int64_t span = kWindowsHinted * u.window;
+  const std::int64_t first = backward ? std::max<std::int64_t>(1, u.ahead_first - span) : u.ahead_first + u.ahead_count;
+  const std::int64_t count = backward ? u.ahead_first - first : span;
+  if (count > 0)
+    (void)::posix_fadvise(u.fd, static_cast<off_t>((first - 1) * reclen), static_cast<off_t>(count * reclen),
+                          POSIX_FADV_WILLNEED);
+}
+
 }  // namespace
 
 // Direct-access reads that go on from the last one, forward or backward,
 // take ever more records at once (up to kMaxReadAhead), so that a data block
-// read in sequence costs few transfers; any other read takes one record.
+// read in sequence costs few transfers, and ask for the next windows to be
+// read ahead meanwhile; any other read takes one record.
 bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data) {
   Unit& u = require(unit);
   if (u.fd < 0 || rec < 1) return false;
@@ -623,6 +640,7 @@ bool unit_read_direct(int unit, std::int64_t rec, std::span<std::byte> data) {
     }
     u.ahead_first = first;
     u.ahead_count = r / reclen;
+    if (forward || backward) hint_next_windows(u, backward);
     std::memcpy(data.data(), u.ahead.data() + (rec - first) * reclen, data.size());
     return true;
   }
