@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   const int memo = argc > 4 ? std::atoi(argv[4]) : 1000;
   const int mmem = argc > 5 ? std::atoi(argv[5]) : 7191;
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  std::printf("%-9s %-20s %3s %4s %9s %9s %7s   %-17s  %s\n", "cube", "method", "thr", "exit", "wall s", "cpu s",
+  std::printf("%-10s %-20s %3s %4s %9s %9s %7s   %-17s  %s\n", "cube", "method", "thr", "exit", "wall s", "cpu s",
               "speedup", "load before", "load after");
   for (const auto& edge : edges)
     for (const auto& method : methods) {
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
       for (const auto& threads : counts) {
         const Run r = run_cube(edge, method, threads, memo, mmem);
         if (first == 0) first = r.wall;
-        std::printf("%-9s %-20s %3s %4d %9.2f %9.2f %7.2f   %-17s  %s\n", (edge + "^3").c_str(), method.c_str(),
+        std::printf("%-10s %-20s %3s %4d %9.2f %9.2f %7.2f   %-17s  %s\n", (edge + "^3").c_str(), method.c_str(),
                     threads.c_str(), r.status, r.wall, r.cpu, first / r.wall, r.before.c_str(), r.after.c_str());
       }
     }
