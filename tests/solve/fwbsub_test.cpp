@@ -44,6 +44,13 @@ class Substitution : public ::testing::Test {
     s.solution = MCB{kSol};
     s.sign = sign;
   }
+  // A ragged positive definite matrix of order n, factored into LLL.
+  Dense factor_ragged(std::mt19937& rng, int n, int width) {
+    const Dense a = test::ragged_spd(rng, n, width);
+    test::write_symmetric(kKll, a);
+    TRIA(kKll, 0, 0, kLll);
+    return a;
+  }
   Columns solve(const Columns& b, word sign, word z) {
     test::write_columns(kRhs, b);
     prepare(sign);
@@ -61,9 +68,7 @@ class Substitution : public ::testing::Test {
 TEST_F(Substitution, BatchesGiveTheSameSolutionAsOneBatch) {
   constexpr int n = 30;
   std::mt19937 rng(7);
-  const Dense a = test::ragged_spd(rng, n, 9);
-  test::write_symmetric(kKll, a);
-  TRIA(kKll, 0, 0, kLll);
+  const Dense a = factor_ragged(rng, n, 9);
   std::uniform_real_distribution<double> value(-5, 5);
   Columns b(5, std::vector<double>(n, 0.0));
   for (int c : {0, 1, 3, 4})
@@ -99,9 +104,7 @@ TEST_F(Substitution, BatchesGiveTheSameSolutionAsOneBatch) {
 TEST_F(Substitution, OneBatchReadsEachFactorBlockOncePerSweep) {
   constexpr int n = 400;
   std::mt19937 rng(11);
-  const Dense a = test::ragged_spd(rng, n, 40);
-  test::write_symmetric(kKll, a);
-  TRIA(kKll, 0, 0, kLll);
+  factor_ragged(rng, n, 40);
   std::vector<double> b(n);
   for (int i = 0; i < n; ++i) b[i] = 1.0 + 0.01 * i;
   test::write_columns(kRhs, {b});
