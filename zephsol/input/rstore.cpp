@@ -238,6 +238,15 @@ void check_checkpoint(const SetHeader& h, const Restore& r) {
   if (!sound_checkpoint(h) || (loop_of(h) == 1 && interval_of(h) <= r.last_step)) old_tape_damaged();
 }
 
+// The blocks that the model set-up's checkpoints save, one module's at a
+// time. A tape that ends before they are all restored was cut inside the
+// model set-up: no restart can start from it.
+constexpr word kSetUpBlocks[] = {CSTM, NODC, CONE, IELS, EQIX, ADIC, EST, ECT, BCDT, LDDT, TMPD, PGM, EIV0};
+
+bool set_up_whole(const Restore& r) {
+  return std::ranges::all_of(kSetUpBlocks, [&](word b) { return std::ranges::find(r.blocks, b) != r.blocks.end(); });
+}
+
 void restore_checkpoints(Restore& r) {
   DBOPEN(OPTP, r.core.buffer1, kReadNoRewind);
   SetHeader h = first_checkpoint();
@@ -248,10 +257,11 @@ void restore_checkpoints(Restore& r) {
     if (!sound_counters(c, h)) old_tape_damaged();
     restore_counters(c);
     const word interval = interval_of(h);
+    const bool step = loop_of(h) == 1;
     r.last_interval = interval;
-    if (loop_of(h) == 1) r.last_step = interval;
+    if (step) r.last_step = interval;
     more = restore_blocks(h, r);
-    input_state().last_whole_checkpoint = interval;
+    if (step || set_up_whole(r)) input_state().last_whole_checkpoint = interval;
     if (more) check_checkpoint(h, r);
   }
   DBCLOS(OPTP, kCloseRewind);
@@ -259,6 +269,7 @@ void restore_checkpoints(Restore& r) {
 
 void check_restored(const Restore& r) {
   if (r.blocks.empty()) restore_fatal(kNothing);
+  if (!set_up_whole(r)) old_tape_damaged();
   const word restart = sysw().IRSTRT;
   if (restart >= 1 && r.last_interval < restart - 1)
     restore_fatal(fline("('0*** SYSTEM FATAL MESSAGE  565, INTERVAL NUMBER ',I6,' FROM WHICH TO RESTART NOT FOUND.')",
