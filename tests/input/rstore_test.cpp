@@ -213,12 +213,21 @@ TEST_F(RstoreTest, TapesThatCannotServeEndTheRun) {
 }
 
 TEST_F(RstoreTest, TapeWithoutReleaseWordsRestoresTheRest) {
-  // A checkpoint of three counter records only, as an older writer left it.
+  // A checkpoint of three counter records only, as an older writer left it,
+  // over the blocks of the model set-up (zero headers).
   sysw().ICHKPT = 3;
   start_tape(small_deck());
-  Contents x{xvps(0, 0, 1)};
+  const char* set_up[] = {"CSTM", "NODC", "CONE", "IELS", "EQIX", "ADIC", "EST ",
+                          "ECT ", "BCDT", "LDDT", "TMPD", "PGM ", "EIV0"};
+  Contents x{xvps(0, 0, static_cast<word>(std::size(set_up)))};
   for (const Rec& r : counter_records()) x.push_back(r);
-  write_sets({x, {record({kSetMark, name_word("CSTM"), 0, 0, 0, 0, 0, 0})}}, false);
+  std::vector<Contents> sets{x};
+  std::vector<std::string> listed;
+  for (const char* b : set_up) {
+    sets.push_back({record({kSetMark, name_word(b), 0, 0, 0, 0, 0, 0})});
+    listed.push_back("     " + std::string(b));
+  }
+  write_sets(sets, false);
   next_run();
   relswd().R1 = 9;
   restore_run(-1, 0, history_deck());
@@ -227,7 +236,7 @@ TEST_F(RstoreTest, TapeWithoutReleaseWordsRestoresTheRest) {
   EXPECT_EQ(stpctr().NSTEPC, 5);
   const RELSWD fresh{};
   EXPECT_TRUE(std::equal(relswd().words().begin(), relswd().words().end(), fresh.words().begin()));
-  EXPECT_EQ(listed_files(), std::vector<std::string>{"     CSTM"});
+  EXPECT_EQ(listed_files(), listed);
 }
 
 TEST_F(RstoreTest, ModelGroupsGivenAgainAreReportedAndTheRestoreGoesOn) {

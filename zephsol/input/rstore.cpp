@@ -239,8 +239,9 @@ void check_checkpoint(const SetHeader& h, const Restore& r) {
 }
 
 // The blocks that the model set-up's checkpoints save, one module's at a
-// time. A tape that ends before they are all restored was cut inside the
-// model set-up: no restart can start from it.
+// time. A tape that ends before they are all restored, with no step-loop
+// checkpoint (which only a whole set-up precedes), was cut inside the model
+// set-up: no restart can start from it.
 constexpr word kSetUpBlocks[] = {CSTM, NODC, CONE, IELS, EQIX, ADIC, EST, ECT, BCDT, LDDT, TMPD, PGM, EIV0};
 
 bool set_up_whole(const Restore& r) {
@@ -269,7 +270,7 @@ void restore_checkpoints(Restore& r) {
 
 void check_restored(const Restore& r) {
   if (r.blocks.empty()) restore_fatal(kNothing);
-  if (!set_up_whole(r)) old_tape_damaged();
+  if (r.last_step == 0 && !set_up_whole(r)) old_tape_damaged();
   const word restart = sysw().IRSTRT;
   if (restart >= 1 && r.last_interval < restart - 1)
     restore_fatal(fline("('0*** SYSTEM FATAL MESSAGE  565, INTERVAL NUMBER ',I6,' FROM WHICH TO RESTART NOT FOUND.')",
