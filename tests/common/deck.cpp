@@ -1,5 +1,7 @@
 #include "common/deck.h"
 
+#include "common/scratch.h"
+
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -93,12 +95,7 @@ void reset_all_records() {
 
 DeckRun::DeckRun(std::string_view deck, DeckOptions options) {
   previous_ = fs::current_path();
-  std::string tmpl = (fs::temp_directory_path() / "zephdeckXXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) {
-    ADD_FAILURE() << "no scratch directory";
-    return;
-  }
-  dir_ = tmpl;
+  dir_ = testing::make_scratch_dir("zephdeck");
   fs::current_path(dir_);
   std::ofstream list(dir_ / "SOLV.LST", std::ios::binary);
   list << " INPT " << kDeckFile << "\n LIST " << kListingFile << "\n POST " << kResultFile << "\n STAT "
@@ -115,7 +112,7 @@ DeckRun::~DeckRun() {
   reset_dbio_state();
   std::error_code ec;
   fs::current_path(previous_, ec);
-  if (!dir_.empty() && std::getenv("ZEPH_KEEP_RUNS") == nullptr) fs::remove_all(dir_, ec);
+  testing::remove_scratch_dir(dir_);
 }
 
 void DeckRun::input() {
@@ -158,8 +155,7 @@ int DeckRun::run_program(std::string* console) const {
   const bool exited = spawned && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status);
   if (fd >= 0) {
     ::close(fd);
-    std::ifstream in(out, std::ios::binary);
-    console->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    *console = testing::read_file(out);
     fs::remove(out);
   }
   return exited ? WEXITSTATUS(status) : -1;
@@ -167,8 +163,7 @@ int DeckRun::run_program(std::string* console) const {
 
 std::string DeckRun::text(const std::string& name) const {
   unit_flush_all();
-  std::ifstream in(dir_ / name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return testing::read_file(dir_ / name);
 }
 
 std::vector<std::string> DeckRun::lines(const std::string& name) const {

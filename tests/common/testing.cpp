@@ -1,5 +1,7 @@
 #include "common/testing.h"
 
+#include "common/scratch.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,10 +18,8 @@
 
 namespace zephsol::testing {
 
-FreshFileSystem::FreshFileSystem(word memo, word nbufsz) : previous_(std::filesystem::current_path()) {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "zephdbioXXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
-  dir_ = tmpl;
+FreshFileSystem::FreshFileSystem(word memo, word nbufsz)
+    : dir_(make_scratch_dir("zephdbio")), previous_(std::filesystem::current_path()) {
   std::filesystem::current_path(dir_);
   unit_reset_all();
   reset_exec_state();
@@ -40,15 +40,12 @@ FreshFileSystem::~FreshFileSystem() {
   reset_dbio_state();
   std::error_code ec;
   std::filesystem::current_path(previous_, ec);
-  std::filesystem::remove_all(dir_, ec);
+  remove_scratch_dir(dir_);
 }
 
 std::string FreshFileSystem::read(const std::string& name) const {
   unit_flush_all();
-  std::ifstream in(dir_ / name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return read_file(dir_ / name);
 }
 
 void make_current(word number) {

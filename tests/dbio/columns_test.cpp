@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/recio.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/dumps.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"

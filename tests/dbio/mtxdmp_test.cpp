@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/densemat.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/mtxdmp.h"
 #include "common/testing.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/densemat.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"

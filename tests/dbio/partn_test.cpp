@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/densemat.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/partn.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "support/tapemodel.h"
 #include "support/workfile.h"
 #include "zephsol/dbio/core.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/recio.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "support/workfile.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/directory.h"

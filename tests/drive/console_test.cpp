@@ -11,6 +11,7 @@
 
 #include "common/deck.h"
 #include "exec/cp932.h"
+#include "common/scratch.h"
 #include "zephsol/exec/sjis.h"
 
 namespace zephsol::test {
@@ -18,10 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string demo_deck() {
-  std::ifstream in(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / "demo.dat", std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string demo_deck() { return testing::read_file(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / "demo.dat"); }
 
 // The text with every digit made '0', so that two runs' dates and times
 // compare equal.

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
 #include "common/deck.h"
 
 extern char** environ;
@@ -31,10 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::vector<std::string>;
 
-std::string read_file(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::read_file;
 
 std::string example_deck(const std::string& name) {
   return read_file(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / name / (name + ".dat"));

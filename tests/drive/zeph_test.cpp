@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/drive/modules.h"
@@ -36,10 +37,7 @@ namespace fs = std::filesystem;
 
 // ------------------------------------------------------------------ files
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string slurp(const std::string& path) { return testing::read_file(path); }
 
 std::vector<std::string> lines_of(const std::string& path) {
   std::vector<std::string> out;
@@ -218,16 +216,14 @@ class Zeph : public ::testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "fast");
-    char tmpl[] = "/tmp/zeph_test_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    dir_ = testing::make_scratch_dir("zeph_test");
     home_ = fs::current_path();
     fs::current_path(dir_);
     fresh_state();
   }
   void TearDown() override {
     fs::current_path(home_);
-    fs::remove_all(dir_);
+    testing::remove_scratch_dir(dir_);
     fresh_state();
   }
   static void fresh_state() {

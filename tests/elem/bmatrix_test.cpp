@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/elemgeom.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/elem/bmatrix.h"
 #include "zephsol/elem/laxes.h"
 #include "zephsol/elem/rules.h"

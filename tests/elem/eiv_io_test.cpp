@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/dbfix.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/directory.h"
 #include "common/testing.h"
 #include "zephsol/elem/eiv.h"

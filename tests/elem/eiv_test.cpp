@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/elem/eiv.h"
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/elem/etype.h"
 #include "zephsol/program/program.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "kfix.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/exec/packed.h"
 
 namespace zephsol::test {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "support/elemgeom.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/elem/laxes.h"
 #include "zephsol/exec/packed.h"
 

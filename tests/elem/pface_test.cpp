@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/elemgeom.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "support/loadfix.h"
 #include "zephsol/elem/pelem.h"
 

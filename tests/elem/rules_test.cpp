@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/elem/rules.h"
 
 namespace zephsol {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/elemgeom.h"
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/elem/sbeam.h"
 
 namespace zephsol {

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "support/fatal.h"
+#include "common/fatal.h"
 #include "zephsol/elem/shapes.h"
 
 namespace zephsol {

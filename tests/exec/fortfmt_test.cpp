@@ -1,6 +1,7 @@
 // The Fortran-style formatter: byte-for-byte agreement with the Fortran
 // run-time on a table of cases, and the behaviours the table cannot show
 // (argument kinds, format forms, errors, units).
+#include "common/scratch.h"
 #include "zephsol/exec/fortfmt.h"
 
 #include <gtest/gtest.h>
@@ -203,17 +204,15 @@ TEST(Fortfmt, ManyDistinctFormats) {
 // A formatted WRITE to a unit: one line per record; blanks that the format
 // writes are kept, positioning past the last character writes nothing.
 TEST(Fortfmt, WritesRecordsToUnit) {
-  const auto path = std::filesystem::path(testing::TempDir()) / "fortfmt_unit.txt";
+  const std::filesystem::path dir = testing::make_scratch_dir("fortfmt"), path = dir / "fortfmt_unit.txt";
   unit_reset_all();
   unit_open(61, path.string(), UnitForm::Formatted, UnitStatus::Unknown);
   fwrite_unit(61, "(1X,I3,'  '/' NEXT',F6.2,3X)", {12, 0.5});
   const std::vector<FmtArg> args{FmtArg("AB"), FmtArg("CD")};
   fwrite_unit(61, "(A)", std::span<const FmtArg>(args));
   unit_close(61);
-  std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "  12  \n NEXT  0.50\nAB\nCD\n");
-  std::filesystem::remove(path);
+  EXPECT_EQ(testing::read_file(path), "  12  \n NEXT  0.50\nAB\nCD\n");
+  testing::remove_scratch_dir(dir);
 }
 
 }  // namespace

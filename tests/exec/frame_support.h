@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
 #include "zephsol/exec/records.h"
 #include "zephsol/exec/runend.h"
 #include "zephsol/exec/units.h"
@@ -26,9 +27,7 @@ class FrameTest : public ::testing::Test {
   void SetUp() override {
     unit_reset_all();
     reset_exec_state();
-    std::string tmpl = (std::filesystem::temp_directory_path() / "zephframeXXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
+    dir = testing::make_scratch_dir("zephframe");
     unit_open(0, path("console"), UnitForm::Formatted, UnitStatus::Unknown);
     unit_open(6, path("list"), UnitForm::Formatted, UnitStatus::Unknown);
     unit_open(999, path("erro"), UnitForm::Formatted, UnitStatus::Unknown);
@@ -37,7 +36,7 @@ class FrameTest : public ::testing::Test {
 
   void TearDown() override {
     unit_reset_all();
-    std::filesystem::remove_all(dir);
+    testing::remove_scratch_dir(dir);
   }
 
   std::string path(const std::string& name) const { return (dir / name).string(); }
@@ -53,8 +52,7 @@ class FrameTest : public ::testing::Test {
   // The whole content of a file of the directory, units flushed first.
   std::string content(const std::string& name) const {
     unit_flush_all();
-    std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return testing::read_file(path(name));
   }
 
   std::vector<std::string> lines(const std::string& name) const {

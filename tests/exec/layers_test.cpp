@@ -13,18 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kSources = fs::path(ZEPH_TEST_SOURCE_DIR).parent_path() / "zephsol";
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zephsol::testing::read_file;
 
 // Each library directory and the directories of the libraries it links.
 std::map<std::string, std::set<std::string>> declared_links() {
@@ -34,7 +31,7 @@ std::map<std::string, std::set<std::string>> declared_links() {
   for (const auto& entry : fs::directory_iterator(kSources)) {
     const fs::path cmake = entry.path() / "CMakeLists.txt";
     if (!entry.is_directory() || !fs::exists(cmake)) continue;
-    const std::string text = slurp(cmake);
+    const std::string text = read_file(cmake);
     std::smatch m;
     if (!std::regex_search(text, m, call)) continue;
     auto& deps = links[m[1]];
@@ -81,7 +78,7 @@ TEST(Layers, EveryIncludeIsOfTheLibraryOrOneBelowIt) {
       const std::string ext = entry.path().extension().string();
       if (ext != ".cpp" && ext != ".h" && ext != ".def") continue;
       ++files;
-      const std::string text = slurp(entry.path());
+      const std::string text = read_file(entry.path());
       for (std::sregex_iterator i(text.begin(), text.end(), include), end; i != end; ++i)
         EXPECT_TRUE(allowed.contains((*i)[1])) << entry.path().lexically_relative(kSources).string()
                                                 << " includes a header of " << (*i)[1];
@@ -91,3 +88,4 @@ TEST(Layers, EveryIncludeIsOfTheLibraryOrOneBelowIt) {
 }
 
 }  // namespace
+

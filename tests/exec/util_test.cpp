@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/scratch.h"
 #include "zephsol/exec/util.h"
 
 namespace zephsol {
@@ -100,23 +101,20 @@ TEST(Rngcnt, CountsTheValuesOfExactRanges) {
 // A zero step has no count: the run ends with a program logic error
 // instead of dividing by zero.
 TEST(Rngcnt, ZeroStepEndsTheRun) {
-  char dir[] = "/tmp/rngcnt_test_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string listing = std::string(dir) + "/console.txt";
+  const std::filesystem::path dir = testing::make_scratch_dir("rngcnt");
+  const std::string listing = (dir / "console.txt").string();
   const auto zero_step = [&] {
     std::fflush(stdout);
-    if (chdir(dir) != 0) std::_Exit(9);
+    if (chdir(dir.c_str()) != 0) std::_Exit(9);
     const int fd = ::open(listing.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(fd, STDOUT_FILENO);
     RNGCNT(1, 5, 0);
     std::_Exit(7);
   };
   EXPECT_EXIT(zero_step(), ::testing::ExitedWithCode(1), "");
-  std::ifstream in(listing);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("0*** SYSTEM FATAL MESSAGE    999, PROGRAM LOGIC ERROR"), std::string::npos);
-  std::filesystem::remove_all(dir);
+  EXPECT_NE(testing::read_file(listing).find("0*** SYSTEM FATAL MESSAGE    999, PROGRAM LOGIC ERROR"),
+            std::string::npos);
+  testing::remove_scratch_dir(dir);
 }
 
 // ------------------------------------------------------------------- bits

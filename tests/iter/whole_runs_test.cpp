@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/scratch.h"
 #include "common/deck.h"
 
 namespace zephsol::test {
@@ -32,8 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string example_deck(const std::string& name) {
-  std::ifstream in(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / name / (name + ".dat"), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return testing::read_file(fs::path(ZEPH_TEST_SOURCE_DIR) / ".." / "examples" / name / (name + ".dat"));
 }
 
 // One element's line of the stress table: its components, the von Mises

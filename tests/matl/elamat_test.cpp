@@ -171,7 +171,7 @@ TEST_F(ElasticMatrix, ClassesWithoutAnElasticMatrixEndTheRun) {
       elem.ICLASS = iclass;
       ELAMAT(d);
     });
-    EXPECT_TRUE(test::has_message(out.errlog, code)) << out.errlog;
+    EXPECT_TRUE(test::has_message(out.errors, code)) << out.errors;
   }
 }
 

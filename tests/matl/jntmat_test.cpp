@@ -97,10 +97,10 @@ TEST_F(JointMatrix, ErrorsEndTheRun) {
   elem.PROP[7] = 1.f;  // residual displacement not beyond the peak
   state(4, 0, -20);
   const auto softening = test::fatal_output([&] { matrix(2); });
-  EXPECT_TRUE(test::has_message(softening.errlog, 971)) << softening.errlog;
+  EXPECT_TRUE(test::has_message(softening.errors, 971)) << softening.errors;
   state(2, 0, -5);
   const auto order = test::fatal_output([&] { matrix(4); });
-  EXPECT_TRUE(test::has_message(order.errlog, 8015)) << order.errlog;
+  EXPECT_TRUE(test::has_message(order.errors, 8015)) << order.errors;
 }
 
 }  // namespace

@@ -129,8 +129,8 @@ TEST_F(MatSelect, UndefinedMaterialEndsTheRun) {
   });
   const std::string line = "0*** USER FATAL MESSAGE 2332, ELEMENT    4711 REFERES UNDEFINED MATERIAL ID      99";
   EXPECT_NE(out.listing.find(line), std::string::npos) << out.listing;
-  EXPECT_NE(out.errlog.find(line), std::string::npos) << out.errlog;
-  EXPECT_TRUE(test::has_message(out.errlog, 780)) << out.errlog;
+  EXPECT_NE(out.errors.find(line), std::string::npos) << out.errors;
+  EXPECT_TRUE(test::has_message(out.errors, 780)) << out.errors;
 }
 
 // Writes the material entries as the single record of MATD, with its length in header word 2.
@@ -178,7 +178,7 @@ TEST(MaterialLoad, TableThatDoesNotFitEndsTheRun) {
     word free = static_cast<word>(rec.size()) - 1;
     MATLOD(MATD, 11, free, 3001);
   });
-  EXPECT_TRUE(test::has_message(out.errlog, 4)) << out.errlog;
+  EXPECT_TRUE(test::has_message(out.errors, 4)) << out.errors;
 }
 
 // The table of the examples: (0, 5), (1, 3), (2, 1).
@@ -253,7 +253,7 @@ TEST_F(MatSelect, TableAndArgumentErrorsEndTheRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_TRUE(test::has_message(test::fatal_output(c.fn).errlog, c.code));
+    EXPECT_TRUE(test::has_message(test::fatal_output(c.fn).errors, c.code));
   }
 }
 

@@ -129,7 +129,7 @@ TEST_F(FlowVector, VonMisesAndDruckerPragerMatchTheirYieldFunctions) {
     for (const Layout& l : kLayouts) {
       layout(l);
       for (const Vec6& s6 : kStresses) {
-        SCOPED_TRACE(testing::Message() << "criterion " << c.iyield << " class " << l.iclass);
+        SCOPED_TRACE(::testing::Message() << "criterion " << c.iyield << " class " << l.iclass);
         const Vec s = restrict(l, s6);
         expect_near(flow(s), gradient(c.f, phi, l, s), 1e-6);
       }
@@ -165,7 +165,7 @@ TEST_F(FlowVector, MohrCoulombAtLodeAngleZero) {
     const double phi0 = 30.f * 3.14159265359 / 180;
     const double phi = iyield == 4 ? std::atan(std::tan(phi0) / 1.5f) : phi0;
     for (const auto& [p, a, b] : {std::array<double, 3>{-20.0, 0.3, 0.7}, {5.0, 1.1, -0.4}}) {
-      SCOPED_TRACE(testing::Message() << "criterion " << iyield << " p " << p);
+      SCOPED_TRACE(::testing::Message() << "criterion " << iyield << " p " << p);
       const Vec6 s6 = lode_zero_stress(p, a, b);
       ASSERT_NEAR(inv(s6).j3, 0.0, 1e-12);
       const Vec s(s6.begin(), s6.end());
@@ -186,7 +186,7 @@ TEST_F(FlowVector, MohrCoulombAwayFromTheCorners) {
     layout(l);
     int checked = 0;
     for (const Vec6& s6 : kStresses) {
-      SCOPED_TRACE(testing::Message() << "class " << l.iclass);
+      SCOPED_TRACE(::testing::Message() << "class " << l.iclass);
       const Vec s = restrict(l, s6);
       const Inv v = inv(expand(l, s));
       const double th = lode(v);
@@ -240,7 +240,7 @@ TEST_F(FlowVector, UnknownCriterionEndsTheRun) {
   criterion(5, 30.f);
   layout(kLayouts[0]);
   const auto out = test::fatal_output([&] { flow({1, 2, 3, 4, 5, 6}); });
-  EXPECT_TRUE(test::has_message(out.errlog, 4071)) << out.errlog;
+  EXPECT_TRUE(test::has_message(out.errors, 4071)) << out.errors;
 }
 
 class PlasticTangent : public FlowVector {
@@ -267,7 +267,7 @@ TEST_F(PlasticTangent, FlowDirectionIdentities) {
   for (const Layout& l : {kLayouts[0], kLayouts[1], kLayouts[3]}) {
     for (const word iyield : {1, 2, 3}) {
       for (const float hdash : {0.f, 250.f}) {
-        SCOPED_TRACE(testing::Message() << "class " << l.iclass << " criterion " << iyield << " H " << hdash);
+        SCOPED_TRACE(::testing::Message() << "class " << l.iclass << " criterion " << iyield << " H " << hdash);
         elastic(l);
         matcom().IYIELD = iyield;
         matcom().w(mw::PHAI) = 25.f;

@@ -151,11 +151,11 @@ TEST_F(SoilModel, ModuliThatAreNotFiniteEndTheRun) {
       if (c.kind == 3) MATDCH();
       if (c.kind == 7) MATSRD();
     });
-    EXPECT_NE(out.errlog.find("0*** USER FATAL MESSAGE 8069,\n"
+    EXPECT_NE(out.errors.find("0*** USER FATAL MESSAGE 8069,\n"
                               "          MODULUS NOT FINITE IN THE POINT STATE,  ELEMENT ID=    4711, MATERIAL ID=      12\n"),
               std::string::npos)
         << c.what << "\n"
-        << out.errlog;
+        << out.errors;
   }
 }
 
@@ -238,7 +238,7 @@ TEST_F(StressRatio, NoConfinement) {
 
 TEST_F(StressRatio, NeedsThePrincipalStresses) {
   const auto out = test::fatal_output([] { MATSRD(); });
-  EXPECT_EQ(out.errlog.find("MESSAGE"), std::string::npos);  // the run ends without a message
+  EXPECT_EQ(out.errors.find("MESSAGE"), std::string::npos);  // the run ends without a message
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "common/block_dump.h"
 #include "common/deck.h"
 #include "support/asmfix.h"
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/dbops.h"

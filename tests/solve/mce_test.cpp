@@ -12,7 +12,7 @@
 
 #include "common/block_dump.h"
 #include "support/asmfix.h"
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/dbops.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/core.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/block_dump.h"
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/directory.h"
 #include "common/testing.h"

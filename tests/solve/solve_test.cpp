@@ -16,7 +16,7 @@
 #include "common/block_dump.h"
 #include "common/deck.h"
 #include "support/asmfix.h"
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/core.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/block_dump.h"
-#include "support/solvefatal.h"
+#include "common/fatal.h"
 #include "support/solvefix.h"
 #include "zephsol/dbio/columns.h"
 #include "zephsol/dbio/dbops.h"

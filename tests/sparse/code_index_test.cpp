@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/scratch.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,12 +33,7 @@ namespace fs = std::filesystem;
 const fs::path kRoot = fs::path(ZEPH_TEST_SOURCE_DIR).parent_path();
 constexpr std::string_view kIndexHeading = "## Index of the sparse library's routine codes";
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string slurp(const fs::path& p) { return zephsol::testing::read_file(p); }
 
 // The text with comments and string and character literals blanked (line
 // breaks kept). A quote after a digit or letter is a digit separator.

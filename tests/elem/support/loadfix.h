@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/elemgeom.h"
+#include "common/scratch.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/elem/etype.h"
 #include "zephsol/exec/units.h"
@@ -114,12 +115,13 @@ inline std::vector<V3> affine(const std::vector<V3>& pts, const M3& a, const V3&
 // The listing (unit 6) written to a temporary file while the object lives.
 class ListingCapture {
  public:
-  ListingCapture() {
-    dir_ = ::testing::TempDir() + "loadlistXXXXXX";
-    if (mkdtemp(dir_.data()) == nullptr) ADD_FAILURE() << "no temporary directory";
+  ListingCapture() : dir_(zephsol::testing::make_scratch_dir("loadlist").string()) {
     unit_open(6, dir_ + "/listing.txt", UnitForm::Formatted, UnitStatus::Unknown);
   }
-  ~ListingCapture() { unit_close(6); }
+  ~ListingCapture() {
+    unit_close(6);
+    zephsol::testing::remove_scratch_dir(dir_);
+  }
   std::vector<std::string> lines() {
     unit_flush(6);
     std::ifstream in(dir_ + "/listing.txt");

@@ -1,4 +1,5 @@
 // Whole-run fuzzing: case builders, the run of the program and its checks.
+#include "common/scratch.h"
 #include "support/fuzz.h"
 
 #include <fcntl.h>
@@ -173,8 +174,7 @@ Ran spawn_program(const DeckRun& run) {
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
   }
   ::close(fd);
-  std::ifstream in(out, std::ios::binary);
-  r.console.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  r.console = testing::read_file(out);
   fs::remove(out);
   return r;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "common/scratch.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/filesys.h"
@@ -114,9 +115,7 @@ std::vector<std::vector<word>> block_records(word number, word& mark) {
 
 void InputTest::SetUp() {
   old_cwd_ = fs::current_path();
-  std::string tmpl = (fs::temp_directory_path() / "zephinXXXXXX").string();
-  ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-  dir_ = tmpl;
+  dir_ = zephsol::testing::make_scratch_dir("zephin");
   fs::current_path(dir_);
   fresh_records();
 }
@@ -144,8 +143,7 @@ void InputTest::TearDown() {
   core_release();
   reset_dbio_state();
   fs::current_path(old_cwd_);
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
+  zephsol::testing::remove_scratch_dir(dir_);
 }
 
 void InputTest::write_file(const std::string& name, const std::vector<std::string>& lines) {

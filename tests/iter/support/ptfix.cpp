@@ -57,9 +57,4 @@ void PointLawTest::strain(const Vec6& de, double temp, const Vec6& dt) {
   ELMSIG();
 }
 
-std::string fatal_log(testing::FreshFileSystem& fs, void (*fn)()) {
-  EXPECT_EXIT(fn(), ::testing::ExitedWithCode(1), "");
-  return fs.read("errors");
-}
-
 }  // namespace zephsol::test

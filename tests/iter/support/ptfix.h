@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "common/fatal.h"
 #include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/words.h"
@@ -53,10 +54,6 @@ class PointLawTest : public ::testing::Test {
   std::string listing() const { return fs->read("listing"); }
   std::string errors() const { return fs->read("errors"); }
 };
-
-// The text of a fatal end of fn in a death-test child: what it wrote to the
-// error log; the child must end with status 1.
-std::string fatal_log(testing::FreshFileSystem& fs, void (*fn)());
 
 // Relative closeness for a table of values.
 inline bool near_rel(double a, double b, double tol) {

@@ -1,5 +1,7 @@
 #include "matfix.h"
 
+#include "common/scratch.h"
+
 #include <stdlib.h>
 
 #include <cstdio>
@@ -45,58 +47,14 @@ void MatlTest::SetUp() {
   bind(elem, point);
 }
 
-namespace {
-// The run end writes its progress file under the solver list's "STAT" name.
-void name_progress_file(const std::string& name) {
-  for (auto& e : exec_state().solvky.entry) {
-    if (e.key != name_word("STAT")) continue;
-    e.value.fill(' ');
-    name.copy(e.value.data(), std::min(name.size(), e.value.size()));
-  }
-}
-
-std::string read_file(const std::string& name) {
-  std::ifstream in(name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-}  // namespace
-
 std::string capture_listing(const std::function<void()>& fn) {
-  const std::string name = ::testing::TempDir() + "matl_listing_" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-  unit_open(6, name, UnitForm::Formatted, UnitStatus::Unknown);
+  const std::filesystem::path dir = testing::make_scratch_dir("zephmatl");
+  unit_open(6, (dir / "listing.txt").string(), UnitForm::Formatted, UnitStatus::Unknown);
   fn();
   unit_close(6, false);
-  std::string text = read_file(name);
-  std::remove(name.c_str());
+  std::string text = testing::read_file(dir / "listing.txt");
+  testing::remove_scratch_dir(dir);
   return text;
-}
-
-FatalOutput fatal_output(const std::function<void()>& fn) {
-  std::string dir = ::testing::TempDir() + "matlfatalXXXXXX";
-  if (mkdtemp(dir.data()) == nullptr) {
-    ADD_FAILURE() << "no temporary directory";
-    return {};
-  }
-  EXPECT_EXIT(
-      {
-        unit_open(6, dir + "/listing.txt", UnitForm::Formatted, UnitStatus::Unknown);
-        unit_open(999, dir + "/error.log", UnitForm::Formatted, UnitStatus::Unknown);
-        name_progress_file(dir + "/progress.txt");
-        fn();
-        std::exit(0);
-      },
-      ::testing::ExitedWithCode(1), "");
-  FatalOutput out{read_file(dir + "/listing.txt"), read_file(dir + "/error.log")};
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
-  return out;
-}
-
-bool has_message(const std::string& text, word code) {
-  return std::regex_search(text, std::regex("MESSAGE +" + std::to_string(code < 0 ? -code : code) + ","));
 }
 
 }  // namespace zephsol::test

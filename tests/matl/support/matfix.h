@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/fatal.h"
 #include "common/material.h"
 #include "zephsol/exec/words.h"
 #include "zephsol/matl/matrec.h"
@@ -57,18 +58,7 @@ class MatlTest : public ::testing::Test {
   void SetUp() override;
 };
 
-// Runs fn in a child that must end the run with an error end (exit status 1);
-// returns what the child wrote to the listing and the error log.
-struct FatalOutput {
-  std::string listing;
-  std::string errlog;
-};
-FatalOutput fatal_output(const std::function<void()>& fn);
-
 // What fn writes to the listing (unit 6, on a temporary file meanwhile).
 std::string capture_listing(const std::function<void()>& fn);
-
-// True when text holds the header of message |code| ("MESSAGE", the code, a comma).
-bool has_message(const std::string& text, word code);
 
 }  // namespace zephsol::test

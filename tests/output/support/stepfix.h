@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/postread.h"
+#include "common/fatal.h"
 #include "common/testing.h"
 #include "zephsol/elem/elem_records.h"
 #include "zephsol/exec/words.h"
@@ -63,11 +64,7 @@ class StepTest : public ::testing::Test {
 
   // Runs fn in a death-test child that must end the run as an error; returns
   // the error log it left.
-  template <class Fn>
-  std::string fatal_log(Fn fn) {
-    EXPECT_EXIT(fn(), ::testing::ExitedWithCode(1), "");
-    return errors();
-  }
+  std::string fatal_log(const std::function<void()>& fn) { return test::fatal_log(fs_, fn); }
 
   zephsol::testing::FreshFileSystem fs_;
   word neq_ = 0;

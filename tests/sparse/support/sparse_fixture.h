@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/sparse/state.h"
 
@@ -28,9 +29,7 @@ class SparseTest : public ::testing::Test {
   void SetUp() override {
     unit_reset_all();
     reset_library_state();
-    std::string tmpl = (std::filesystem::temp_directory_path() / "zsparseXXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir = tmpl;
+    dir = zephsol::testing::make_scratch_dir("zsparse");
     old_cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir);
     unit_open(6, path("list"), UnitForm::Formatted, UnitStatus::Unknown);
@@ -41,7 +40,7 @@ class SparseTest : public ::testing::Test {
     reset_library_state();
     unit_reset_all();
     std::filesystem::current_path(old_cwd);
-    std::filesystem::remove_all(dir);
+    zephsol::testing::remove_scratch_dir(dir);
   }
 
   std::string path(const std::string& name) const { return (dir / name).string(); }
