@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/kernels.h"
 
 extern "C" void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
@@ -515,6 +516,30 @@ TEST(BlockUpdate, EqualsTheDenseProduct) {
           for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(f22[k], want[k], 1e-14) << k;
           EXPECT_EQ(ops, double(npiv) * ntrail * (ntrail + 1) + double(npiv) * ntrail);
         }
+}
+
+// The update of a large front shared by a team of threads gives the bits
+// of the update on one thread, whatever the team's size.
+TEST(BlockUpdate, TeamsOfAnySizeGiveTheBitsOfOneThread) {
+  std::mt19937_64 gen(7);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int ntrail : {513, 1300}) {
+    const int npiv = 40, ncol = 45, n = ncol + ntrail;
+    std::vector<i32> pivblk(ncol, 1);
+    for (int k = 0; k + 1 < npiv; k += 5) pivblk[k] = 2, pivblk[k + 1] = -1;
+    std::vector<double> panel(std::size_t(n) * ncol), f22(std::size_t(ntrail) * (ntrail + 1) / 2);
+    for (double& x : panel) x = u(gen);
+    for (double& x : f22) x = u(gen);
+    auto update = [&](int threads) {
+      const ProductTeam team(threads);
+      std::vector<double> f = f22, w1(std::size_t(npiv) * 32), w2(std::size_t(ntrail) * 32);
+      double ops = 0.0;
+      xdslum(npiv, ncol, n, 32, panel.data(), pivblk.data(), ntrail, f.data(), w1.data(), w2.data(), ops);
+      return f;
+    };
+    const std::vector<double> one = update(1);
+    for (int threads : {2, 3, 8}) EXPECT_TRUE(update(threads) == one) << ntrail << " " << threads;
+  }
 }
 
 }  // namespace

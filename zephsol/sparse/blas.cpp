@@ -4,6 +4,13 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -28,31 +35,115 @@ void blas_threads(i32 n) {
   if (openblas_get_num_threads() != n) openblas_set_num_threads(n);
 }
 
+namespace {
+
+// Processors this process may run on.
+long own_processors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  return sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+}
+
+// Processors the one-minute load leaves free, this process (one of the
+// running ones the load counts) not counted as busy.
+long free_processors(long cpus) {
+  double load = 0.0;
+  std::ifstream("/proc/loadavg") >> load;
+  return cpus - (std::lround(load) - 1);
+}
+
+}  // namespace
+
 i32 factor_threads() {
+  const long cpus = own_processors(), free = free_processors(cpus);
+  if (free <= 1) return 1;  // a busy machine: more threads would only wait
   if (const char* s = std::getenv("OMP_NUM_THREADS"); s != nullptr && *s != '\0') {
     const long n = std::strtol(s, nullptr, 10);  // the first of a list
     if (n >= 1) return static_cast<i32>(std::min(n, 256L));
   }
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  const int cpus = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
-  double load = 0.0;
-  std::ifstream("/proc/loadavg") >> load;
-  // This process is one of the running ones the load counts.
-  const long busy = std::lround(load) - 1;
-  return static_cast<i32>(std::clamp<long>(cpus - busy, 1, cpus));
+  return static_cast<i32>(std::clamp<long>(free, 1, cpus));
 }
 
 namespace {
-i32 team = 1;  // threads of the large products
+
+// The team's threads, waiting for a batch of tasks between runs.
+class Team {
+ public:
+  explicit Team(i32 n) {
+    for (i32 k = 1; k < n; ++k) threads_.emplace_back([this] { serve(); });
+  }
+  ~Team() {
+    {
+      const std::lock_guard<std::mutex> hold(m_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  i32 size() const { return static_cast<i32>(threads_.size()) + 1; }
+  void run(i32 count, const std::function<void(i32)>& task) {
+    {
+      const std::lock_guard<std::mutex> hold(m_);
+      task_ = &task;
+      count_ = count;
+      next_ = 0;
+      busy_ = static_cast<i32>(threads_.size());
+      ++batch_;
+    }
+    wake_.notify_all();
+    work();
+    std::unique_lock<std::mutex> hold(m_);
+    done_.wait(hold, [this] { return busy_ == 0; });
+    task_ = nullptr;
+  }
+
+ private:
+  // Takes tasks of the current batch until none is left.
+  void work() {
+    for (i32 k = next_++; k < count_; k = next_++) (*task_)(k);
+  }
+  void serve() {
+    std::uint64_t seen = 0;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> hold(m_);
+        wake_.wait(hold, [&] { return stop_ || batch_ != seen; });
+        if (stop_) return;
+        seen = batch_;
+      }
+      work();
+      const std::lock_guard<std::mutex> hold(m_);
+      if (--busy_ == 0) done_.notify_one();
+    }
+  }
+  std::vector<std::thread> threads_;
+  std::mutex m_;
+  std::condition_variable wake_, done_;
+  const std::function<void(i32)>* task_ = nullptr;
+  i32 count_ = 0;
+  std::atomic<i32> next_{0};
+  i32 busy_ = 0;
+  std::uint64_t batch_ = 0;
+  bool stop_ = false;
+};
+
+std::unique_ptr<Team> team;  // of the factorisation running, if it has more than one thread
+
 }  // namespace
 
-ProductTeam::ProductTeam(i32 n) { team = std::max(n, 1); }
-ProductTeam::~ProductTeam() {
-  team = 1;
+ProductTeam::ProductTeam(i32 n) {
   blas_threads(1);
+  if (n > 1) team = std::make_unique<Team>(n);
 }
-i32 ProductTeam::size() { return team; }
+ProductTeam::~ProductTeam() { team.reset(); }
+i32 ProductTeam::size() { return team ? team->size() : 1; }
+void ProductTeam::run(i32 count, const std::function<void(i32)>& task) {
+  if (team && count > 1) {
+    team->run(count, task);
+    return;
+  }
+  for (i32 k = 0; k < count; ++k) task(k);
+}
 
 void dgemm(char ta, char tb, i32 m, i32 n, i32 k, double alpha, const double* a, i32 lda, const double* b,
            i32 ldb, double beta, double* c, i32 ldc) {

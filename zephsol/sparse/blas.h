@@ -4,6 +4,8 @@
 // reported by blas_argument_error (zephsol/sparse/hherr.h) and stop the run.
 #pragma once
 
+#include <functional>
+
 #include "zephsol/sparse/work.h"
 
 extern "C" {
@@ -30,12 +32,14 @@ void blas_single_thread();
 // Runs the BLAS on n threads from the next call on.
 void blas_threads(i32 n);
 
-// Threads a factorisation may give its large products: OMP_NUM_THREADS
-// when it is set, else the processors of this process that the load leaves
-// free (at least one).
+// Threads a factorisation may use: OMP_NUM_THREADS when it is set, else
+// the processors of this process that the load leaves free; one when the
+// load, measured now, leaves no processor free besides this process's own.
 i32 factor_threads();
-// The threads of the large products while one lives (one otherwise): a
-// factorisation holds one for its whole run.
+// The threads that share the large products of a factorisation while one
+// lives (one otherwise): a factorisation holds one for its whole run. The
+// BLAS stays on one thread; the team runs independent tasks, each on one
+// thread, so a result does not depend on the team's size.
 class ProductTeam {
  public:
   explicit ProductTeam(i32 n);
@@ -43,6 +47,9 @@ class ProductTeam {
   ProductTeam(const ProductTeam&) = delete;
   ProductTeam& operator=(const ProductTeam&) = delete;
   static i32 size();
+  // Runs task(0), ..., task(count - 1) on the team and returns when all
+  // are done (in order on the calling thread without a team).
+  static void run(i32 count, const std::function<void(i32)>& task);
 };
 
 // C := alpha op(A) op(B) + beta C, op = "N" or "T", column-major.

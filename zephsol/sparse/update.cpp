@@ -45,44 +45,67 @@ void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk
 // the multipliers below a block, which every product packs anew, are
 // packed a few times per panel only.
 constexpr i32 kWide = 256;
-// The rectangle below a block's diagonal square is shared among the
-// product team at this many rows per thread or more (narrower shares leave
-// the threads waiting on each other).
-constexpr i32 kRowsPerThread = 128;
+// Rows of one task of a block when a team shares the update: long enough
+// runs of each column for its subtraction, and enough tasks for the team.
+constexpr i32 kTaskRows = 512;
 
-// F22 -= L2 D L2^T on a packed triangle in blocks of up to kWide columns.
-// Per block of t columns and m = ntrail - b + 1 rows: W1 = D L2(b..b+t-1)^T,
-// formed transposed (pivot by pivot, down contiguous columns);
-// the t x t diagonal square of W2 = L2(b..ntrail) W1 in slices of nbu
-// columns, each from its own diagonal down, and the rectangle below the
-// square in one product; then each column takes its part of W2 from its
-// diagonal down. W1 and W2 live in scratch of this thread that grows to the
-// largest front met.
+// One task of the wide update: rows r0..r0+h-1 of the column block
+// b..b+t-1 (rows counted from the block's first column), the diagonal
+// square with them when r0 = 0. The product W2 = L2 W1 of those rows goes
+// to the task's scratch (the square in slices of nbu columns, each from
+// its own diagonal down), then each column takes its part from its
+// diagonal down. wt: W1^T of all trailing rows (leading dimension ntrail).
+void update_rows(const PanelView<true, const double>& p, i32 npiv, i32 nbu, const double* wt, i32 ntrail,
+                 PackedColumns& cols, i32 b, i32 t, i32 r0, i32 h) {
+  thread_local std::vector<double> scratch;
+  if (scratch.size() < static_cast<std::size_t>(h) * t) scratch.resize(static_cast<std::size_t>(h) * t);
+  double* w2 = scratch.data();
+  const i32 ncol = static_cast<i32>(p.ncol), nrow = static_cast<i32>(p.nrow), top = r0 == 0 ? std::min(t, h) : 0;
+  const double* w1 = wt + (b - 1);
+  for (i32 s = 0; s < top; s += nbu) {
+    const i32 q = std::min(nbu, t - s);
+    dgemm('N', 'T', top - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + s, ntrail, 0.0,
+          w2 + s + static_cast<i64>(s) * h, h);
+  }
+  if (h > top)
+    dgemm('N', 'T', h - top, t, npiv, 1.0, p.at(ncol + b + r0 + top, 1), nrow, w1, ntrail, 0.0, w2 + top, h);
+  for (i32 u = 0; u < t; ++u) {
+    const i32 off = r0 == 0 ? u : 0;  // the square: from the column's diagonal
+    daxpy(h - off, -1.0, w2 + off + static_cast<i64>(u) * h, 1, cols.column(b + u) + (r0 + off - u), 1);
+  }
+}
+
+// F22 -= L2 D L2^T on a packed triangle in blocks of up to kWide columns:
+// W1 = D L2^T for all trailing rows at once (formed transposed, pivot by
+// pivot down contiguous columns), then per block of t columns and m =
+// ntrail - b + 1 rows the products of update_rows, all rows in one task on
+// one thread, in tasks of kTaskRows rows shared by the product team
+// otherwise. Each entry is formed by the same product whatever the tasks,
+// so the team's size does not change the result. W1 lives in scratch of
+// the calling thread, each task's product in its own thread's.
 void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
                  double* f22) {
   const PanelView<true, const double> p{panel, nrow, ncol};
   const i32 wide = std::min(std::max(kWide, nbu), ntrail);
   thread_local std::vector<double> scratch;
-  const std::size_t need = static_cast<std::size_t>(wide) * (static_cast<std::size_t>(npiv) + ntrail);
+  const std::size_t need = static_cast<std::size_t>(ntrail) * npiv;
   if (scratch.size() < need) scratch.resize(need);
-  double* w1 = scratch.data();
-  double* w2 = w1 + static_cast<std::size_t>(wide) * npiv;
+  double* wt = scratch.data();
+  form_wt(p, pivblk - 1, 1, npiv, ncol + 1, ncol + ntrail, wt, ntrail);
   PackedColumns cols(f22, ntrail);
+  struct Task {
+    i32 b, t, r0, h;
+  };
+  std::vector<Task> tasks;
+  const bool shared = ProductTeam::size() > 1 && ntrail > kTaskRows;
   for (i32 b = 1; b <= ntrail; b += wide) {
-    const i32 t = std::min(wide, ntrail - b + 1), m = ntrail - b + 1;
-    form_wt(p, pivblk - 1, 1, npiv, ncol + b, ncol + b + t - 1, w1, t);
-    for (i32 s = 0; s < t; s += nbu) {
-      const i32 q = std::min(nbu, t - s);
-      dgemm('N', 'T', t - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + s, t, 0.0, w2 + s + static_cast<i64>(s) * m,
-            m);
-    }
-    if (m > t) {
-      blas_threads(std::clamp((m - t) / kRowsPerThread, 1, ProductTeam::size()));
-      dgemm('N', 'T', m - t, t, npiv, 1.0, p.at(ncol + b + t, 1), nrow, w1, t, 0.0, w2 + t, m);
-      blas_threads(1);
-    }
-    for (i32 u = 0; u < t; ++u) daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * m, 1, cols.column(b + u), 1);
+    const i32 t = std::min(wide, ntrail - b + 1), m = ntrail - b + 1, rows = shared ? std::max(kTaskRows, t) : m;
+    for (i32 r0 = 0; r0 < m; r0 += rows) tasks.push_back({b, t, r0, std::min(rows, m - r0)});
   }
+  ProductTeam::run(static_cast<i32>(tasks.size()), [&](i32 k) {
+    const Task& q = tasks[static_cast<std::size_t>(k)];
+    update_rows(p, npiv, nbu, wt, ntrail, cols, q.b, q.t, q.r0, q.h);
+  });
 }
 
 double flops(i32 npiv, i32 ntrail) {
