@@ -128,6 +128,7 @@ TEST_F(Factorisation, ThreadsChangeNeitherTheSolutionNorItsBits) {
   for (const char* threads : {"2", "3", "8"}) {
     const auto x = solve_on(threads), again = solve_on(threads);
     EXPECT_LT(max_rel_diff(x, one), 1e-13) << threads;
+    EXPECT_TRUE(x == one) << threads;  // each piece of the update on one thread
     EXPECT_TRUE(x == again) << threads;
   }
   if (was != nullptr) setenv("OMP_NUM_THREADS", saved.c_str(), 1);
