@@ -282,6 +282,10 @@ void damage(std::mt19937_64& g, std::string& tape, std::string& what) {
     return v;
   };
   const auto set_word = [&](std::size_t w, std::int32_t v) { std::memcpy(tape.data() + 4 * w, &v, 4); };
+  // A word moved by d, wrapping round as the tape's 32 bits do.
+  const auto moved = [](std::int32_t v, std::int64_t d) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + static_cast<std::uint32_t>(d));
+  };
   switch (g() % 6) {
     case 0: {  // one word to an extreme or random value
       const std::size_t w = g() % words;
@@ -289,7 +293,7 @@ void damage(std::mt19937_64& g, std::string& tape, std::string& what) {
                                                0x10000000, -16777216, 1000000};
       const std::int32_t v = g() % 3 == 0 ? static_cast<std::int32_t>(g())
                              : g() % 2   ? kExtremes[g() % std::size(kExtremes)]
-                                         : word_at(w) + static_cast<std::int32_t>(g() % 21) - 10;
+                                         : moved(word_at(w), static_cast<std::int64_t>(g() % 21) - 10);
       what += "word " + std::to_string(w) + "=" + std::to_string(v) + " ";
       set_word(w, v);
       break;
@@ -323,7 +327,8 @@ void damage(std::mt19937_64& g, std::string& tape, std::string& what) {
     }
     default: {  // a word of the checkpoints (after the bulk data) counted up or down
       const std::size_t w = words / 3 + g() % (words - words / 3);
-      const std::int32_t v = word_at(w) + (g() % 2 ? 1 : -1) * static_cast<std::int32_t>(1 + g() % 100);
+      const std::int32_t d = (g() % 2 ? 1 : -1) * static_cast<std::int32_t>(1 + g() % 100);
+      const std::int32_t v = moved(word_at(w), d);
       what += "word " + std::to_string(w) + "=" + std::to_string(v) + " ";
       set_word(w, v);
       break;
