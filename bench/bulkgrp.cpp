@@ -13,6 +13,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "common/scratch.h"
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/filesys.h"
 #include "zephsol/dbio/pools.h"
@@ -98,15 +99,13 @@ double time_grouping(const fs::path& dir, long n) {
 int main(int argc, char** argv) {
   const long n = argc > 1 ? std::atol(argv[1]) : 1000000;
   if (n < 10) return 2;
-  std::string tmpl = (fs::temp_directory_path() / "zephbulkXXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) return 2;
-  const fs::path dir = tmpl;
+  const fs::path dir = zephsol::testing::make_scratch_dir("zephbulk");
   const fs::path old = fs::current_path();
   fs::current_path(dir);
   const double t1 = time_grouping(dir, n);
   const double t2 = time_grouping(dir, 2 * n);
   fs::current_path(old);
-  fs::remove_all(dir);
+  zephsol::testing::remove_scratch_dir(dir);
   std::printf("%10ld cards: %8.3f s, %12.0f cards/s\n", n, t1, static_cast<double>(n) / t1);
   std::printf("%10ld cards: %8.3f s, %12.0f cards/s\n", 2 * n, t2, static_cast<double>(2 * n) / t2);
   std::printf("time ratio %.3f (linear: 2)\n", t2 / t1);
