@@ -291,7 +291,11 @@ TEST(TapeRuns, AKillWhileTheLastCheckpointIsRewrittenLeavesTheOneBefore) {
     // restart runs the intervals after it to a normal end.
     DeckRun restart(restart_deck("RESTART\n", kHistory));
     std::ofstream(restart.dir() / "OPTP", std::ios::binary) << tape;
-    EXPECT_EQ(restart.run_program(), 0);
+    const int status = restart.run_program();
+    // On a busy machine the kill can land after the last checkpoint was
+    // finished: that tape is complete (567), and the run was not caught.
+    if (status != 0 && has_line(restart.errors(), "567")) continue;
+    EXPECT_EQ(status, 0);
     EXPECT_FALSE(has_line(restart.errors(), "566"));
     EXPECT_EQ(restart.lines(kProgressFile).at(0), "      -1,       0");
     return;
