@@ -291,6 +291,25 @@ TEST(PivotKernel, RowAndColumnOrientedPanelsAgree) {
     }
 }
 
+// A panel over many rows, its block products shared by a team of threads:
+// the bits and the pivots of one thread, whatever the team's size.
+TEST(PivotKernel, TeamsOfAnySizeGiveTheBitsOfOneThread) {
+  for (Kind kind : {Kind::spd, Kind::indefinite}) {
+    const Front f = random_front(kind, 1100, 17u);
+    auto run = [&](int threads) {
+      const ProductTeam team(threads);
+      return eliminate(f, 100, true, 0.01);
+    };
+    const Result one = run(1);
+    EXPECT_LE(check(f, one).factor, 1e-12);
+    for (int threads : {2, 3, 8}) {
+      const Result r = run(threads);
+      EXPECT_EQ(r.ipiv, one.ipiv) << threads;
+      EXPECT_TRUE(r.panel == one.panel && r.f22 == one.f22) << threads;
+    }
+  }
+}
+
 // The kernels without pivoting on positive definite fronts.
 TEST(NoPivotKernel, ReproducesPositiveDefiniteFronts) {
   for (int ncol : {1, 2, 3, 4, 5, 6, 7, 64, 128})

@@ -43,6 +43,11 @@ struct PanelView {
   T& operator()(i64 i, i64 j) const { return *at(i, j); }
 };
 
+// Rows of one task when a team of threads shares a product of the
+// elimination (ProductTeam, zephsol/sparse/blas.h): long enough runs of
+// each column, and enough tasks for the team.
+constexpr i32 kTaskRows = 512;
+
 // wt(r - r0, k - k0) := (D L(r, k0..k1)^T)(k), the unscaled entries of
 // rows r0..r1 in the pivot columns k0..k1, pivot by pivot (leading
 // dimension ldwt): d_k l(r, k) for a 1x1 pivot, the 2x2 block times the

@@ -170,17 +170,21 @@ class LazyColumns {
     double* wt = wbuf.data();
     form_wt(p_, pb_, first_, jj - 1, c0, c1, wt, nc);
     const i32 ld = static_cast<i32>(Col ? p_.nrow : p_.ncol), k32 = static_cast<i32>(kb), n32 = static_cast<i32>(nc);
-    // The square c0..c1 column by column from its diagonal, then the rows below in one product.
+    // The square c0..c1 column by column from its diagonal.
     for (i64 m = c0; m <= c1; ++m) {
       const i32 q = static_cast<i32>(c1 - m + 1);
       const double* wm = wt + (m - c0);
       if (Col) dgemv('N', q, k32, -1.0, p_.at(m, first_), ld, wm, n32, 1.0, p_.at(m, m), 1);
       else dgemv('T', k32, q, -1.0, p_.at(m, first_), ld, wm, n32, 1.0, p_.at(m, m), ld);
     }
-    const i32 h = static_cast<i32>(p_.nrow - c1);
-    if (h <= 0) return;
-    if (Col) dgemm('N', 'T', h, n32, k32, -1.0, p_.at(c1 + 1, first_), ld, wt, n32, 1.0, p_.at(c1 + 1, c0), ld);
-    else dgemm('N', 'N', n32, h, k32, -1.0, wt, n32, p_.at(c1 + 1, first_), ld, 1.0, p_.at(c1 + 1, c0), ld);
+    // The rows below in pieces a team of threads may share, each row by one product.
+    const i64 below = p_.nrow - c1, rows = ProductTeam::size() > 1 ? kTaskRows : std::max<i64>(below, 1);
+    ProductTeam::run(static_cast<i32>((below + rows - 1) / rows), [&](i32 t) {
+      const i64 r = c1 + 1 + t * rows;
+      const i32 h = static_cast<i32>(std::min(rows, p_.nrow - r + 1));
+      if (Col) dgemm('N', 'T', h, n32, k32, -1.0, p_.at(r, first_), ld, wt, n32, 1.0, p_.at(r, c0), ld);
+      else dgemm('N', 'N', n32, h, k32, -1.0, wt, n32, p_.at(r, first_), ld, 1.0, p_.at(r, c0), ld);
+    });
   }
   PanelView<Col> p_;
   const iword* pb_;  // pivot blocks, 1-based

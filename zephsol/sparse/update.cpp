@@ -45,10 +45,6 @@ void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk
 // the multipliers below a block, which every product packs anew, are
 // packed a few times per panel only.
 constexpr i32 kWide = 256;
-// Rows of one task of a block when a team shares the update: long enough
-// runs of each column for its subtraction, and enough tasks for the team.
-constexpr i32 kTaskRows = 512;
-
 // One task of the wide update: rows r0..r0+h-1 of the column block
 // b..b+t-1 (rows counted from the block's first column), the diagonal
 // square with them when r0 = 0. The product W2 = L2 W1 of those rows goes
@@ -79,7 +75,7 @@ void update_rows(const PanelView<true, const double>& p, i32 npiv, i32 nbu, cons
 // W1 = D L2^T for all trailing rows at once (formed transposed, pivot by
 // pivot down contiguous columns), then per block of t columns and m =
 // ntrail - b + 1 rows the products of update_rows, all rows in one task on
-// one thread, in tasks of kTaskRows rows shared by the product team
+// one thread, in tasks of rows shared by the product team
 // otherwise. Each entry is formed by the same product whatever the tasks,
 // so the team's size does not change the result. W1 lives in scratch of
 // the calling thread, each task's product in its own thread's.
@@ -97,10 +93,15 @@ void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, con
     i32 b, t, r0, h;
   };
   std::vector<Task> tasks;
-  const bool shared = ProductTeam::size() > 1 && ntrail > kTaskRows;
+  // Rows per task: all on one thread; shared, about two tasks per thread
+  // of a block's rows, kTaskRows at most and a quarter of it at least (the
+  // first task of a block takes its square whole).
+  const i32 team = ProductTeam::size();
+  const i32 rows = team > 1 ? std::clamp(ntrail / (2 * team), kTaskRows / 4, kTaskRows) : ntrail;
   for (i32 b = 1; b <= ntrail; b += wide) {
-    const i32 t = std::min(wide, ntrail - b + 1), m = ntrail - b + 1, rows = shared ? std::max(kTaskRows, t) : m;
-    for (i32 r0 = 0; r0 < m; r0 += rows) tasks.push_back({b, t, r0, std::min(rows, m - r0)});
+    const i32 t = std::min(wide, ntrail - b + 1), m = ntrail - b + 1;
+    for (i32 r0 = 0, h = std::min(m, std::max(rows, t)); r0 < m; r0 += h, h = std::min(rows, m - r0))
+      tasks.push_back({b, t, r0, h});
   }
   ProductTeam::run(static_cast<i32>(tasks.size()), [&](i32 k) {
     const Task& q = tasks[static_cast<std::size_t>(k)];
