@@ -200,6 +200,9 @@ TEST(TapeRuns, ADamagedTapeEndsWithTheUserMessageOfADamagedTape) {
        [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}), 1027); }, "RESTART 2", ""},
       {"the DOF total of a node's connections",
        [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}) + 8, 9); }, "RESTART 2", ""},
+      {"a data block's header saying it holds data its set does not (a count)",
+       [](std::string& t) { set_word(t, find_words(t, {kSetMark, name_word("TMPD"), 0, 0, 0, 0, 0, 0}) + 28, 17); },
+       "RESTART 2", ""},
       {"a connection naming a node of no element of the node (an index)",
        [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}) + 28, (40 << 10) | 2); }, "RESTART 2", ""},
   };

@@ -186,7 +186,8 @@ void DBCOPY(word p, word q) {
 }
 
 void FILCPY(word a, word b, word* area, word n) {
-  for (;;) {
+  bool copied = false;
+  for (;; copied = true) {
     word nread = n, status = 0;
     DBRDST(a, area, n, 0, nread, status);
     if (status == 2) {
@@ -199,8 +200,10 @@ void FILCPY(word a, word b, word* area, word n) {
     }
     DBWRIT(b, area, nread, status);
   }
-  // A file that ends inside the data copied is cut short.
-  if (filctl().lstmrk == recbody::kEodCode) damaged_file();
+  // A file that ends inside the data copied is cut short; one whose data
+  // ends before its first record, though there is a block to copy, is
+  // damaged as well.
+  if (filctl().lstmrk == recbody::kEodCode || !copied) damaged_file();
   if (b >= 100 && b <= 300)
     DBEOF(b);
   else

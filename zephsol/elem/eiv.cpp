@@ -100,7 +100,7 @@ void attach_output(EivChannel& ch, word file) {
 void fetch_point(Channel c, word point) {
   if (c.ch.input == -1) elem_fatal(-3541, 0, 0);
   const word npts = c.wk.head[3];
-  if (point < 1 || point > npts) elem_fatal(-3541, point, npts);
+  if (point < 1 || point > npts) record_fatal(-3541, point, npts);
   EIVUNP(c.ch.area.subspan(at(c.ch.area[at(point - 1)])), c.wk);
   c.ch.fetched = true;
 }
@@ -120,7 +120,7 @@ void store_point(Channel c) {
   if (c.ch.output == -1) elem_fatal(-3541, 0, 0);
   if (!c.ch.fetched) elem_fatal(-3061, 0, 0);
   const word npts = c.wk.head[3], p = c.wk.point;
-  if (p < 1 || p > npts) elem_fatal(-3541, p, npts);
+  if (p < 1 || p > npts) record_fatal(-3541, p, npts);
   auto area = c.ch.area;
   const word start = area[at(p - 1)], next = area[at(p)], end = area[at(npts)];
   word size = 0, flag = 0;

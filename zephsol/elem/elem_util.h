@@ -84,12 +84,13 @@ inline void local_vector(int ildm, int igdm, int nblk, std::span<const double, 9
 }
 
 // v(d) += s x(i) for the current element's equations d = IDOF(i), i over x;
-// an equation outside v ends the run (-8063 with the equation and v's length).
+// an equation outside v ends the run (-8063 with the equation and v's
+// length; on a restart the element records may come from a damaged tape).
 inline void scatter_add(std::span<const double> x, double s, std::span<double> v) {
   const auto& idof = estcom().IDOF;
   for (std::size_t i = 0; i < x.size(); ++i) {
     const word d = idof[i];
-    if (d < 1 || static_cast<std::size_t>(d) > v.size()) elem_fatal(-8063, d, static_cast<word>(v.size()));
+    if (d < 1 || static_cast<std::size_t>(d) > v.size()) record_fatal(-8063, d, static_cast<word>(v.size()));
     v[static_cast<std::size_t>(d - 1)] += s * x[i];
   }
 }

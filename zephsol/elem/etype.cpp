@@ -24,7 +24,7 @@ const TypeAttr& type_row(word iecod) { return element_type(iecod)->attr; }
 
 // Attributes of a code that must lie in 1-29 (-5000 otherwise).
 const TypeAttr& checked_row(word iecod) {
-  if (!known_code(iecod)) elem_fatal(-5000, iecod, 0);
+  if (!known_code(iecod)) record_fatal(-5000, iecod, 0);
   return type_row(iecod);
 }
 

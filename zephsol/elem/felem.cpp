@@ -36,7 +36,7 @@ void beam_forces(word point, std::span<double> fe) {
 // or one outside 1-29, ends the run with -5000.
 ForceRoutine force_of(const ESTCOM& e) {
   const ElementType* row = element_type(e.IECOD);
-  if (row == nullptr || row->force == nullptr) elem_fatal(-5000, e.IECOD, e.IEXN);
+  if (row == nullptr || row->force == nullptr) record_fatal(-5000, e.IECOD, e.IEXN);
   return row->force;
 }
 

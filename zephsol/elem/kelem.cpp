@@ -20,7 +20,7 @@ namespace {
 // one outside 1-29, ends the run with -5000.
 StiffnessRoutine stiffness_of(const ESTCOM& e) {
   const ElementType* row = element_type(e.IECOD);
-  if (row == nullptr || row->stiffness == nullptr) elem_fatal(-5000, e.IECOD, e.IEXN);
+  if (row == nullptr || row->stiffness == nullptr) record_fatal(-5000, e.IECOD, e.IEXN);
   return row->stiffness;
 }
 

@@ -65,7 +65,7 @@ void PELEM(std::span<const word> lrec, std::span<double> v1, std::span<double> v
   std::array<double, ESTCOM::kMaxDof> pe{};
   const std::span<double> pev(pe.data(), static_cast<std::size_t>(n));
   walk(lrec, [&](word eldtyp, word code, std::span<const float> values) {
-    if (row.loads == LoadRoute::Reject) elem_fatal(-5000, e.IECOD, e.IEXN);
+    if (row.loads == LoadRoute::Reject) record_fatal(-5000, e.IECOD, e.IEXN);
     const LoadRoutine fn = eldtyp == kDistributed ? row.distributed : eldtyp == kBody ? row.body : nullptr;
     if (fn == nullptr) pload::bad_code(eldtyp);
     if (row.loads == LoadRoute::Beam) {
