@@ -23,19 +23,38 @@ static inline i64 pidx(i64 orient, i64 w, i64 rows, i64 i, i64 j) {
   return orient != 0 ? (j - 1) * rows + (i - 1) : (i - 1) * w + (j - 1);
 }
 
+namespace {
+
+// Copies of `count` columns of `rows` doubles at most: column j by copy(j),
+// shared by the team of threads when there are many words (a copy runs at
+// the speed of memory, which more threads share better).
+template <class Copy>
+void copy_columns(i64 count, i64 rows, Copy&& copy) {
+  constexpr i64 kManyWords = i64{1} << 16;
+  if (ProductTeam::size() == 1 || count * rows < kManyWords) {
+    for (i64 j = 1; j <= count; ++j) copy(j);
+    return;
+  }
+  ProductTeam::run(static_cast<i32>(count), [&](i32 t) { copy(t + 1); });
+}
+
+}  // namespace
+
 void xdslup(i64 orient, i64 w, i64 rows, const double* front_col_k, i64 nf, i64 k, double* panel) {
   if (orient == 0) std::fill(panel, panel + w * rows, 0.0);
-  const double* col = front_col_k;
-  for (i64 j = 1; j <= w; ++j) {
-    const i64 len = rows - j + 1;
-    if (orient != 0) {
+  // Column k+j-1 of the packed front from its diagonal: the j-1 columns before it hold nf-k+1, nf-k, ... words.
+  auto column = [&](i64 j) { return front_col_k + (j - 1) * (nf - k + 1) - (j - 1) * (j - 2) / 2; };
+  if (orient != 0) {
+    copy_columns(w, rows, [&](i64 j) {
       double* top = panel + pidx(1, w, rows, 1, j);
       std::fill(top, top + (j - 1), 0.0);  // above the diagonal
-      std::memcpy(panel + pidx(1, w, rows, j, j), col, static_cast<std::size_t>(len) * 8);
-    } else {
-      for (i64 i = j; i <= rows; ++i) panel[pidx(0, w, rows, i, j)] = col[i - j];
-    }
-    col += nf - (k + j - 1) + 1;  // the next front column
+      std::memcpy(panel + pidx(1, w, rows, j, j), column(j), static_cast<std::size_t>(rows - j + 1) * 8);
+    });
+    return;
+  }
+  for (i64 j = 1; j <= w; ++j) {
+    const double* col = column(j);
+    for (i64 i = j; i <= rows; ++i) panel[pidx(0, w, rows, i, j)] = col[i - j];
   }
 }
 
@@ -91,10 +110,9 @@ bool xdslsp(const Work& w, FactorArgs& a, i64 orient, i64 p, i64 wd, i64 rows, c
         std::memcpy(dst, panel + pidx(1, wd, rows, j + 1, j), static_cast<std::size_t>(p - j) * 8);
         dst += p - j;
       }
-      for (i64 j = 1; j <= p; ++j) {
-        std::memcpy(dst, panel + pidx(1, wd, rows, p + 1, j), static_cast<std::size_t>(rows - p) * 8);
-        dst += rows - p;
-      }
+      copy_columns(p, rows - p, [&](i64 j) {
+        std::memcpy(dst + (j - 1) * (rows - p), panel + pidx(1, wd, rows, p + 1, j), static_cast<std::size_t>(rows - p) * 8);
+      });
     } else {
       put_columns([&](double v) { *dst++ = v; });
     }
