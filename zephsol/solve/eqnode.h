@@ -57,4 +57,24 @@ void watch_pivot(word row, double pivot);
 // is then forgotten.
 void warn_weak_pivots(word USET, word EQIX);
 
+// The rigid motions of the model tried against the free-set stiffness K
+// (order n, lower triangle in compressed columns as the iterative solver
+// holds it): translations along X, Y, Z and turns about axes through the
+// centre of the nodes (a model whose nodes all lie in z = 0 with at most
+// three freedoms a node: X, Y and the turn about Z, its third freedom the
+// node's rotation), each restricted to the free equations of USET. Nodes
+// are taken in the basic system (NODC). A motion r with |K r| <= 1E-12 |K|
+// |r| (|K| the largest stored term: K keeps fewer than four of its sixteen
+// digits against r) is resisted by nothing, a mechanism that the iterative
+// method's incomplete factor and least-length answer do not show: warning
+// 3153 names it and the free freedom it moves most (the first of them), the
+// one a support would hold, once in a run for each motion (IWRNFL = 1):
+// "0*** USER WARNING MESSAGE 3153, THE MODEL CAN" "MOVE ALONG X" (or "TURN
+// ABOUT Z", ...) "WITHOUT STRAIN: NO SUPPORT HOLDS THE" comp "-TH D.O.F. OF
+// NODE" node, then "THE MODEL IS FREE TO MOVE THERE (A MECHANISM); ITS
+// DISPLACEMENTS ARE NOT MEANINGFUL." Nothing is tried when USET, EQIX or
+// NODC do not describe the n free equations.
+void warn_free_motions(word n, std::span<const word> ja, std::span<const word> ia, std::span<const double> a,
+                       word USET, word EQIX, word NODC);
+
 }  // namespace zephsol

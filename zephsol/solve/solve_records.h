@@ -127,6 +127,7 @@ struct SolveState {
   std::vector<double> diagonal;
   std::vector<word> weak_rows;
   std::vector<word> weak_reported;  // rows already named in this run
+  unsigned motions_reported = 0;     // bit m: rigid motion m named (eqnode.h)
 };
 
 SolveState& solve_state() noexcept;

@@ -295,6 +295,7 @@ void SPSOLV(word first, word lwork, word method) {
     word flag = 0;
     PCGSOL(n, nnz_stored, ja, ia, a, b, xs, iteration_limit(n), iteration_tolerance(), c.doubles(at(L.l), L.m),
            c.doubles(at(L.u), n), c.doubles(at(L.r), n), c.doubles(at(L.z), n), err, flag);
+    warn_free_motions(n, ja, ia, a, USET, EQIX, NODC);
     if (flag != 0) not_converged(flag);
     solution = xs;
   } else {
