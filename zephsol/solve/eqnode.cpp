@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 #include <numeric>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "zephsol/dbio/core.h"
@@ -101,13 +103,14 @@ double motion_value(std::size_t m, bool plane, const std::array<double, 3>& d, w
   return comp <= 6 ? w[static_cast<std::size_t>(comp - 4)] : 0.0;
 }
 
-void warn_free_motion(std::size_t m, const FreeRow& most) {
+// A mechanism warning: its line naming the place, then how sure it is
+// ("MAY BE" or "IS") that the model moves freely there.
+void warn_mechanism(std::string named, const char* how_sure) {
   LINCNT(3);
   write_listing_and_log(
-      {fline("('0*** USER WARNING MESSAGE 3153, THE MODEL CAN ',A,' WITHOUT STRAIN: NO SUPPORT HOLDS THE',I3,"
-             "'-TH D.O.F. OF NODE',I8)",
-             {kMotionNames[m], most.comp, most.node}),
-       fline("(10X,'THE MODEL IS FREE TO MOVE THERE (A MECHANISM); ITS DISPLACEMENTS ARE NOT MEANINGFUL.')")});
+      {std::move(named),
+       fline("(10X,'THE MODEL ',A,' FREE TO MOVE THERE (A MECHANISM); ITS DISPLACEMENTS ARE NOT MEANINGFUL.')",
+             {how_sure})});
   sysw().IWRNFL = 1;
 }
 
@@ -184,13 +187,10 @@ void warn_weak_pivots(word USET, word EQIX) {
   for (std::size_t k = 0; k < std::min(rows.size(), kNamed); ++k) {
     st.weak_reported.push_back(rows[k]);
     const DofName d = equation_node(lset_equation(rows[k], USET), EQIX);
-    LINCNT(3);
-    write_listing_and_log(
-        {fline("('0*** USER WARNING MESSAGE 3152, PIVOT OF ROW',I8,' KEPT LESS THAN 4 DIGITS OF ITS DIAGONAL AT',"
-               "I3,'-TH D.O.F. OF NODE',I8)",
-               {rows[k], d.comp, d.node}),
-         fline("(10X,'THE MODEL MAY BE FREE TO MOVE THERE (A MECHANISM); ITS DISPLACEMENTS ARE NOT MEANINGFUL.')")});
-    sysw().IWRNFL = 1;
+    warn_mechanism(fline("('0*** USER WARNING MESSAGE 3152, PIVOT OF ROW',I8,' KEPT LESS THAN 4 DIGITS OF ITS "
+                         "DIAGONAL AT',I3,'-TH D.O.F. OF NODE',I8)",
+                         {rows[k], d.comp, d.node}),
+                   "MAY BE");
   }
 }
 
@@ -221,7 +221,11 @@ void warn_free_motions(word n, std::span<const word> ja, std::span<const word> i
     constexpr double kDigitsKept = 1.0e-12;
     if (!(length(kr) <= kDigitsKept * largest * size)) continue;
     const auto most = std::max_element(r.begin(), r.end(), [](double x, double y) { return std::abs(x) < std::abs(y); });
-    warn_free_motion(m, rows[static_cast<std::size_t>(most - r.begin())]);
+    const FreeRow& at = rows[static_cast<std::size_t>(most - r.begin())];
+    warn_mechanism(fline("('0*** USER WARNING MESSAGE 3153, THE MODEL CAN ',A,' WITHOUT STRAIN: NO SUPPORT HOLDS "
+                         "THE',I3,'-TH D.O.F. OF NODE',I8)",
+                         {kMotionNames[m], at.comp, at.node}),
+                   "IS");
     reported |= 1u << m;
   }
 }
