@@ -52,10 +52,97 @@ double split_sum(Index begin, Index end, Term term) {
   return (s0 + s1) + (s2 + s3);
 }
 
+// The same sum taken from the end down: term(end - 1) first, term(begin)
+// last.
+template <class Term>
+double split_sum_down(Index begin, Index end, Term term) {
+  return split_sum(begin, end, [&](Index p) { return term(begin + end - 1 - p); });
+}
+
 double dot(std::span<const double> a, std::span<const double> b) {
   return split_sum(0, static_cast<Index>(a.size()), [&](Index i) { return a[at(i)] * b[at(i)]; });
 }
 double norm(std::span<const double> v) { return std::sqrt(dot(v, v)); }
+
+// The last row (0-based) that column c (0-based jj) touches: its last
+// stored row, rows ascending; jj itself when the column is empty.
+std::size_t last_row(std::span<const word> ja, Column c, std::size_t jj) {
+  return c.begin < c.end ? std::max(jj, row_of(ja, c.end - 1)) : jj;
+}
+
+// Readies the rows of a pass over the columns just ahead of their first
+// use: row(i) for each row from `ready` through `last`, in ascending order.
+// A pass that starts from a cleared or copied vector so makes one sweep over
+// it instead of two, the rows it readies being those it is about to touch.
+template <class Row>
+void ready_through(std::size_t& ready, std::size_t last, Row row) {
+  for (; ready <= last; ++ready) row(ready);
+}
+
+// y := K x as PCGMV, with prepare(i) called for every row i before the
+// product touches y(i) or x(i) (it must set y(i) to 0 and may set x(i));
+// returns x . y. Row j of y is complete once column j is added, as no later
+// column adds to it, so the dot product comes with it.
+template <class Prepare>
+double product(word n, std::span<const double> x, std::span<double> y, std::span<const word> ja,
+               std::span<const word> ia, std::span<const double> a, Prepare prepare) {
+  std::size_t ready = 0;
+  double xy = 0.0;
+  for (word j = 1; j <= n; ++j) {
+    const Column c = column(ia, j);
+    const std::size_t jj = static_cast<std::size_t>(j - 1);
+    ready_through(ready, last_row(ja, c, jj), prepare);
+    if (c.begin < c.end) {
+      const double xj = x[jj];
+      y[jj] += a[at(c.begin)] * xj;
+      y[jj] += split_sum(c.begin + 1, c.end, [&](Index p) {
+        const std::size_t i = row_of(ja, p);
+        const double aij = a[at(p)];
+        y[i] += aij * xj;
+        return aij * x[i];
+      });
+    }
+    xy += x[jj] * y[jj];
+  }
+  return xy;
+}
+
+// y := M^-1 v as PCGPRE; returns v . y. The forward sweep copies v into y
+// just ahead of the columns; the backward sweep takes each column's sum from
+// its last row up, so that the rows nearest the diagonal, whose values were
+// found just before, come last and the next column need not wait for the
+// whole of the previous one.
+double precondition(word n, std::span<const word> ja, std::span<const word> ia, std::span<const double> l,
+                    std::span<const double> v, std::span<double> y) {
+  std::size_t ready = 0;
+  for (word j = 1; j <= n; ++j) {
+    const Column c = column(ia, j);
+    const std::size_t jj = static_cast<std::size_t>(j - 1);
+    ready_through(ready, last_row(ja, c, jj), [&](std::size_t i) { y[i] = v[i]; });
+    const double yj = y[jj];
+    for (Index p = c.begin + 1; p < c.end; ++p) y[row_of(ja, p)] -= l[at(p)] * yj;
+    y[jj] = yj / l[at(c.begin)];
+  }
+  double vy = 0.0;
+  for (word j = n; j >= 1; --j) {
+    const Column c = column(ia, j);
+    const std::size_t jj = static_cast<std::size_t>(j - 1);
+    y[jj] -= split_sum_down(c.begin + 1, c.end, [&](Index p) { return l[at(p)] * y[row_of(ja, p)]; });
+    vy += v[jj] * y[jj];
+  }
+  return vy;
+}
+
+// x += alpha u, r -= alpha z in one pass; returns r . r.
+double advance(double alpha, std::span<const double> u, std::span<const double> z, std::span<double> x,
+               std::span<double> r) {
+  return split_sum(0, static_cast<Index>(r.size()), [&](Index k) {
+    const std::size_t i = at(k);
+    x[i] += alpha * u[i];
+    r[i] -= alpha * z[i];
+    return r[i] * r[i];
+  });
+}
 
 constexpr const char* kIterationLine = "(1X,I4,1X,1PE16.5,1X,1PE16.5,1X,1PE16.5)";
 
@@ -181,19 +268,7 @@ void PCGICF(word n, std::span<const word> ja, std::span<word> ia, std::span<doub
 
 void PCGPRE(word n, std::span<const word> ja, std::span<const word> ia, std::span<const double> l,
             std::span<const double> v, std::span<double> y) {
-  std::copy(v.begin(), v.begin() + n, y.begin());
-  for (word j = 1; j <= n; ++j) {
-    const Column c = column(ia, j);
-    const std::size_t jj = static_cast<std::size_t>(j - 1);
-    const double yj = y[jj];
-    for (Index p = c.begin + 1; p < c.end; ++p) y[row_of(ja, p)] -= l[at(p)] * yj;
-    y[jj] = yj / l[at(c.begin)];
-  }
-  for (word j = n; j >= 1; --j) {
-    const Column c = column(ia, j);
-    y[static_cast<std::size_t>(j - 1)] -=
-        split_sum(c.begin + 1, c.end, [&](Index p) { return l[at(p)] * y[row_of(ja, p)]; });
-  }
+  precondition(n, ja, ia, l, v, y);
 }
 
 // One pass over the lower triangle: column j adds A(i, j) x(j) to y(i) for
@@ -201,20 +276,7 @@ void PCGPRE(word n, std::span<const word> ja, std::span<const word> ia, std::spa
 // the columns before it (the same sums as two passes).
 void PCGMV(word n, std::span<const double> x, std::span<double> y, std::span<const word> ja,
            std::span<const word> ia, std::span<const double> a) {
-  std::fill(y.begin(), y.begin() + n, 0.0);
-  for (word j = 1; j <= n; ++j) {
-    const Column c = column(ia, j);
-    if (c.begin >= c.end) continue;
-    const std::size_t jj = static_cast<std::size_t>(j - 1);
-    const double xj = x[jj];
-    y[jj] += a[at(c.begin)] * xj;
-    y[jj] += split_sum(c.begin + 1, c.end, [&](Index p) {
-      const std::size_t i = row_of(ja, p);
-      const double aij = a[at(p)];
-      y[i] += aij * xj;
-      return aij * x[i];
-    });
-  }
+  product(n, x, y, ja, ia, a, [&](std::size_t i) { y[i] = 0.0; });
 }
 
 void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std::span<const double> a,
@@ -251,32 +313,27 @@ void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std:
   PCGPRE(n, ja, ia, l, b, x);
   PCGMV(n, x, z, ja, ia, a);
   for (std::size_t i = 0; i < N; ++i) r[i] = b[i] - z[i];
-  PCGPRE(n, ja, ia, l, r, z);
+  double rho = precondition(n, ja, ia, l, r, z);
   err = static_cast<float>(norm(r) / beta);
   if (table) print_heading(n, err);
   if (err < tol) return;
 
   double rho_prev = 0.0;
   for (word k = 1; k <= maxit; ++k) {
-    const double rho = dot(r, z);
-    double bk = 0.0;
-    if (k == 1) {
-      std::copy(z.begin(), z.end(), u.begin());
-    } else {
-      bk = rho / rho_prev;
-      for (std::size_t i = 0; i < N; ++i) u[i] = z[i] + bk * u[i];
-    }
+    // rho = r . z. The direction u := z + bk u (u := z at first) is formed
+    // row by row inside the product z := K u, just before the product
+    // reads u(i) and clears z(i).
+    const double bk = k == 1 ? 0.0 : rho / rho_prev;
     rho_prev = rho;
-    PCGMV(n, u, z, ja, ia, a);
-    const double alpha = rho / dot(u, z);
-    for (std::size_t i = 0; i < N; ++i) {
-      x[i] += alpha * u[i];
-      r[i] -= alpha * z[i];
-    }
-    PCGPRE(n, ja, ia, l, r, z);
-    err = static_cast<float>(norm(r) / beta);
+    const double uz = product(n, u, z, ja, ia, a, [&](std::size_t i) {
+      u[i] = k == 1 ? z[i] : z[i] + bk * u[i];
+      z[i] = 0.0;
+    });
+    const double alpha = rho / uz;
+    err = static_cast<float>(std::sqrt(advance(alpha, u, z, x, r)) / beta);
     if (table) unit_write_line(kListing, fline(kIterationLine, {k, err, alpha, bk}));
     if (err < tol) return;
+    rho = precondition(n, ja, ia, l, r, z);
   }
   flag = 1;
 }
