@@ -230,6 +230,75 @@ TEST_F(Pcg, SplitSumsKeepIterationsAndResult) {
   for (const auto& r : recorded) EXPECT_NEAR(x[r.i], r.x, 1e-10 * r.x) << r.i;
 }
 
+// The full symmetric matrix of a stored lower triangle, each stored term
+// placed at (i, j) and (j, i).
+Dense full(const Csc& c) {
+  const std::size_t n = c.ia.size() - 1;
+  Dense k = test::zeros(static_cast<int>(n));
+  for (std::size_t j = 0; j < n; ++j)
+    for (word p = c.ia[j]; p < c.ia[j + 1]; ++p) {
+      const auto i = static_cast<std::size_t>(c.ja[static_cast<std::size_t>(p - 1)] - 1);
+      k[i][j] = k[j][i] = c.a[static_cast<std::size_t>(p - 1)];
+    }
+  return k;
+}
+
+Vector times(const Dense& k, const Vector& x) {
+  Vector y(x.size(), 0.0);
+  for (std::size_t i = 0; i < x.size(); ++i)
+    for (std::size_t j = 0; j < x.size(); ++j) y[i] += k[i][j] * x[j];
+  return y;
+}
+
+// The product against the full matrix: on a pattern with an empty column
+// (row 3 is reached only from column 1) and columns reaching far below
+// their diagonal, and on the 27-point stencil, into a vector that held
+// garbage before.
+TEST_F(Pcg, ProductMatchesTheFullMatrix) {
+  Csc small;
+  small.ia = {1, 4, 6, 6, 8, 9, 10};
+  small.ja = {1, 3, 6, 2, 5, 4, 6, 5, 6};
+  small.a = {4, -1, 0.5, 5, -2, 3, 1.5, 6, 2};
+  for (const Csc& c : {small, stencil27(5, 28.0)}) {
+    const auto n = static_cast<word>(c.ia.size() - 1);
+    Vector x(c.ia.size() - 1), y(x.size(), std::nan(""));
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = 1.0 + 0.37 * double(i % 5) - 0.11 * double(i);
+    PCGMV(n, x, y, c.ja, c.ia, c.a);
+    const Vector want = times(full(c), x);
+    for (std::size_t i = 0; i < x.size(); ++i) EXPECT_NEAR(y[i], want[i], 1e-12 * (1.0 + std::abs(want[i]))) << i;
+  }
+}
+
+// The preconditioner inverts M = (I + L) D (I + L)^T built from the
+// incomplete factor: M (M^-1 v) gives v back.
+TEST_F(Pcg, PreconditionerInvertsTheFactor) {
+  const Csc c = stencil27(5, 28.0);
+  const auto n = static_cast<word>(c.ia.size() - 1);
+  const auto N = static_cast<std::size_t>(n);
+  Vector l = c.a, w(N);
+  std::vector<word> ia = c.ia;
+  word first = 0;
+  PCGICF(n, c.ja, ia, l, w, first);
+  ASSERT_EQ(first, 0);
+  Dense unit_l = test::zeros(n), d = test::zeros(n);
+  for (std::size_t j = 0; j < N; ++j) {
+    unit_l[j][j] = 1.0;
+    d[j][j] = l[static_cast<std::size_t>(ia[j] - 1)];
+    for (word p = ia[j] + 1; p < ia[j + 1]; ++p)
+      unit_l[static_cast<std::size_t>(c.ja[static_cast<std::size_t>(p - 1)] - 1)][j] = l[static_cast<std::size_t>(p - 1)];
+  }
+  Vector v(N), y(N, std::nan(""));
+  for (std::size_t i = 0; i < N; ++i) v[i] = std::cos(0.7 * double(i)) + 0.1;
+  PCGPRE(n, c.ja, ia, l, v, y);
+  // M y = (I + L) (D ((I + L)^T y)).
+  Vector t(N, 0.0);
+  for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t j = 0; j < N; ++j) t[i] += unit_l[j][i] * y[j];
+  for (std::size_t i = 0; i < N; ++i) t[i] *= d[i][i];
+  const Vector back = times(unit_l, t);
+  for (std::size_t i = 0; i < N; ++i) EXPECT_NEAR(back[i], v[i], 1e-12) << i;
+}
+
 // ---- The driver ----
 
 class Driver : public ::testing::Test {
