@@ -102,12 +102,27 @@ struct FactorArgs {
   std::vector<i64> stkaddr;  // stack-file address of each entry (1-based)
 };
 
-// The multifrontal LDL^T driver. Returns 0 or a code: -1 a front's panel
-// and work block do not fit the stack area, -2 singular (a zero pivot or
-// columns left at the roots), -4 a stack deeper than w36, -5 factor file,
-// -7 the factor cannot stay in work and has no file, -8 the stack does not
-// fit and has no file, -9 value file, -10 fill limit, -11 negative pivot
-// under monitoring.
+// The return codes of the two multifrontal drivers (hdslf2, hdslu2), which
+// the numerical factorisation entry turns into its own (xdslfa's map_code).
+namespace drv {
+enum Code : i32 {
+  ok = 0,
+  storage = -1,        // a front's panel and work block do not fit the stack area
+  singular = -2,       // a zero pivot, or columns left at the roots
+  stack_depth = -4,    // a stack deeper than w36, or a front too large to size
+  factor_io = -5,      // the factor file (lunit3) failed
+  stack_io = -6,       // the stack file (lunit4) failed
+  no_factor_file = -7, // the factor cannot stay in work and has no file
+  no_stack_file = -8,  // the stack does not fit and has no file
+  values_io = -9,      // the value file failed
+  fill = -10,          // fill limit exceeded
+  negative = -11,      // negative pivot under monitoring
+  factor2_io = -12,    // the second factor file (lunit5) failed
+  front_io = -13,      // the front file (lunit6) failed
+};
+}  // namespace drv
+
+// The multifrontal LDL^T driver. Returns drv::ok or one of the drv codes.
 i32 hdslf2(const Work& w, FactorArgs& a);
 
 // One front in the stack area, its region from `start` (a stack-area word):

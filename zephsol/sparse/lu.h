@@ -32,7 +32,7 @@
 
 namespace zephsol::sparse {
 
-// The LU driver: the symmetric driver's codes, and -12 for a write failure
+// The LU driver: the symmetric driver's codes, drv::factor2_io among them for a write failure
 // on the second factor file while the factor leaves work. fwords returns the
 // words of one part.
 i32 hdslu2(const Work& w, FactorArgs& a);

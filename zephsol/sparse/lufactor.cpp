@@ -49,12 +49,12 @@ i32 lu_factor_to_files(const Work& w, FactorArgs& a, i64 upto) {
       i32 e = 0;
       xdslw6(a.lunit3, src + off, rec, at, words, e);
       if (e != 0) {
-        rc = -5;
+        rc = drv::factor_io;
         return;
       }
       xdslw6(a.lunit5, src + off + words, rec, at, words, e);
       if (e != 0) {
-        rc = -12;
+        rc = drv::factor2_io;
         return;
       }
       addr += words;
@@ -116,9 +116,9 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
   for (i64 s = 1; s <= ns; ++s) {
     // 2-3. Sizes, fill limit.
     Front f;
-    if (!front_sizes(w, a, stk, s, depth, np, f)) return -4;
+    if (!front_sizes(w, a, stk, s, depth, np, f)) return drv::stack_depth;
     const i64 old = ptr(s), T = tri(f.nf);
-    if (fill_exceeded(a, stk, f, depth, fill)) return -10;
+    if (fill_exceeded(a, stk, f, depth, fill)) return drv::fill;
     // 4-5. The front's region and its start: over the top child, behind
     // the child's delayed columns when it has some.
     const i64 need = 2 * ((f.blk + f.upd) * f.nf + T + h(f.nf));
@@ -136,7 +136,7 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
       const bool over = fnext > std::numeric_limits<i32>::max() || fnext > a.flen;
       if (!fits || over || end > a.slen) {
         if (a.lunit3 < 1 || a.lunit5 < 1) {
-          if (a.lunit4 < 1 || over) return -7;
+          if (a.lunit4 < 1 || over) return drv::no_factor_file;
         } else {
           part(s) = static_cast<i32>(a.npanel + 1);
           const i32 keep = ptr(s);
@@ -150,16 +150,16 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
     // 7. The stack leaves work for the stack file when the front does not
     // fit beside it.
     if (!fits || end > a.slen) {
-      if (a.lunit4 < 1) return -8;
-      if (!hdslui(w, a, depth)) return -6;
+      if (a.lunit4 < 1) return drv::no_stack_file;
+      if (!hdslui(w, a, depth)) return drv::stack_io;
       top = start = 1;
       end = need;
     }
     // 8. A front that does not fit even then is built and eliminated on
     // the front file, its factor panels going to the factor files.
     const bool ooc = end > a.slen;
-    if (ooc && a.lunit4 < 1) return -8;
-    if (ooc && (a.lunit3 < 1 || a.lunit5 < 1 || a.lunit6 < 1)) return -7;
+    if (ooc && a.lunit4 < 1) return drv::no_stack_file;
+    if (ooc && (a.lunit3 < 1 || a.lunit5 < 1 || a.lunit6 < 1)) return drv::no_factor_file;
     // 9-10. Assembly and elimination, in work or on the front file.
     f.start = start;
     i64 lowest = 0, ooc_addr = 0;
@@ -167,11 +167,11 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
     if (ooc) {
       peak = std::max(peak, a.slen);
       rc = hdslut(w, a, f, depth);
-      if (rc != 0) return rc == -2 ? -9 : rc == -3 ? -13 : rc == -1 ? -6 : -1;
+      if (rc != 0) return rc == -2 ? drv::values_io : rc == -3 ? drv::front_io : rc == -1 ? drv::stack_io : drv::storage;
     } else {
       peak = std::max(peak, end);
       rc = hdslus(w, a, f, depth, lowest);
-      if (rc != 0) return rc == -2 ? -9 : -6;
+      if (rc != 0) return rc == -2 ? drv::values_io : drv::stack_io;
     }
     part(s) = static_cast<i32>(a.npanel + 1);
     i64 nelim = 0;
@@ -181,22 +181,22 @@ i32 hdslu2(const Work& w, FactorArgs& a) {
     first.name(w, a, fperm, np);
     switch (rc) {
       case 0: break;
-      case -1: return -2;
-      case -2: return -5;
-      case -3: return -6;
-      case -4: return -13;
-      case -11:
-      case -12: return rc;
-      default: return -1;
+      case -1: return drv::singular;
+      case -2: return drv::factor_io;
+      case -3: return drv::stack_io;
+      case -4: return drv::front_io;
+      case -11: return drv::negative;
+      case -12: return drv::factor2_io;
+      default: return drv::storage;
     }
     const i64 ndel = f.npiv - nelim;
     // 12. The index list of the update: delayed columns, then the rows
     // (behind the front's U triangle in work; nothing of a front on file).
     const i64 fend = ooc ? 0 : f.start + h(f.nf) + 2 * T - 1;
-    if (!extend_index_list(w, a, f, nelim, fend, glnext)) return -1;
+    if (!extend_index_list(w, a, f, nelim, fend, glnext)) return drv::storage;
     // 13. Push the update matrix over the popped children (a front on the
     // front file has written it to the stack file).
-    if (++depth > a.maxdepth) return -4;
+    if (++depth > a.maxdepth) return drv::stack_depth;
     stk.sn(depth) = static_cast<i32>(s);
     stk.nrow(depth) = static_cast<i32>(f.nrow);
     stk.old(depth) = static_cast<i32>(old);

@@ -52,9 +52,9 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
   for (i64 s = 1; s <= ns; ++s) {
     // 1-2. Sizes, fill check.
     Front f;
-    if (!front_sizes(w, a, stk, s, depth, np, f)) return -4;
+    if (!front_sizes(w, a, stk, s, depth, np, f)) return drv::stack_depth;
     const i64 old = ptr(s);
-    if (fill_exceeded(a, stk, f, depth, fill)) return -10;
+    if (fill_exceeded(a, stk, f, depth, fill)) return drv::fill;
     // 3. The front's region: record, packed front, panel, work block
     // (three columns at least for the row-oriented update).
     const i64 wblk = std::max<i64>(f.upd, a.orient == 0 ? 3 : 2) * f.nf;
@@ -68,32 +68,32 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
     // would outgrow their areas.
     const double fnew = a.fwords + static_cast<double>(f.npiv * f.nf - tri(f.npiv));
     if (a.incore && (!fits || fnew > static_cast<double>(a.flen) || end > a.slen)) {
-      if (a.lunit3 < 1) return -7;
-      if (!factor_to_file(w, a)) return -5;
+      if (a.lunit3 < 1) return drv::no_factor_file;
+      if (!factor_to_file(w, a)) return drv::factor_io;
     }
     // 6. The stack leaves work when the front does not fit beside it.
     if (end > a.slen) {
-      if (a.lunit4 < 1) return -8;
-      if (!hdslfi(w, a, depth)) return -6;
+      if (a.lunit4 < 1) return drv::no_stack_file;
+      if (!hdslfi(w, a, depth)) return drv::stack_io;
       top = start = 1;
       end = need;
     }
     // 7. A front that does not fit even then is built and eliminated on
     // the front file.
     const bool ooc = end > a.slen;
-    if (ooc && a.lunit4 < 1) return -8;
-    if (ooc && (a.lunit3 < 1 || a.lunit6 < 1)) return -7;
+    if (ooc && a.lunit4 < 1) return drv::no_stack_file;
+    if (ooc && (a.lunit3 < 1 || a.lunit6 < 1)) return drv::no_factor_file;
     // 8. Assembly.
     f.start = start;
     i64 lowest = 0;
     if (ooc) {
       peak = std::max(peak, a.slen);
       const i32 rc = hdslft(w, a, f, depth);
-      if (rc != 0) return rc == -2 ? -9 : rc == -3 ? -13 : rc == -1 ? -6 : -1;
+      if (rc != 0) return rc == -2 ? drv::values_io : rc == -3 ? drv::front_io : rc == -1 ? drv::stack_io : drv::storage;
     } else {
       peak = std::max(peak, end);
       const i32 rc = hdslfs(w, a, f, depth, lowest);
-      if (rc != 0) return rc == -2 ? -9 : -6;
+      if (rc != 0) return rc == -2 ? drv::values_io : drv::stack_io;
     }
     // 9-10. Elimination.
     part(s) = static_cast<i32>(a.npanel + 1);
@@ -104,20 +104,20 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
     first.name(w, a, fperm, np);
     switch (rc) {
       case 0: break;
-      case -1: a.inertia[2] = 1; return -2;
-      case -11: return -11;
-      case -3: return -6;
-      case -4: return -13;
-      case -2: return -5;
-      default: return -1;
+      case -1: a.inertia[2] = 1; return drv::singular;
+      case -11: return drv::negative;
+      case -3: return drv::stack_io;
+      case -4: return drv::front_io;
+      case -2: return drv::factor_io;
+      default: return drv::storage;
     }
     const i64 ndel = f.npiv - nelim;
     // 11. The index list of the update: delayed columns, then the rows.
     // End of the packed front in work (nothing of an out-of-core front).
     const i64 fend = ooc ? 0 : f.start + xisl2d(f.nf) + tri(f.nf) - 1;
-    if (!extend_index_list(w, a, f, nelim, fend, glnext)) return -1;
+    if (!extend_index_list(w, a, f, nelim, fend, glnext)) return drv::storage;
     // 12. Push the update matrix over the popped children.
-    if (++depth > a.maxdepth) return -4;
+    if (++depth > a.maxdepth) return drv::stack_depth;
     stk.sn(depth) = static_cast<i32>(s);
     stk.nrow(depth) = static_cast<i32>(f.nrow);
     stk.old(depth) = static_cast<i32>(old);
@@ -149,9 +149,9 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
   ptr(ns + 1) = static_cast<i32>(glnext);
   if (np - 1 != n) {
     a.inertia[2] = 1;
-    return -2;
+    return drv::singular;
   }
-  return 0;
+  return drv::ok;
 }
 
 }  // namespace zephsol::sparse

@@ -74,25 +74,25 @@ void report(const Call& c, const Failure& f, i64 lwork) {
 // The driver's code as the phase's error.
 Failure map_code(i32 code, const FactorArgs& a, const Work& w) {
   switch (code) {
-    case -2:
+    case drv::singular:
       return {err::factor_singular};
-    case -5:
+    case drv::factor_io:
       return {err::factor_file1_io, a.lunit3};
-    case -6:
+    case drv::stack_io:
       return {err::factor_stack_io, a.lunit4};
-    case -7:
+    case drv::no_factor_file:
       return {err::factor_no_file1};
-    case -8:
+    case drv::no_stack_file:
       return {err::factor_no_stack};
-    case -9:
+    case drv::values_io:
       return {err::factor_seq_io, w.ictl(cw::lunit1)};
-    case -10:
+    case drv::fill:
       return {err::factor_fill};
-    case -11:
+    case drv::negative:
       return {err::factor_negative};
-    case -12:
+    case drv::factor2_io:
       return {err::factor_file2_io, a.lunit5};
-    case -13:
+    case drv::front_io:
       return {err::factor_front_io, a.lunit6};
     default:
       return {err::factor_storage};
