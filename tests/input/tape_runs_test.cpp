@@ -205,6 +205,16 @@ TEST(TapeRuns, ADamagedTapeEndsWithTheUserMessageOfADamagedTape) {
        "RESTART 2", ""},
       {"a connection naming a node of no element of the node (an index)",
        [](std::string& t) { set_word(t, find_words(t, {1026, 4, 8, 1, 1}) + 28, (40 << 10) | 2); }, "RESTART 2", ""},
+      // The total load of interval 1's checkpoint: strings of one term
+      // (row, previous count x 65536 + count, the value), the second's count
+      // past its segment.
+      {"a count of terms in a string of a matrix column",
+       [](std::string& t) {
+         const std::size_t h = find_words(t, {kSetMark, name_word("PGM "), 1, 162});
+         ASSERT_EQ(word_at(t, h + 4 * 15), 65537);
+         set_word(t, h + 4 * 15, 0x10FFF);
+       },
+       "RESTART 2", ""},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(d.what);

@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "zephsol/dbio/filesys.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recbody.h"
 #include "zephsol/exec/records.h"
 
@@ -17,8 +18,18 @@ using namespace recbody;
 constexpr word kAlignWord = -1;
 constexpr word kFiller = -2;
 
+// A string record read that contradicts itself: on a restart the column may
+// come from a damaged old problem tape, which ends the run as such.
+[[noreturn]] void damaged_string(word code, const SCB& s) {
+  damaged_data();
+  fatal(code, s.file, 0);
+}
+
 word checked_type(const SCB& s) {
-  if (s.type != 1 && s.type != 2) fatal(3053, name_of(s.file), s.type);
+  if (s.type != 1 && s.type != 2) {
+    damaged_data();
+    fatal(3053, name_of(s.file), s.type);
+  }
   return s.type;
 }
 
@@ -131,7 +142,7 @@ void next_string(Body& b, SCB& s, word type, word left) {
         left = words_left(b);
         continue;
       }
-      if (w != kAlignWord) fatal(3055, s.file, 0);
+      if (w != kAlignWord) damaged_string(3055, s);
       b.next += 1;
       left -= 1;
     }
@@ -145,7 +156,7 @@ void next_string(Body& b, SCB& s, word type, word left) {
   s.slot = type == 1 ? b.next + 2 : (b.next + 3) / 2;
   const word size = type * n + 2;
   left -= size;
-  if (left < 0) fatal(3056, s.file, 0);
+  if (left < 0) damaged_string(3056, s);
   s.left = left;
   b.next += size;
   save(b);
@@ -154,12 +165,12 @@ void next_string(Body& b, SCB& s, word type, word left) {
 // Reading backward: returns the string at the next word, sum being the terms
 // of the segment's strings up to and including it.
 void return_string(Body& b, SCB& s, word type, word sum) {
-  if (b.next < b.header + 2 || b.next + 2 > b.header + 2 + count_of(b.header)) fatal(3056, s.file, 0);
+  if (b.next < b.header + 2 || b.next + 2 > b.header + 2 + count_of(b.header)) damaged_string(3056, s);
   const word n = count_of(b.next);
   s.row = hw1(b.next) + n - 1;
   s.room = n;
   sum -= n;
-  if (sum < 0) fatal(3056, s.file, 0);
+  if (sum < 0) damaged_string(3056, s);
   s.left = sum;
   s.slot = type == 1 ? b.next + n + 1 : (b.next + 1) / 2 + n;
   b.next -= type * prevlen_of(b.next) + 2;
