@@ -50,6 +50,7 @@ struct Case {
   const char* replacement;  // what replaces it
   const char* solver;       // control card ("": the profile method)
   std::vector<std::string> messages;  // lines the error log must hold
+  const char* factor = nullptr;       // the history's gravity card, when it changes too
 };
 
 const std::string kMaterialCard = "0*** USER FATAL MESSAGE    2603,  CARD NUMBER      6,  DATA GROUP NAME- MATERIAL";
@@ -71,6 +72,11 @@ const Case kCases[] = {
     {"load 1.0E+37", kGravity, "        BODY           1 1.0E+37", "", {kForceOverflow, "          AT THE  2-TH D.O.F. OF NODE       2"}},
     {"load 1.0E+37 PCG", kGravity, "        BODY           1 1.0E+37", "SOLVER PCG", {kForceOverflow}},
     {"load 1.0E+37 METI", kGravity, "        BODY           1 1.0E+37", "SOLVER METI", {kForceOverflow}},
+    // Body forces beyond REAL in the load vector itself: the iteration's
+    // residual has no meaning, the step ends before it.
+    {"gravity 6.1E+33 by 8.0E+29 PCG", "               1       4       1     0.0    -1.0     0.0",
+     "               1       4       1     0.0-6.1E+33     0.0", "SOLVER PCG",
+     {kForceOverflow, "          AT THE  2-TH D.O.F. OF NODE       4"}, "        BODY           1 8.0E+29"},
     {"E 0", kE, "        E            0.0", "", {kNullColumn, kFirstNode}},
     {"E 0 PCG", kE, "        E            0.0", "SOLVER PCG", {kNullColumn, kFirstNode}},
     {"E 0 METI", kE, "        E            0.0", "SOLVER METI", {kNullColumn, kFirstNode}},
@@ -78,7 +84,9 @@ const Case kCases[] = {
 
 TEST(ImpossibleResults, EndAsAnErrorWithAUserMessage) {
   for (const Case& c : kCases) {
-    DeckRun run(demo_deck(c.card, c.replacement, c.solver));
+    std::string deck = demo_deck(c.card, c.replacement, c.solver);
+    if (c.factor != nullptr) deck.replace(deck.find(kGravity), std::string(kGravity).size(), c.factor);
+    DeckRun run(deck);
     EXPECT_EQ(run.run_program(), 1) << c.name;
     const auto errors = run.errors();
     for (const std::string& m : c.messages) EXPECT_TRUE(has_line(errors, m)) << c.name << ": " << m;

@@ -290,6 +290,12 @@ void SPSOLV(word first, word lwork, word method) {
   const word nnz_stored = ia[static_cast<std::size_t>(n)] - 1;
   std::span<double> solution = b;
   if (method == kPcgMethod) {
+    // A load no REAL word holds leaves the residual of the iteration without
+    // meaning: the step ends as its forces of constraint would.
+    if (const word k = first_unstorable(b); k != 0) {
+      report_unstorable(5027, "FORCE", lset_equation(k, USET), EQIX);
+      RUNEND();
+    }
     const auto xs = c.doubles(at(L.x), n);
     float err = 0.0f;
     word flag = 0;
