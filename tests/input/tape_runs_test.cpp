@@ -215,6 +215,23 @@ TEST(TapeRuns, ADamagedTapeEndsWithTheUserMessageOfADamagedTape) {
          set_word(t, h + 4 * 15, 0x10FFF);
        },
        "RESTART 2", ""},
+      {"the row count in the header of the total load",
+       [](std::string& t) { set_word(t, find_words(t, {kSetMark, name_word("PGM "), 1, 162}) + 12, 163); },
+       "RESTART 2", ""},
+      // The first element record of interval 1's integration-point states:
+      // [element, type code, class, points, output points, 0].
+      {"an element record's class outside 1-11",
+       [](std::string& t) {
+         const std::string set = t.substr(find_words(t, {kSetMark, name_word("EIV0")}), 8);
+         const std::size_t h = t.find(set, find_words(t, {kSetMark, name_word("PGM "), 1, 162}));
+         ASSERT_NE(h, std::string::npos);
+         ASSERT_EQ(word_at(t, h + 4 * 10), 1);
+         set_word(t, h + 4 * 12, 40);
+       },
+       "RESTART 2", ""},
+      {"the column count in the header of the unbalanced force",
+       [](std::string& t) { set_word(t, find_words(t, {kSetMark, name_word("QG  "), 1, 162}) + 8, 2); },
+       "RESTART 2", ""},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(d.what);

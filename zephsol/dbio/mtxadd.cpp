@@ -8,6 +8,7 @@
 #include "zephsol/dbio/core.h"
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/filesys.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recbody.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/dbio/strings.h"
@@ -207,7 +208,11 @@ void ADDVG(word a, word b, word s, float f) {
     with_a = ha[4] != 0;
   }
   const word n = hb[1];
-  if (with_a && ha[1] != n) fatal(701, a, ha[1]);
+  if (with_a && ha[1] != n) {
+    // On a restart either vector may come from a damaged old problem tape.
+    damaged_data();
+    fatal(701, a, ha[1]);
+  }
   const word m = with_a ? std::max(ha[0], hb[0]) : hb[0];
 
   // U, V (V is U for one column) and A's column, as doubles from word 1.

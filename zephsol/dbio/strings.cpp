@@ -250,7 +250,10 @@ void NXTSTR(SCB& scb) {
     Body b = prologue(scb.file, kOpRead);
     if (b.has(S_INREC)) fatal_named(3051, b);
     b.set(S_STRING);
-    if (find_next(b) != Found::Record) fatal(2, name_of(scb.file), 0);
+    if (find_next(b) != Found::Record) {
+      damaged_data();
+      fatal(2, name_of(scb.file), 0);
+    }
     scb.flag = 0;
     scb.unit = b.unit;
     next_string(b, scb, type, words_left(b));

@@ -15,7 +15,7 @@
 // while a record is open; 3052 (from the record operations) any other
 // operation while a column is in progress; 3053 a type other than 1 and 2;
 // 3054 a later call without a first; 3055 and 3056 a damaged string record
-// (3053, 3055 and 3056 end a restart as a damaged old problem tape, through
+// (-2, 3053, 3055 and 3056 end a restart as a damaged old problem tape, through
 // damaged_data);
 // 3057 more terms than the room handed out.
 #pragma once

@@ -58,7 +58,7 @@ word switch_value(word flag, int k) {
 }  // namespace
 
 void EIVLAY(word iclass) {
-  if (iclass < 1 || iclass > NSCOMP.count) elem_fatal(-3523, iclass, 0);
+  if (iclass < 1 || iclass > NSCOMP.count) record_fatal(-3523, iclass, 0);
   EivLayout& l = elem_state().layout;
   const word ns = NSCOMP.ns[static_cast<std::size_t>(iclass - 1)];
   l.iclass = iclass;
