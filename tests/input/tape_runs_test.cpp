@@ -232,6 +232,9 @@ TEST(TapeRuns, ADamagedTapeEndsWithTheUserMessageOfADamagedTape) {
       {"the column count in the header of the unbalanced force",
        [](std::string& t) { set_word(t, find_words(t, {kSetMark, name_word("QG  "), 1, 162}) + 8, 2); },
        "RESTART 2", ""},
+      // The gravity load records of the elements: [element, 1, 7, 3, ...].
+      {"an element number out of order in the load records",
+       [](std::string& t) { set_word(t, find_words(t, {589831, 2, 1, 7, 3}) + 4, 1000000); }, "RESTART 2", ""},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(d.what);

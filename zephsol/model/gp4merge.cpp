@@ -10,6 +10,7 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/pools.h"
+#include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
@@ -126,7 +127,10 @@ void SetMerge::put(word out, bool last, std::span<word> rec) {
   const auto length = static_cast<word>(rec.size());
   if (last) {
     const word element = rec[0];
-    if (element < next_) model_fatal(-908, element, next_);
+    if (element < next_) {
+      damaged_data();  // on a restart the load records come from the old tape
+      model_fatal(-908, element, next_);
+    }
     for (; next_ < element; ++next_, ++records_) write_zero(out);
     ++next_;
     ++records_;
