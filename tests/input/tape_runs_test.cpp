@@ -235,6 +235,12 @@ TEST(TapeRuns, ADamagedTapeEndsWithTheUserMessageOfADamagedTape) {
       // The gravity load records of the elements: [element, 1, 7, 3, ...].
       {"an element number out of order in the load records",
        [](std::string& t) { set_word(t, find_words(t, {589831, 2, 1, 7, 3}) + 4, 1000000); }, "RESTART 2", ""},
+      // A load set's head record: [FORC, set, kinds of load].
+      {"the name of a load set's head",
+       [](std::string& t) { set_word(t, find_words(t, {name_word("FORC"), 17, 2}), name_word("FORM")); }, "RESTART 2",
+       ""},
+      {"the kinds of load of a load set",
+       [](std::string& t) { set_word(t, find_words(t, {name_word("FORC"), 17, 2}) + 8, 3); }, "RESTART 2", ""},
   };
   for (const Damage& d : cases) {
     SCOPED_TRACE(d.what);

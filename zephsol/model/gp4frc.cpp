@@ -145,7 +145,7 @@ void GP4FRC(word nf, word pairs) {
   for (word k = 1; k <= h[0] && !refs.all_used(); ++k) {
     std::array<word, 3> head{};
     DBREAD(g.LDDT, head.data(), 3, 1);
-    if (head[0] != name_word("FORC")) model_fatal(-711, name_word("LDDT"), k - 1);
+    if (head[0] != name_word("FORC")) bad_block_value(-711, name_word("LDDT"), k - 1);
     const std::size_t i = refs.take(head[1]);
     if (i == refs.size()) {
       DBSKPF(g.LDDT, 1);
@@ -154,11 +154,11 @@ void GP4FRC(word nf, word pairs) {
     const bool last = refs.all_used();
     const float f = refs.factor(i);
     if ((head[2] & kNodal) != 0) {
-      if (!nodal) model_fatal(-901, head[2], 0);
+      if (!nodal) bad_block_value(-901, head[2], 0);
       add_nodal(v, core().words(m_at, nsize), f, head[1]);
     }
     if ((head[2] & kElement) != 0) {
-      if (!elements) model_fatal(-902, head[2], 0);
+      if (!elements) bad_block_value(-902, head[2], 0);
       gp4::ElementStream s(g.LDDT, core().words(m_at + msize, rsize), [f](std::span<word> rec) { scale_entries(rec, f); });
       merge.merge(s, last, append_entries);
       continue;  // the set's records were read up to its mark

@@ -10,7 +10,6 @@
 #include "zephsol/dbio/dbops.h"
 #include "zephsol/dbio/directory.h"
 #include "zephsol/dbio/pools.h"
-#include "zephsol/dbio/punits.h"
 #include "zephsol/dbio/recio.h"
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/records.h"
@@ -127,10 +126,7 @@ void SetMerge::put(word out, bool last, std::span<word> rec) {
   const auto length = static_cast<word>(rec.size());
   if (last) {
     const word element = rec[0];
-    if (element < next_) {
-      damaged_data();  // on a restart the load records come from the old tape
-      model_fatal(-908, element, next_);
-    }
+    if (element < next_) bad_block_value(-908, element, next_);
     for (; next_ < element; ++next_, ++records_) write_zero(out);
     ++next_;
     ++records_;
