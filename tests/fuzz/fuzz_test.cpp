@@ -32,5 +32,28 @@ TEST(Fuzz, DamagedTapesAndExtremeValuesEndSoundly) {
     for (const auto& f : o.findings) ADD_FAILURE() << "seed " << o.c.seed << " (" << o.c.what << "): " << f;
 }
 
+// Cases that campaigns found ending on system messages: damaged tapes end
+// with the message of a damaged tape, extreme loads under the iterative
+// method with the message of a force beyond REAL.
+TEST(Fuzz, FoundCasesEndOnAUserMessage) {
+  const struct {
+    std::uint64_t seed;
+    const char* message;
+  } cases[] = {
+      {11112, "0*** USER FATAL MESSAGE  566,"}, {11337, "0*** USER FATAL MESSAGE  566,"},
+      {11361, "0*** USER FATAL MESSAGE  566,"}, {11401, "0*** USER FATAL MESSAGE  566,"},
+      {11529, "0*** USER FATAL MESSAGE  566,"}, {12241, "0*** USER FATAL MESSAGE  566,"},
+      {12323, "0*** USER FATAL MESSAGE  566,"}, {6604, "0*** USER FATAL MESSAGE 5027,"},
+      {6626, "0*** USER FATAL MESSAGE 5027,"},
+  };
+  ASSERT_FALSE(base_tape().empty());
+  for (const auto& c : cases) {
+    const Outcome o = run_case(c.seed);
+    EXPECT_EQ(o.exit, 1) << c.seed;
+    EXPECT_EQ(o.message.rfind(c.message, 0), 0u) << c.seed << ": " << o.message;
+    EXPECT_TRUE(o.findings.empty()) << c.seed;
+  }
+}
+
 }  // namespace
 }  // namespace zephsol::fuzz

@@ -187,6 +187,7 @@ void DBCOPY(word p, word q) {
 
 void FILCPY(word a, word b, word* area, word n) {
   bool copied = false;
+  word held = 0;  // words of the record being copied
   for (;; copied = true) {
     word nread = n, status = 0;
     DBRDST(a, area, n, 0, nread, status);
@@ -198,6 +199,10 @@ void FILCPY(word a, word b, word* area, word n) {
       if (status == 2) break;
       DBEOF(b);
     }
+    // No writer leaves a record without words: a file that holds one is
+    // damaged.
+    if (status == 1 && held + nread == 0) damaged_file();
+    held = status == 0 ? held + nread : 0;
     DBWRIT(b, area, nread, status);
   }
   // A file that ends inside the data copied is cut short; one whose data
