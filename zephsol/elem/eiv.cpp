@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "zephsol/elem/elem_msg.h"
+#include "zephsol/elem/typerow.h"
 
 namespace zephsol {
 namespace {
@@ -24,6 +25,17 @@ Channel channel_b() { return {elem_state().chan_b, elem_state().eivwkb}; }
 std::size_t at(word position) { return static_cast<std::size_t>(position); }
 
 [[noreturn]] void short_of_space() { elem_fatal(-3, -999, 0); }
+
+// A point count that no element record can hold: negative, or, for a
+// record read back, above the most points any installed element type keeps.
+bool impossible_points(word npts, bool read_back) {
+  if (npts < 0) return true;
+  if (!read_back) return false;
+  word most = 0;
+  for (word code = 1; code <= kMaxTypeCode; ++code)
+    if (const ElementType* t = element_type(code)) most = std::max(most, t->attr.npts);
+  return most > 0 && npts > most;
+}
 
 // Fresh record of P points: base-size sub-records, zero but for their point numbers.
 void lay_out_fresh(std::span<word> area, word npts, std::int64_t room) {
@@ -78,7 +90,7 @@ void read_record(Channel c, word file, std::span<word> area, bool set_layout) {
   const word iclass = head[2] == 0 ? 1 : head[2];
   if (set_layout && iclass != elem_state().layout.iclass) EIVLAY(iclass);
   const word npts = head[3];
-  if (npts < 0) record_fatal(-999, 0, npts);
+  if (impossible_points(npts, file != 0)) record_fatal(-999, 0, npts);
   const auto space = static_cast<std::int64_t>(std::min<std::size_t>(area.size(), std::numeric_limits<word>::max()));
   const std::int64_t room = space - npts - 1;
   if (room <= 0) short_of_space();
