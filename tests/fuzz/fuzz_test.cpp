@@ -44,6 +44,7 @@ TEST(Fuzz, FoundCasesEndOnAUserMessage) {
       {11361, "0*** USER FATAL MESSAGE  566,"}, {11401, "0*** USER FATAL MESSAGE  566,"},
       {11529, "0*** USER FATAL MESSAGE  566,"}, {12241, "0*** USER FATAL MESSAGE  566,"},
       {12323, "0*** USER FATAL MESSAGE  566,"}, {13465, "0*** USER FATAL MESSAGE  566,"},
+      {11621, "0*** USER FATAL MESSAGE  566,"}, {12319, "0*** USER FATAL MESSAGE  566,"},
       {6604, "0*** USER FATAL MESSAGE 5027,"},  {6626, "0*** USER FATAL MESSAGE 5027,"},
   };
   ASSERT_FALSE(base_tape().empty());

@@ -193,6 +193,9 @@ void restore_block(const SetHeader& h, Restore& r) {
   const word number = restorable_block(h[1]);
   if (std::find(r.blocks.begin(), r.blocks.end(), number) == r.blocks.end()) r.blocks.push_back(number);
   const std::span<const word, 6> six(h.data() + 2, 6);
+  // The program keeps no negative header word (storing one is warned of),
+  // so a checkpoint that holds one is damaged.
+  if (std::ranges::any_of(six, [](word v) { return v < 0; })) old_tape_damaged();
   if (header_is_zero(six)) {
     DBSKPS(OPTP, 1);
   } else {
