@@ -32,10 +32,10 @@ bool names_file(int fd, const std::string& name) {
 int cut(int fd, off_t length) {
   static const auto real = reinterpret_cast<Ftruncate>(::dlsym(RTLD_NEXT, "ftruncate"));
   static int seen = 0;
-  const char* spec = std::getenv("ZEPH_KILL_AFTER_TRUNCATE");
+  const char* setting = std::getenv("ZEPH_KILL_AFTER_TRUNCATE");
   char name[256] = {};
   int nth = 0;
-  if (spec == nullptr || std::sscanf(spec, "%255s %d", name, &nth) != 2 || !names_file(fd, name) || ++seen != nth)
+  if (setting == nullptr || std::sscanf(setting, "%255s %d", name, &nth) != 2 || !names_file(fd, name) || ++seen != nth)
     return real(fd, length);
   struct stat st {};
   ::fstat(fd, &st);
