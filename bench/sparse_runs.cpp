@@ -101,8 +101,8 @@ double resident_mb(pid_t pid) {
 
 // Runs cube k through the program with MEMO and MMEM, sampling the size of
 // its open files every half second and printing a line of progress every
-// minute (whether the library has started on the matrix, the resident
-// memory, the open files and the load).
+// minute (the resident memory, the open files and the load). The listing is
+// written through a buffer, so it cannot tell which phase a run is in.
 Outcome run_cube(int k, int memo, int mmem) {
   const fs::path dir = sparse_bench::cube_run_dir("cube_" + std::to_string(k), k, "METI", memo, mmem);
   Outcome o;
@@ -118,11 +118,8 @@ Outcome run_cube(int k, int memo, int mmem) {
     const i64 open = open_file_bytes(pid);
     largest = std::max(largest, open);
     if (tick % 120 == 0) {
-      const bool solving = !line_with(dir / "cube.lst", "Working Memory for MFSLIB").empty();
-      std::printf("  [%s] cube %d^3 running %.0f s, %s, resident %.0f MB, open files %.0f MB, load %s\n",
-                  stamp().c_str(), k, std::chrono::duration<double>(Clock::now() - t0).count(),
-                  solving ? "the library factorising or solving" : "before the library's numeric phases",
-                  resident_mb(pid), static_cast<double>(open) / 1048576.0, sparse_bench::machine_load().c_str());
+      std::printf("  [%s] cube %d^3 running %.0f s, resident %.0f MB, open files %.0f MB, load %s\n",
+                  stamp().c_str(), k, std::chrono::duration<double>(Clock::now() - t0).count(), resident_mb(pid), static_cast<double>(open) / 1048576.0, sparse_bench::machine_load().c_str());
       std::fflush(stdout);
     }
     usleep(500000);
