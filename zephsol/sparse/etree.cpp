@@ -59,34 +59,44 @@ i32 xdslet(i64 n, IVec xo, const Groups& g, IVec invp, IVec perm, i64& nsuper, I
     }
   }
   if (k != n) return -2;
-  // Elimination tree (parent s1) and column counts (count s3) by equation,
-  // following tree paths from every member of each closed neighbourhood,
-  // with markers (s2) so that each path node is counted once per row.
-  const IVec parent = s1, marker = s2, count = s3;
-  std::fill(parent.data(), parent.data() + n, 0);
-  std::fill(marker.data(), marker.data() + n, 0);
-  std::fill(count.data(), count.data() + n, 0);
-  const iword* ip = invp.data() - 1;
-  iword* par = parent.data() - 1;
-  iword* mark = marker.data() - 1;
-  iword* cn = count.data() - 1;
-  auto walk_group = [&](i32 node, i32 e, i32 i) {
-    for (i64 q = g.ptr(node); q < g.ptr(node + 1); ++q) {
-      i32 t = g.members(q);
-      while (ip[t] < i) {
-        if (mark[t] == e) break;
-        ++cn[t];
-        if (mark[t] == 0) par[t] = e;
-        mark[t] = e;
-        t = par[t];
-      }
-    }
-  };
+  // Elimination tree (parent s1) and column counts (count s3). A group's
+  // members stand together and have the same neighbours, so the tree runs
+  // through them as a chain (member k's parent is member k + 1) and a later
+  // row's subtree holds either all of them or none. The tree and the counts
+  // are therefore found over the groups, following tree paths from every
+  // earlier neighbour group of each group's first row, with markers so that
+  // each path group is met once per row, and then spread to the members:
+  // in a group of s, count(member k) = (s - k) + the rows of the later
+  // groups whose paths met it.
+  const i64 ngroups = g.ptr.size() - 1;
+  const IVec gparent = xo, gmark = s1, gpos = s2, gcount = s4;
+  std::fill(gparent.data(), gparent.data() + ngroups, 0);
+  std::fill(gmark.data(), gmark.data() + ngroups, 0);
+  std::fill(gcount.data(), gcount.data() + ngroups, 0);
+  for (i64 node = 1; node <= ngroups; ++node) gpos(node) = invp(g.members(g.ptr(node)));
   for (i64 i = 1; i <= n; ++i) {
     const i32 e = perm(i);
     const i32 r = g.rep(e);
-    for (i64 q = g.xadj(r); q < g.xadj(r + 1); ++q) walk_group(g.cmpmap(g.adjncy(q)), e, static_cast<i32>(i));
-    walk_group(g.cmpmap(r), e, static_cast<i32>(i));
+    if (e != r) continue;
+    const i32 row = g.cmpmap(r), width = g.ptr(row + 1) - g.ptr(row);
+    for (i64 q = g.xadj(r); q < g.xadj(r + 1); ++q) {
+      i32 t = g.cmpmap(g.adjncy(q));
+      while (gpos(t) < i && gmark(t) != row) {
+        gcount(t) += width;
+        if (gmark(t) == 0) gparent(t) = row;
+        gmark(t) = row;
+        t = gparent(t);
+      }
+    }
+  }
+  const IVec parent = s1, count = s3;
+  for (i64 node = 1; node <= ngroups; ++node) {
+    const i64 b = g.ptr(node), e = g.ptr(node + 1);
+    const i32 above = gparent(node) != 0 ? g.members(g.ptr(gparent(node))) : 0;
+    for (i64 q = b; q < e; ++q) {
+      parent(g.members(q)) = q + 1 < e ? g.members(q + 1) : above;
+      count(g.members(q)) = static_cast<i32>(e - 1 - q) + gcount(node);
+    }
   }
   // Child lists (s4 first child, xo next sibling): the head is the child
   // with the largest equation number.
@@ -99,7 +109,7 @@ i32 xdslet(i64 n, IVec xo, const Groups& g, IVec invp, IVec perm, i64& nsuper, I
     first(p) = static_cast<i32>(j);
   }
   // Fundamental supernodes (supernode of each equation in s2).
-  const IVec snode = marker;
+  const IVec snode = s2;
   i64 ns = 0;
   for (i64 i = 1; i <= n; ++i) {
     const i32 e = perm(i);
