@@ -9,10 +9,12 @@
 
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/threads.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/sdcmsg.h"
 #include "zephsol/solve/solve_records.h"
+#include "zephsol/sparse/blas.h"
 
 namespace zephsol {
 
@@ -96,6 +98,9 @@ void MFSOLV(word n, std::span<const word> ia, std::span<const word> ja, std::spa
                          {FmtArg::whole(f.needs), FmtArg::whole(f.needmn), FmtArg::whole(lw),
                           FmtArg::whole(nmfr_size), way(f, lw)})});
 
+  // The factorisation fills its area once, in core: its memory is backed
+  // now by all the threads it may use rather than fault by fault on its way.
+  if (lw >= f.needs) prefault(w, static_cast<std::size_t>(f.needs) * sizeof(double), sparse::factor_threads());
   lib.xdslvm('A', ia, ja, a, w, lw, ier);
   if (failed("XDSLVM", ier)) return;
   lib.xdslvf(w, lw, ier);
