@@ -271,6 +271,37 @@ TEST_F(Factorisation, DelayedPivotsOfASaddlePoint) {
   }
 }
 
+// One front of 700 fully summed columns with 60 rows behind them: more
+// pivots than wait together for the rest of the front, in panels that fill
+// the waiting room exactly (64), overrun it (100, 128) or take the last
+// panel with the waiting ones. A diagonally dominant matrix has the
+// inertia of its diagonal.
+TEST_F(Factorisation, AFrontOfMorePivotsThanWaitTogether) {
+  library_state().order_hook = natural_order;
+  const i32 nb = 700, nr = 60;
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  Sym a;
+  a.n = nb + nr;
+  i32 negative = 0;
+  for (i32 j = 1; j <= a.n; ++j) {
+    const bool neg = j <= nb && j % 7 == 0;
+    negative += neg ? 1 : 0;
+    a.add(j, j, (neg ? -1.0 : 1.0) * (12.0 + u(rng)));
+    if (j <= nb)
+      for (i32 i = j + 1; i <= a.n; ++i) a.add(i, j, 0.01 * u(rng));
+  }
+  const auto b = random_rhs(a.n, 1, 6);
+  for (double panel : {64.0, 100.0, 128.0}) {
+    SparseRun r(a, 4000000, {{cw::panel, panel}});
+    ASSERT_EQ(r.ier, 0) << r.failed << " panel " << panel;
+    EXPECT_EQ(r.inertia[1], negative) << panel;
+    EXPECT_EQ(r.inertia[0], a.n - negative) << panel;
+    EXPECT_LT(a.residual(r.solve(b), b), 1e-14) << panel;
+    scratch_close_all();
+  }
+}
+
 TEST_F(Factorisation, AZeroRowIsASingularMatrix) {
   Sym a = laplace3d(4);
   for (auto& [cr, v] : a.a)

@@ -277,6 +277,7 @@ i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, i
     k += p;
   }
   nelim = k + p - 1;
+  if (const i32 rc = store.settle(); rc != 0) return rc;
   // 14. Rows of the earlier panels reordered by the later interchanges.
   if (a.pvttol > 0.0 && !repair(w, a, stored, record, repaired + 1, nelim)) return -2;
   return 0;
@@ -284,36 +285,153 @@ i32 eliminate(const Work& w, FactorArgs& a, const Front& f, FrontStore& store, i
 
 namespace {
 
-// A front packed in work.
-class CoreFront final : public FrontStore {
+// Pivots that may wait (or the panel's width when it is more).
+constexpr i64 kWaiting = 512;
+
+// The waiting updates of a front: multipliers l and unscaled entries wt
+// (D times the multipliers) of the front positions from `first` down, one
+// column of ld words per pivot, in scratch of the calling thread.
+class Waiting {
  public:
-  CoreFront(const FactorArgs& a, const Front& f, double* front) : a_(a), f_(f), front_(front) {}
-  i32 load(i64 k, i64 wd, i64 rows, double* panel) override {
+  i64 count() const { return k_; }
+  i64 room() const { return cap_; }
+  // A fresh set for front positions first..nf, room for cap pivots.
+  void open(i64 first, i64 nf, i64 cap) {
+    first_ = first;
+    ld_ = nf - first + 1;
+    k_ = 0;
+    cap_ = cap;
+    const std::size_t need = static_cast<std::size_t>(ld_ * cap);
+    if (l_.size() < need) {
+      l_.resize(need);
+      wt_.resize(need);
+    }
+  }
+  // The p pivots of a column-oriented panel of wd columns and `rows` rows
+  // whose row wd+1 is front position pos (first or later).
+  void add(const double* panel, const iword* pivblk, i64 p, i64 wd, i64 rows, i64 pos) {
+    const PanelView<true, const double> pv{panel, rows, wd};
+    const i64 off = pos - first_, n = rows - wd;
+    for (i64 j = 0; j < p; ++j)
+      std::memcpy(l_.data() + (k_ + j) * ld_ + off, pv.at(wd + 1, j + 1), static_cast<std::size_t>(n) * 8);
+    form_wt(pv, pivblk - 1, 1, p, wd + 1, rows, wt_.data() + k_ * ld_ + off, ld_);
+    k_ += p;
+  }
+  // The product of the waiting pivots from front position pos down.
+  TrailProduct from(i64 pos) const {
+    const i64 off = pos - first_;
+    return {static_cast<i32>(k_), l_.data() + off, ld_, wt_.data() + off, ld_};
+  }
+  void clear() { k_ = 0; }
+
+ private:
+  i64 first_ = 0, ld_ = 0, k_ = 0, cap_ = 0;
+  std::vector<double> l_, wt_;
+};
+
+Waiting& waiting() {
+  thread_local Waiting q;
+  return q;
+}
+
+}  // namespace
+
+WaitingStore::WaitingStore(i64 orient, i64 nf, i64 npiv) : orient_(orient), nf_(nf), npiv_(npiv) {
+  waiting().clear();  // nothing left over from a front that ended on an error
+}
+
+i32 WaitingStore::load(i64 k, i64 wd, i64 rows, double* panel) {
+  if (const i32 rc = read(k, wd, rows, panel); rc != 0) return rc;
+  k_ = k, wd_ = wd, rows_ = rows, panel_ = panel;
+  if (waiting().count() > 0) {
+    dense_update(waiting().from(k), static_cast<i32>(rows), static_cast<i32>(wd), panel, rows);
+    stale_ = true;
+  }
+  return 0;
+}
+
+i32 WaitingStore::update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+                         double* wblk) {
+  stale_ = false;
+  Waiting& q = waiting();
+  const bool whole = orient_ != 0 && p == wd, last = l == npiv_;
+  const i64 cap = std::max(kWaiting, wd);
+  if (whole && (!last || (q.count() > 0 && q.count() + p <= q.room()))) {
+    ops() += update_flops(static_cast<i32>(p), static_cast<i32>(rest));
+    if (q.count() > 0 && q.count() + p > q.room())
+      if (const i32 rc = make_waiting(l + 1); rc != 0) return rc;
+    if (q.count() == 0) q.open(l + 1, nf_, cap);
+    q.add(panel, pivblk, p, wd, rows, l + 1);
+    return last ? make_waiting(l + 1) : 0;
+  }
+  if (const i32 rc = make_waiting(l + 1); rc != 0) return rc;
+  return direct(p, wd, rows, l, rest, panel, pivblk, wblk);
+}
+
+i32 WaitingStore::put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) {
+  stale_ = false;
+  return write(p, k, wd, rows, panel);
+}
+
+i32 WaitingStore::swap(i64 k, i64 i, i64 j) {
+  if (const i32 rc = settle(); rc != 0) return rc;
+  return exchange(k, i, j);
+}
+
+// The loaded panel, when it took waiting updates and has not become
+// pivots, goes back to the front whole; the rest takes the updates.
+i32 WaitingStore::settle() {
+  if (stale_) {
+    stale_ = false;
+    if (const i32 rc = write(0, k_, wd_, rows_, panel_); rc != 0) return rc;
+  }
+  return make_waiting(k_ + wd_);
+}
+
+i32 WaitingStore::make_waiting(i64 pos) {
+  Waiting& q = waiting();
+  const bool any = q.count() > 0 && pos <= nf_;
+  const i32 rc = any ? take(q.from(pos), pos) : 0;
+  q.clear();
+  return rc;
+}
+
+namespace {
+
+// A front packed in work.
+class CoreFront final : public WaitingStore {
+ public:
+  CoreFront(const FactorArgs& a, const Front& f, double* front)
+      : WaitingStore(a.orient, f.nf, f.npiv), a_(a), f_(f), front_(front) {}
+
+ private:
+  i32 read(i64 k, i64 wd, i64 rows, double* panel) override {
     xdslup(a_.orient, wd, rows, col(k), f_.nf, k, panel);
     return 0;
   }
-  i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
-             double* wblk) override {
-    double* f22 = col(l + 1);
-    double& ops = const_cast<FactorArgs&>(a_).st.ops1;
-    if (a_.orient != 0)
-      xdslum(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(f_.upd), panel,
-             pivblk, static_cast<i32>(rest), f22, wblk, wblk + p * f_.upd, ops);
-    else
-      xdslul(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk,
-             static_cast<i32>(rest), f22, wblk, ops);
-    return 0;
-  }
-  i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
+  i32 write(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
     xdslrp(a_.orient, p, wd, rows, col(k), f_.nf, k, panel);
     return 0;
   }
-  i32 swap(i64 k, i64 i, i64 j) override {
+  i32 exchange(i64 k, i64 i, i64 j) override {
     swap_front(front_, f_.nf, k, i, j);
     return 0;
   }
-
- private:
+  i32 direct(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+             double* wblk) override {
+    if (a_.orient != 0)
+      xdslum(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), static_cast<i32>(f_.upd), panel,
+             pivblk, static_cast<i32>(rest), col(l + 1), wblk, wblk + p * f_.upd, ops());
+    else
+      xdslul(static_cast<i32>(p), static_cast<i32>(wd), static_cast<i32>(rows), panel, pivblk,
+             static_cast<i32>(rest), col(l + 1), wblk, ops());
+    return 0;
+  }
+  i32 take(const TrailProduct& u, i64 pos) override {
+    packed_update(u, static_cast<i32>(f_.nf - pos + 1), static_cast<i32>(f_.upd), col(pos));
+    return 0;
+  }
+  double& ops() override { return const_cast<FactorArgs&>(a_).st.ops1; }
   double* col(i64 k) const { return front_ + (packed(f_.nf, k, k) - 1); }
   const FactorArgs& a_;
   const Front& f_;

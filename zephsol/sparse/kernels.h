@@ -126,9 +126,10 @@ void xdslem(i32 jj, double* panel, i32 nrow, i32 ncol, i32* inertia);
 // Row-oriented: groups of three columns and dot products; w holds 3*npiv.
 void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail,
             double* f22, double* w, double& ops1);
-// Column-oriented: W1 = D L2^T for a block of columns, W2 = L2 W1 by DGEMM,
-// then one DAXPY per column (nbu below 1 counts as 1). Up to nbu trailing
-// columns are one block in w1 (npiv*nbu) and w2 (ntrail*nbu); more are
+// Column-oriented: W = L2 D for every trailing row (in scratch of the
+// calling thread), W2 = L2 W^T by DGEMM for a block of columns, then one
+// DAXPY per column (nbu below 1 counts as 1). Up to nbu trailing columns
+// are one block with W2 in w2 (ntrail*nbu; w1 is not used); more are
 // updated in wide blocks whose diagonal squares are formed in slices of nbu
 // columns, in scratch of the calling thread.
 void xdslum(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk,
@@ -166,5 +167,28 @@ i32 xdslum_on(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const 
               TrailColumns& cols, double* w1, double* w2);
 // Operations counted for one block update.
 double update_flops(i32 npiv, i32 ntrail);
+
+// The product L W^T of k pivots: l and wt hold, one column per pivot, the
+// multipliers and the unscaled entries (D times the multipliers) of the
+// same rows, leading dimensions ldl and ldw, row 1 the first row updated.
+struct TrailProduct {
+  i32 k;
+  const double* l;
+  i64 ldl;
+  const double* wt;
+  i64 ldw;
+};
+// F22 -= L W^T on the packed lower triangle of order ntrail (as xdslum
+// lays it out), in the blocks of the column-oriented update (nbu the width
+// of the slices of each block's diagonal square).
+void packed_update(const TrailProduct& u, i32 ntrail, i32 nbu, double* f22);
+// The same product on columns reached through `cols`, in blocks of nbu
+// columns whose products go to w2 (ntrail x nbu words); a code from
+// prepare is returned at once.
+i32 trail_on(const TrailProduct& u, i32 ntrail, i32 nbu, TrailColumns& cols, double* w2);
+// A -= L W^T on the lower trapezoid of a dense column-major rows x wd
+// matrix (leading dimension lda), rows of the product from row 1; the
+// strict upper triangle of A's leading square stays zero.
+void dense_update(const TrailProduct& u, i32 rows, i32 wd, double* a, i64 lda);
 
 }  // namespace zephsol::sparse

@@ -107,15 +107,17 @@ i32 xdslwf(FactorArgs& a, i64 nf, i64 p, i64 k, i64 wd, i64 rows, const double* 
 }
 
 // A front packed on the front file from word 1.
-class FileFront final : public FrontStore {
+class FileFront final : public WaitingStore {
  public:
-  FileFront(FactorArgs& a, const Front& f, double* buf, i64 len) : a_(a), f_(f), buf_(buf), len_(len) {}
+  FileFront(FactorArgs& a, const Front& f, double* buf, i64 len)
+      : WaitingStore(a.orient, f.nf, f.npiv), a_(a), f_(f), buf_(buf), len_(len) {}
 
-  i32 load(i64 k, i64 wd, i64 rows, double* panel) override {
+ private:
+  i32 read(i64 k, i64 wd, i64 rows, double* panel) override {
     return xdslrf(a_, f_.nf, k, wd, rows, panel, buf_, len_);
   }
 
-  i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+  i32 direct(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
              double* wblk) override {
     const i64 addr = 1 + colstart(f_.nf, l + 1);
     const i32 rc = a_.orient != 0
@@ -128,14 +130,28 @@ class FileFront final : public FrontStore {
     return rc == kNoRoom || rc == 0 ? rc : -4;
   }
 
-  i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
+  // The product through a window on the columns from pos on; its block
+  // products in scratch of the calling thread.
+  i32 take(const TrailProduct& u, i64 pos) override {
+    const i32 ntrail = static_cast<i32>(f_.nf - pos + 1), nbu = static_cast<i32>(std::max<i64>(f_.upd, 1));
+    thread_local std::vector<double> w2;
+    if (w2.size() < static_cast<std::size_t>(ntrail) * nbu) w2.resize(static_cast<std::size_t>(ntrail) * nbu);
+    FileWindow win(a_.lunit6, 1 + colstart(f_.nf, pos), ntrail, buf_, len_, a_.st.front_words);
+    i32 rc = trail_on(u, ntrail, nbu, win, w2.data());
+    if (rc == 0) rc = win.flush();
+    return rc == kNoRoom || rc == 0 ? rc : -4;
+  }
+
+  double& ops() override { return a_.st.ops1; }
+
+  i32 write(i64 p, i64 k, i64 wd, i64 rows, const double* panel) override {
     return xdslwf(a_, f_.nf, p, k, wd, rows, panel, buf_, len_);
   }
 
   // Variables i < j exchanged as in work: columns i and j held apart,
   // the columns k..j-1 between streamed through the buffer (rows i and j
   // of the columns before i, row j of those between against column i).
-  i32 swap(i64 k, i64 i, i64 j) override {
+  i32 exchange(i64 k, i64 i, i64 j) override {
     const i64 nf = f_.nf;
     std::vector<double> ci(static_cast<std::size_t>(nf - i + 1)), cj(static_cast<std::size_t>(nf - j + 1));
     if (!file_read(a_.lunit6, 1 + colstart(nf, i), nf - i + 1, ci.data()) ||

@@ -95,9 +95,50 @@ class FrontStore {
   virtual i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) = 0;
   // Exchanges the live variables i < j (columns from k on): 0 or a code.
   virtual i32 swap(i64 k, i64 i, i64 j) = 0;
+  // After the last panel: every update the store let wait is made.
+  virtual i32 settle() { return 0; }
 
  protected:
   ~FrontStore() = default;
+};
+
+// A front store whose column-oriented elimination lets the updates of
+// whole panels wait: a panel's update of the columns behind it is kept
+// until the next panel is loaded, which takes the waiting updates of its
+// own columns as one product, or until enough pivots wait, when the rest
+// of the front takes them together: fewer passes over the front's
+// trailing triangle, in longer products. A panel with columns left over,
+// an interchange of live variables and the end of the front make every
+// waiting update first. Both stores do the same arithmetic on each entry.
+class WaitingStore : public FrontStore {
+ public:
+  WaitingStore(i64 orient, i64 nf, i64 npiv);
+  i32 load(i64 k, i64 wd, i64 rows, double* panel) final;
+  i32 update(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+             double* wblk) final;
+  i32 put_back(i64 p, i64 k, i64 wd, i64 rows, const double* panel) final;
+  i32 swap(i64 k, i64 i, i64 j) final;
+  i32 settle() final;
+
+ protected:
+  ~WaitingStore() = default;
+  // The store's own transfers and updates, as FrontStore names them.
+  virtual i32 read(i64 k, i64 wd, i64 rows, double* panel) = 0;
+  virtual i32 write(i64 p, i64 k, i64 wd, i64 rows, const double* panel) = 0;
+  virtual i32 exchange(i64 k, i64 i, i64 j) = 0;
+  // The panel's update of the front columns after l, made now, counted.
+  virtual i32 direct(i64 p, i64 wd, i64 rows, i64 l, i64 rest, const double* panel, const iword* pivblk,
+                     double* wblk) = 0;
+  // The product u made on front positions pos..nf (not counted).
+  virtual i32 take(const TrailProduct& u, i64 pos) = 0;
+  virtual double& ops() = 0;
+
+ private:
+  i32 make_waiting(i64 pos);
+  i64 orient_, nf_, npiv_;
+  i64 k_ = 0, wd_ = 0, rows_ = 0;  // the panel loaded last
+  const double* panel_ = nullptr;
+  bool stale_ = false;  // it holds updates its columns in the front lack
 };
 
 // The elimination of a front panel by panel (record: nf integers of the

@@ -47,47 +47,57 @@ void form_w(const PanelView<Col, const double>& p, i32 npiv, const iword* pivblk
 constexpr i32 kWide = 256;
 // One task of the wide update: rows r0..r0+h-1 of the column block
 // b..b+t-1 (rows counted from the block's first column), the diagonal
-// square with them when r0 = 0. The product W2 = L2 W1 of those rows goes
+// square with them when r0 = 0. The product W2 = L W^T of those rows goes
 // to the task's scratch (the square in slices of nbu columns, each from
 // its own diagonal down), then each column takes its part from its
-// diagonal down. wt: W1^T of all trailing rows (leading dimension ntrail).
-void update_rows(const PanelView<true, const double>& p, i32 npiv, i32 nbu, const double* wt, i32 ntrail,
-                 PackedColumns& cols, i32 b, i32 t, i32 r0, i32 h) {
+// diagonal down.
+void update_rows(const TrailProduct& u, i32 nbu, PackedColumns& cols, i32 b, i32 t, i32 r0, i32 h) {
   thread_local std::vector<double> scratch;
   if (scratch.size() < static_cast<std::size_t>(h) * t) scratch.resize(static_cast<std::size_t>(h) * t);
   double* w2 = scratch.data();
-  const i32 ncol = static_cast<i32>(p.ncol), nrow = static_cast<i32>(p.nrow), top = r0 == 0 ? std::min(t, h) : 0;
-  const double* w1 = wt + (b - 1);
+  const i32 top = r0 == 0 ? std::min(t, h) : 0, ldl = static_cast<i32>(u.ldl), ldw = static_cast<i32>(u.ldw);
+  const double* w1 = u.wt + (b - 1);
+  const double* l = u.l + (b - 1);
   for (i32 s = 0; s < top; s += nbu) {
     const i32 q = std::min(nbu, t - s);
-    dgemm('N', 'T', top - s, q, npiv, 1.0, p.at(ncol + b + s, 1), nrow, w1 + s, ntrail, 0.0,
-          w2 + s + static_cast<i64>(s) * h, h);
+    dgemm('N', 'T', top - s, q, u.k, 1.0, l + s, ldl, w1 + s, ldw, 0.0, w2 + s + static_cast<i64>(s) * h, h);
   }
-  if (h > top)
-    dgemm('N', 'T', h - top, t, npiv, 1.0, p.at(ncol + b + r0 + top, 1), nrow, w1, ntrail, 0.0, w2 + top, h);
-  for (i32 u = 0; u < t; ++u) {
-    const i32 off = r0 == 0 ? u : 0;  // the square: from the column's diagonal
-    daxpy(h - off, -1.0, w2 + off + static_cast<i64>(u) * h, 1, cols.column(b + u) + (r0 + off - u), 1);
+  if (h > top) dgemm('N', 'T', h - top, t, u.k, 1.0, l + r0 + top, ldl, w1, ldw, 0.0, w2 + top, h);
+  for (i32 u2 = 0; u2 < t; ++u2) {
+    const i32 off = r0 == 0 ? u2 : 0;  // the square: from the column's diagonal
+    daxpy(h - off, -1.0, w2 + off + static_cast<i64>(u2) * h, 1, cols.column(b + u2) + (r0 + off - u2), 1);
   }
 }
 
-// F22 -= L2 D L2^T on a packed triangle in blocks of up to kWide columns:
-// W1 = D L2^T for all trailing rows at once (formed transposed, pivot by
-// pivot down contiguous columns), then per block of t columns and m =
-// ntrail - b + 1 rows the products of update_rows, all rows in one task on
-// one thread, in tasks of rows shared by the product team
-// otherwise. Each entry is formed by the same product whatever the tasks,
-// so the team's size does not change the result. W1 lives in scratch of
-// the calling thread, each task's product in its own thread's.
+// W1 = D L2^T for all trailing rows of a column-oriented panel at once
+// (formed transposed, pivot by pivot down contiguous columns, in scratch
+// of the calling thread), then the product of packed_update.
 void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
                  double* f22) {
   const PanelView<true, const double> p{panel, nrow, ncol};
-  const i32 wide = std::min(std::max(kWide, nbu), ntrail);
   thread_local std::vector<double> scratch;
   const std::size_t need = static_cast<std::size_t>(ntrail) * npiv;
   if (scratch.size() < need) scratch.resize(need);
   double* wt = scratch.data();
   form_wt(p, pivblk - 1, 1, npiv, ncol + 1, ncol + ntrail, wt, ntrail);
+  packed_update(TrailProduct{npiv, p.at(ncol + 1, 1), nrow, wt, ntrail}, ntrail, nbu, f22);
+}
+
+double flops(i32 npiv, i32 ntrail) {
+  const double p = npiv, t = ntrail;
+  return p * t * (t + 1) + p * t;
+}
+
+}  // namespace
+
+// F22 -= L W^T on a packed triangle in blocks of up to kWide columns:
+// per block of t columns and m = ntrail - b + 1 rows the products of
+// update_rows, all rows in one task on one thread, in tasks of rows shared
+// by the product team otherwise. Each entry is formed by the same product
+// whatever the tasks, so the team's size does not change the result.
+void packed_update(const TrailProduct& u, i32 ntrail, i32 nbu, double* f22) {
+  if (nbu < 1) nbu = 1;
+  const i32 wide = std::min(std::max(kWide, nbu), ntrail);
   PackedColumns cols(f22, ntrail);
   struct Task {
     i32 b, t, r0, h;
@@ -105,16 +115,28 @@ void wide_update(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, con
   }
   ProductTeam::run(static_cast<i32>(tasks.size()), [&](i32 k) {
     const Task& q = tasks[static_cast<std::size_t>(k)];
-    update_rows(p, npiv, nbu, wt, ntrail, cols, q.b, q.t, q.r0, q.h);
+    update_rows(u, nbu, cols, q.b, q.t, q.r0, q.h);
   });
 }
 
-double flops(i32 npiv, i32 ntrail) {
-  const double p = npiv, t = ntrail;
-  return p * t * (t + 1) + p * t;
+void dense_update(const TrailProduct& u, i32 rows, i32 wd, double* a, i64 lda) {
+  constexpr i32 kSlice = 32;
+  const i32 ldl = static_cast<i32>(u.ldl), ldw = static_cast<i32>(u.ldw), ld = static_cast<i32>(lda);
+  const i32 below = rows - wd, chunk = ProductTeam::size() > 1 ? kTaskRows : std::max(below, 1);
+  const i32 slices = (wd + kSlice - 1) / kSlice, tasks = slices + (below + chunk - 1) / chunk;
+  ProductTeam::run(tasks, [&](i32 t) {
+    if (t < slices) {
+      // Columns s..s+q-1 from the diagonal down to the square's last row.
+      const i32 s = t * kSlice, q = std::min(kSlice, wd - s);
+      double* c = a + s + static_cast<i64>(s) * lda;
+      dgemm('N', 'T', wd - s, q, u.k, -1.0, u.l + s, ldl, u.wt + s, ldw, 1.0, c, ld);
+      for (i32 j = 1; j < q; ++j) std::fill(c + static_cast<i64>(j) * lda, c + static_cast<i64>(j) * lda + j, 0.0);
+      return;
+    }
+    const i32 r = wd + (t - slices) * chunk, h = std::min(chunk, rows - r);
+    dgemm('N', 'T', h, wd, u.k, -1.0, u.l + r, ldl, u.wt, ldw, 1.0, a + r, ld);
+  });
 }
-
-}  // namespace
 
 i32 xdslul_on(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, TrailColumns& cols,
               double* w) {
@@ -158,23 +180,30 @@ i32 xdslul_on(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pi
   return 0;
 }
 
-i32 xdslum_on(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
-              TrailColumns& cols, double* w1, double* w2) {
+i32 trail_on(const TrailProduct& u, i32 ntrail, i32 nbu, TrailColumns& cols, double* w2) {
   if (nbu < 1) nbu = 1;  // a width below 1 would never advance the blocks
-  const PanelView<true, const double> p{panel, nrow, ncol};
-  const bool two = has_2x2(npiv, pivblk);
+  const i32 ldl = static_cast<i32>(u.ldl), ldw = static_cast<i32>(u.ldw);
   for (i32 b = 1; b <= ntrail; b += nbu) {
     const i32 t = std::min(nbu, ntrail - b + 1), m = ntrail - b + 1;
-    for (i32 u = 0; u < t; ++u) form_w(p, npiv, pivblk, two, ncol + b + u, w1 + static_cast<i64>(u) * npiv);
-    // W2 = L2(rows b..ntrail) W1, the whole m x t rectangle.
-    dgemm('N', 'N', m, t, npiv, 1.0, p.at(ncol + b, 1), nrow, w1, npiv, 0.0, w2, ntrail);
+    // W2 = L(rows b..ntrail) W(block)^T, the whole m x t rectangle.
+    dgemm('N', 'T', m, t, u.k, 1.0, u.l + (b - 1), ldl, u.wt + (b - 1), ldw, 0.0, w2, ntrail);
     // Each column takes its own product, so a window of one column serves.
-    for (i32 u = 0; u < t; ++u) {
-      if (const i32 rc = cols.prepare(b + u, b + u); rc != 0) return rc;
-      daxpy(m - u, -1.0, w2 + u + static_cast<i64>(u) * ntrail, 1, cols.column(b + u), 1);
+    for (i32 c = 0; c < t; ++c) {
+      if (const i32 rc = cols.prepare(b + c, b + c); rc != 0) return rc;
+      daxpy(m - c, -1.0, w2 + c + static_cast<i64>(c) * ntrail, 1, cols.column(b + c), 1);
     }
   }
   return 0;
+}
+
+i32 xdslum_on(i32 npiv, i32 ncol, i32 nrow, i32 nbu, const double* panel, const iword* pivblk, i32 ntrail,
+              TrailColumns& cols, double*, double* w2) {
+  const PanelView<true, const double> p{panel, nrow, ncol};
+  thread_local std::vector<double> scratch;
+  const std::size_t need = static_cast<std::size_t>(ntrail) * npiv;
+  if (scratch.size() < need) scratch.resize(need);
+  form_wt(p, pivblk - 1, 1, npiv, ncol + 1, ncol + ntrail, scratch.data(), ntrail);
+  return trail_on(TrailProduct{npiv, p.at(ncol + 1, 1), nrow, scratch.data(), ntrail}, ntrail, nbu, cols, w2);
 }
 
 void xdslul(i32 npiv, i32 ncol, i32 nrow, const double* panel, const iword* pivblk, i32 ntrail, double* f22,
