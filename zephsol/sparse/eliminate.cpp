@@ -7,6 +7,7 @@
 // end (xdslri).
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "zephsol/sparse/blas.h"
@@ -302,9 +303,11 @@ class Waiting {
     k_ = 0;
     cap_ = cap;
     const std::size_t need = static_cast<std::size_t>(ld_ * cap);
-    if (l_.size() < need) {
-      l_.resize(need);
-      wt_.resize(need);
+    if (size_ < need) {
+      // The old contents are not kept: no copy, no clearing.
+      l_ = std::make_unique_for_overwrite<double[]>(need);
+      wt_ = std::make_unique_for_overwrite<double[]>(need);
+      size_ = need;
     }
   }
   // The p pivots of a column-oriented panel of wd columns and `rows` rows
@@ -313,20 +316,21 @@ class Waiting {
     const PanelView<true, const double> pv{panel, rows, wd};
     const i64 off = pos - first_, n = rows - wd;
     for (i64 j = 0; j < p; ++j)
-      std::memcpy(l_.data() + (k_ + j) * ld_ + off, pv.at(wd + 1, j + 1), static_cast<std::size_t>(n) * 8);
-    form_wt(pv, pivblk - 1, 1, p, wd + 1, rows, wt_.data() + k_ * ld_ + off, ld_);
+      std::memcpy(l_.get() + (k_ + j) * ld_ + off, pv.at(wd + 1, j + 1), static_cast<std::size_t>(n) * 8);
+    form_wt(pv, pivblk - 1, 1, p, wd + 1, rows, wt_.get() + k_ * ld_ + off, ld_);
     k_ += p;
   }
   // The product of the waiting pivots from front position pos down.
   TrailProduct from(i64 pos) const {
     const i64 off = pos - first_;
-    return {static_cast<i32>(k_), l_.data() + off, ld_, wt_.data() + off, ld_};
+    return {static_cast<i32>(k_), l_.get() + off, ld_, wt_.get() + off, ld_};
   }
   void clear() { k_ = 0; }
 
  private:
   i64 first_ = 0, ld_ = 0, k_ = 0, cap_ = 0;
-  std::vector<double> l_, wt_;
+  std::size_t size_ = 0;
+  std::unique_ptr<double[]> l_, wt_;
 };
 
 Waiting& waiting() {
