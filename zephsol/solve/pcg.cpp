@@ -3,10 +3,17 @@
 #include "zephsol/solve/pcg.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
+#include <type_traits>
+#include <vector>
+
+#include <sys/mman.h>
 
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
@@ -133,6 +140,222 @@ double precondition(word n, std::span<const word> ja, std::span<const word> ia, 
   return vy;
 }
 
+// ---- The passes over node blocks ----
+
+// Equations a block holds: 3 but in the last block of an order that is not
+// a multiple of 3.
+constexpr int kBlock = 3, kSlots = kBlock * kBlock;
+int block_size(word n, Index k) { return static_cast<int>(std::min<Index>(kBlock, Index{n} - kBlock * k)); }
+Index block_count(word n) { return (Index{n} + kBlock - 1) / kBlock; }
+std::size_t first_equation(Index k) { return kBlock * static_cast<std::size_t>(k); }
+// The first equation (0-based) of the row of blocks of stored block p, and
+// the equations it holds.
+std::size_t row_equation(const NodeBlocks& b, Index p) { return first_equation(Index{b.rows[at(p)] >> 2}); }
+int row_size(const NodeBlocks& b, Index p) { return static_cast<int>(b.rows[at(p)] & 3u); }
+
+// Two doubles handled as one value (an SSE2 register on any x86-64), for
+// rows 0 and 1 of a block; each lane is computed as a double alone. A pair
+// read where the two doubles were written one at a time waits until both
+// writes reach the cache, so the passes write in pairs what they read in
+// pairs, and ready the rows of their vectors well ahead.
+using Pair = double __attribute__((vector_size(16)));
+Pair load(const double* p) {
+  Pair v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+void store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+Pair both(double x) { return Pair{x, x}; }
+double pair_sum(Pair v) { return v[0] + v[1]; }
+constexpr std::size_t kReadyAhead = 48;  // equations readied ahead of the columns
+
+// The blocks below the diagonal of column of blocks k: full blocks
+// [first, full), then at most one block of fewer rows (the last block of
+// the order) at full. Only the last column of blocks may have fewer than 3
+// equations, and it has no blocks below its diagonal.
+struct Below {
+  Index first, full, end;
+};
+Below below(const NodeBlocks& b, Index k) {
+  const Index first = b.column[at(k)] + 1, end = b.column[at(k + 1)];
+  const bool partial = end > first && (b.rows[at(end - 1)] & 3u) != kBlock;
+  return {first, partial ? end - 1 : end, end};
+}
+
+// Calls visit(values of the block, its first row) for the full blocks below
+// the diagonal of column of blocks k, rows ascending, or descending when
+// down.
+template <class Visit>
+void each_full_block(const NodeBlocks& b, const Below& w, bool down, Visit visit) {
+  // Held apart from b, as the pairs written through memcpy might otherwise
+  // be taken to change them.
+  const std::uint32_t* rows = b.rows.data();
+  const double* blocks = b.l.data();
+  for (Index q = w.first; q < w.full; ++q) {
+    const Index p = down ? w.first + w.full - 1 - q : q;
+    visit(blocks + kSlots * p, first_equation(Index{rows[at(p)] >> 2}));
+  }
+}
+
+// The block of fewer rows below the diagonal, if there is one: its values,
+// first row and rows.
+struct Partial {
+  const double* v = nullptr;
+  std::size_t i = 0;
+  int rows = 0;
+};
+Partial partial_block(const NodeBlocks& b, const Below& w) {
+  if (w.full == w.end) return {};
+  return {b.l.data() + kSlots * w.full, row_equation(b, w.full), row_size(b, w.full)};
+}
+
+// The diagonal block of column of blocks k.
+const double* diagonal_block(const NodeBlocks& b, Index k) { return b.l.data() + kSlots * b.column[at(k)]; }
+
+// The last equation (0-based) that column of blocks k touches.
+std::size_t last_row_of_blocks(const NodeBlocks& b, Index k) {
+  const Index p = b.column[at(k + 1)] - 1;
+  return row_equation(b, p) + static_cast<std::size_t>(row_size(b, p)) - 1;
+}
+
+// Calls f with the number of equations of column of blocks k as a
+// constant, so that the loops over the diagonal block unroll.
+template <class F>
+void with_columns(const NodeBlocks& b, Index k, F f) {
+  switch (block_size(b.n, k)) {
+    case 3: f(std::integral_constant<int, 3>{}); break;
+    case 2: f(std::integral_constant<int, 2>{}); break;
+    default: f(std::integral_constant<int, 1>{}); break;
+  }
+}
+
+// The values of v on the equations of column of blocks k (zero past them).
+std::array<double, kBlock> own_values(const NodeBlocks& b, Index k, const double* v) {
+  std::array<double, kBlock> w{};
+  with_columns(b, k, [&](auto size) {
+    constexpr int m = decltype(size)::value;
+#pragma GCC unroll 3
+    for (int c = 0; c < m; ++c) w[at(c)] = v[first_equation(k) + at(c)];
+  });
+  return w;
+}
+
+// The sums B^T y over the blocks below the diagonal of a column: for a full
+// block, pairs s0 .. s2 over rows 0 and 1, t01 and t2 over row 2, added up
+// at the end.
+struct TransposeSums {
+  Pair s0{}, s1{}, s2{}, t01{};
+  double t2 = 0.0;
+  std::array<double, kBlock> partial{};
+  void add(const double* v, Pair g01, double g2) {
+    s0 += load(v) * g01;
+    s1 += load(v + 3) * g01;
+    s2 += load(v + 6) * g01;
+    t01 += Pair{v[2], v[5]} * both(g2);
+    t2 += v[8] * g2;
+  }
+  void add(const Partial& p, const double* g) {
+    for (int c = 0; c < kBlock; ++c)
+      for (int r = 0; r < p.rows; ++r) partial[at(c)] += p.v[r + kBlock * c] * g[p.i + at(r)];
+  }
+  std::array<double, kBlock> sums() const {
+    return {partial[0] + (pair_sum(s0) + t01[0]), partial[1] + (pair_sum(s1) + t01[1]),
+            partial[2] + (pair_sum(s2) + t2)};
+  }
+};
+
+// Column of blocks k of the forward sweep: the diagonal block's unit lower
+// triangle first, then y(rows) -= B y(k), and y(k) divided by the pivots.
+void forward_column(const NodeBlocks& b, Index k, double* y) {
+  const double* d = diagonal_block(b, k);
+  std::array<double, kBlock> yk = own_values(b, k, y);
+  with_columns(b, k, [&](auto size) {
+    constexpr int m = decltype(size)::value;
+#pragma GCC unroll 3
+    for (int c = 0; c < m; ++c)
+#pragma GCC unroll 3
+      for (int r = c + 1; r < m; ++r) yk[at(r)] -= d[r + kBlock * c] * yk[at(c)];
+  });
+  const Pair w0 = both(yk[0]), w1 = both(yk[1]), w2 = both(yk[2]);
+  const Below w = below(b, k);
+  each_full_block(b, w, false, [&](const double* v, std::size_t i) {
+    store(y + i, ((load(y + i) - load(v) * w0) - load(v + 3) * w1) - load(v + 6) * w2);
+    y[i + 2] = ((y[i + 2] - v[2] * yk[0]) - v[5] * yk[1]) - v[8] * yk[2];
+  });
+  if (const Partial p = partial_block(b, w); p.v) {
+    for (int r = 0; r < p.rows; ++r)
+      for (int c = 0; c < kBlock; ++c) y[p.i + at(r)] -= p.v[r + kBlock * c] * yk[at(c)];
+  }
+  with_columns(b, k, [&](auto size) {
+    constexpr int m = decltype(size)::value;
+#pragma GCC unroll 3
+    for (int c = 0; c < m; ++c) y[first_equation(k) + at(c)] = yk[at(c)] / d[c + kBlock * c];
+  });
+}
+
+// Column of blocks k of the backward sweep: y(k) -= the sum of B^T y(rows),
+// the blocks nearest the diagonal last, then the diagonal block's unit
+// upper triangle from its last equation up; y(k) written as it is read.
+void backward_column(const NodeBlocks& b, Index k, double* y) {
+  const Below w = below(b, k);
+  TransposeSums s;
+  if (const Partial p = partial_block(b, w); p.v) s.add(p, y);
+  each_full_block(b, w, true, [&](const double* v, std::size_t i) { s.add(v, load(y + i), y[i + 2]); });
+  const std::array<double, kBlock> sum = s.sums();
+  const double* d = diagonal_block(b, k);
+  const std::size_t e = first_equation(k);
+  with_columns(b, k, [&](auto size) {
+    constexpr int m = decltype(size)::value;
+    std::array<double, kBlock> yk{};
+#pragma GCC unroll 3
+    for (int c = m - 1; c >= 0; --c) {
+      double u = sum[at(c)];
+#pragma GCC unroll 3
+      for (int r = c + 1; r < m; ++r) u += d[r + kBlock * c] * yk[at(r)];
+      yk[at(c)] = y[e + at(c)] - u;
+    }
+    if constexpr (m == kBlock) {
+      store(y + e, Pair{yk[0], yk[1]});
+      y[e + 2] = yk[2];
+    } else {
+      for (int c = 0; c < m; ++c) y[e + at(c)] = yk[at(c)];
+    }
+  });
+}
+
+// y := M^-1 v over the blocks as precondition(); returns v . y.
+double blocked_precondition(const NodeBlocks& b, std::span<const double> v, std::span<double> y) {
+  std::size_t ready = 0;
+  const Index blocks = block_count(b.n);
+  for (Index k = 0; k < blocks; ++k) {
+    ready_through(ready, std::min(last_row_of_blocks(b, k) + kReadyAhead, y.size() - 1),
+                  [&](std::size_t i) { y[i] = v[i]; });
+    forward_column(b, k, y.data());
+  }
+  double vy = 0.0;
+  for (Index k = blocks - 1; k >= 0; --k) {
+    backward_column(b, k, y.data());
+    for (std::size_t i = first_equation(k) + at(block_size(b.n, k)); i-- > first_equation(k);) vy += v[i] * y[i];
+  }
+  return vy;
+}
+
+// Copies the factor's terms of the equations of column of blocks k from
+// the scalar columns into their blocks; position: scratch of one entry a
+// row of blocks.
+void fill_column_of_blocks(NodeBlocks& b, Index k, std::span<const word> ja, std::span<const word> ia,
+                           std::span<const double> l, std::vector<Index>& position) {
+  for (Index p = b.column[at(k)]; p < b.column[at(k + 1)]; ++p) position[b.rows[at(p)] >> 2] = p;
+  const std::size_t e = first_equation(k);
+  for (std::size_t jj = e; jj < e + at(block_size(b.n, k)); ++jj) {
+    const Column c = column(ia, static_cast<word>(jj + 1));
+    for (Index p = c.begin; p < c.end; ++p) {
+      const std::size_t i = row_of(ja, p);
+      b.l[at(kSlots * position[i / kBlock]) + i % kBlock + kBlock * (jj - e)] = l[at(p)];
+    }
+  }
+}
+
 // x += alpha u, r -= alpha z in one pass; returns r . r.
 double advance(double alpha, std::span<const double> u, std::span<const double> z, std::span<double> x,
                std::span<double> r) {
@@ -235,6 +458,62 @@ void clear_zero_pivots(word n, std::span<word> ia, std::span<double> b) {
     }
 }
 
+// The passes of the iteration: the product over the stored triangle, the
+// preconditioner over the factor's node blocks where there are some, else
+// over its stored terms.
+struct Passes {
+  word n;
+  std::span<const word> ja, ia;
+  std::span<const double> a, l;
+  const NodeBlocks* blocks;
+  template <class Prepare>
+  double product(std::span<const double> x, std::span<double> y, Prepare prepare) const {
+    return zephsol::product(n, x, y, ja, ia, a, prepare);
+  }
+  double precondition(std::span<const double> v, std::span<double> y) const {
+    return blocks ? blocked_precondition(*blocks, v, y) : zephsol::precondition(n, ja, ia, l, v, y);
+  }
+};
+
+// The load, the solution and the work vectors of the iteration.
+struct Vectors {
+  std::span<double> b, x, u, r, z;
+};
+
+// The iteration from x = M^-1 b until ||r|| / ||b|| < tol (beta = ||b||)
+// or maxit iterations (flag 1), with the table of DIAG switch 14.
+void iterate(const Passes& m, const Vectors& v, double beta, word maxit, float tol, float& err, word& flag) {
+  const bool table = DIAGLV(14) != 0;
+  const auto [b, x, u, r, z] = v;
+  const auto n = static_cast<word>(b.size());
+  m.precondition(b, x);
+  m.product(x, z, [&](std::size_t i) { z[i] = 0.0; });
+  for (std::size_t i = 0; i < b.size(); ++i) r[i] = b[i] - z[i];
+  double rho = m.precondition(r, z);
+  err = static_cast<float>(norm(r) / beta);
+  if (table) print_heading(n, err);
+  if (err < tol) return;
+
+  double rho_prev = 0.0;
+  for (word k = 1; k <= maxit; ++k) {
+    // rho = r . z. The direction u := z + bk u (u := z at first) is formed
+    // row by row inside the product z := K u, just before the product
+    // reads u(i) and clears z(i).
+    const double bk = k == 1 ? 0.0 : rho / rho_prev;
+    rho_prev = rho;
+    const double uz = m.product(u, z, [&](std::size_t i) {
+      u[i] = k == 1 ? z[i] : z[i] + bk * u[i];
+      z[i] = 0.0;
+    });
+    const double alpha = rho / uz;
+    err = static_cast<float>(std::sqrt(advance(alpha, u, z, x, r)) / beta);
+    if (table) unit_write_line(kListing, fline(kIterationLine, {k, err, alpha, bk}));
+    if (err < tol) return;
+    rho = m.precondition(r, z);
+  }
+  flag = 1;
+}
+
 }  // namespace
 
 void PCGICF(word n, std::span<const word> ja, std::span<word> ia, std::span<double> l, std::span<double> w,
@@ -279,12 +558,64 @@ void PCGMV(word n, std::span<const double> x, std::span<double> y, std::span<con
   product(n, x, y, ja, ia, a, [&](std::size_t i) { y[i] = 0.0; });
 }
 
+double* NodeBlocks::LargePages::allocate(std::size_t n) {
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  const std::size_t bytes = (n * sizeof(double) + kLargePage - 1) / kLargePage * kLargePage;
+  void* p = std::aligned_alloc(kLargePage, bytes);
+  if (p == nullptr) throw std::bad_alloc();
+  ::madvise(p, bytes, MADV_HUGEPAGE);
+  return static_cast<double*>(p);
+}
+
+void NodeBlocks::LargePages::deallocate(double* p, std::size_t) noexcept { std::free(p); }
+
+NodeBlocks node_blocks(word n, std::span<const word> ja, std::span<const word> ia) {
+  NodeBlocks b;
+  b.n = n;
+  const Index blocks = block_count(n);
+  b.column.reserve(at(blocks + 1));
+  b.rows.reserve(at(blocks + ia[static_cast<std::size_t>(n)] / kSlots));
+  std::vector<Index> seen(at(blocks), -1);
+  std::vector<std::uint32_t> below;
+  for (Index k = 0; k < blocks; ++k) {
+    b.column.push_back(static_cast<Index>(b.rows.size()));
+    b.rows.push_back(static_cast<std::uint32_t>(k) << 2 | static_cast<std::uint32_t>(block_size(n, k)));
+    below.clear();
+    for (std::size_t j = first_equation(k); j < first_equation(k) + at(block_size(n, k)); ++j) {
+      const Column c = column(ia, static_cast<word>(j + 1));
+      for (Index p = c.begin; p < c.end; ++p) {
+        const Index i = static_cast<Index>(row_of(ja, p)) / kBlock;
+        if (i <= k || seen[at(i)] == k) continue;
+        seen[at(i)] = k;
+        below.push_back(static_cast<std::uint32_t>(i) << 2 | static_cast<std::uint32_t>(block_size(n, i)));
+      }
+    }
+    std::sort(below.begin(), below.end());
+    b.rows.insert(b.rows.end(), below.begin(), below.end());
+  }
+  b.column.push_back(static_cast<Index>(b.rows.size()));
+  return b;
+}
+
+bool node_blocks_pay(const NodeBlocks& b, std::int64_t nnz) {
+  return 3 * kSlots * static_cast<Index>(b.rows.size()) <= 4 * nnz;
+}
+
+void fill_node_blocks(NodeBlocks& b, std::span<const word> ja, std::span<const word> ia, std::span<const double> l) {
+  b.l.assign(kSlots * b.rows.size(), 0.0);
+  std::vector<Index> position(at(block_count(b.n)));
+  for (Index k = 0; k < block_count(b.n); ++k) fill_column_of_blocks(b, k, ja, ia, l, position);
+}
+
+double block_precondition(const NodeBlocks& b, std::span<const double> v, std::span<double> y) {
+  return blocked_precondition(b, v, y);
+}
+
 void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std::span<const double> a,
             std::span<double> b, std::span<double> x, word maxit, float tol, std::span<double> l,
             std::span<double> u, std::span<double> r, std::span<double> z, float& err, word& flag) {
   flag = 0;
   err = 0.0f;
-  const bool table = DIAGLV(14) != 0;
   const auto N = static_cast<std::size_t>(n);
   b = b.first(N);
   x = x.first(N);
@@ -307,35 +638,12 @@ void PCGSOL(word n, word nnz, std::span<const word> ja, std::span<word> ia, std:
       return;
     }
   }
-  r = r.first(N);
-  z = z.first(N);
-  u = u.first(N);
-  PCGPRE(n, ja, ia, l, b, x);
-  PCGMV(n, x, z, ja, ia, a);
-  for (std::size_t i = 0; i < N; ++i) r[i] = b[i] - z[i];
-  double rho = precondition(n, ja, ia, l, r, z);
-  err = static_cast<float>(norm(r) / beta);
-  if (table) print_heading(n, err);
-  if (err < tol) return;
-
-  double rho_prev = 0.0;
-  for (word k = 1; k <= maxit; ++k) {
-    // rho = r . z. The direction u := z + bk u (u := z at first) is formed
-    // row by row inside the product z := K u, just before the product
-    // reads u(i) and clears z(i).
-    const double bk = k == 1 ? 0.0 : rho / rho_prev;
-    rho_prev = rho;
-    const double uz = product(n, u, z, ja, ia, a, [&](std::size_t i) {
-      u[i] = k == 1 ? z[i] : z[i] + bk * u[i];
-      z[i] = 0.0;
-    });
-    const double alpha = rho / uz;
-    err = static_cast<float>(std::sqrt(advance(alpha, u, z, x, r)) / beta);
-    if (table) unit_write_line(kListing, fline(kIterationLine, {k, err, alpha, bk}));
-    if (err < tol) return;
-    rho = precondition(n, ja, ia, l, r, z);
-  }
-  flag = 1;
+  const Vectors v{b, x, u.first(N), r.first(N), z.first(N)};
+  NodeBlocks blocks = node_blocks(n, ja, ia);
+  const bool blocked = node_blocks_pay(blocks, nnz);
+  if (blocked) fill_node_blocks(blocks, ja, ia, l);
+  iterate(Passes{n, ja, ia, a, l, blocked ? &blocks : nullptr}, v, beta, maxit, tol, err, flag);
 }
+
 
 }  // namespace zephsol
