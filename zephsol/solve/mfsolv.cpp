@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "zephsol/exec/fortfmt.h"
@@ -99,12 +100,21 @@ void MFSOLV(word n, std::span<const word> ia, std::span<const word> ja, std::spa
                           FmtArg::whole(nmfr_size), way(f, lw)})});
 
   // The factorisation fills its area once, in core: its memory is backed
-  // now by all the threads it may use rather than fault by fault on its way.
-  if (lw >= f.needs) prefault(w, static_cast<std::size_t>(f.needs) * sizeof(double), sparse::factor_threads());
+  // beforehand rather than fault by fault on its way, by the other threads
+  // the factorisation may use while this one distributes the values (by
+  // this one first when it is the only one).
+  const int threads = sparse::factor_threads();
+  const std::size_t area = lw >= f.needs ? static_cast<std::size_t>(f.needs) * sizeof(double) : 0;
+  std::jthread backing;
+  if (threads > 1)
+    backing = std::jthread([=] { prefault(w, area, threads - 1); });
+  else
+    prefault(w, area, 1);
   lib.xdslvm('A', ia, ja, a, w, lw, ier);
   if (failed("XDSLVM", ier)) return;
   lib.xdslvf(w, lw, ier);
   if (failed("XDSLVF", ier)) return;
+  if (backing.joinable()) backing.join();
   double cond = 0.0;
   std::array<word, 3> inertia{};
   lib.xdslfa(w, lw, cond, inertia, ier);
