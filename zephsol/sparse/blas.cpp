@@ -66,6 +66,10 @@ i32 factor_threads() {
 
 namespace {
 
+// Set on a thread while it runs a task of the team: a run asked for from
+// within a task takes its tasks in order on that thread.
+thread_local bool in_task = false;
+
 // The team's threads, waiting for a batch of tasks between runs.
 class Team {
  public:
@@ -100,7 +104,9 @@ class Team {
  private:
   // Takes tasks of the current batch until none is left.
   void work() {
+    in_task = true;
     for (i32 k = next_++; k < count_; k = next_++) (*task_)(k);
+    in_task = false;
   }
   void serve() {
     std::uint64_t seen = 0;
@@ -133,12 +139,17 @@ std::unique_ptr<Team> team;  // of the factorisation running, if it has more tha
 
 ProductTeam::ProductTeam(i32 n) {
   blas_threads(1);
-  if (n > 1) team = std::make_unique<Team>(n);
+  if (n > 1 && !team) {
+    team = std::make_unique<Team>(n);
+    owner_ = true;
+  }
 }
-ProductTeam::~ProductTeam() { team.reset(); }
-i32 ProductTeam::size() { return team ? team->size() : 1; }
+ProductTeam::~ProductTeam() {
+  if (owner_) team.reset();
+}
+i32 ProductTeam::size() { return team && !in_task ? team->size() : 1; }
 void ProductTeam::run(i32 count, const std::function<void(i32)>& task) {
-  if (team && count > 1) {
+  if (team && !in_task && count > 1) {
     team->run(count, task);
     return;
   }

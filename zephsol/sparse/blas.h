@@ -39,17 +39,23 @@ i32 factor_threads();
 // The threads that share the large products of a factorisation while one
 // lives (one otherwise): a factorisation holds one for its whole run. The
 // BLAS stays on one thread; the team runs independent tasks, each on one
-// thread, so a result does not depend on the team's size.
+// thread, so a result does not depend on the team's size. A team built
+// while another lives leaves that one in place.
 class ProductTeam {
  public:
   explicit ProductTeam(i32 n);
   ~ProductTeam();
   ProductTeam(const ProductTeam&) = delete;
   ProductTeam& operator=(const ProductTeam&) = delete;
+  // The team's size; one within a task of the team.
   static i32 size();
   // Runs task(0), ..., task(count - 1) on the team and returns when all
-  // are done (in order on the calling thread without a team).
+  // are done (in order on the calling thread without a team, and within a
+  // task of the team).
   static void run(i32 count, const std::function<void(i32)>& task);
+
+ private:
+  bool owner_ = false;
 };
 
 // C := alpha op(A) op(B) + beta C, op = "N" or "T", column-major.
