@@ -66,9 +66,11 @@ i32 factor_threads() {
 
 namespace {
 
-// Set on a thread while it runs a task of the team: a run asked for from
-// within a task takes its tasks in order on that thread.
-thread_local bool in_task = false;
+class Team;
+// The team of the calling thread: the one its factorisation built, none
+// while it runs a task of a team (a run asked for there takes its tasks in
+// order on that thread, unless the task builds a team of its own).
+thread_local Team* current = nullptr;
 
 // The team's threads, waiting for a batch of tasks between runs.
 class Team {
@@ -104,9 +106,10 @@ class Team {
  private:
   // Takes tasks of the current batch until none is left.
   void work() {
-    in_task = true;
+    Team* const was = current;
+    current = nullptr;
     for (i32 k = next_++; k < count_; k = next_++) (*task_)(k);
-    in_task = false;
+    current = was;
   }
   void serve() {
     std::uint64_t seen = 0;
@@ -133,24 +136,27 @@ class Team {
   bool stop_ = false;
 };
 
-std::unique_ptr<Team> team;  // of the factorisation running, if it has more than one thread
-
 }  // namespace
+
+struct ProductTeam::Threads {
+  explicit Threads(i32 n) : team(n) {}
+  Team team;
+};
 
 ProductTeam::ProductTeam(i32 n) {
   blas_threads(1);
-  if (n > 1 && !team) {
-    team = std::make_unique<Team>(n);
-    owner_ = true;
+  if (n > 1 && current == nullptr) {
+    own_ = std::make_unique<Threads>(n);
+    current = &own_->team;
   }
 }
 ProductTeam::~ProductTeam() {
-  if (owner_) team.reset();
+  if (own_) current = nullptr;
 }
-i32 ProductTeam::size() { return team && !in_task ? team->size() : 1; }
+i32 ProductTeam::size() { return current != nullptr ? current->size() : 1; }
 void ProductTeam::run(i32 count, const std::function<void(i32)>& task) {
-  if (team && !in_task && count > 1) {
-    team->run(count, task);
+  if (current != nullptr && count > 1) {
+    current->run(count, task);
     return;
   }
   for (i32 k = 0; k < count; ++k) task(k);

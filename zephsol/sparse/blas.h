@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "zephsol/sparse/work.h"
 
@@ -39,8 +40,9 @@ i32 factor_threads();
 // The threads that share the large products of a factorisation while one
 // lives (one otherwise): a factorisation holds one for its whole run. The
 // BLAS stays on one thread; the team runs independent tasks, each on one
-// thread, so a result does not depend on the team's size. A team built
-// while another lives leaves that one in place.
+// thread, so a result does not depend on the team's size. The team is the
+// calling thread's: a team built on a thread that has one leaves that one
+// in place, and a task of a team may build a team of its own.
 class ProductTeam {
  public:
   explicit ProductTeam(i32 n);
@@ -55,7 +57,8 @@ class ProductTeam {
   static void run(i32 count, const std::function<void(i32)>& task);
 
  private:
-  bool owner_ = false;
+  struct Threads;
+  std::unique_ptr<Threads> own_;
 };
 
 // C := alpha op(A) op(B) + beta C, op = "N" or "T", column-major.

@@ -142,24 +142,32 @@ i32 factor_supernode(const Work& w, FactorArgs& a, const Stack& stk, FirstPivots
   return drv::ok;
 }
 
+i32 factor_loop(const Work& w, FactorArgs& a, const Stack& stk, DriverState& d, std::vector<FrontTrace>* trace) {
+  // Subtrees at the bottom of the tree factorised at once, ahead of the
+  // loop, when there are threads to share them.
+  SubtreeRuns ahead(w, a, ProductTeam::size());
+  FirstPivots first(&w.d(a.pert), &w.d(a.negrec));
+  for (i64 s = 1; s <= a.nsuper; ++s) {
+    if (const i64 last = ahead.splice(w, a, stk, s, d, trace); last > 0) {
+      s = last;
+      continue;
+    }
+    FrontTrace t;
+    if (const i32 rc = factor_supernode(w, a, stk, first, s, d, trace != nullptr ? &t : nullptr); rc != drv::ok)
+      return rc;
+    if (trace != nullptr) trace->push_back(t);
+  }
+  return drv::ok;
+}
+
 i32 hdslf2(const Work& w, FactorArgs& a) {
   const i64 n = a.n, ns = a.nsuper;
   const IVec part = w.ints(a.part, ns + 1), ptr = w.ints(a.ptr, ns + 1);
   const IVec panpart = w.ints(a.panpart, n + 1);
   const Stack stk(w, a);
   start_factorisation(w, a, stk);
-  // Subtrees at the bottom of the tree factorised at once, ahead of the
-  // loop, when there are threads to share them.
-  SubtreeRuns ahead(w, a, ProductTeam::size());
   DriverState d;
-  FirstPivots first(&w.d(a.pert), &w.d(a.negrec));
-  for (i64 s = 1; s <= ns; ++s) {
-    if (const i64 last = ahead.splice(w, a, stk, s, d); last > 0) {
-      s = last;
-      continue;
-    }
-    if (const i32 rc = factor_supernode(w, a, stk, first, s, d, nullptr); rc != drv::ok) return rc;
-  }
+  if (const i32 rc = factor_loop(w, a, stk, d, nullptr); rc != drv::ok) return rc;
   a.glcount = d.glnext - 1;
   a.slen = d.peak;
   part(ns + 1) = static_cast<i32>(a.npanel + 1);

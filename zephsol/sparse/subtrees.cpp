@@ -24,6 +24,7 @@ namespace zephsol::sparse {
 struct SubtreeRuns::Run {
   i64 s0 = 0, s1 = 0, c0 = 0, i0 = 0;
   double work = 0.0;
+  i32 threads = 1;
   std::unique_ptr<double[]> buf;
   FactorArgs a;
   DriverState d;
@@ -35,9 +36,12 @@ namespace {
 
 constexpr i64 h(i64 k) { return xisl2d(k); }
 
-// Subtrees per thread the cut aims at: enough that the largest ones,
-// started first, leave the threads evenly loaded.
+// Subtrees per thread the cut aims at among those that take one thread
+// each: enough that the largest ones, started first, leave the threads
+// evenly loaded.
 constexpr double kPerThread = 4.0;
+// Threads' worth of work from which a subtree takes a team of its own.
+constexpr double kTeamShare = 1.5;
 
 // The symbolic shape of the assembly tree: per supernode its columns, index
 // rows, children and the operations of its front.
@@ -78,38 +82,96 @@ Tree tree_of(const Work& w, const FactorArgs& a) {
   return t;
 }
 
-// The cut: the roots stay with the loop; the heaviest subtree is split
-// (its root left to the loop) while it holds more than its share of the
-// work of all subtrees. Returned by first supernode.
-std::vector<std::unique_ptr<SubtreeRuns::Run>> cut(const Tree& t, i32 threads) {
-  auto heavier = [&](i64 x, i64 y) { return t.work[static_cast<std::size_t>(x)] < t.work[static_cast<std::size_t>(y)]; };
-  std::priority_queue<i64, std::vector<i64>, decltype(heavier)> heap(heavier);
+// The cut for k threads: the roots stay with the loop; below them a
+// subtree is split (its root left to the loop) while there is only one, or
+// while it holds more than a small share of one thread's work and too
+// little for a team. Each subtree worth kTeamShare threads or more then
+// takes a team of about its share; the others share the threads left, the
+// largest first, each thread taking its subtrees one after another.
+struct Cut {
+  std::vector<std::unique_ptr<SubtreeRuns::Run>> runs;  // by first supernode
+  std::vector<std::vector<SubtreeRuns::Run*>> groups;   // of one thread or one team each
+};
+
+Cut cut(const Tree& t, i32 k) {
+  auto work = [&](i64 s) { return t.work[static_cast<std::size_t>(s)]; };
+  auto kids = [&](i64 s) -> const std::vector<i64>& { return t.kids[static_cast<std::size_t>(s)]; };
+  std::vector<i64> c;
   double total = 0.0;
-  auto add = [&](i64 s) {
-    heap.push(s);
-    total += t.work[static_cast<std::size_t>(s)];
-  };
   for (i64 r : t.roots)
-    for (i64 c : t.kids[static_cast<std::size_t>(r)]) add(c);
-  const double share = 1.0 / (kPerThread * threads);
-  while (!heap.empty()) {
-    const i64 s = heap.top();
-    const auto& kids = t.kids[static_cast<std::size_t>(s)];
-    if (kids.empty() || t.work[static_cast<std::size_t>(s)] <= share * total) break;
-    heap.pop();
-    total -= t.work[static_cast<std::size_t>(s)];
-    for (i64 c : kids) add(c);
+    for (i64 s : kids(r)) {
+      c.push_back(s);
+      total += work(s);
+    }
+  auto share = [&](i64 s) { return total > 0.0 ? k * work(s) / total : 0.0; };
+  for (;;) {
+    std::stable_sort(c.begin(), c.end(), [&](i64 x, i64 y) { return work(x) > work(y); });
+    auto split = c.end();
+    for (auto it = c.begin(); it != c.end(); ++it) {
+      const double sh = share(*it);
+      if (!kids(*it).empty() && (c.size() == 1 || (sh < kTeamShare && sh > 1.0 / kPerThread))) {
+        split = it;
+        break;
+      }
+    }
+    if (split == c.end()) break;
+    const i64 s = *split;
+    c.erase(split);
+    total -= work(s);
+    for (i64 x : kids(s)) {
+      c.push_back(x);
+      total += work(x);
+    }
   }
-  std::vector<std::unique_ptr<SubtreeRuns::Run>> runs;
-  for (; !heap.empty(); heap.pop()) {
+  Cut z;
+  if (c.size() < 2) return z;
+  // Teams: about their share of the threads, taken back from the largest
+  // while the one-thread subtrees would have no thread.
+  std::vector<i64> team, pool;
+  std::vector<i32> size;
+  i32 used = 0;
+  for (i64 s : c) {
+    if (share(s) >= kTeamShare) {
+      team.push_back(s);
+      size.push_back(std::max(2, static_cast<i32>(share(s) + 0.5)));
+      used += size.back();
+    } else {
+      pool.push_back(s);
+    }
+  }
+  while (!team.empty() && used > k - (pool.empty() ? 0 : 1)) {
+    const auto j = static_cast<std::size_t>(std::max_element(size.begin(), size.end()) - size.begin());
+    --size[j];
+    --used;
+    if (size[j] == 1) {
+      pool.insert(pool.begin(), team[j]);
+      team.erase(team.begin() + static_cast<std::ptrdiff_t>(j));
+      size.erase(size.begin() + static_cast<std::ptrdiff_t>(j));
+      --used;
+    }
+  }
+  auto run_of = [&](i64 s, i32 threads) {
     auto r = std::make_unique<SubtreeRuns::Run>();
-    r->s1 = heap.top();
-    r->s0 = t.first[static_cast<std::size_t>(r->s1)];
-    r->work = t.work[static_cast<std::size_t>(r->s1)];
-    runs.push_back(std::move(r));
+    r->s1 = s;
+    r->s0 = t.first[static_cast<std::size_t>(s)];
+    r->work = work(s);
+    r->threads = threads;
+    z.runs.push_back(std::move(r));
+    return z.runs.back().get();
+  };
+  for (std::size_t j = 0; j < team.size(); ++j) z.groups.push_back({run_of(team[j], size[j])});
+  // The one-thread subtrees, largest first, each to the least loaded thread.
+  const auto threads = static_cast<std::size_t>(std::min<i64>(k - used, static_cast<i64>(pool.size())));
+  std::vector<double> load(threads, 0.0);
+  const std::size_t first = z.groups.size();
+  z.groups.resize(first + threads);
+  for (i64 s : pool) {
+    const auto j = static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
+    load[j] += work(s);
+    z.groups[first + j].push_back(run_of(s, 1));
   }
-  std::sort(runs.begin(), runs.end(), [](const auto& x, const auto& y) { return x->s0 < y->s0; });
-  return runs;
+  std::sort(z.runs.begin(), z.runs.end(), [](const auto& x, const auto& y) { return x->s0 < y->s0; });
+  return z;
 }
 
 // The stack-area peak and the factor words of supernodes s0..s1 without
@@ -243,18 +305,17 @@ Work private_work(const Work& w, const FactorArgs& a, SubtreeRuns::Run& r) {
   return pw;
 }
 
-// Factorises run r on the calling thread; r.rc is drv::ok when every
-// front was eliminated and the subtree's update matrix is on its stack.
+// Factorises run r on the calling thread and its own team; r.rc is
+// drv::ok when every front was eliminated and the subtree's update matrix
+// is on its stack.
 void factorise(const Work& w, const FactorArgs& a, SubtreeRuns::Run& r) {
+  const ProductTeam team(r.threads);
   const Work pw = private_work(w, a, r);
   FactorArgs& p = r.a;
   const Stack stk(pw, p);
   start_factorisation(pw, p, stk);
-  FirstPivots first(&pw.d(p.pert), &pw.d(p.negrec));
-  r.trace.resize(static_cast<std::size_t>(p.nsuper));
-  r.rc = drv::ok;
-  for (i64 s = 1; s <= p.nsuper && r.rc == drv::ok; ++s)
-    r.rc = factor_supernode(pw, p, stk, first, s, r.d, &r.trace[static_cast<std::size_t>(s - 1)]);
+  r.trace.reserve(static_cast<std::size_t>(p.nsuper));
+  r.rc = factor_loop(pw, p, stk, r.d, &r.trace);
   if (r.rc == drv::ok && r.d.depth != 1) r.rc = drv::storage;
   if (r.rc != drv::ok) r.buf.reset();
 }
@@ -379,18 +440,19 @@ void place(const Work& w, FactorArgs& a, const Stack& stk, const DriverState& d,
 
 SubtreeRuns::SubtreeRuns(const Work& w, const FactorArgs& a, i32 threads) {
   if (threads <= 1 || !a.incore || a.ud != 0 || a.nsuper < 2) return;
-  runs_ = cut(tree_of(w, a), threads);
-  // The largest first, so that the small ones fill in at the end.
-  std::vector<Run*> order;
-  for (auto& r : runs_) order.push_back(r.get());
-  std::stable_sort(order.begin(), order.end(), [](const Run* x, const Run* y) { return x->work > y->work; });
-  ProductTeam::run(static_cast<i32>(order.size()),
-                   [&](i32 k) { factorise(w, a, *order[static_cast<std::size_t>(k)]); });
+  Cut z = cut(tree_of(w, a), threads);
+  runs_ = std::move(z.runs);
+  // Each group on one thread of the team, a team's group with a team of
+  // its own.
+  ProductTeam::run(static_cast<i32>(z.groups.size()), [&](i32 g) {
+    for (Run* r : z.groups[static_cast<std::size_t>(g)]) factorise(w, a, *r);
+  });
 }
 
 SubtreeRuns::~SubtreeRuns() = default;
 
-i64 SubtreeRuns::splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d) {
+i64 SubtreeRuns::splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d,
+                        std::vector<FrontTrace>* trace) {
   if (next_ >= runs_.size() || runs_[next_]->s0 != s) return 0;
   Run& r = *runs_[next_++];
   Replay x{d, a.sa, a.slen, a.gl, 0};
@@ -403,6 +465,14 @@ i64 SubtreeRuns::splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, D
     a.sa = x.sa;
     a.slen = x.slen;
     a.gl = x.gl;
+    if (trace != nullptr)
+      for (FrontTrace t : r.trace) {
+        t.start += d.top - 1;
+        t.fend += d.top - 1;
+        t.depth += d.depth;
+        t.fwords += a.fwords;
+        trace->push_back(t);
+      }
     place(w, a, stk, d, r);
     const i64 top = r.d.top + (d.top - 1);
     d = x.d;

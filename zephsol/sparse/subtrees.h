@@ -35,8 +35,17 @@ struct FrontTrace {
 i32 factor_supernode(const Work& w, FactorArgs& a, const Stack& stk, FirstPivots& first, i64 s, DriverState& d,
                      FrontTrace* trace);
 
+// The loop over supernodes 1..nsuper from state d: the subtrees
+// factorised ahead placed, every other front factorised on the calling
+// thread's team; the fronts' traces appended when asked for. drv::ok or
+// the driver's code.
+i32 factor_loop(const Work& w, FactorArgs& a, const Stack& stk, DriverState& d, std::vector<FrontTrace>* trace);
+
 // The subtrees factorised ahead of the loop (none with one thread, with a
-// factor not kept in work, or with the matrix entries on their file).
+// factor not kept in work, or with the matrix entries on their file): the
+// tree is cut below its roots into subtrees that share the threads by
+// their work, a team of threads for a large one (which cuts its own tree
+// again), one thread for each of the small ones.
 class SubtreeRuns {
  public:
   SubtreeRuns(const Work& w, const FactorArgs& a, i32 threads);
@@ -45,8 +54,9 @@ class SubtreeRuns {
   SubtreeRuns& operator=(const SubtreeRuns&) = delete;
   // When a subtree starts at supernode s and the loop would have
   // factorised it all in work, places it and returns its last supernode;
-  // 0 otherwise (nothing changed: the loop factorises it itself).
-  i64 splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d);
+  // 0 otherwise (nothing changed: the loop factorises it itself). Its
+  // fronts' traces are appended to trace when asked for.
+  i64 splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d, std::vector<FrontTrace>* trace);
 
   struct Run;
 
