@@ -142,20 +142,24 @@ i32 factor_supernode(const Work& w, FactorArgs& a, const Stack& stk, FirstPivots
   return drv::ok;
 }
 
-i32 factor_loop(const Work& w, FactorArgs& a, const Stack& stk, DriverState& d, std::vector<FrontTrace>* trace) {
+i32 factor_loop(const Work& w, FactorArgs& a, const Stack& stk, DriverState& d, std::vector<FrontTrace>* trace,
+                FactorPieces* pieces) {
   // Subtrees at the bottom of the tree factorised at once, ahead of the
   // loop, when there are threads to share them.
   SubtreeRuns ahead(w, a, ProductTeam::size());
   FirstPivots first(&w.d(a.pert), &w.d(a.negrec));
   for (i64 s = 1; s <= a.nsuper; ++s) {
-    if (const i64 last = ahead.splice(w, a, stk, s, d, trace); last > 0) {
+    if (const i64 last = ahead.splice(w, a, stk, s, d, trace, pieces); last > 0) {
       s = last;
       continue;
     }
     FrontTrace t;
+    const double fw = a.fwords;
     if (const i32 rc = factor_supernode(w, a, stk, first, s, d, trace != nullptr ? &t : nullptr); rc != drv::ok)
       return rc;
     if (trace != nullptr) trace->push_back(t);
+    const i64 at = static_cast<i64>(fw), len = static_cast<i64>(a.fwords) - at;
+    if (pieces != nullptr && len > 0) pieces->add(at, len, w.dbl(a.fa + at, len).data());
   }
   return drv::ok;
 }
@@ -167,7 +171,7 @@ i32 hdslf2(const Work& w, FactorArgs& a) {
   const Stack stk(w, a);
   start_factorisation(w, a, stk);
   DriverState d;
-  if (const i32 rc = factor_loop(w, a, stk, d, nullptr); rc != drv::ok) return rc;
+  if (const i32 rc = factor_loop(w, a, stk, d, nullptr, nullptr); rc != drv::ok) return rc;
   a.glcount = d.glnext - 1;
   a.slen = d.peak;
   part(ns + 1) = static_cast<i32>(a.npanel + 1);

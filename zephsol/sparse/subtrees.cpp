@@ -10,7 +10,10 @@
 // its results in, renumbered; otherwise it factorises the subtree itself.
 #include "zephsol/sparse/subtrees.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <queue>
 
@@ -25,7 +28,8 @@ struct SubtreeRuns::Run {
   i64 s0 = 0, s1 = 0, c0 = 0, i0 = 0;
   double work = 0.0;
   i32 threads = 1;
-  std::unique_ptr<double[]> buf;
+  OwnWords buf;
+  FactorPieces pieces;
   FactorArgs a;
   DriverState d;
   std::vector<FrontTrace> trace;
@@ -36,12 +40,11 @@ namespace {
 
 constexpr i64 h(i64 k) { return xisl2d(k); }
 
-// Subtrees per thread the cut aims at among those that take one thread
-// each: enough that the largest ones, started first, leave the threads
-// evenly loaded.
-constexpr double kPerThread = 4.0;
 // Threads' worth of work from which a subtree takes a team of its own.
 constexpr double kTeamShare = 1.5;
+// The most the busiest thread of the one-thread subtrees may take over
+// their mean.
+constexpr double kImbalance = 1.1;
 
 // The symbolic shape of the assembly tree: per supernode its columns, index
 // rows, children and the operations of its front.
@@ -82,96 +85,110 @@ Tree tree_of(const Work& w, const FactorArgs& a) {
   return t;
 }
 
-// The cut for k threads: the roots stay with the loop; below them a
-// subtree is split (its root left to the loop) while there is only one, or
-// while it holds more than a small share of one thread's work and too
-// little for a team. Each subtree worth kTeamShare threads or more then
-// takes a team of about its share; the others share the threads left, the
-// largest first, each thread taking its subtrees one after another.
+// The cut for k threads: the roots stay with the loop; each subtree below
+// them worth kTeamShare threads or more takes a team of about its share,
+// the others share the threads left, the largest first, each thread taking
+// its subtrees one after another. The largest of those is split (its root
+// left to the loop) while the threads would be unevenly loaded, and a lone
+// subtree is split too.
 struct Cut {
   std::vector<std::unique_ptr<SubtreeRuns::Run>> runs;  // by first supernode
   std::vector<std::vector<SubtreeRuns::Run*>> groups;   // of one thread or one team each
 };
 
+// Shares k threads among subtrees c (heaviest first) of the given work:
+// team sizes of the heavy ones, the others' threads and their loads.
+struct Shares {
+  std::vector<i64> team, pool;
+  std::vector<i32> size;
+  std::vector<std::vector<i64>> on;  // one-thread subtrees of each thread
+  std::vector<double> load;
+};
+template <class Work>
+Shares shares(const std::vector<i64>& c, i32 k, Work&& work) {
+  double total = 0.0;
+  for (i64 s : c) total += work(s);
+  Shares z;
+  i32 used = 0;
+  for (i64 s : c) {
+    const double sh = total > 0.0 ? k * work(s) / total : 0.0;
+    if (sh >= kTeamShare) {
+      z.team.push_back(s);
+      z.size.push_back(std::max(2, static_cast<i32>(sh + 0.5)));
+      used += z.size.back();
+    } else {
+      z.pool.push_back(s);
+    }
+  }
+  // Threads taken back from the largest teams while the others have none.
+  while (!z.team.empty() && used > k - (z.pool.empty() ? 0 : 1)) {
+    const auto j = static_cast<std::size_t>(std::max_element(z.size.begin(), z.size.end()) - z.size.begin());
+    --z.size[j];
+    --used;
+    if (z.size[j] == 1) {
+      z.pool.insert(z.pool.begin(), z.team[j]);
+      z.team.erase(z.team.begin() + static_cast<std::ptrdiff_t>(j));
+      z.size.erase(z.size.begin() + static_cast<std::ptrdiff_t>(j));
+      --used;
+    }
+  }
+  const auto threads = static_cast<std::size_t>(std::min<i64>(k - used, static_cast<i64>(z.pool.size())));
+  z.on.resize(threads);
+  z.load.assign(threads, 0.0);
+  for (i64 s : z.pool) {
+    const auto j = static_cast<std::size_t>(std::min_element(z.load.begin(), z.load.end()) - z.load.begin());
+    z.load[j] += work(s);
+    z.on[j].push_back(s);
+  }
+  return z;
+}
+
 Cut cut(const Tree& t, i32 k) {
   auto work = [&](i64 s) { return t.work[static_cast<std::size_t>(s)]; };
   auto kids = [&](i64 s) -> const std::vector<i64>& { return t.kids[static_cast<std::size_t>(s)]; };
   std::vector<i64> c;
-  double total = 0.0;
   for (i64 r : t.roots)
-    for (i64 s : kids(r)) {
-      c.push_back(s);
-      total += work(s);
-    }
-  auto share = [&](i64 s) { return total > 0.0 ? k * work(s) / total : 0.0; };
+    for (i64 s : kids(r)) c.push_back(s);
+  Shares z;
   for (;;) {
     std::stable_sort(c.begin(), c.end(), [&](i64 x, i64 y) { return work(x) > work(y); });
-    auto split = c.end();
-    for (auto it = c.begin(); it != c.end(); ++it) {
-      const double sh = share(*it);
-      if (!kids(*it).empty() && (c.size() == 1 || (sh < kTeamShare && sh > 1.0 / kPerThread))) {
-        split = it;
-        break;
-      }
-    }
-    if (split == c.end()) break;
-    const i64 s = *split;
-    c.erase(split);
-    total -= work(s);
-    for (i64 x : kids(s)) {
-      c.push_back(x);
-      total += work(x);
-    }
+    z = shares(c, k, work);
+    double sum = 0.0;
+    for (double l : z.load) sum += l;
+    const bool uneven =
+        !z.load.empty() && *std::max_element(z.load.begin(), z.load.end()) > kImbalance * sum / z.load.size();
+    // A lone subtree, or the largest one-thread subtree that can be split
+    // (the pool is heaviest first).
+    i64 s = 0;
+    if (c.size() == 1) s = c[0];
+    else if (uneven)
+      for (i64 x : z.pool)
+        if (!kids(x).empty()) {
+          s = x;
+          break;
+        }
+    if (s == 0 || kids(s).empty()) break;
+    c.erase(std::find(c.begin(), c.end(), s));
+    for (i64 x : kids(s)) c.push_back(x);
   }
-  Cut z;
-  if (c.size() < 2) return z;
-  // Teams: about their share of the threads, taken back from the largest
-  // while the one-thread subtrees would have no thread.
-  std::vector<i64> team, pool;
-  std::vector<i32> size;
-  i32 used = 0;
-  for (i64 s : c) {
-    if (share(s) >= kTeamShare) {
-      team.push_back(s);
-      size.push_back(std::max(2, static_cast<i32>(share(s) + 0.5)));
-      used += size.back();
-    } else {
-      pool.push_back(s);
-    }
-  }
-  while (!team.empty() && used > k - (pool.empty() ? 0 : 1)) {
-    const auto j = static_cast<std::size_t>(std::max_element(size.begin(), size.end()) - size.begin());
-    --size[j];
-    --used;
-    if (size[j] == 1) {
-      pool.insert(pool.begin(), team[j]);
-      team.erase(team.begin() + static_cast<std::ptrdiff_t>(j));
-      size.erase(size.begin() + static_cast<std::ptrdiff_t>(j));
-      --used;
-    }
-  }
+  Cut out;
+  if (c.size() < 2) return out;
   auto run_of = [&](i64 s, i32 threads) {
     auto r = std::make_unique<SubtreeRuns::Run>();
     r->s1 = s;
     r->s0 = t.first[static_cast<std::size_t>(s)];
     r->work = work(s);
     r->threads = threads;
-    z.runs.push_back(std::move(r));
-    return z.runs.back().get();
+    out.runs.push_back(std::move(r));
+    return out.runs.back().get();
   };
-  for (std::size_t j = 0; j < team.size(); ++j) z.groups.push_back({run_of(team[j], size[j])});
-  // The one-thread subtrees, largest first, each to the least loaded thread.
-  const auto threads = static_cast<std::size_t>(std::min<i64>(k - used, static_cast<i64>(pool.size())));
-  std::vector<double> load(threads, 0.0);
-  const std::size_t first = z.groups.size();
-  z.groups.resize(first + threads);
-  for (i64 s : pool) {
-    const auto j = static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
-    load[j] += work(s);
-    z.groups[first + j].push_back(run_of(s, 1));
+  for (std::size_t j = 0; j < z.team.size(); ++j) out.groups.push_back({run_of(z.team[j], z.size[j])});
+  for (const auto& on : z.on) {
+    out.groups.emplace_back();
+    for (i64 s : on) out.groups.back().push_back(run_of(s, 1));
   }
-  std::sort(z.runs.begin(), z.runs.end(), [](const auto& x, const auto& y) { return x->s0 < y->s0; });
-  return z;
+  std::sort(out.runs.begin(), out.runs.end(), [](const auto& x, const auto& y) { return x->s0 < y->s0; });
+  return out;
 }
 
 // The stack-area peak and the factor words of supernodes s0..s1 without
@@ -207,17 +224,31 @@ Sizes sizes_of(const Work& w, const FactorArgs& a, i64 s0, i64 s1) {
   return z;
 }
 
-// Copies n words, shared by the team when there are many.
-void copy_words(double* dst, const double* src, i64 n) {
+// Storage of n words in huge pages where the system has them (fronts and
+// factor touch it once, from threads at once, and small pages would each
+// take a fault); null when there is none.
+OwnWords own_words(i64 n) {
+  constexpr std::size_t kHuge = std::size_t{2} << 20;
+  const std::size_t bytes = (static_cast<std::size_t>(n) * 8 + kHuge - 1) / kHuge * kHuge;
+  void* p = std::aligned_alloc(kHuge, bytes);
+  if (p != nullptr) madvise(p, bytes, MADV_HUGEPAGE);
+  return OwnWords(static_cast<double*>(p));
+}
+
+// Copies the pieces of a factor to dst (its word 0), in chunks shared by
+// the team.
+void copy_pieces(double* dst, const std::vector<FactorPiece>& pieces) {
   constexpr i64 kChunk = i64{1} << 18;
-  const i64 chunks = (n + kChunk - 1) / kChunk;
-  if (chunks <= 1) {
-    if (n > 0) std::memcpy(dst, src, static_cast<std::size_t>(n) * 8);
-    return;
-  }
-  ProductTeam::run(static_cast<i32>(chunks), [&](i32 k) {
-    const i64 at = k * kChunk, len = std::min(kChunk, n - at);
-    std::memcpy(dst + at, src + at, static_cast<std::size_t>(len) * 8);
+  struct Chunk {
+    i64 at, len;
+    const double* src;
+  };
+  std::vector<Chunk> chunks;
+  for (const FactorPiece& q : pieces)
+    for (i64 o = 0; o < q.len; o += kChunk) chunks.push_back({q.at + o, std::min(kChunk, q.len - o), q.src + o});
+  ProductTeam::run(static_cast<i32>(chunks.size()), [&](i32 k) {
+    const Chunk& c = chunks[static_cast<std::size_t>(k)];
+    std::memcpy(dst + c.at, c.src, static_cast<std::size_t>(c.len) * 8);
   });
 }
 
@@ -271,7 +302,8 @@ Work private_work(const Work& w, const FactorArgs& a, SubtreeRuns::Run& r) {
   p.fa = lay.take(p.flen);
   p.incore = true;
   p.lunit1 = p.lunit3 = p.lunit4 = p.lunit5 = p.lunit6 = 0;
-  r.buf = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(lay.end()));
+  r.buf = own_words(lay.end());
+  if (!r.buf) return Work(nullptr, 0);
   const Work pw(r.buf.get(), lay.end());
   // The caller's pieces.
   const double* pert = &w.d(a.pert);
@@ -311,13 +343,17 @@ Work private_work(const Work& w, const FactorArgs& a, SubtreeRuns::Run& r) {
 void factorise(const Work& w, const FactorArgs& a, SubtreeRuns::Run& r) {
   const ProductTeam team(r.threads);
   const Work pw = private_work(w, a, r);
+  if (pw.base() == nullptr) return;  // no storage: the loop factorises it
   FactorArgs& p = r.a;
   const Stack stk(pw, p);
   start_factorisation(pw, p, stk);
   r.trace.reserve(static_cast<std::size_t>(p.nsuper));
-  r.rc = factor_loop(pw, p, stk, r.d, &r.trace);
+  r.rc = factor_loop(pw, p, stk, r.d, &r.trace, &r.pieces);
   if (r.rc == drv::ok && r.d.depth != 1) r.rc = drv::storage;
-  if (r.rc != drv::ok) r.buf.reset();
+  if (r.rc != drv::ok) {
+    r.buf.reset();
+    r.pieces = {};
+  }
 }
 
 // The loop's decisions for run r's fronts from state d: false when one of
@@ -380,13 +416,21 @@ void merge_record(double* to, const double* from) {
 // Copies run r's results into the caller's arrays from the loop's state
 // d (pivots from d.np, panels after a.npanel, index list from d.glnext,
 // factor words from a.fwords, stack entry at depth d.depth + 1).
-void place(const Work& w, FactorArgs& a, const Stack& stk, const DriverState& d, const SubtreeRuns::Run& r) {
+void place(const Work& w, FactorArgs& a, const Stack& stk, const DriverState& d, SubtreeRuns::Run& r,
+           FactorPieces* pieces) {
   const FactorArgs& p = r.a;
   const Work pw(r.buf.get(), p.fa + p.flen - 1);
   const i64 np = r.d.np - 1, npanel = p.npanel, shift = r.c0 - 1, off = d.top - 1;
-  // Factor, D, pivot blocks, permutation.
-  const i64 fw = static_cast<i64>(p.fwords);
-  if (fw > 0) copy_words(w.dbl(a.fa + static_cast<i64>(a.fwords), fw).data(), pw.dbl(p.fa, fw).data(), fw);
+  // Factor (its pieces passed on when the loop keeps its factor in
+  // pieces), D, pivot blocks, permutation.
+  const i64 fw = static_cast<i64>(p.fwords), base = static_cast<i64>(a.fwords);
+  if (pieces == nullptr) {
+    if (fw > 0) copy_pieces(w.dbl(a.fa + base, fw).data(), r.pieces.list);
+  } else {
+    for (const FactorPiece& q : r.pieces.list) pieces->add(base + q.at, q.len, q.src);
+    for (auto& b : r.pieces.keep) pieces->keep.push_back(std::move(b));
+    pieces->keep.push_back(std::move(r.buf));
+  }
   if (np > 0) {
     std::memcpy(w.dbl(a.diag, a.n).at(d.np), pw.dbl(p.diag, np).data(), static_cast<std::size_t>(np) * 8);
     std::memcpy(w.ints(a.pivblk, a.n).at(d.np), pw.ints(p.pivblk, np).data(), static_cast<std::size_t>(np) * 4);
@@ -451,8 +495,21 @@ SubtreeRuns::SubtreeRuns(const Work& w, const FactorArgs& a, i32 threads) {
 
 SubtreeRuns::~SubtreeRuns() = default;
 
+void FreeWords::operator()(double* p) const { std::free(p); }
+
+void FactorPieces::add(i64 at, i64 len, const double* src) {
+  if (!list.empty()) {
+    FactorPiece& q = list.back();
+    if (q.at + q.len == at && q.src + q.len == src) {
+      q.len += len;
+      return;
+    }
+  }
+  list.push_back({at, len, src});
+}
+
 i64 SubtreeRuns::splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d,
-                        std::vector<FrontTrace>* trace) {
+                        std::vector<FrontTrace>* trace, FactorPieces* pieces) {
   if (next_ >= runs_.size() || runs_[next_]->s0 != s) return 0;
   Run& r = *runs_[next_++];
   Replay x{d, a.sa, a.slen, a.gl, 0};
@@ -473,7 +530,7 @@ i64 SubtreeRuns::splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, D
         t.fwords += a.fwords;
         trace->push_back(t);
       }
-    place(w, a, stk, d, r);
+    place(w, a, stk, d, r, pieces);
     const i64 top = r.d.top + (d.top - 1);
     d = x.d;
     d.top = top;
@@ -481,6 +538,7 @@ i64 SubtreeRuns::splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, D
     d.np += r.d.np - 1;
   }
   r.buf.reset();
+  r.pieces = {};
   r.trace = {};
   return ok ? r.s1 : 0;
 }

@@ -30,6 +30,27 @@ struct FrontTrace {
   double fwords = 0.0, fadd = 0.0;    // factor words before, and the front's prediction
 };
 
+// Factor words held in storage of a subtree's own: words at..at+len-1 of
+// its factor (counted from 0) are at src. A subtree factorised on its own
+// keeps the factor of its own fronts in its work array and passes on those
+// of the subtrees it placed, so that each word is copied once, into the
+// factor area at the end.
+// Storage of a subtree's own, released with free.
+struct FreeWords {
+  void operator()(double* p) const;
+};
+using OwnWords = std::unique_ptr<double[], FreeWords>;
+
+struct FactorPiece {
+  i64 at = 0, len = 0;
+  const double* src = nullptr;
+};
+struct FactorPieces {
+  std::vector<FactorPiece> list;                  // in order
+  std::vector<OwnWords> keep;                     // the storage they lie in
+  void add(i64 at, i64 len, const double* src);   // merged with the last when they join
+};
+
 // Steps 1-13 of the loop for supernode s; the trace, when asked for, is
 // set once the front is pushed. drv::ok or the driver's code.
 i32 factor_supernode(const Work& w, FactorArgs& a, const Stack& stk, FirstPivots& first, i64 s, DriverState& d,
@@ -38,8 +59,11 @@ i32 factor_supernode(const Work& w, FactorArgs& a, const Stack& stk, FirstPivots
 // The loop over supernodes 1..nsuper from state d: the subtrees
 // factorised ahead placed, every other front factorised on the calling
 // thread's team; the fronts' traces appended when asked for. drv::ok or
-// the driver's code.
-i32 factor_loop(const Work& w, FactorArgs& a, const Stack& stk, DriverState& d, std::vector<FrontTrace>* trace);
+// the driver's code. With pieces the factor placed by subtrees stays in
+// their storage, and the pieces of the factor, own fronts' and placed,
+// are listed there.
+i32 factor_loop(const Work& w, FactorArgs& a, const Stack& stk, DriverState& d, std::vector<FrontTrace>* trace,
+                FactorPieces* pieces);
 
 // The subtrees factorised ahead of the loop (none with one thread, with a
 // factor not kept in work, or with the matrix entries on their file): the
@@ -56,7 +80,9 @@ class SubtreeRuns {
   // factorised it all in work, places it and returns its last supernode;
   // 0 otherwise (nothing changed: the loop factorises it itself). Its
   // fronts' traces are appended to trace when asked for.
-  i64 splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d, std::vector<FrontTrace>* trace);
+  // With pieces its factor stays where it is and its pieces are listed.
+  i64 splice(const Work& w, FactorArgs& a, const Stack& stk, i64 s, DriverState& d, std::vector<FrontTrace>* trace,
+             FactorPieces* pieces);
 
   struct Run;
 
