@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <queue>
@@ -235,6 +236,14 @@ OwnWords own_words(i64 n) {
   return OwnWords(static_cast<double*>(p));
 }
 
+// Gives the whole pages between from and to back to the system.
+void release(double* from, double* to) {
+  constexpr std::uintptr_t kPage = 4096;
+  const auto lo = (reinterpret_cast<std::uintptr_t>(from) + kPage - 1) / kPage * kPage;
+  const auto hi = reinterpret_cast<std::uintptr_t>(to) / kPage * kPage;
+  if (hi > lo) madvise(reinterpret_cast<void*>(lo), hi - lo, MADV_DONTNEED);
+}
+
 // Copies the pieces of a factor to dst (its word 0), in chunks shared by
 // the team.
 void copy_pieces(double* dst, const std::vector<FactorPiece>& pieces) {
@@ -353,7 +362,13 @@ void factorise(const Work& w, const FactorArgs& a, SubtreeRuns::Run& r) {
   if (r.rc != drv::ok) {
     r.buf.reset();
     r.pieces = {};
+    return;
   }
+  // The stack area but the subtree's update matrix is free until the run
+  // is placed: its memory goes back to the system.
+  const i64 at = p.sa + stk.pos(1) - 1, words = stk.ndel(1) + tri(stk.ndel(1) + stk.nrow(1));
+  release(pw.base() + (p.sa - 1), pw.base() + (at - 1));
+  release(pw.base() + (at - 1 + words), pw.base() + (p.sa - 1 + p.slen));
 }
 
 // The loop's decisions for run r's fronts from state d: false when one of
