@@ -97,11 +97,12 @@ bool xdslsp(const Work& w, FactorArgs& a, i64 orient, i64 p, i64 wd, i64 rows, c
             double* diag, i64 at) {
   for (i64 j = 1; j <= p; ++j) diag[j - 1] = panel[pidx(orient, wd, rows, j, j)];
   const i64 words = p * rows - tri(p);
-  auto put_columns = [&](auto&& sink) {
-    for (i64 j = 1; j < p; ++j)
-      for (i64 i = j + 1; i <= p; ++i) sink(panel[pidx(orient, wd, rows, i, j)]);
-    for (i64 j = 1; j <= p; ++j)
-      for (i64 i = p + 1; i <= rows; ++i) sink(panel[pidx(orient, wd, rows, i, j)]);
+  // The record as runs of n entries down the panel's columns, s apart.
+  auto put_runs = [&](auto&& run) {
+    const i64 s = orient != 0 ? 1 : wd;
+    for (i64 j = 1; j < p; ++j) run(panel + pidx(orient, wd, rows, j + 1, j), p - j, s);
+    if (rows > p)
+      for (i64 j = 1; j <= p; ++j) run(panel + pidx(orient, wd, rows, p + 1, j), rows - p, s);
   };
   if (a.incore) {
     double* dst = w.dbl(a.fa + at, words).data();
@@ -115,7 +116,9 @@ bool xdslsp(const Work& w, FactorArgs& a, i64 orient, i64 p, i64 wd, i64 rows, c
         std::memcpy(dst + (j - 1) * (rows - p), panel + pidx(1, wd, rows, p + 1, j), static_cast<std::size_t>(rows - p) * 8);
       });
     } else {
-      put_columns([&](double v) { *dst++ = v; });
+      put_runs([&](const double* x, i64 n, i64 s) {
+        for (i64 i = 0; i < n; ++i) *dst++ = x[i * s];
+      });
     }
     return true;
   }
@@ -132,9 +135,17 @@ bool xdslsp(const Work& w, FactorArgs& a, i64 orient, i64 p, i64 wd, i64 rows, c
     addr += fill;
     fill = 0;
   };
-  put_columns([&](double v) {
-    buf[fill++] = v;
-    if (fill == a.dlen) flush();
+  // Whole runs into the buffer, written each time it is full; nothing more
+  // once a write has failed.
+  put_runs([&](const double* x, i64 n, i64 s) {
+    while (n > 0 && ok) {
+      const i64 m = std::min(n, a.dlen - fill);
+      if (s == 1) std::memcpy(buf + fill, x, static_cast<std::size_t>(m) * 8);
+      else
+        for (i64 i = 0; i < m; ++i) buf[fill + i] = x[i * s];
+      fill += m, x += m * s, n -= m;
+      if (fill == a.dlen) flush();
+    }
   });
   flush();
   a.wafil1_next = addr;
