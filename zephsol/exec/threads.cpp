@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -26,6 +27,14 @@ void run_tasks(int threads, int tasks, const std::function<void(int)>& task) {
   for (int i = 0; i < helpers; ++i) team.emplace_back(serve);
   serve();
   for (std::thread& t : team) t.join();
+}
+
+void* large_page_alloc(std::size_t bytes) {
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  const std::size_t whole = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+  void* p = std::aligned_alloc(kLargePage, whole);
+  if (p != nullptr) ::madvise(p, whole, MADV_HUGEPAGE);
+  return p;
 }
 
 void prefault(void* p, std::size_t bytes, int threads) {

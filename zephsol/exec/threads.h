@@ -31,4 +31,10 @@ void run_tasks(int threads, int tasks, const std::function<void(int)>& task);
 // the faults to the first writes.
 void prefault(void* p, std::size_t bytes, int threads);
 
+// Storage of `bytes` bytes (rounded up to whole 2 MB pages) aligned to and
+// asking for large pages where the system has them, so that an area
+// touched once does not fault page by small page; free it with std::free.
+// Null when the memory cannot be had.
+void* large_page_alloc(std::size_t bytes);
+
 }  // namespace zephsol

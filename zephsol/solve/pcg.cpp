@@ -13,11 +13,11 @@
 #include <type_traits>
 #include <vector>
 
-#include <sys/mman.h>
 
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
+#include "zephsol/exec/threads.h"
 #include "zephsol/exec/units.h"
 #include "zephsol/solve/eqnode.h"
 #include "zephsol/solve/solve_records.h"
@@ -559,11 +559,8 @@ void PCGMV(word n, std::span<const double> x, std::span<double> y, std::span<con
 }
 
 double* NodeBlocks::LargePages::allocate(std::size_t n) {
-  constexpr std::size_t kLargePage = std::size_t{2} << 20;
-  const std::size_t bytes = (n * sizeof(double) + kLargePage - 1) / kLargePage * kLargePage;
-  void* p = std::aligned_alloc(kLargePage, bytes);
+  void* p = large_page_alloc(n * sizeof(double));
   if (p == nullptr) throw std::bad_alloc();
-  ::madvise(p, bytes, MADV_HUGEPAGE);
   return static_cast<double*>(p);
 }
 

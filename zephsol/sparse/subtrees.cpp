@@ -18,6 +18,7 @@
 #include <cstring>
 #include <queue>
 
+#include "zephsol/exec/threads.h"
 #include "zephsol/sparse/blas.h"
 #include "zephsol/sparse/outcore.h"
 
@@ -229,11 +230,7 @@ Sizes sizes_of(const Work& w, const FactorArgs& a, i64 s0, i64 s1) {
 // factor touch it once, from threads at once, and small pages would each
 // take a fault); null when there is none.
 OwnWords own_words(i64 n) {
-  constexpr std::size_t kHuge = std::size_t{2} << 20;
-  const std::size_t bytes = (static_cast<std::size_t>(n) * 8 + kHuge - 1) / kHuge * kHuge;
-  void* p = std::aligned_alloc(kHuge, bytes);
-  if (p != nullptr) madvise(p, bytes, MADV_HUGEPAGE);
-  return OwnWords(static_cast<double*>(p));
+  return OwnWords(static_cast<double*>(large_page_alloc(static_cast<std::size_t>(n) * 8)));
 }
 
 // Gives the whole pages between from and to back to the system.
