@@ -13,7 +13,6 @@
 #include <type_traits>
 #include <vector>
 
-
 #include "zephsol/exec/diag.h"
 #include "zephsol/exec/fortfmt.h"
 #include "zephsol/exec/records.h"
